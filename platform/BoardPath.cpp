@@ -1,0 +1,58 @@
+#include "platform/BoardPath.h"
+
+#include <QDir>
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace platform {
+
+namespace {
+QMutex s_rootMutex; // guards s_root and s_rootKnown
+QString s_root;
+bool s_rootKnown = false;
+
+QString cleanRoot(QString root)
+{
+    while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
+        root.chop(1);
+    return root == QLatin1String("/") ? QString() : root;
+}
+} // namespace
+
+QString BoardPath::root()
+{
+    QMutexLocker lock(&s_rootMutex);
+    if (!s_rootKnown) {
+        s_root = cleanRoot(qEnvironmentVariable("BOARD_ROOT"));
+        s_rootKnown = true;
+    }
+    return s_root;
+}
+
+void BoardPath::setRoot(const QString &root)
+{
+    QMutexLocker lock(&s_rootMutex);
+    s_root = cleanRoot(root);
+    s_rootKnown = true;
+}
+
+QString BoardPath::map(const QString &boardPath)
+{
+    if (!boardPath.startsWith(QLatin1Char('/')))
+        return boardPath;
+    const QString r = root();
+    if (r.isEmpty() || boardPath == r || boardPath.startsWith(r + QLatin1Char('/')))
+        return boardPath;
+    return r + boardPath;
+}
+
+QStringList BoardPath::mapArguments(const QStringList &arguments)
+{
+    QStringList mapped;
+    mapped.reserve(arguments.size());
+    for (const QString &a : arguments)
+        mapped << map(a);
+    return mapped;
+}
+
+} // namespace platform
