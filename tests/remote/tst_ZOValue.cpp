@@ -247,7 +247,7 @@ void tst_ZOValue::nullValueNotifies()
     abort.setObserver(&observer);
     IValue *found = registry.find(2001);
     QVERIFY(found);
-    QCOMPARE(found->getKvType(), ZONullValue::kvtype);
+    QVERIFY(found->getKvType() == ZONullValue::kvtype);
     QCOMPARE(found->commit(), 0);
     QCOMPARE(observer.seen, QVector<uint> { 2001 });
 }
