@@ -33,6 +33,7 @@ private Q_SLOTS:
     void monitorFollowsTheSource();
     void failedExchangeDropsTheConnection();
     void traceRecordsAfterInitiate();
+    void clientsAtOnce();
     void stopRemovesTheSockets();
 
 private:
@@ -207,6 +208,22 @@ void tst_PowerBoardLink::traceRecordsAfterInitiate()
     QCOMPARE(records.at(2 + 15), 100u); // samples of record 1 = the sense aperture
     QCOMPARE(records.at(2 + 16 + 15), 100u);
     QCOMPARE(m_board->command("trace inject 5"), QStringLiteral("OK 8"));
+}
+
+void tst_PowerBoardLink::clientsAtOnce()
+{
+    // The panel program and the maintenance tool may both hold the register link; the flash
+    // device answers as many (zero) words as it was sent.
+    SpiPort second;
+    SpiPort flash;
+    QCOMPARE(second.open(QStringLiteral("/dev/spidev1.0")), 0);
+    QCOMPARE(flash.open(QStringLiteral("/dev/spidev1.1")), 0);
+    QVector<quint32> rx;
+    QCOMPARE(second.transfer({ 0xF0000500, 6, 0, 0, 0, 0, 0, 0 }, &rx), 0);
+    QCOMPARE(rx.mid(0, 2), QVector<quint32>({ 0xF0000500, 6 }));
+    QCOMPARE(read(0xE0000000, 4).value(0), 0xE0000000u);
+    QCOMPARE(flash.transfer({ 0x9F, 1, 2 }, &rx), 0);
+    QCOMPARE(rx, QVector<quint32>(3, 0));
 }
 
 void tst_PowerBoardLink::stopRemovesTheSockets()
