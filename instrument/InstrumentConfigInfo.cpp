@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/BoardPath.h"
+#include "platform/JsonFile.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -40,23 +41,15 @@ InstrumentConfigInfo &InstrumentConfigInfo::clear()
 
 bool InstrumentConfigInfo::load()
 {
-    QByteArray text;
+    QJsonObject o;
     {
         QMutexLocker lock(&s_fileMutex);
-        QFile file(platform::BoardPath::map(filePath));
-        if (!file.open(QIODevice::ReadOnly))
+        if (!platform::readJsonObject(platform::BoardPath::map(filePath), &o))
             return false;
-        text = file.readAll();
     }
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    // A document that is not an object is as broken as one that does not parse.
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return false;
 
     // toInt() gives 0 for a missing member, another type or a fraction; the 8-bit fields keep
     // the low 8 bits of what is there.
-    const QJsonObject o = document.object();
     remoteSensing = o.value("remoteSensing").toBool();
     showEtime = o.value("showEtime").toBool();
     keyLock = o.value("keyLock").toBool();

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/BoardPath.h"
+#include "platform/JsonFile.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -156,21 +157,13 @@ bool PreferenceInfo::load()
 {
     if (m_filePath.isEmpty())
         return false;
-    QByteArray text;
+    QJsonObject object;
     {
         QMutexLocker lock(&m_fileMutex);
-        QFile file(platform::BoardPath::map(m_filePath));
-        if (!file.open(QIODevice::ReadOnly))
+        if (!platform::readJsonObject(platform::BoardPath::map(m_filePath), &object))
             return false;
-        text = file.readAll();
     }
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    // A document that is not an object is as broken as one that does not parse.
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return false;
-
-    const Values loaded = valuesOf(document.object());
+    const Values loaded = valuesOf(object);
     {
         QMutexLocker lock(&m_valueMutex);
         m_values = loaded;
