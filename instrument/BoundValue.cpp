@@ -48,7 +48,10 @@ int BoundValue::calculation(int *power)
         return InstrumentErrors::SystemError;
     const quint64 minCount = m_minE5 * c / 100000u;
     const quint64 maxCount = m_maxE5 * c / 100000u;
-    if (maxCount > int32Max || maxCount == 0 || m_scale <= 0)
+    if (maxCount > int32Max || maxCount == 0)
+        return InstrumentErrors::SystemError;
+    // Levels travel in 32-bit register words, so their full-scale register value must fit one.
+    if (m_scale <= 0 || m_scale > qint64(0xFFFFFFFF))
         return InstrumentErrors::SystemError;
     m_minCount = static_cast<qint32>(minCount);
     m_maxCount = static_cast<qint32>(maxCount);
@@ -63,6 +66,16 @@ BoundValue &BoundValue::operator+=(const BoundValue &other)
     m_min = static_cast<double>(m_minE5) / 100000.0;
     m_max = static_cast<double>(m_maxE5) / 100000.0;
     return *this;
+}
+
+BoundValue BoundValue::safeEntry()
+{
+    BoundValue safe;
+    // A fine count, so that no small non-zero value rounds to an accepted 0.
+    safe.m_power = 9;
+    safe.m_factor = 0.0;
+    safe.m_scale = 1;
+    return safe;
 }
 
 int BoundValue::toCounts(double value, qint32 *counts, bool clamp) const

@@ -15,6 +15,8 @@ public:
 
     // Sums the limits of a parallel unit; the computed fields are left for the calculation.
     BoundValue &operator+=(const BoundValue &other);
+    // Limits and counts 0, factor 0: only 0 can be set and the controller receives 0.
+    static BoundValue safeEntry();
 
     // The one conversion of a real value to counts: v x 10^m_power rounded half away from zero,
     // checked against the count limits in double before any narrowing. NaN and infinities are

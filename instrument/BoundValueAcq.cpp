@@ -61,3 +61,11 @@ int BoundValueAcq::calculation(int *power)
     m_decimals = computation(round(m_max / 20000.0));
     return BoundValueBase::calculation(power);
 }
+
+BoundValueAcq BoundValueAcq::safeEntry()
+{
+    BoundValueAcq safe;
+    safe.m_factor = 0.0;
+    safe.m_scale = 1;
+    return safe;
+}

@@ -15,6 +15,8 @@ public:
     static double round(double x);
     // The decimals a step needs: the smallest i >= 0 with 10^-i <= step, at most 10.
     static int computation(double step);
+    // Limits 0 and factor 0: an unknown model's readings show 0 rather than raw register values.
+    static BoundValueAcq safeEntry();
 
     double m_factor = 1.0; // physical value of one register unit (m_max / m_scale)
     qint64 m_scale = 4294967295LL; // register value at full scale (2^32 - 1)

@@ -30,6 +30,8 @@ public:
     static bool toE5(double value, quint64 *e5);
     // Sets m_min/m_max and their 1e-5 integers; false (nothing changed) when toE5 refuses one.
     bool setLimits(double min, double max);
+    // Stands in where a model defines no entry: limits 0, nothing but 0 can be set.
+    static BoundValueBase safeEntry() { return BoundValueBase(); }
 
     // Above this a limit is refused; it keeps sums of 16 units well inside 64 bits.
     static constexpr double MaxLimit = 1e12;
