@@ -97,15 +97,15 @@ quint32 combineFunctionMode(quint32 modeWord, quint32 functionMode)
 
 quint32 combineSoftStartTime(quint32 modeWord, quint32 code)
 {
-    quint32 word = (code & Mode::SoftStartMask) | (modeWord & ~Mode::SoftStartMask);
-    if ((word & 0x80000) && !(word & Mode::Arb))
+    quint32 word = (code & ModeField::SoftStartMask) | (modeWord & ~ModeField::SoftStartMask);
+    if ((word & 0x80000) && !(word & ModeField::Arb))
         word |= 0x8000;
     return word;
 }
 
 quint32 combineArbResponseTime(quint32 modeWord, quint32 code)
 {
-    quint32 word = (code & Mode::ArbResponseMask) | (modeWord & ~Mode::ArbResponseMask);
+    quint32 word = (code & ModeField::ArbResponseMask) | (modeWord & ~ModeField::ArbResponseMask);
     if ((word & 0x2100000) == 0x2100000)
         word |= 0x400;
     return word;

@@ -66,7 +66,7 @@ constexpr quint32 Status = 0x10; // "not a parallel slave"
 } // namespace Initial
 
 // Mode word fields (0x60000000).
-namespace Mode {
+namespace ModeField {
 constexpr quint32 FunctionMask = 0xF;
 constexpr quint32 RefExternal = 0x10;
 constexpr quint32 CvExternal = 0x20;
@@ -81,7 +81,7 @@ constexpr quint32 CrFastResponse = 0x400000;
 constexpr quint32 VoltageRangeLow = 0x800000;
 constexpr quint32 Fixed = 0x1000000;
 constexpr quint32 Arb = 0x2000000;
-} // namespace Mode
+} // namespace ModeField
 
 // Trigger word fields (trigger group word 0).
 namespace Trigger {
