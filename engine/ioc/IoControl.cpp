@@ -389,7 +389,8 @@ void IoControl::setCurrentRange(CurrentRange range, bool settle)
 {
     Shared &s = shared();
     QMutexLocker lock(&s.mutex);
-    s.modeExt = (s.modeExt & ~ModeField::CurrentRangeMask) | (quint32(range) & ModeField::CurrentRangeMask);
+    s.modeExt =
+        (s.modeExt & ~ModeField::CurrentRangeMask) | (quint32(range) & ModeField::CurrentRangeMask);
     if (settle)
         m_rangeSettle = true;
 }
@@ -467,8 +468,12 @@ void IoControl::transfer()
             m_commandRegister = 0;
             m_changed |= GroupCommand;
         }
-        const QVector<quint32> trigger { m_triggerWord,  m_progTrigDelay,  m_acqTrigDelay,
-                                         s.trigCount,    m_acqTrigTimer,   m_senseAperture };
+        const QVector<quint32> trigger { m_triggerWord,
+            m_progTrigDelay,
+            m_acqTrigDelay,
+            s.trigCount,
+            m_acqTrigTimer,
+            m_senseAperture };
         if (trigger != m_triggerImage) {
             m_triggerImage = trigger;
             m_changed |= GroupTrigger;
@@ -607,8 +612,7 @@ int IoControl::readRegister(quint32 address, qint32 *value)
     m_work = true;
     m_wakeCond.wakeAll();
     QDeadlineTimer deadline(m_timing.replyTimeoutMs);
-    while (!request->done && m_replyCond.wait(&s.mutex, deadline)) {
-    }
+    while (!request->done && m_replyCond.wait(&s.mutex, deadline)) { }
     if (!request->done) {
         m_registerQueue.removeOne(request);
         return ErrTimeout;
@@ -621,8 +625,7 @@ MODELS_INFO IoControl::getModelsInfo()
 {
     QMutexLocker lock(&m_infoMutex);
     QDeadlineTimer deadline(m_timing.replyTimeoutMs);
-    while (!m_identified && m_infoCond.wait(&m_infoMutex, deadline)) {
-    }
+    while (!m_identified && m_infoCond.wait(&m_infoMutex, deadline)) { }
     return m_modelsInfo;
 }
 
@@ -755,7 +758,7 @@ bool IoControl::writerCycle()
     const int blocks = m_arbTable.size() / Words::ArbBlock;
     for (int k = 0; k < blocks; ++k) {
         const QVector<quint32> unit = writeUnit(Address::ArbBlock + 128u * quint32(k),
-                                                m_arbTable.mid(k * Words::ArbBlock, Words::ArbBlock));
+            m_arbTable.mid(k * Words::ArbBlock, Words::ArbBlock));
         QMutexLocker spi(&s.spiMutex);
         if (exchangeLocked(unit, nullptr) != 0 || exchangeLocked(unit, nullptr) != 0)
             return false;
@@ -908,7 +911,8 @@ void IoControl::monitorCycle()
     {
         QMutexLocker lock(&s.mutex);
         if (m_commandRegister) {
-            const QVector<quint32> unit = writeUnit(Address::CommandRegister, { m_commandRegister });
+            const QVector<quint32> unit =
+                writeUnit(Address::CommandRegister, { m_commandRegister });
             if (exchange(unit, nullptr) == 0) {
                 if (m_commandRegister & Command::AcqInitiate)
                     m_readoutTraceCount = 0;
@@ -1057,7 +1061,8 @@ void IoControl::reportLinkError()
         sink = shared().sink;
     }
     if (sink)
-        sink(ErrSystem, QStringLiteral("I/O controller link %1: %2").arg(path, qt_error_string(-rc)));
+        sink(ErrSystem,
+            QStringLiteral("I/O controller link %1: %2").arg(path, qt_error_string(-rc)));
 }
 
 } // namespace ioc

@@ -79,7 +79,11 @@ public:
 
     // Where progCommand puts a program command: program group word 1, or the command register.
     enum TransferMode { ViaProgramGroup = 0, ViaCommandRegister = 1 };
-    enum AcquireCommand : quint32 { AcqInitiate = 0x100, AcqAbort = 0x200, AcqMSyncTrigger = 0x8000 };
+    enum AcquireCommand : quint32 {
+        AcqInitiate = 0x100,
+        AcqAbort = 0x200,
+        AcqMSyncTrigger = 0x8000
+    };
     enum IntegralCommand : quint32 {
         IntegralStart = 0x1000000,
         IntegralStop = 0x2000000,
@@ -127,8 +131,8 @@ public:
     // The first link opens devicePath (a board path); the second shares it. The thread is not
     // started.
     explicit IoControl(Mode mode,
-                       const LinkTiming &timing = LinkTiming(),
-                       const QString &devicePath = QStringLiteral("/dev/spidev1.0"));
+        const LinkTiming &timing = LinkTiming(),
+        const QString &devicePath = QStringLiteral("/dev/spidev1.0"));
     // Stops the thread and waits for it; the last link closes the device.
     ~IoControl() override;
 
