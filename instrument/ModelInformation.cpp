@@ -1,5 +1,6 @@
 #include "instrument/ModelInformation.h"
 
+#include "engine/ioc/IoControl.h"
 #include "instrument/InstrumentErrors.h"
 #include "instrument/ModelHandler.h"
 #include "platform/BoardPath.h"
@@ -30,7 +31,7 @@ constexpr int MacLength = 6;
 // This program's own version, first in the revision text.
 const char firmwareRevision[] = "IFC2.11.0000";
 
-QString versionText(const ModelReport::Version &v)
+QString versionText(const ioc::IOC_VERSION &v)
 {
     return QString("%1.%2.%3")
         .arg(unsigned(v.major))
@@ -38,7 +39,47 @@ QString versionText(const ModelReport::Version &v)
         .arg(unsigned(v.build), 4, 10, QLatin1Char('0'));
 }
 
+// Every key a record can carry: current code 0..2, voltage code 0..1, energy key 0..7.
+template <typename Value> ioc::AcqFactors factorsOf(Value value)
+{
+    ioc::AcqFactors factors;
+    for (int code = 0; code < 3; ++code) {
+        factors.current.insert(code, value(0, code));
+        factors.capacity.insert(code, value(2, code));
+    }
+    for (int code = 0; code < 2; ++code)
+        factors.voltage.insert(code, value(1, code));
+    for (int key = 0; key < 8; ++key)
+        factors.energy.insert(key, value(3, key));
+    return factors;
+}
+
+ioc::AcqFactors zeroFactors()
+{
+    return factorsOf([](int, int) {
+        return 0.0;
+    });
+}
+
 } // namespace
+
+ModelInformation::ModelInformation(ioc::IoControl *writer,
+    ioc::IoControl *monitor,
+    const ErrorSink &errorSink,
+    const MessageReporter &parseErrorReporter)
+    : ModelInformation(
+        [writer, monitor] {
+            // No record may be scaled as if a register unit were a volt or an ampere.
+            ioc::IoControl::setAcqFactors(zeroFactors());
+            writer->start(QThread::InheritPriority);
+            monitor->start(QThread::InheritPriority);
+            return monitor->getModelsInfo();
+        },
+        errorSink,
+        parseErrorReporter)
+{
+    ioc::IoControl::setAcqFactors(acqFactors());
+}
 
 ModelInformation::ModelInformation(const ReportSource &reportSource,
     const ErrorSink &errorSink,
@@ -135,6 +176,16 @@ QString ModelInformation::getHwAdr() const
     return m_hwAdr;
 }
 
+ioc::AcqFactors ModelInformation::acqFactors() const
+{
+    const QMap<int, BoundValueAcq> *maps[] = {
+        &m_acqCurrentMap, &m_acqVoltageMap, &m_capacityMap, &m_energyMap
+    };
+    return factorsOf([&maps](int map, int key) {
+        return rangeValue(*maps[map], key).m_factor;
+    });
+}
+
 QByteArray ModelInformation::readEepRom(int offset, int length) const
 {
     QFile file(BoardPath::map(eepromDevice));
@@ -175,7 +226,7 @@ bool ModelInformation::setMacAddress(const QByteArray &mac) const
 
 void ModelInformation::getModelsInfo()
 {
-    const ModelReport report = m_reportSource ? m_reportSource() : ModelReport();
+    const ioc::MODELS_INFO report = m_reportSource ? m_reportSource() : ioc::MODELS_INFO();
     m_iocVersion = report.versions.value(0);
     m_fpgaVersion = report.versions.value(1);
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "engine/ioc/IocProtocol.h"
 #include "instrument/BoundValue.h"
 #include "instrument/CustomOption.h"
-#include "instrument/ModelReport.h"
 #include "remote/IModelInfo.h"
 
 #include <QByteArray>
@@ -15,6 +15,9 @@
 #include <functional>
 
 class ModelHandler;
+namespace ioc {
+class IoControl;
+}
 
 // Which instrument this is and what it can do: serial number and MAC address from the EEPROM,
 // model codes and versions from the controller's report, ratings from the model definition
@@ -38,7 +41,7 @@ public:
     using MessageReporter = std::function<void(const QString &title, const QString &text)>;
     // Starts the writer link's thread, then the monitor link's, and returns the monitor link's
     // model report (waiting up to 2 s for it).
-    using ReportSource = std::function<ModelReport()>;
+    using ReportSource = std::function<ioc::MODELS_INFO()>;
 
     // Board paths; every use goes through platform::BoardPath.
     static const QString eepromDevice;
@@ -48,6 +51,13 @@ public:
     // Model name and flag when the reported model is not in the model file.
     static const QString fallbackModelName;
 
+    // Starts both link threads, waits for the monitor link's report and, once built, hands the
+    // measurement factors to the links (until then records convert with factor 0).
+    ModelInformation(ioc::IoControl *writer,
+        ioc::IoControl *monitor,
+        const ErrorSink &errorSink = {},
+        const MessageReporter &parseErrorReporter = {});
+    // The same with the report from reportSource and the links left alone; for tests and tools.
     explicit ModelInformation(const ReportSource &reportSource,
         const ErrorSink &errorSink = {},
         const MessageReporter &parseErrorReporter = {});
@@ -80,6 +90,9 @@ public:
     // The entry for key, else the entry of the smallest key, else (empty map) a safe entry
     // with limits 0 and factor 0. Never inserts.
     template <typename T> static const T &rangeValue(const QMap<int, T> &map, int key);
+
+    // The measurement maps' factors for every range code a record can carry.
+    ioc::AcqFactors acqFactors() const;
 
     bool usesFallbackModel() const { return m_modelNames.isEmpty(); }
     QStringList modelNames() const { return m_modelNames; }
@@ -127,8 +140,8 @@ public:
     double measSingleStep() const { return m_measSingleStep; }
     int measDecimals() const { return m_measDecimals; }
     double adSampleBaseTime() const { return m_adSampleBaseTime; }
-    ModelReport::Version fpgaVersion() const { return m_fpgaVersion; }
-    ModelReport::Version iocVersion() const { return m_iocVersion; }
+    ioc::IOC_VERSION fpgaVersion() const { return m_fpgaVersion; }
+    ioc::IOC_VERSION iocVersion() const { return m_iocVersion; }
     const QVector<CustomOption> &options() const { return m_options; }
 
 private:
@@ -199,8 +212,8 @@ private:
     int m_measDecimals = 4;
     double m_adSampleBaseTime = 8e-6; // s
     QString m_serial;
-    ModelReport::Version m_fpgaVersion;
-    ModelReport::Version m_iocVersion;
+    ioc::IOC_VERSION m_fpgaVersion;
+    ioc::IOC_VERSION m_iocVersion;
     QVector<CustomOption> m_options;
 };
 

@@ -87,7 +87,7 @@ ModelInformation *tst_ModelHandler::build(
 {
     if (!content.isNull())
         m_root->write(ModelInformation::fileName, content);
-    ModelReport report;
+    ioc::MODELS_INFO report;
     report.modelCode = code;
     report.unitModelCodes = units;
     m_info = std::make_unique<ModelInformation>(

@@ -22,9 +22,9 @@ QByteArray model(int tag, const char *name)
 const QByteArray twoModels =
     "<models>" + model(7, "VEK-SEVEN") + model(8, "VEK-EIGHT") + "</models>\n";
 
-ModelReport::Version version(int major, int minor, int build)
+ioc::IOC_VERSION version(int major, int minor, int build)
 {
-    ModelReport::Version v;
+    ioc::IOC_VERSION v;
     v.major = quint8(major);
     v.minor = quint8(minor);
     v.build = quint8(build);
@@ -56,7 +56,7 @@ private Q_SLOTS:
     void rangeValue();
 
 private:
-    ModelInformation *build(const ModelReport &report);
+    ModelInformation *build(const ioc::MODELS_INFO &report);
 
     std::unique_ptr<BoardRootFixture> m_root;
     std::unique_ptr<ModelInformation> m_info;
@@ -80,7 +80,7 @@ void tst_ModelInformation::cleanup()
     m_root.reset();
 }
 
-ModelInformation *tst_ModelInformation::build(const ModelReport &report)
+ModelInformation *tst_ModelInformation::build(const ioc::MODELS_INFO &report)
 {
     m_info.reset();
     m_info = std::make_unique<ModelInformation>(
@@ -96,7 +96,7 @@ ModelInformation *tst_ModelInformation::build(const ModelReport &report)
 
 void tst_ModelInformation::identity()
 {
-    ModelReport report;
+    ioc::MODELS_INFO report;
     report.modelCode = 7;
     const ModelInformation *info = build(report);
 
@@ -136,7 +136,7 @@ void tst_ModelInformation::revision()
     QFETCH(QVector<int>, versions);
     QFETCH(QString, revision);
 
-    ModelReport report;
+    ioc::MODELS_INFO report;
     report.modelCode = 7;
     for (int i = 0; i + 2 < versions.size(); i += 3)
         report.versions << version(versions[i], versions[i + 1], versions[i + 2]);
@@ -161,14 +161,14 @@ void tst_ModelInformation::serialFromEeprom()
     QByteArray image = m_root->read(eeprom);
     image.replace(16, 12, field);
     QVERIFY(m_root->write(eeprom, image));
-    ModelReport report;
+    ioc::MODELS_INFO report;
     report.modelCode = 7;
     QCOMPARE(build(report)->getSerial(), serial);
 }
 
 void tst_ModelInformation::eepromWritesReportTheirResult()
 {
-    ModelReport report;
+    ioc::MODELS_INFO report;
     report.modelCode = 7;
     const ModelInformation *info = build(report);
     const QByteArray before = m_root->read(eeprom);
@@ -223,7 +223,7 @@ void tst_ModelInformation::options()
 
     if (!content.isNull())
         QVERIFY(m_root->write("/usr/bin/options/MORE", content));
-    ModelReport report;
+    ioc::MODELS_INFO report;
     report.modelCode = 7;
     const QVector<CustomOption> options = build(report)->options();
     QCOMPARE(options.size(), 2);
@@ -238,7 +238,7 @@ void tst_ModelInformation::options()
 void tst_ModelInformation::modelNameFile()
 {
     m_root->write(ModelInformation::modelNameFile, "an older name\n");
-    ModelReport report;
+    ioc::MODELS_INFO report;
     report.modelCode = 8;
     report.unitModelCodes = { 7 };
     const ModelInformation *info = build(report);
@@ -271,7 +271,7 @@ void tst_ModelInformation::fallbackModel()
         QVERIFY(QFile::remove(m_root->path(ModelInformation::fileName)));
         QVERIFY(QDir().mkpath(m_root->path(ModelInformation::fileName)));
     }
-    ModelReport report; // model code 1205: what the link holds without an identification
+    ioc::MODELS_INFO report; // model code 1205: what the link holds without an identification
     report.unitModelCodes = { 7 };
     const ModelInformation *info = build(report);
 
@@ -297,7 +297,7 @@ void tst_ModelInformation::fallbackModel()
 
 void tst_ModelInformation::unknownFurtherUnit()
 {
-    ModelReport report;
+    ioc::MODELS_INFO report;
     report.modelCode = 7;
     report.unitModelCodes = { 9, 8 };
     const ModelInformation *info = build(report);
