@@ -171,6 +171,8 @@ void ModelHandler::startRange(const QXmlStreamAttributes &attributes)
     m_work = BoundValue();
     m_work.m_scale = 1;
     m_workValid = m_work.setLimits(0.0, title);
+    if (!m_workValid)
+        m_work.m_max = title; // for the report; the entry is not committed
 }
 
 void ModelHandler::startLevel(const QXmlStreamAttributes &attributes)
