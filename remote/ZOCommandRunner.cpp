@@ -3,7 +3,10 @@
 #include "remote/SYST_ERR_INFO.h"
 #include "remote/ZOCommand.h"
 #include "remote/ZOSystErrCue.h"
+#include "remote/ZOValueManager.h"
 #include "remote/ZO_SCPI_DICT_ENTRY.h"
+
+#include <QMutexLocker>
 
 #include <memory>
 
@@ -26,6 +29,10 @@ short ZOCommandRunner::run(const ZO_PARSER_RESULT *result, ZOCmdArg **answer)
     }
     if (result->query) {
         e = command->OnQuery(result, answer);
+    } else if (command->value()) {
+        // The value exists, so the registry does too.
+        QMutexLocker lock(zostd::ZOValueManager::s_pSelf->getMutex());
+        e = command->OnSet(result);
     } else {
         e = command->OnSet(result);
     }
