@@ -15,6 +15,8 @@ namespace sim {
 // the load model, the trace area and the integrals. Time is passed in (monotonic µs) so that
 // tests drive it without a clock; advance() brings the integrals and the paced trace records
 // up to a time and must come before any change of the load model from outside.
+// A trace record sums as many samples as the sense aperture has counts, the monitor record 250.
+// The status word has bit 4 (not a slave) and bit 23 (external load-on input high) set.
 class Board
 {
 public:

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <csignal>
 
 using platform::SpiPort;
 
@@ -35,6 +36,7 @@ private Q_SLOTS:
     void traceRecordsAfterInitiate();
     void clientsAtOnce();
     void stopRemovesTheSockets();
+    void crashSurfacesAsError();
 
 private:
     QVector<quint32> read(quint32 address, int count);
@@ -234,6 +236,20 @@ void tst_PowerBoardLink::stopRemovesTheSockets()
     QVERIFY(!QFileInfo::exists(root + "/run/powerboard.ctl"));
     QVERIFY(m_board->command("ping").startsWith("ERR"));
     QVERIFY(m_port.transfer({ 0xE0000000, 4, 0, 0, 0, 0 }, nullptr) < 0);
+}
+
+void tst_PowerBoardLink::crashSurfacesAsError()
+{
+    PowerBoard other;
+    QVERIFY2(other.start(), qPrintable(other.errorString()));
+    QCOMPARE(other.command("ping"), QStringLiteral("OK"));
+    ::kill(pid_t(other.pid()), SIGSEGV);
+    QTRY_VERIFY_WITH_TIMEOUT(!other.isRunning(), 5000);
+    const QString reply = other.command("ping");
+    QVERIFY2(reply.startsWith("ERR") && reply.contains("crashed"), qPrintable(reply));
+    QVERIFY(!other.stop());
+    QVERIFY(!other.errorString().isEmpty());
+    platform::BoardPath::setRoot(m_board->root());
 }
 
 QTEST_GUILESS_MAIN(tst_PowerBoardLink)

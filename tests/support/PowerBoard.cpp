@@ -79,16 +79,14 @@ bool PowerBoard::isRunning()
 bool PowerBoard::stop()
 {
     disconnectControl();
-    if (m_process.state() == QProcess::NotRunning)
-        return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-    const qint64 pid = m_process.processId();
-    if (pid > 0)
-        ::kill(pid_t(pid), SIGTERM);
-    if (!m_process.waitForFinished(StopTimeoutMs)) {
-        m_process.kill();
-        m_process.waitForFinished(StopTimeoutMs);
-        m_error = QStringLiteral("vek-powerboard ignored SIGTERM and was killed");
-        return false;
+    if (isRunning()) {
+        ::kill(pid_t(m_process.processId()), SIGTERM);
+        if (!m_process.waitForFinished(StopTimeoutMs)) {
+            m_process.kill();
+            m_process.waitForFinished(StopTimeoutMs);
+            m_error = QStringLiteral("vek-powerboard ignored SIGTERM and was killed");
+            return false;
+        }
     }
     const bool clean = m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
     if (!clean)
@@ -98,11 +96,20 @@ bool PowerBoard::stop()
 
 QString PowerBoard::describeExit()
 {
-    const QString output = QString::fromLocal8Bit(m_process.readAll()).trimmed();
+    m_output += QString::fromLocal8Bit(m_process.readAll());
     const QString how = m_process.exitStatus() == QProcess::CrashExit
         ? QStringLiteral("crashed")
         : QStringLiteral("exit code %1").arg(m_process.exitCode());
+    const QString output = m_output.trimmed();
     return output.isEmpty() ? how : how + QStringLiteral("; output: ") + output;
+}
+
+QString PowerBoard::failure(const QString &what)
+{
+    if (isRunning())
+        return what;
+    return what + QStringLiteral(": vek-powerboard is not running (") + describeExit()
+        + QLatin1Char(')');
 }
 
 bool PowerBoard::connectControl()
@@ -139,8 +146,7 @@ void PowerBoard::disconnectControl()
 bool PowerBoard::sendLine(const QString &line)
 {
     if (!connectControl()) {
-        m_error = isRunning() ? QStringLiteral("cannot connect to the control socket")
-                              : QStringLiteral("vek-powerboard is not running: ") + describeExit();
+        m_error = failure(QStringLiteral("cannot connect to the control socket"));
         return false;
     }
     const QByteArray data = line.toUtf8() + '\n';
@@ -152,7 +158,7 @@ bool PowerBoard::sendLine(const QString &line)
             continue;
         if (n <= 0) {
             disconnectControl();
-            m_error = QStringLiteral("control socket write failed");
+            m_error = failure(QStringLiteral("control socket write failed"));
             return false;
         }
         done += n;
@@ -175,7 +181,7 @@ bool PowerBoard::readLine(QString *line, int timeoutMs)
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0) {
-            m_error = QStringLiteral("no reply from vek-powerboard within %1 ms").arg(timeoutMs);
+            m_error = failure(QStringLiteral("no reply within %1 ms").arg(timeoutMs));
             disconnectControl();
             return false;
         }
@@ -183,8 +189,7 @@ bool PowerBoard::readLine(QString *line, int timeoutMs)
         const ssize_t n = ::recv(m_ctl, chunk, sizeof(chunk), 0);
         if (n <= 0) {
             disconnectControl();
-            m_error = isRunning() ? QStringLiteral("control connection closed")
-                                  : QStringLiteral("vek-powerboard died: ") + describeExit();
+            m_error = failure(QStringLiteral("control connection closed"));
             return false;
         }
         m_pending.append(chunk, int(n));

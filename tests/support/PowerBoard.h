@@ -56,10 +56,13 @@ private:
     bool sendLine(const QString &line);
     bool readLine(QString *line, int timeoutMs);
     QString describeExit();
+    // what, plus how the board ended when it is no longer running.
+    QString failure(const QString &what);
 
     QTemporaryDir m_root;
     QProcess m_process;
     QString m_error;
+    QString m_output; // what the board printed, kept for the failure messages
     int m_ctl = -1;
     QByteArray m_pending;
 };
