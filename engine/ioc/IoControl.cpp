@@ -13,7 +13,7 @@ namespace {
 
 // State shared by the writer and the monitor link.
 // Lock order: mutex (shadow registers) -> tranInitMutex -> spiMutex; no path takes them in
-// another order. factorMutex and sinkMutex are leaves, taken with nothing else held.
+// another order. factorMutex, sinkMutex and a link's m_replyMutex are leaves.
 struct Shared
 {
     // Guards every link's pending values, group images, change flags, step, table and register
@@ -82,12 +82,14 @@ quint32 high32(quint64 v)
 
 } // namespace
 
+// reply, done and abandoned are guarded by the link's m_replyMutex.
 struct IoControl::RegisterRequest
 {
     quint32 address = 0;
     qint32 value = 0;
     qint32 reply = 0;
     bool done = false;
+    bool abandoned = false; // the reader timed out; not sent when still queued
 };
 
 IoControl::IoControl(Mode mode, const LinkTiming &timing, const QString &devicePath)
@@ -606,15 +608,21 @@ int IoControl::readRegister(quint32 address, qint32 *value)
     auto request = std::make_shared<RegisterRequest>();
     request->address = address;
 
+    // The writer holds the shadow-register mutex through a whole cycle, slow exchanges
+    // included; the deadline covers that wait too.
     Shared &s = shared();
-    QMutexLocker lock(&s.mutex);
+    QDeadlineTimer deadline(m_timing.replyTimeoutMs);
+    if (!s.mutex.tryLock(int(deadline.remainingTime())))
+        return ErrTimeout;
     m_registerQueue.append(request);
     m_work = true;
     m_wakeCond.wakeAll();
-    QDeadlineTimer deadline(m_timing.replyTimeoutMs);
-    while (!request->done && m_replyCond.wait(&s.mutex, deadline)) { }
+    s.mutex.unlock();
+
+    QMutexLocker lock(&m_replyMutex);
+    while (!request->done && m_replyCond.wait(&m_replyMutex, deadline)) { }
     if (!request->done) {
-        m_registerQueue.removeOne(request);
+        request->abandoned = true;
         return ErrTimeout;
     }
     *value = request->reply;
@@ -794,23 +802,28 @@ bool IoControl::writerCycle()
         return false;
 
     int done = 0;
-    bool replied = false;
     for (const std::shared_ptr<RegisterRequest> &r : qAsConst(m_registerQueue)) {
         const bool read = r->address & Address::ReadBit;
+        if (read) {
+            QMutexLocker reply(&m_replyMutex);
+            if (r->abandoned) {
+                ++done;
+                continue;
+            }
+        }
         QVector<quint32> rx;
         ok = exchange(writeUnit(r->address, { quint32(r->value) }), read ? &rx : nullptr) == 0;
         if (!ok)
             break;
         if (read) {
+            QMutexLocker reply(&m_replyMutex);
             r->reply = qint32(rx.value(2));
             r->done = true;
-            replied = true;
+            m_replyCond.wakeAll();
         }
         ++done;
     }
     m_registerQueue.remove(0, done);
-    if (replied)
-        m_replyCond.wakeAll();
     return ok;
 }
 

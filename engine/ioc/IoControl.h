@@ -206,7 +206,8 @@ public:
     void setRegisterData(quint32 address, qint32 value);
     // Writer link. Reads one register (address with bit 31 set) from any thread but the
     // writer's own; waits up to replyTimeoutMs for this read's own reply. Returns 0, ErrTimeout
-    // or ErrIllegalValue; *value is set only on success.
+    // or ErrIllegalValue; *value is set only on success. No read may be waiting when the link
+    // is destroyed.
     int readRegister(quint32 address, qint32 *value);
 
     // Monitor link: the identification, after waiting up to replyTimeoutMs for the first read
@@ -324,7 +325,11 @@ private:
     QVector<std::shared_ptr<RegisterRequest>> m_registerQueue;
     bool m_work = false; // the writer has been woken for work since its last cycle
     QWaitCondition m_wakeCond; // writer's wait, with the shadow-register mutex
-    QWaitCondition m_replyCond; // register readers' wait, with the shadow-register mutex
+
+    // Register replies: guards the reply fields of the queued requests; readers wait on
+    // m_replyCond. A leaf lock.
+    QMutex m_replyMutex;
+    QWaitCondition m_replyCond;
 
     // Stop request; m_stopMutex guards the monitor's pause on m_stopCond.
     std::atomic<bool> m_stop { false };
