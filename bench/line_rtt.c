@@ -1,0 +1,198 @@
+/* Measures the round trip of line queries over TCP: sends one query line, waits for one reply
+ * line, repeats. Prints one result line with the median and spread in microseconds:
+ *   queries N median_us M p90_us P p99_us Q min_us A max_us B mean_us C
+ *   line_rtt -h host -p port [-n queries] [-w warm-up] [-q query]
+ */
+#define _POSIX_C_SOURCE 200809L
+
+#include <errno.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#define REPLY_TIMEOUT_MS 5000
+
+static double nowUs(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (double)ts.tv_sec * 1e6 + (double)ts.tv_nsec / 1e3;
+}
+
+static int connectTo(const char *host, const char *port)
+{
+    struct addrinfo hints;
+    memset(&hints, 0, sizeof hints);
+    hints.ai_socktype = SOCK_STREAM;
+    struct addrinfo *found = NULL;
+    int rc = getaddrinfo(host, port, &hints, &found);
+    if (rc != 0) {
+        fprintf(stderr, "%s:%s: %s\n", host, port, gai_strerror(rc));
+        return -1;
+    }
+    int fd = -1;
+    for (struct addrinfo *a = found; a; a = a->ai_next) {
+        fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+        if (fd < 0)
+            continue;
+        if (connect(fd, a->ai_addr, a->ai_addrlen) == 0)
+            break;
+        close(fd);
+        fd = -1;
+    }
+    freeaddrinfo(found);
+    if (fd < 0) {
+        fprintf(stderr, "%s:%s: cannot connect\n", host, port);
+        return -1;
+    }
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+/* Bytes received after a reply's newline belong to the next reply. */
+static char pending[65536];
+static size_t pendingLen = 0;
+
+/* One query and its reply; 0 on success. */
+static int roundTrip(int fd, const char *query, size_t queryLen)
+{
+    size_t sent = 0;
+    while (sent < queryLen) {
+        ssize_t n = send(fd, query + sent, queryLen - sent, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            perror("send");
+            return -1;
+        }
+        sent += (size_t)n;
+    }
+    for (;;) {
+        char *nl = memchr(pending, '\n', pendingLen);
+        if (nl) {
+            size_t used = (size_t)(nl - pending) + 1;
+            memmove(pending, pending + used, pendingLen - used);
+            pendingLen -= used;
+            return 0;
+        }
+        if (pendingLen == sizeof pending)
+            pendingLen = 0; /* a reply longer than the buffer: keep only its tail */
+        struct pollfd p = { fd, POLLIN, 0 };
+        int ready = poll(&p, 1, REPLY_TIMEOUT_MS);
+        if (ready == 0) {
+            fprintf(stderr, "no reply within %d ms\n", REPLY_TIMEOUT_MS);
+            return -1;
+        }
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            perror("poll");
+            return -1;
+        }
+        ssize_t n = recv(fd, pending + pendingLen, sizeof pending - pendingLen, 0);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            fprintf(stderr, "connection closed\n");
+            return -1;
+        }
+        pendingLen += (size_t)n;
+    }
+}
+
+static int compareDouble(const void *a, const void *b)
+{
+    double x = *(const double *)a;
+    double y = *(const double *)b;
+    return (x > y) - (x < y);
+}
+
+static double quantile(const double *sorted, int n, double q)
+{
+    int i = (int)(q * (n - 1) + 0.5);
+    return sorted[i];
+}
+
+int main(int argc, char **argv)
+{
+    const char *host = "127.0.0.1";
+    const char *port = NULL;
+    int queries = 2000;
+    int warmUp = 100;
+    const char *queryText = "*IDN?";
+    int opt;
+    while ((opt = getopt(argc, argv, "h:p:n:w:q:")) != -1) {
+        switch (opt) {
+        case 'h':
+            host = optarg;
+            break;
+        case 'p':
+            port = optarg;
+            break;
+        case 'n':
+            queries = atoi(optarg);
+            break;
+        case 'w':
+            warmUp = atoi(optarg);
+            break;
+        case 'q':
+            queryText = optarg;
+            break;
+        default:
+            port = NULL;
+            queries = 0;
+            break;
+        }
+    }
+    if (!port || queries < 1 || warmUp < 0) {
+        fprintf(
+            stderr, "usage: %s -h host -p port [-n queries] [-w warm-up] [-q query]\n", argv[0]);
+        return 2;
+    }
+    size_t queryLen = strlen(queryText) + 1;
+    char *query = malloc(queryLen);
+    double *rtt = malloc(sizeof(double) * (size_t)queries);
+    if (!query || !rtt)
+        return 1;
+    memcpy(query, queryText, queryLen - 1);
+    query[queryLen - 1] = '\n';
+
+    int fd = connectTo(host, port);
+    if (fd < 0)
+        return 1;
+    for (int i = 0; i < warmUp; ++i) {
+        if (roundTrip(fd, query, queryLen) != 0)
+            return 1;
+    }
+    double sum = 0;
+    for (int i = 0; i < queries; ++i) {
+        double start = nowUs();
+        if (roundTrip(fd, query, queryLen) != 0)
+            return 1;
+        rtt[i] = nowUs() - start;
+        sum += rtt[i];
+    }
+    close(fd);
+
+    qsort(rtt, (size_t)queries, sizeof(double), compareDouble);
+    printf("queries %d median_us %.1f p90_us %.1f p99_us %.1f min_us %.1f max_us %.1f "
+           "mean_us %.1f\n",
+        queries,
+        quantile(rtt, queries, 0.5),
+        quantile(rtt, queries, 0.9),
+        quantile(rtt, queries, 0.99),
+        rtt[0],
+        rtt[queries - 1],
+        sum / queries);
+    free(rtt);
+    free(query);
+    return 0;
+}

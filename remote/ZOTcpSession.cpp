@@ -1,0 +1,157 @@
+#include "remote/ZOTcpSession.h"
+
+#include <QMutexLocker>
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <cstring>
+
+namespace zostd {
+
+bool ZOTcpSession::AnswerPort::post(const QByteArray &answer)
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_session)
+        return false;
+    // Only posts an event; the session cannot be freed meanwhile because it detaches under
+    // this mutex first. An event still queued when it is freed is discarded with it.
+    ZOTcpSession *session = m_session;
+    QMetaObject::invokeMethod(
+        session,
+        [session, answer] {
+            session->sendAnswer(answer);
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
+ZOTcpSession::ZOTcpSession(QTcpSocket *socket, int bufferSize)
+    : m_socket(socket)
+    , m_bufferSize(std::max(bufferSize, 1))
+    , m_answerPort(std::make_shared<AnswerPort>())
+{
+    m_socket->setParent(this);
+    m_answerPort->m_session = this;
+    connect(m_socket, &QTcpSocket::readyRead, this, &ZOTcpSession::OnReceive);
+    connect(m_socket, &QTcpSocket::disconnected, this, &ZOTcpSession::OnClose);
+    // A reset connection may end without disconnected(); an unconnected socket ends the session.
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this] {
+        if (m_socket->state() == QAbstractSocket::UnconnectedState)
+            OnClose();
+    });
+    connect(this,
+        &ZOTcpSession::lciActivated,
+        this,
+        &ZOTcpSession::OnLciActivate,
+        Qt::QueuedConnection);
+}
+
+ZOTcpSession::~ZOTcpSession()
+{
+    detachAnswerPort();
+}
+
+void ZOTcpSession::OnThreadStart()
+{
+    m_buffer.reset(new unsigned char[m_bufferSize]);
+    m_fill = 0;
+    // Bytes that arrived before the thread ran raise no further readyRead.
+    if (m_socket->bytesAvailable() > 0)
+        OnReceive();
+}
+
+void ZOTcpSession::OnReceive()
+{
+    if (m_closed || m_closing || !m_buffer)
+        return;
+    // The socket emits readyRead only for bytes it fetches anew, never for bytes it already
+    // holds, so one pass keeps reading and decoding until the socket is drained or stuck.
+    bool fresh = false; // bytes the decoder has not been offered since its last call
+    for (;;) {
+        qint64 got = 0;
+        if (m_fill < m_bufferSize && m_socket->bytesAvailable() > 0) {
+            got = m_socket->read(
+                reinterpret_cast<char *>(m_buffer.get()) + m_fill, m_bufferSize - m_fill);
+            if (got < 0) {
+                closeConnection();
+                return;
+            }
+            m_fill += int(got);
+        }
+        if (got == 0 && !fresh)
+            return;
+        const int used = OnDataReceive(m_buffer.get(), m_fill);
+        if (m_closed || m_closing)
+            return;
+        if (used < 0) {
+            closeConnection();
+            return;
+        }
+        const int consumed = std::min(used, m_fill);
+        if (consumed > 0) {
+            std::memmove(m_buffer.get(), m_buffer.get() + consumed, size_t(m_fill - consumed));
+            m_fill -= consumed;
+        }
+        fresh = consumed > 0 && m_fill > 0;
+    }
+}
+
+void ZOTcpSession::OnClose()
+{
+    if (m_closed)
+        return;
+    endSession();
+    emit finished();
+}
+
+void ZOTcpSession::OnLciActivate() { }
+
+void ZOTcpSession::OnThreadFinish()
+{
+    if (!m_closed) {
+        endSession();
+        m_socket->abort();
+    }
+    deleteLater();
+}
+
+qint64 ZOTcpSession::sendAnswer(const QByteArray &answer)
+{
+    if (m_closed || m_socket->state() != QAbstractSocket::ConnectedState)
+        return -1;
+    const qint64 queued = m_socket->write(answer);
+    m_socket->flush();
+    return queued;
+}
+
+void ZOTcpSession::closeConnection()
+{
+    if (m_closed || m_closing)
+        return;
+    m_closing = true;
+    // Answers written before the close still go out; disconnected() follows once they did.
+    m_socket->disconnectFromHost();
+    if (m_socket->state() == QAbstractSocket::UnconnectedState)
+        OnClose();
+}
+
+void ZOTcpSession::setFillCount(int fill)
+{
+    if (fill >= 0 && fill < m_fill)
+        m_fill = fill;
+}
+
+void ZOTcpSession::endSession()
+{
+    m_closed = true;
+    detachAnswerPort();
+    OnSessionClose();
+}
+
+void ZOTcpSession::detachAnswerPort()
+{
+    QMutexLocker lock(&m_answerPort->m_mutex);
+    m_answerPort->m_session = nullptr;
+}
+
+} // namespace zostd

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMutex>
+#include <QObject>
+
+#include <memory>
+
+class QTcpSocket;
+
+namespace zostd {
+
+// One accepted TCP connection, running in a thread of its own (made by ZOTcpService). Received
+// bytes gather in a fixed buffer of bufferSize bytes and are handed to the protocol's frame
+// decoder OnDataReceive(). Socket, buffer and everything the subclass keeps are touched only in
+// the session thread; other threads answer through answerPort().
+//
+// Lifecycle: thread started (buffer allocated) -> receiving -> closed (peer disconnect, decoder
+// result below 0, or the service stopping; OnSessionClose() runs exactly once) -> deleted in
+// its own thread when that thread ends.
+class ZOTcpSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Thread-safe way to hand answers to a session: holders keep the port, never the session,
+    // so a session that has ended is noticed instead of touched after it was freed.
+    class AnswerPort
+    {
+    public:
+        // Any thread. Queues the answer for one write in the session thread; false when the
+        // session has already closed (the answer is dropped).
+        bool post(const QByteArray &answer);
+
+    private:
+        friend class ZOTcpSession;
+        QMutex m_mutex; // guards m_session, cleared by the session when it closes
+        ZOTcpSession *m_session = nullptr;
+    };
+
+    // Takes ownership of the socket (it becomes a child). bufferSize is the protocol's fixed
+    // receive buffer, in bytes. Called by the service subclass in the listener thread.
+    ZOTcpSession(QTcpSocket *socket, int bufferSize);
+    ~ZOTcpSession() override;
+
+    int bufferSize() const { return m_bufferSize; }
+    std::shared_ptr<AnswerPort> answerPort() const { return m_answerPort; }
+
+signals:
+    // The session has closed; its thread quits (connected directly, QThread::quit is
+    // thread-safe) and the session is deleted when the thread ends.
+    void finished();
+    // Emitted from any thread (the LAN configuration reset); OnLciActivate() runs queued in
+    // the session thread.
+    void lciActivated();
+
+public slots:
+    void OnThreadStart();
+    void OnClose();
+    void OnReceive();
+    virtual void OnLciActivate();
+    // Connected directly to the session thread's finished(): closes a session that is still
+    // open (the service is stopping) and schedules the deletion.
+    void OnThreadFinish();
+
+protected:
+    // The frame decoder, called with the start of the buffer and the fill count. Returns the
+    // number of bytes used at the front of the buffer (> 0), 0 to keep everything and wait for
+    // more, or < 0 to close the connection. It may lower the fill count with setFillCount().
+    // It is called again without new bytes while it used some and bytes remain.
+    virtual int OnDataReceive(const unsigned char *data, int len) = 0;
+    // The protocol's clean-up; runs once, in the session thread, when the session closes.
+    virtual void OnSessionClose() = 0;
+
+    // Session thread. One socket write per answer, sent at once (the socket has TCP_NODELAY).
+    // Returns the bytes queued, or -1 when the connection is gone.
+    qint64 sendAnswer(const QByteArray &answer);
+    // Session thread. Closes the connection after pending answers went out; ends the session.
+    void closeConnection();
+
+    QTcpSocket *socket() const { return m_socket; }
+    int fillCount() const { return m_fill; }
+    // Only lowers: a decoder that edits the held bytes in place (line editing) drops the tail.
+    void setFillCount(int fill);
+
+private:
+    void endSession();
+    void detachAnswerPort();
+
+    QTcpSocket *const m_socket;
+    const int m_bufferSize;
+    std::unique_ptr<unsigned char[]> m_buffer; // allocated in the session thread, not cleared
+    int m_fill = 0; // bytes held at the front of m_buffer
+    bool m_closing = false; // closeConnection() ran: nothing more is decoded
+    bool m_closed = false;
+    const std::shared_ptr<AnswerPort> m_answerPort;
+};
+
+} // namespace zostd
