@@ -99,137 +99,231 @@ void tst_ProgramExecutor::script_data()
     QTest::addColumn<quint32>("triggerWord");
     QTest::addColumn<quint32>("delay");
     QTest::addColumn<QStringList>("lines");
+    auto row = [](const char *name,
+                   const char *program,
+                   quint32 triggerWord,
+                   quint32 delay,
+                   const QStringList &lines) {
+        QTest::newRow(name) << QString::fromLatin1(program) << triggerWord << delay << lines;
+    };
 
-    QTest::newRow("three steps run twice, then the last step")
-        << "three steps, twice" << 0x101u << 0u
-        << QStringList { "0 expect idle - 0 -",
-               "0 cmd 1",
-               "0 expect run 8 1 1",
-               "99 expect run 8 1 1",
-               "100 expect run 9 1 2",
-               "300 expect run 10 1 3",
-               "599 expect run 10 1 3",
-               "600 expect run 8 2 1",
-               "700 expect run 9 2 2",
-               "900 expect run 10 2 3",
-               "1200 expect idle 6 2 500",
-               "100000 expect idle 6 2 500" };
-    QTest::newRow("bus trigger starts, after the trigger delay")
-        << "three steps, twice" << 0x102u << 40u
-        << QStringList { "0 cmd 1",
-               "0 expect trigger - 0 -",
-               "5000 expect trigger - 0 -",
-               "5000 cmd 10000",
-               "5000 expect delay - 0 -",
-               "5039 expect delay - 0 -",
-               "5040 expect run 8 1 1",
-               "5140 expect run 9 1 2" };
-    QTest::newRow("start sources without bus ignore the bus trigger")
-        << "three steps, twice" << 0x120u << 0u
-        << QStringList { "0 cmd 1",
-               "10 cmd 10000",
-               "20 expect trigger - 0 -",
-               "30 pin digital2",
-               "30 expect run 8 1 1" };
-    QTest::newRow("start and bus trigger in one word")
-        << "three steps, twice" << 0x102u << 0u
-        << QStringList { "0 cmd 10001", "0 expect run 8 1 1" };
-    QTest::newRow("step waits hold until their trigger")
-        << "waits" << 0x101u << 0u
-        << QStringList { "0 cmd 1",
-               "100 expect wait 9 1 1", // before step 2: step 1's levels hold
-               "1000000 expect wait 9 1 1",
-               "1000000 pin input",
-               "1000000 expect wait 9 1 1",
-               "1000000 cmd 10000",
-               "1000000 expect run 9 1 2",
-               "1000100 expect run 10 1 3",
-               "1000200 expect wait 10 1 3", // after step 3's dwell
-               "1000300 pin input",
-               "1000300 expect idle 6 1 500" };
-    QTest::newRow("a bus trigger continues the trigger-input wait")
-        << "waits" << 0x101u << 0u
-        << QStringList { "0 cmd 1",
-               "150 cmd 10000",
-               "250 expect run 10 1 3",
-               "400 cmd 10000",
-               "400 expect idle 6 1 500" };
-    QTest::newRow("mutual-sync, DIGITAL2 and cut-off waits") << "other waits" << 0x101u << 0u
-                                                             << QStringList { "0 cmd 1",
-                                                                    "0 expect wait 8 1 -",
-                                                                    "10 pin digital2",
-                                                                    "10 expect wait 8 1 -",
-                                                                    "10 cmd 80",
-                                                                    "10 expect run 8 1 1",
-                                                                    "110 expect wait 9 1 1",
-                                                                    "120 pin digital2",
-                                                                    "120 expect run 9 1 2",
-                                                                    "320 expect wait 10 1 3",
-                                                                    "330 cutoff",
-                                                                    "330 expect idle 6 1 500" };
-    QTest::newRow("abort holds the levels and returns to idle")
-        << "three steps, twice" << 0x101u << 0u
-        << QStringList { "0 cmd 1",
-               "150 cmd 2",
-               "150 expect idle 9 1 2",
-               "100000 expect idle 9 1 2",
-               "100000 cmd 1",
-               "100000 expect run 8 1 1" };
-    QTest::newRow("abort while waiting for the start trigger")
-        << "three steps, twice" << 0x102u << 0u
-        << QStringList {
-               "0 cmd 1", "10 cmd 2", "10 expect idle - 0 -", "20 cmd 10000", "20 expect idle - 0 -"
-           };
-    QTest::newRow("pause freezes the dwell, resume goes on")
-        << "three steps, twice" << 0x101u << 0u
-        << QStringList { "0 cmd 1",
-               "50 cmd 4",
-               "50 expect pause 8 1 1",
-               "5000 expect pause 8 1 1",
-               "5000 cmd 10000", // not waiting: the trigger changes nothing
-               "5000 cmd 8",
-               "5049 expect run 8 1 1",
-               "5050 expect run 9 1 2",
-               "6150 expect idle 6 2 500" };
-    QTest::newRow("pause while waiting is ignored") << "waits" << 0x101u << 0u
-                                                    << QStringList { "0 cmd 1",
-                                                           "100 cmd 4",
-                                                           "100 expect wait 9 1 1",
-                                                           "200 cmd 10000",
-                                                           "200 expect run 9 1 2" };
-    QTest::newRow("pause during the trigger delay") << "three steps, twice" << 0x101u << 100u
-                                                    << QStringList { "0 cmd 1",
-                                                           "50 cmd 4",
-                                                           "500 expect pause - 0 -",
-                                                           "500 cmd 8",
-                                                           "549 expect delay - 0 -",
-                                                           "550 expect run 8 1 1" };
-    QTest::newRow("sub-program called twice, then return") << "sub-program" << 0x101u << 0u
-                                                           << QStringList { "0 cmd 1",
-                                                                  "100 expect run 23 1 21",
-                                                                  "110 expect run 24 1 22",
-                                                                  "130 expect run 23 1 21",
-                                                                  "140 expect run 24 1 22",
-                                                                  "160 expect run 10 1 3",
-                                                                  "260 expect idle 6 1 500" };
-    QTest::newRow("a step's loop count repeats it")
-        << "repeated step" << 0x101u << 0u
-        << QStringList {
-               "0 cmd 1", "10 expect run 9 1 2", "99 expect run 9 1 2", "100 expect idle 6 1 500"
-           };
-    QTest::newRow("endless program counts its passes")
-        << "endless" << 0x101u << 0u
-        << QStringList { "0 cmd 1", "45 expect run 8 3 1", "1000015 expect run 9 50001 2" };
-    QTest::newRow("ramps move the level over the dwell") << "ramp" << 0x101u << 0u
-                                                         << QStringList { "0 cmd 1",
-                                                                "0 expect run 8 1 1000000",
-                                                                "50 expect run 8 1 1500000",
-                                                                "100 expect run 9 1 2000000",
-                                                                "160 expect run 9 1 1700000" };
-    QTest::newRow("a root that is no node ends at once")
-        << "none" << 0x101u << 0u << QStringList { "0 cmd 1", "0 expect idle - 0 -" };
-    QTest::newRow("a program that calls itself ends")
-        << "calls itself" << 0x101u << 0u << QStringList { "0 cmd 1", "0 expect idle - 1 -" };
+    row("three steps run twice, then the last step",
+        "three steps, twice",
+        0x101u,
+        0u,
+        {
+            "0 expect idle - 0 -",
+            "0 cmd 1",
+            "0 expect run 8 1 1",
+            "99 expect run 8 1 1",
+            "100 expect run 9 1 2",
+            "300 expect run 10 1 3",
+            "599 expect run 10 1 3",
+            "600 expect run 8 2 1",
+            "700 expect run 9 2 2",
+            "900 expect run 10 2 3",
+            "1200 expect idle 6 2 500",
+            "100000 expect idle 6 2 500",
+        });
+    row("bus trigger starts, after the trigger delay",
+        "three steps, twice",
+        0x102u,
+        40u,
+        {
+            "0 cmd 1",
+            "0 expect trigger - 0 -",
+            "5000 expect trigger - 0 -",
+            "5000 cmd 10000",
+            "5000 expect delay - 0 -",
+            "5039 expect delay - 0 -",
+            "5040 expect run 8 1 1",
+            "5140 expect run 9 1 2",
+        });
+    row("start sources without bus ignore the bus trigger",
+        "three steps, twice",
+        0x120u,
+        0u,
+        {
+            "0 cmd 1",
+            "10 cmd 10000",
+            "20 expect trigger - 0 -",
+            "30 pin digital2",
+            "30 expect run 8 1 1",
+        });
+    row("start and bus trigger in one word",
+        "three steps, twice",
+        0x102u,
+        0u,
+        {
+            "0 cmd 10001",
+            "0 expect run 8 1 1",
+        });
+    row("step waits hold until their trigger",
+        "waits",
+        0x101u,
+        0u,
+        {
+            "0 cmd 1",
+            "100 expect wait 9 1 1", // before step 2: step 1's levels hold
+            "1000000 expect wait 9 1 1",
+            "1000000 pin input",
+            "1000000 expect wait 9 1 1",
+            "1000000 cmd 10000",
+            "1000000 expect run 9 1 2",
+            "1000100 expect run 10 1 3",
+            "1000200 expect wait 10 1 3", // after step 3's dwell
+            "1000300 pin input",
+            "1000300 expect idle 6 1 500",
+        });
+    row("a bus trigger continues the trigger-input wait",
+        "waits",
+        0x101u,
+        0u,
+        {
+            "0 cmd 1",
+            "150 cmd 10000",
+            "250 expect run 10 1 3",
+            "400 cmd 10000",
+            "400 expect idle 6 1 500",
+        });
+    row("mutual-sync, DIGITAL2 and cut-off waits",
+        "other waits",
+        0x101u,
+        0u,
+        {
+            "0 cmd 1",
+            "0 expect wait 8 1 -",
+            "10 pin digital2",
+            "10 expect wait 8 1 -",
+            "10 cmd 80",
+            "10 expect run 8 1 1",
+            "110 expect wait 9 1 1",
+            "120 pin digital2",
+            "120 expect run 9 1 2",
+            "320 expect wait 10 1 3",
+            "330 cutoff",
+            "330 expect idle 6 1 500",
+        });
+    row("abort holds the levels and returns to idle",
+        "three steps, twice",
+        0x101u,
+        0u,
+        {
+            "0 cmd 1",
+            "150 cmd 2",
+            "150 expect idle 9 1 2",
+            "100000 expect idle 9 1 2",
+            "100000 cmd 1",
+            "100000 expect run 8 1 1",
+        });
+    row("abort while waiting for the start trigger",
+        "three steps, twice",
+        0x102u,
+        0u,
+        {
+            "0 cmd 1",
+            "10 cmd 2",
+            "10 expect idle - 0 -",
+            "20 cmd 10000",
+            "20 expect idle - 0 -",
+        });
+    row("pause freezes the dwell, resume goes on",
+        "three steps, twice",
+        0x101u,
+        0u,
+        {
+            "0 cmd 1",
+            "50 cmd 4",
+            "50 expect pause 8 1 1",
+            "5000 expect pause 8 1 1",
+            "5000 cmd 10000", // not waiting: the trigger changes nothing
+            "5000 cmd 8",
+            "5049 expect run 8 1 1",
+            "5050 expect run 9 1 2",
+            "6150 expect idle 6 2 500",
+        });
+    row("pause while waiting is ignored",
+        "waits",
+        0x101u,
+        0u,
+        {
+            "0 cmd 1",
+            "100 cmd 4",
+            "100 expect wait 9 1 1",
+            "200 cmd 10000",
+            "200 expect run 9 1 2",
+        });
+    row("pause during the trigger delay",
+        "three steps, twice",
+        0x101u,
+        100u,
+        {
+            "0 cmd 1",
+            "50 cmd 4",
+            "500 expect pause - 0 -",
+            "500 cmd 8",
+            "549 expect delay - 0 -",
+            "550 expect run 8 1 1",
+        });
+    row("sub-program called twice, then return",
+        "sub-program",
+        0x101u,
+        0u,
+        {
+            "0 cmd 1",
+            "100 expect run 23 1 21",
+            "110 expect run 24 1 22",
+            "130 expect run 23 1 21",
+            "140 expect run 24 1 22",
+            "160 expect run 10 1 3",
+            "260 expect idle 6 1 500",
+        });
+    row("a step's loop count repeats it",
+        "repeated step",
+        0x101u,
+        0u,
+        {
+            "0 cmd 1",
+            "10 expect run 9 1 2",
+            "99 expect run 9 1 2",
+            "100 expect idle 6 1 500",
+        });
+    row("endless program counts its passes",
+        "endless",
+        0x101u,
+        0u,
+        {
+            "0 cmd 1",
+            "45 expect run 8 3 1",
+            "1000015 expect run 9 50001 2",
+        });
+    row("ramps move the level over the dwell",
+        "ramp",
+        0x101u,
+        0u,
+        {
+            "0 cmd 1",
+            "0 expect run 8 1 1000000",
+            "50 expect run 8 1 1500000",
+            "100 expect run 9 1 2000000",
+            "160 expect run 9 1 1700000",
+        });
+    row("a root that is no node ends at once",
+        "none",
+        0x101u,
+        0u,
+        {
+            "0 cmd 1",
+            "0 expect idle - 0 -",
+        });
+    row("a program that calls itself ends",
+        "calls itself",
+        0x101u,
+        0u,
+        {
+            "0 cmd 1",
+            "0 expect idle - 1 -",
+        });
 }
 
 void tst_ProgramExecutor::script()
