@@ -26,6 +26,7 @@ Board::Board(qint64 nowUs)
 void Board::reset(qint64 nowUs)
 {
     m_memory.clear();
+    m_exec.reset();
     m_identity = Identity();
     m_load = LoadModel();
     m_acq.reset();
@@ -110,6 +111,7 @@ void Board::wordWritten(quint32 address, quint32 value, qint64 nowUs)
         }
         if ((value & 0x8000) && (m_memory.trigger(0) & 0x8000))
             m_acq.trigger(nowUs);
+        m_exec.command(value, nowUs);
         break;
     case RegisterMemory::CalibrationBase + 0x508:
         m_identity.calYear = value;
@@ -123,9 +125,23 @@ void Board::wordWritten(quint32 address, quint32 value, qint64 nowUs)
     }
 }
 
+void Board::setCutoffByte(quint8 value)
+{
+    m_cutoff = value;
+    m_exec.setCutoff(value & 0xF0, m_lastUs);
+    followLoadState(m_lastUs);
+}
+
+void Board::triggerTransient(quint32 triggers, qint64 nowUs)
+{
+    advance(nowUs);
+    m_exec.trigger(triggers, nowUs);
+    followLoadState(nowUs);
+}
+
 void Board::followLoadState(qint64 nowUs)
 {
-    const bool on = activeStep().loadOn();
+    const bool on = stepAt(nowUs).loadOn();
     if (on && !m_loadWasOn && (m_memory.trigger(0) & 0x4000000))
         resetIntegrals(); // integral gate auto reset at load on
     if (!on && m_loadWasOn && (m_memory.trigger(0) & 0x400))
@@ -153,9 +169,9 @@ quint32 Board::readWord(quint32 a, const Acquisition::Record &monitor) const
         case 1:
             return (quint32(m_acq.written()) & 0xFFFFFF) | (quint32(m_cutoff) << 24);
         case 2:
-            return activeStep().nodeAddress;
+            return m_exec.nodeAddress();
         default:
-            return 0; // loop counter: the steady program does not count loops
+            return m_exec.loopCounter();
         }
     }
     if (a >= MonitorRecord && a < MonitorRecord + 64)
@@ -179,17 +195,22 @@ quint32 Board::statusWord() const
         s |= StatusLoadOn | p.regulation;
     if (m_acq.waitingForTrigger())
         s |= StatusAcqWaiting;
+    s |= m_exec.statusBits();
     return (s | m_statusOr) & ~m_statusAndNot;
 }
 
-StepLocator::Step Board::activeStep() const
+StepRecord Board::stepAt(qint64 us) const
 {
-    return StepLocator::firstStep(m_memory);
+    // A ramp moves the level the mode regulates at: the CP level in CP mode (ARB is not CP).
+    const quint32 mode = m_memory.modeWord();
+    const bool cp = !(mode & 0x2000000) && (mode & 0xF) == LoadModel::CP;
+    return m_exec.appliedStep(us, cp);
 }
 
-LoadModel::Point Board::operatingPoint() const
+// The one place where a step's levels meet the load model.
+LoadModel::Point Board::operatingPointAt(qint64 us) const
 {
-    return m_load.operatingPoint(m_memory.modeWord(), activeStep());
+    return m_load.operatingPoint(m_memory.modeWord(), stepAt(us));
 }
 
 Acquisition::Record Board::measurement(int samples) const
@@ -216,28 +237,54 @@ Acquisition::Record Board::measurement(int samples) const
 
 void Board::advance(qint64 nowUs)
 {
-    while (const auto due = m_acq.nextDue()) {
-        if (*due > nowUs)
+    // Step changes and trace records in time order; a record due with a step change measures
+    // the step that ends.
+    for (;;) {
+        const auto record = m_acq.nextDue();
+        const auto step = m_exec.nextEvent();
+        const qint64 due = std::min(record.value_or(nowUs + 1), step.value_or(nowUs + 1));
+        if (due > nowUs)
             break;
-        integrateTo(*due);
-        const quint32 aperture = std::max<quint32>(m_memory.trigger(5), 1);
-        m_acq.append(measurement(int(std::min<quint32>(aperture, 1u << 20))));
+        integrateTo(due);
+        if (record && *record == due) {
+            const quint32 aperture = std::max<quint32>(m_memory.trigger(5), 1);
+            m_acq.append(measurement(int(std::min<quint32>(aperture, 1u << 20))));
+        } else {
+            m_exec.advance(due);
+            followLoadState(due);
+        }
     }
     integrateTo(nowUs);
 }
 
 void Board::integrateTo(qint64 nowUs)
 {
-    const qint64 dt = nowUs - m_lastUs;
+    const qint64 from = m_lastUs;
+    const qint64 dt = nowUs - from;
     if (dt <= 0)
         return;
     m_lastUs = nowUs;
-    if (!m_integrating || !activeStep().loadOn())
+    const StepRecord step = stepAt(from);
+    if (!m_integrating || !step.loadOn())
         return;
-    const LoadModel::Point p = operatingPoint();
+    // The step does not change inside the span; a ramp's power is a quadratic in time at most
+    // in CC, so Simpson's rule over the ends and the middle integrates it exactly.
+    double amps = 0.0;
+    double watts = 0.0;
+    if (step.ramps()) {
+        const LoadModel::Point a = operatingPointAt(from);
+        const LoadModel::Point m = operatingPointAt(from + dt / 2);
+        const LoadModel::Point b = operatingPointAt(nowUs);
+        amps = (a.amps + 4.0 * m.amps + b.amps) / 6.0;
+        watts = (a.volts * a.amps + 4.0 * m.volts * m.amps + b.volts * b.amps) / 6.0;
+    } else {
+        const LoadModel::Point p = operatingPointAt(from);
+        amps = p.amps;
+        watts = p.volts * p.amps;
+    }
     m_elapsedUs += double(dt);
-    m_capacity += p.amps * double(dt) / 3600.0; // A · µs / 3600 = µAh
-    m_energy += p.volts * p.amps * double(dt) / 3600.0;
+    m_capacity += amps * double(dt) / 3600.0; // A · µs / 3600 = µAh
+    m_energy += watts * double(dt) / 3600.0;
 }
 
 void Board::resetIntegrals()

@@ -3,8 +3,9 @@
 #include "sim/Acquisition.h"
 #include "sim/Identity.h"
 #include "sim/LoadModel.h"
+#include "sim/ProgramExecutor.h"
 #include "sim/RegisterMemory.h"
-#include "sim/StepLocator.h"
+#include "sim/StepRecord.h"
 
 #include <QVector>
 
@@ -12,9 +13,10 @@ namespace sim {
 
 // The I/O controller at the far end of the SPI register link: one message (units of
 // [address, count, data...]) in, one reply of the same length out. Holds the register memory,
-// the load model, the trace area and the integrals. Time is passed in (monotonic µs) so that
-// tests drive it without a clock; advance() brings the integrals and the paced trace records
-// up to a time and must come before any change of the load model from outside.
+// the program executor, the load model, the trace area and the integrals. Time is passed in
+// (monotonic µs) so that tests drive it without a clock; advance() runs the program's steps,
+// the integrals and the paced trace records up to a time and must come before any change of
+// the load model from outside.
 // A trace record sums as many samples as the sense aperture has counts, the monitor record 250.
 // The status word has bit 4 (not a slave) and bit 23 (external load-on input high) set.
 class Board
@@ -63,7 +65,7 @@ public:
     void setStatusMasks(quint32 orMask, quint32 andNotMask);
     quint32 statusOrMask() const { return m_statusOr; }
     quint32 statusAndNotMask() const { return m_statusAndNot; }
-    void setCutoffByte(quint8 value) { m_cutoff = value; }
+    void setCutoffByte(quint8 value);
     quint32 statusWord() const;
 
     // Length of one controller count (trigger delay, timer, aperture), default 8 µs.
@@ -75,8 +77,13 @@ public:
     void triggerAcquisition(qint64 nowUs) { m_acq.trigger(nowUs); }
     const Acquisition &acquisition() const { return m_acq; }
 
-    StepLocator::Step activeStep() const;
-    LoadModel::Point operatingPoint() const;
+    // A transient trigger from a pin (ProgramExecutor::Input, Digital2) at nowUs.
+    void triggerTransient(quint32 triggers, qint64 nowUs);
+    const ProgramExecutor &executor() const { return m_exec; }
+
+    // The step applied now (the time advanced to) and the operating point it gives.
+    StepRecord activeStep() const { return stepAt(m_lastUs); }
+    LoadModel::Point operatingPoint() const { return operatingPointAt(m_lastUs); }
     double elapsedMicros() const { return m_elapsedUs; }
     double capacityMicroAh() const { return m_capacity; }
     double energyMicroWh() const { return m_energy; }
@@ -90,11 +97,14 @@ private:
     void wordWritten(quint32 address, quint32 value, qint64 nowUs);
     quint32 readWord(quint32 address, const Acquisition::Record &monitor) const;
     Acquisition::Record measurement(int samples) const;
+    StepRecord stepAt(qint64 us) const;
+    LoadModel::Point operatingPointAt(qint64 us) const;
     void integrateTo(qint64 nowUs);
     void followLoadState(qint64 nowUs);
     void resetIntegrals();
 
     RegisterMemory m_memory;
+    ProgramExecutor m_exec { m_memory };
     Identity m_identity;
     LoadModel m_load;
     Acquisition m_acq;

@@ -129,6 +129,21 @@ QString ControlProtocol::dispatch(const QString &verb, const QStringList &args, 
         return measure();
     if (verb == QLatin1String("peek"))
         return peek(args);
+    if (verb == QLatin1String("program")) {
+        if (!args.isEmpty())
+            return err(QStringLiteral("usage: program"));
+        return program();
+    }
+    if (verb == QLatin1String("trigger")) {
+        const QString pin = args.size() == 1 ? args.at(0) : QString();
+        if (pin == QLatin1String("input"))
+            m_board.triggerTransient(ProgramExecutor::Input, nowUs);
+        else if (pin == QLatin1String("digital2"))
+            m_board.triggerTransient(ProgramExecutor::Digital2, nowUs);
+        else
+            return err(QStringLiteral("usage: trigger input|digital2"));
+        return program();
+    }
     if (verb == QLatin1String("reset")) {
         m_board.reset(nowUs);
         return ok();
@@ -256,7 +271,7 @@ QString ControlProtocol::fullScale(const QStringList &args)
 QString ControlProtocol::measure()
 {
     const LoadModel::Point p = m_board.operatingPoint();
-    const StepLocator::Step step = m_board.activeStep();
+    const StepRecord step = m_board.activeStep();
     return ok(QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
                   .arg(p.volts, 0, 'g', 9)
                   .arg(p.amps, 0, 'g', 9)
@@ -265,6 +280,34 @@ QString ControlProtocol::measure()
                   .arg(m_board.elapsedMicros() * 1e-6, 0, 'g', 9)
                   .arg(m_board.capacityMicroAh() * 1e-6, 0, 'g', 9)
                   .arg(m_board.energyMicroWh() * 1e-6, 0, 'g', 9));
+}
+
+QString ControlProtocol::program()
+{
+    const ProgramExecutor &exec = m_board.executor();
+    QString phase;
+    switch (exec.phase()) {
+    case ProgramExecutor::Phase::Idle:
+        phase = QStringLiteral("idle");
+        break;
+    case ProgramExecutor::Phase::StartWait:
+        phase = QStringLiteral("trigger");
+        break;
+    case ProgramExecutor::Phase::StartDelay:
+        phase = QStringLiteral("delay");
+        break;
+    case ProgramExecutor::Phase::WaitBefore:
+    case ProgramExecutor::Phase::WaitAfter:
+        phase = QStringLiteral("wait");
+        break;
+    case ProgramExecutor::Phase::Dwell:
+        phase = QStringLiteral("run");
+        break;
+    }
+    if (exec.paused())
+        phase = QStringLiteral("pause");
+    return ok(phase + QLatin1Char(' ') + hex(exec.nodeAddress()) + QLatin1Char(' ')
+        + QString::number(exec.loopCounter()));
 }
 
 QString ControlProtocol::peek(const QStringList &args)

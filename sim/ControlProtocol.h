@@ -28,6 +28,9 @@ namespace sim {
 //   fullscale voltage|current CODE VALUE  OK
 //   measure                               OK <V> <A> <load 0|1> <node HEX> <s> <Ah> <Wh>
 //   peek ADDR [N]                         OK <HEX word> ...
+//   program                               OK <phase> <node HEX> <loop counter>
+//   trigger input|digital2                OK <phase> <node HEX> <loop counter>
+//     phase: idle, trigger (start trigger wait), delay, run, wait (step trigger wait), pause
 //   log [clear]                           <µs> <message> <ADDR> <count> <HEX word> ... / END
 //   reset                                 OK
 class ControlProtocol
@@ -53,6 +56,7 @@ private:
     QString fullScale(const QStringList &args);
     QString measure();
     QString peek(const QStringList &args);
+    QString program();
 
     Board &m_board;
 };

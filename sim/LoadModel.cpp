@@ -43,7 +43,7 @@ double LoadModel::shortCircuitAmps() const
     return m_rint > 0.0 ? m_voc / m_rint : 2.0 * m_currFs[0];
 }
 
-LoadModel::Point LoadModel::operatingPoint(quint32 modeWord, const StepLocator::Step &step) const
+LoadModel::Point LoadModel::operatingPoint(quint32 modeWord, const StepRecord &step) const
 {
     Point p;
     p.volts = m_voc;

@@ -5,7 +5,7 @@
 // voltage and current sums add one µV or µA value per sample (value = sum / samples * 1e-6);
 // capacity is in µAh, energy in µWh and elapsed time in µs.
 
-#include "sim/StepLocator.h"
+#include "sim/StepRecord.h"
 
 #include <QtGlobal>
 
@@ -38,7 +38,7 @@ public:
     bool setCurrentFullScale(int code, double amps);
 
     // Operating point for the mode word and the active step.
-    Point operatingPoint(quint32 modeWord, const StepLocator::Step &step) const;
+    Point operatingPoint(quint32 modeWord, const StepRecord &step) const;
 
     // Current range code of the flag word (0 high, 1 low, 2 medium) for a mode word.
     static int currentRangeCode(quint32 modeWord);

@@ -1,6 +1,6 @@
 #include "sim/Board.h"
 #include "sim/ControlProtocol.h"
-#include "sim/StepLocator.h"
+#include "tests/sim/ProgramImage.h"
 
 #include <QtTest>
 
@@ -17,7 +17,8 @@ quint32 node(quint32 slot)
 }
 
 // Writes the steady two-step program as the engine lays it out (tail 0, last step 1, head 2,
-// step 2 in slot 3 as the root, step 1 in slot 4 as its left child) and points the root at it.
+// step 2 in slot 3 as the root, step 1 in slot 4 as its left child), points the root at it and
+// starts it (Tran), as the engine does after handing over the tree.
 void writeSteadyProgram(Board &board, quint32 operate, quint32 dc, quint32 cp = 0, qint64 t = 0)
 {
     QVector<quint32> message;
@@ -32,7 +33,7 @@ void writeSteadyProgram(Board &board, quint32 operate, quint32 dc, quint32 cp = 
         data.resize(16);
         unit(64 * slot, data);
     }
-    unit(0x50000000, { node(2), 0 });
+    unit(0x50000000, { node(2), 1 });
     board.exchange(message, t);
 }
 
@@ -67,11 +68,12 @@ private Q_SLOTS:
     void identification();
     void unitBlockEndsAtFirstZero();
     void calibrationRegisters();
-    void firstStep_data();
-    void firstStep();
     void operatingPoint_data();
     void operatingPoint();
     void statusBlock();
+    void steadyProgramFollowsItsSteps();
+    void programDrivesTheLoad();
+    void rampIntegratesExactly();
     void monitorRecordFlags_data();
     void monitorRecordFlags();
     void integralsWhileLoadOn();
@@ -170,136 +172,6 @@ void tst_PowerBoard::calibrationRegisters()
     QCOMPARE(readUnit(board, 0xF0000014, 1).at(2), 0u);
 }
 
-void tst_PowerBoard::firstStep_data()
-{
-    QTest::addColumn<QVector<quint32>>("message");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<quint32>("nodeAddress");
-    QTest::addColumn<quint32>("dataAddress");
-
-    QTest::newRow("nothing written") << QVector<quint32> {} << false << 0u << 0u;
-    QTest::newRow("root points outside the node area")
-        << QVector<quint32> { 0x50000000, 2, 0x100, 0 } << false << 0u << 0u;
-    QTest::newRow("steady tree runs step 1 first") << QVector<quint32> { node(2),
-        8,
-        0,
-        0,
-        0,
-        0,
-        node(3),
-        NoChild,
-        NoChild,
-        0,
-        node(3),
-        8,
-        1,
-        0,
-        0,
-        0,
-        64 * 3,
-        node(4),
-        NoChild,
-        0,
-        node(4),
-        8,
-        1,
-        0,
-        0,
-        0,
-        64 * 4,
-        NoChild,
-        NoChild,
-        0,
-        0x50000000,
-        2,
-        node(2),
-        0 } << true << node(4) << 64u * 4;
-    QTest::newRow("first step calls a sub-program") << QVector<quint32> { node(2),
-        8,
-        1,
-        0,
-        0,
-        0,
-        node(3),
-        NoChild,
-        NoChild,
-        0,
-        node(3),
-        8,
-        1,
-        0,
-        0,
-        0,
-        node(7),
-        NoChild,
-        NoChild,
-        0,
-        node(7),
-        8,
-        1,
-        0,
-        0,
-        0,
-        node(8),
-        NoChild,
-        NoChild,
-        0,
-        node(8),
-        8,
-        1,
-        0,
-        0,
-        0,
-        64 * 8,
-        NoChild,
-        NoChild,
-        0,
-        0x50000000,
-        2,
-        node(2),
-        0 } << true << node(8) << 64u * 8;
-    QTest::newRow("nodes linked in a circle") << QVector<quint32> { node(2),
-        8,
-        1,
-        0,
-        0,
-        0,
-        node(3),
-        NoChild,
-        NoChild,
-        0,
-        node(3),
-        8,
-        1,
-        0,
-        0,
-        0,
-        node(2),
-        NoChild,
-        NoChild,
-        0,
-        0x50000000,
-        2,
-        node(2),
-        0 } << false << 0u << 0u;
-}
-
-void tst_PowerBoard::firstStep()
-{
-    QFETCH(QVector<quint32>, message);
-    QFETCH(bool, valid);
-    QFETCH(quint32, nodeAddress);
-    QFETCH(quint32, dataAddress);
-    Board board;
-    board.exchange(message, 0);
-    const sim::StepLocator::Step step = board.activeStep();
-    QCOMPARE(step.valid, valid);
-    if (valid) {
-        QCOMPARE(step.nodeAddress, nodeAddress);
-        QCOMPARE(step.dataAddress, dataAddress);
-    }
-}
-
 void tst_PowerBoard::operatingPoint_data()
 {
     QTest::addColumn<quint32>("mode");
@@ -351,12 +223,106 @@ void tst_PowerBoard::statusBlock()
     writeSteadyProgram(board, LoadOn, 1000000);
     board.setCutoffByte(0x30);
     board.injectTraceRecords(5);
+    // The steady program runs (bit 30) its step 1 in its first pass.
     QCOMPARE(readUnit(board, 0xE0000000, 4).mid(2),
-        QVector<quint32>({ 0xA00012, 0x30000005, node(4), 0 }));
+        QVector<quint32>({ 0x40A00012, 0x30000005, node(4), 1 }));
 
     // Forced bits go on top of the model's, cleared bits come off last.
     board.setStatusMasks(0x401000, 0x200000);
-    QCOMPARE(board.statusWord(), 0xC01012u);
+    QCOMPARE(board.statusWord(), 0x40C01012u);
+}
+
+void tst_PowerBoard::steadyProgramFollowsItsSteps()
+{
+    Board board(0);
+    writeSteadyProgram(board, LoadOn, 2000000);
+    board.advance(0);
+    QCOMPARE(board.operatingPoint().amps, 2.0);
+    // Eleven days on, step 1's dwell of 2^48 - 1 µs still runs.
+    const qint64 later = 1000000LL * 1000000;
+    QCOMPARE(readUnit(board, 0xE0000000, 4, later).mid(2).value(2), node(4));
+    QCOMPARE(board.statusWord() & 0xC0200000, 0x40200000u);
+    // A level written into the steps applies at once, without a new start.
+    QVector<quint32> data { 0xFFFFFFFF, 0xFFFF, LoadOn, 5000000, 0xFFFFFFFF, 0, 0, 0 };
+    data.resize(16);
+    board.exchange(
+        QVector<quint32> { 64 * 3, 16 } + data + QVector<quint32> { 64 * 4, 16 } + data, later);
+    QCOMPARE(board.operatingPoint().amps, 5.0);
+    QCOMPARE(board.operatingPoint().volts, 11.5);
+}
+
+void tst_PowerBoard::programDrivesTheLoad()
+{
+    // CC, 1 µs counts; the acquisition waits for the load to go off, then takes one record.
+    Board board(0);
+    QVERIFY(board.setMicrosPerCount(1.0));
+    board.exchange({ 0x60000000, 1, 0x01000001, 0x50000008, 6, 0x401, 0, 0, 1, 1000, 100 }, 0);
+    board.exchange({ 0x50000004, 1, 0x100 }, 0);
+
+    // 1 A for 1 s, then 3 A for 1 s after a bus trigger; the last step switches the load off.
+    ProgramImage image;
+    ProgramImage::Step one;
+    one.dwellUs = 1000000;
+    one.dcLevel = 1000000;
+    ProgramImage::Step three = one;
+    three.dcLevel = 3000000;
+    three.operate |= 0x20000000;
+    ProgramImage::Step last;
+    last.operate = 0x10;
+    const quint32 head = image.program(5, 1, { one, three }, last);
+    image.root(head, 0x1);
+    board.exchange(image.message(), 0);
+
+    struct Expect
+    {
+        qint64 t;
+        quint32 status; // bits 21 (load on), 29, 30 and 31
+        quint32 node;
+        double amps;
+    };
+    const QVector<Expect> timeline {
+        { 500000, 0x60200000, node(8), 1.0 }, // the acquisition waits too (bit 29)
+        { 1500000, 0xE0200000, node(9), 1.0 }, // waits for the bus trigger before step 2
+        { 2000000, 0x60200000, node(9), 3.0 },
+        { 2499999, 0x60200000, node(9), 3.0 },
+        { 3000000, 0x00000000, node(6), 0.0 },
+    };
+    for (const Expect &e : timeline) {
+        const QVector<quint32> block = readUnit(board, 0xE0000000, 4, e.t).mid(2);
+        QCOMPARE(block.at(0) & 0xE0200000, e.status);
+        QCOMPARE(block.at(2), e.node);
+        QCOMPARE(block.at(3), 1u);
+        QCOMPARE(board.operatingPoint().amps, e.amps);
+        if (e.t == 1500000)
+            board.exchange({ 0x50000004, 1, 0x10000 }, e.t);
+    }
+    // 1 A for 1.5 s and 3 A for 1 s: 4.5 As = 1250 µAh, counted while the load was on.
+    const QVector<quint32> rx = readUnit(board, 0x80C00000, 16, 3000000).mid(2);
+    QCOMPARE(word64(rx, 4), 1250);
+    QCOMPARE(word64(rx, 6), 2500000);
+    // The load went off at 2.5 s; the record came one timer interval later.
+    QCOMPARE(board.acquisition().written(), 1);
+    QCOMPARE(word64(readUnit(board, 0x80800000, 16, 3000000).mid(2), 6), 2500000);
+}
+
+void tst_PowerBoard::rampIntegratesExactly()
+{
+    Board board(0);
+    ProgramImage image;
+    ProgramImage::Step ramp;
+    ramp.dwellUs = 1000000;
+    ramp.operate = 0x30010; // load on, ramp
+    ramp.rampIncrement = 2; // 0 A up to 2 A in 1 s
+    ProgramImage::Step last;
+    last.operate = 0x10;
+    image.root(image.program(5, 1, { ramp }, last), 0x1);
+    board.exchange(image.message(), 0);
+    board.advance(250000);
+    QCOMPARE(board.operatingPoint().amps, 0.5);
+    // Source 12 V behind 0.1 ohm: 1 As = 277.8 µAh; 12 W·s - 0.1 · 4/3 W·s = 3296.3 µWh.
+    const QVector<quint32> rx = readUnit(board, 0x80C00000, 16, 2000000).mid(2);
+    QCOMPARE(word64(rx, 4), 278);
+    QCOMPARE(word64(rx, 8), 3296);
 }
 
 void tst_PowerBoard::monitorRecordFlags_data()
@@ -512,6 +478,10 @@ void tst_PowerBoard::control_data()
         "ERR usage: fullscale voltage 0|1 V, fullscale current 0|1|2 A");
     row("measure load off", { "measure" }, "OK 12 0 0 00000000 0 0 0");
     row("peek stored words", { "peek 50000008 2" }, "OK 00000101 00000000");
+    row("program idle", { "program" }, "OK idle 00000000 0");
+    row("program usage", { "program now" }, "ERR usage: program");
+    row("trigger input pin", { "trigger input" }, "OK idle 00000000 0");
+    row("trigger unknown pin", { "trigger bus" }, "ERR usage: trigger input|digital2");
     row("peek bad count", { "peek 0 0" }, "ERR usage: peek ADDR [N] (N 1..4096)");
     row("reset", { "source 1 1", "reset" }, "OK", "f0000504", "OK 10050000");
     row("log clear", { "log clear" }, "OK");

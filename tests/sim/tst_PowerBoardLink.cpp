@@ -93,7 +93,8 @@ void tst_PowerBoardLink::writeSteadyProgram(quint32 operate, quint32 dcLevel)
         data.resize(18);
         units << data;
     }
-    units << QVector<quint32> { 0x50000000, 2, node(2), 0 };
+    // The root and the start command (Tran), as the program sends them after the tree.
+    units << QVector<quint32> { 0x50000000, 2, node(2), 1 };
     for (const QVector<quint32> &u : units)
         QCOMPARE(m_port.transfer(u, nullptr), 0);
 }
