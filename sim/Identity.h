@@ -10,7 +10,7 @@ namespace sim {
 struct Identity
 {
     quint16 modelCode = 4101;
-    QVector<quint16> unitCodes { 4101 };
+    QVector<quint16> unitCodes; // further units joined in parallel; none by default
     quint32 firmware = (2u << 16) | (5u << 8) | 17u;
     quint32 fpga = (1u << 16) | (2u << 8) | 3u;
     quint32 calYear = 2025;
