@@ -1,0 +1,286 @@
+#include "sim/Board.h"
+
+#include <cmath>
+
+namespace sim {
+
+namespace {
+constexpr quint32 ReadBit = 0x80000000;
+constexpr quint32 StatusNotSlave = 0x10;
+constexpr quint32 StatusLoadOn = 0x200000;
+constexpr quint32 StatusExtLoadInput = 0x800000; // external load-on input high (not holding off)
+constexpr quint32 StatusAcqWaiting = 0x20000000;
+
+void put64(Acquisition::Record &r, int i, qint64 v)
+{
+    r[size_t(i)] = quint32(quint64(v) & 0xFFFFFFFF);
+    r[size_t(i) + 1] = quint32(quint64(v) >> 32);
+}
+} // namespace
+
+Board::Board(qint64 nowUs)
+{
+    reset(nowUs);
+}
+
+void Board::reset(qint64 nowUs)
+{
+    m_memory.clear();
+    m_identity = Identity();
+    m_load = LoadModel();
+    m_acq.reset();
+    m_log.clear();
+    m_messages = 0;
+    m_lastUs = nowUs;
+    resetIntegrals();
+    m_integrating = true;
+    m_loadWasOn = false;
+    m_usPerCount = 8.0;
+    m_statusOr = 0;
+    m_statusAndNot = 0;
+    m_cutoff = 0;
+    m_failures = 0;
+    m_corruptEcho = false;
+}
+
+QVector<quint32> Board::exchange(const QVector<quint32> &message, qint64 nowUs)
+{
+    advance(nowUs);
+    ++m_messages;
+    QVector<quint32> reply(message.size(), 0);
+    int i = 0;
+    while (i + 2 <= message.size()) {
+        const quint32 address = message.at(i);
+        const quint32 count = message.at(i + 1);
+        // A unit longer than the message is cut off by the driver: nothing of it is taken.
+        if (count > quint32(message.size() - i - 2))
+            break;
+        if (address & ReadBit) {
+            const QVector<quint32> data = read(address, int(count));
+            const bool corrupt = m_corruptEcho && address == IdentificationBlock;
+            reply[i] = corrupt ? 0 : address;
+            reply[i + 1] = corrupt ? 0 : count;
+            std::copy(data.cbegin(), data.cend(), reply.begin() + i + 2);
+        } else {
+            writeUnit(address, message.constData() + i + 2, int(count), nowUs);
+        }
+        i += 2 + int(count);
+    }
+    followLoadState(nowUs);
+    return reply;
+}
+
+void Board::writeUnit(quint32 address, const quint32 *words, int count, qint64 nowUs)
+{
+    if (m_log.size() >= LogCapacity)
+        m_log.removeFirst();
+    m_log.append({ nowUs, m_messages, address, QVector<quint32>(words, words + count) });
+    for (int j = 0; j < count; ++j) {
+        const quint32 a = address + 4 * quint32(j);
+        m_memory.setWord(a, words[j]);
+        wordWritten(a, words[j], nowUs);
+    }
+}
+
+void Board::wordWritten(quint32 address, quint32 value, qint64 nowUs)
+{
+    switch (address) {
+    case RegisterMemory::CommandRegister:
+        // Word 1 of the program group is the command register: program commands (0x1000FF),
+        // bus trigger, integral commands and acquisition commands share it.
+        if ((value & 0x10000) && (m_memory.trigger(0) & 0x200))
+            m_acq.trigger(nowUs);
+        if (value & 0x4000000)
+            resetIntegrals();
+        if (value & 0x1000000)
+            m_integrating = true;
+        if (value & 0x2000000)
+            m_integrating = false;
+        if (value & 0x200) {
+            m_acq.abort();
+        } else if (value & 0x100) {
+            const auto counts = [this](int word) {
+                return qint64(std::llround(m_memory.trigger(word) * m_usPerCount));
+            };
+            m_acq.initiate(nowUs,
+                m_memory.trigger(0) & 0x100,
+                counts(2),
+                int(std::min<quint32>(m_memory.trigger(3), Acquisition::Capacity)),
+                counts(4));
+        }
+        if ((value & 0x8000) && (m_memory.trigger(0) & 0x8000))
+            m_acq.trigger(nowUs);
+        break;
+    case RegisterMemory::CalibrationBase + 0x508:
+        m_identity.calYear = value;
+        break;
+    case RegisterMemory::CalibrationBase + 0x50C:
+        m_identity.calMonth = quint16(value >> 16);
+        m_identity.calDay = quint16(value & 0xFFFF);
+        break;
+    default:
+        break;
+    }
+}
+
+void Board::followLoadState(qint64 nowUs)
+{
+    const bool on = activeStep().loadOn();
+    if (on && !m_loadWasOn && (m_memory.trigger(0) & 0x4000000))
+        resetIntegrals(); // integral gate auto reset at load on
+    if (!on && m_loadWasOn && (m_memory.trigger(0) & 0x400))
+        m_acq.trigger(nowUs); // acquisition triggered by load off
+    m_loadWasOn = on;
+}
+
+QVector<quint32> Board::read(quint32 address, int count) const
+{
+    QVector<quint32> data(count, 0);
+    const bool monitor = address >= MonitorRecord && address < MonitorRecord + 64;
+    const Acquisition::Record record =
+        monitor ? measurement(MonitorSamples) : Acquisition::Record {};
+    for (int j = 0; j < count; ++j)
+        data[j] = readWord(address + 4 * quint32(j), record);
+    return data;
+}
+
+quint32 Board::readWord(quint32 a, const Acquisition::Record &monitor) const
+{
+    if (a >= StatusBlock && a < StatusBlock + 16) {
+        switch ((a - StatusBlock) / 4) {
+        case 0:
+            return statusWord();
+        case 1:
+            return (quint32(m_acq.written()) & 0xFFFFFF) | (quint32(m_cutoff) << 24);
+        case 2:
+            return activeStep().nodeAddress;
+        default:
+            return 0; // loop counter: the steady program does not count loops
+        }
+    }
+    if (a >= MonitorRecord && a < MonitorRecord + 64)
+        return monitor[(a - MonitorRecord) / 4];
+    if (a >= TraceArea && a < TraceAreaEnd)
+        return m_acq.word((a - TraceArea) / 4);
+    if (a >= IdentificationBlock && a < IdentificationBlock + 24)
+        return m_identity.identificationWord(int(a - IdentificationBlock) / 4);
+    if (a >= UnitBlock && a < UnitBlock + 120)
+        return m_identity.unitWord(int(a - UnitBlock) / 4);
+    if (a >= 0xF0000000)
+        return m_memory.word(RegisterMemory::CalibrationBase + (a - 0xF0000000));
+    return 0;
+}
+
+quint32 Board::statusWord() const
+{
+    quint32 s = StatusNotSlave | StatusExtLoadInput;
+    const LoadModel::Point p = operatingPoint();
+    if (activeStep().loadOn())
+        s |= StatusLoadOn | p.regulation;
+    if (m_acq.waitingForTrigger())
+        s |= StatusAcqWaiting;
+    return (s | m_statusOr) & ~m_statusAndNot;
+}
+
+StepLocator::Step Board::activeStep() const
+{
+    return StepLocator::firstStep(m_memory);
+}
+
+LoadModel::Point Board::operatingPoint() const
+{
+    return m_load.operatingPoint(m_memory.modeWord(), activeStep());
+}
+
+Acquisition::Record Board::measurement(int samples) const
+{
+    const LoadModel::Point p = operatingPoint();
+    const quint32 mode = m_memory.modeWord();
+    const int currCode = LoadModel::currentRangeCode(mode);
+    const int voltCode = LoadModel::voltageRangeCode(mode);
+    Acquisition::Record r {};
+    put64(r, 0, std::llround(p.volts * 1e6) * samples);
+    put64(r, 2, std::llround(p.amps * 1e6) * samples);
+    put64(r, 4, std::llround(m_capacity));
+    put64(r, 6, std::llround(m_elapsedUs));
+    put64(r, 8, std::llround(m_energy));
+    quint32 flags = 0x7 | (quint32(currCode) << 8) | (quint32(voltCode) << 23);
+    if (std::fabs(p.volts) > m_load.voltageFullScale(voltCode))
+        flags |= p.volts < 0 ? 0x1010 : 0x10;
+    if (std::fabs(p.amps) > m_load.currentFullScale(currCode))
+        flags |= p.amps < 0 ? 0x4040 : 0x40;
+    r[14] = flags;
+    r[15] = quint32(samples);
+    return r;
+}
+
+void Board::advance(qint64 nowUs)
+{
+    while (const auto due = m_acq.nextDue()) {
+        if (*due > nowUs)
+            break;
+        integrateTo(*due);
+        const quint32 aperture = std::max<quint32>(m_memory.trigger(5), 1);
+        m_acq.append(measurement(int(std::min<quint32>(aperture, 1u << 20))));
+    }
+    integrateTo(nowUs);
+}
+
+void Board::integrateTo(qint64 nowUs)
+{
+    const qint64 dt = nowUs - m_lastUs;
+    if (dt <= 0)
+        return;
+    m_lastUs = nowUs;
+    if (!m_integrating || !activeStep().loadOn())
+        return;
+    const LoadModel::Point p = operatingPoint();
+    m_elapsedUs += double(dt);
+    m_capacity += p.amps * double(dt) / 3600.0; // A · µs / 3600 = µAh
+    m_energy += p.volts * p.amps * double(dt) / 3600.0;
+}
+
+void Board::resetIntegrals()
+{
+    m_elapsedUs = 0.0;
+    m_capacity = 0.0;
+    m_energy = 0.0;
+}
+
+void Board::failNext(int n, Failure how)
+{
+    m_failures = std::max(n, 0);
+    m_failureKind = how;
+}
+
+Board::Failure Board::takeFailure()
+{
+    if (m_failures <= 0)
+        return Failure::None;
+    --m_failures;
+    return m_failureKind;
+}
+
+void Board::setStatusMasks(quint32 orMask, quint32 andNotMask)
+{
+    m_statusOr = orMask;
+    m_statusAndNot = andNotMask;
+}
+
+bool Board::setMicrosPerCount(double us)
+{
+    if (!(us > 0.0) || !std::isfinite(us))
+        return false;
+    m_usPerCount = us;
+    return true;
+}
+
+int Board::injectTraceRecords(int n)
+{
+    const quint32 aperture = std::max<quint32>(m_memory.trigger(5), 1);
+    for (int k = 0; k < n && m_acq.written() < Acquisition::Capacity; ++k)
+        m_acq.append(measurement(int(std::min<quint32>(aperture, 1u << 20))));
+    return m_acq.written();
+}
+
+} // namespace sim

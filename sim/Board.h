@@ -1,0 +1,118 @@
+#pragma once
+
+#include "sim/Acquisition.h"
+#include "sim/Identity.h"
+#include "sim/LoadModel.h"
+#include "sim/RegisterMemory.h"
+#include "sim/StepLocator.h"
+
+#include <QVector>
+
+namespace sim {
+
+// The I/O controller at the far end of the SPI register link: one message (units of
+// [address, count, data...]) in, one reply of the same length out. Holds the register memory,
+// the load model, the trace area and the integrals. Time is passed in (monotonic µs) so that
+// tests drive it without a clock; advance() brings the integrals and the paced trace records
+// up to a time and must come before any change of the load model from outside.
+// A trace record sums as many samples as the sense aperture has counts, the monitor record 250.
+// The status word has bit 4 (not a slave) and bit 23 (external load-on input high) set.
+class Board
+{
+public:
+    // One write unit as it arrived; units of one message share the message number.
+    struct LogEntry
+    {
+        qint64 timeUs = 0;
+        quint64 message = 0;
+        quint32 address = 0;
+        QVector<quint32> words;
+    };
+    enum class Failure { None, Close, Silent };
+
+    static constexpr quint32 StatusBlock = 0xE0000000;
+    static constexpr quint32 TraceArea = 0x80800000;
+    static constexpr quint32 TraceAreaEnd = 0x80C00000;
+    static constexpr quint32 MonitorRecord = 0x80C00000;
+    static constexpr quint32 IdentificationBlock = 0xF0000500;
+    static constexpr quint32 UnitBlock = 0xF0000600;
+    static constexpr int MonitorSamples = 250;
+    static constexpr int LogCapacity = 1000000;
+
+    explicit Board(qint64 nowUs = 0);
+
+    // Power-on state: memory, identity, load model, faults, masks and log.
+    void reset(qint64 nowUs);
+    QVector<quint32> exchange(const QVector<quint32> &message, qint64 nowUs);
+    void advance(qint64 nowUs);
+
+    // Data words a read of count words at address would return now (address has bit 31 set).
+    QVector<quint32> read(quint32 address, int count) const;
+    const RegisterMemory &memory() const { return m_memory; }
+
+    // Fault injection: the next n exchanges fail (the connection is dropped, or no reply).
+    void failNext(int n, Failure how);
+    Failure takeFailure();
+    void setCorruptIdentificationEcho(bool on) { m_corruptEcho = on; }
+    bool corruptIdentificationEcho() const { return m_corruptEcho; }
+
+    Identity &identity() { return m_identity; }
+    LoadModel &loadModel() { return m_load; }
+
+    // Status word bits forced on (orMask) and off (andNotMask), applied after the model's bits.
+    void setStatusMasks(quint32 orMask, quint32 andNotMask);
+    quint32 statusOrMask() const { return m_statusOr; }
+    quint32 statusAndNotMask() const { return m_statusAndNot; }
+    void setCutoffByte(quint8 value) { m_cutoff = value; }
+    quint32 statusWord() const;
+
+    // Length of one controller count (trigger delay, timer, aperture), default 8 µs.
+    bool setMicrosPerCount(double us);
+    double microsPerCount() const { return m_usPerCount; }
+    // Appends n trace records of the present measurement; returns the written count.
+    int injectTraceRecords(int n);
+    // Fires a pending acquisition trigger, whatever its source.
+    void triggerAcquisition(qint64 nowUs) { m_acq.trigger(nowUs); }
+    const Acquisition &acquisition() const { return m_acq; }
+
+    StepLocator::Step activeStep() const;
+    LoadModel::Point operatingPoint() const;
+    double elapsedMicros() const { return m_elapsedUs; }
+    double capacityMicroAh() const { return m_capacity; }
+    double energyMicroWh() const { return m_energy; }
+
+    const QVector<LogEntry> &writeLog() const { return m_log; }
+    void clearLog() { m_log.clear(); }
+    quint64 messages() const { return m_messages; }
+
+private:
+    void writeUnit(quint32 address, const quint32 *words, int count, qint64 nowUs);
+    void wordWritten(quint32 address, quint32 value, qint64 nowUs);
+    quint32 readWord(quint32 address, const Acquisition::Record &monitor) const;
+    Acquisition::Record measurement(int samples) const;
+    void integrateTo(qint64 nowUs);
+    void followLoadState(qint64 nowUs);
+    void resetIntegrals();
+
+    RegisterMemory m_memory;
+    Identity m_identity;
+    LoadModel m_load;
+    Acquisition m_acq;
+    QVector<LogEntry> m_log;
+    quint64 m_messages = 0;
+    qint64 m_lastUs = 0;
+    double m_elapsedUs = 0.0;
+    double m_capacity = 0.0; // µAh
+    double m_energy = 0.0; // µWh
+    bool m_integrating = true;
+    bool m_loadWasOn = false;
+    double m_usPerCount = 8.0;
+    quint32 m_statusOr = 0;
+    quint32 m_statusAndNot = 0;
+    quint8 m_cutoff = 0;
+    int m_failures = 0;
+    Failure m_failureKind = Failure::Close;
+    bool m_corruptEcho = false;
+};
+
+} // namespace sim
