@@ -1,5 +1,9 @@
 #include "engine/ioc/AvlTree.h"
 
+#include "engine/ioc/IoControl.h"
+
+#include <QMutex>
+
 namespace ioc {
 
 namespace {
@@ -8,6 +12,10 @@ namespace {
 constexpr int LeftHigher = 0;
 constexpr int Even = 1;
 constexpr int RightHigher = 2;
+
+// Held from taking a step set until the writer has queued it, so that sets taken one after the
+// other are sent in that order. Lock order: this, then the link's shadow-register mutex.
+QBasicMutex s_handOverMutex;
 
 } // namespace
 
@@ -140,6 +148,23 @@ QVector<StepSetItem> AvlTree::takeStepSet()
     appendRecords(m_tail, items);
     appendRecords(m_lastStep, items);
     return items;
+}
+
+void AvlTree::transferTo(IoControl &writer)
+{
+    if (!m_head)
+        return;
+    QMutexLocker order(&s_handOverMutex);
+    QVector<StepSetItem> items;
+    {
+        QMutexLocker shadow(&IoControl::shadowMutex());
+        items = takeStepSet();
+    }
+    QVector<IoControl::StepMessage> messages;
+    messages.reserve(items.size());
+    for (const StepSetItem &item : qAsConst(items))
+        messages.append({ item.statusRead, ProgramStep::messageWords(item.records) });
+    writer.transferProgram(getRootAddress(), messages);
 }
 
 ProgramStep *AvlTree::insertAt(ProgramStep *node, ProgramStep *step, bool &grew)

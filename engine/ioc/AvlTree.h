@@ -8,6 +8,8 @@
 
 namespace ioc {
 
+class IoControl;
+
 // One item of a step set, in sending order: one step's changed records, which travel as one
 // message, or the status read that the writer makes between the tree and its tail.
 struct StepSetItem
@@ -72,6 +74,11 @@ public:
     // the status read (when the tree has steps), the tail's, the last step's. Only marked records
     // are listed; taking them clears the marks, as sending does.
     QVector<StepSetItem> takeStepSet();
+    // Hands the step set to the writer link with the head's node address as program root; the
+    // root register follows with the writer's next transfer(). The set is taken under the link's
+    // shadow-register mutex, and sets reach the writer in the order they were taken, whichever
+    // threads hand trees over. Nothing happens for a tree that is not valid.
+    void transferTo(IoControl &writer);
 
 private:
     static ProgramStep *insertAt(ProgramStep *node, ProgramStep *step, bool &grew);

@@ -109,11 +109,8 @@ long ProgramStep::decodePulseWidth(quint32 operate)
 QVector<quint32> ProgramStep::messageWords(const QVector<StepRecord> &records)
 {
     QVector<quint32> words;
-    for (const StepRecord &record : records) {
-        words.append(record.address);
-        words.append(quint32(record.words.size()));
-        words.append(record.words);
-    }
+    for (const StepRecord &record : records)
+        words += writeUnit(record.address, record.words);
     return words;
 }
 

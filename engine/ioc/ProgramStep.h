@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/ioc/IocProtocol.h"
+
 #include <QFlags>
 #include <QVector>
 
@@ -26,11 +28,11 @@ class ProgramStep final
 {
 public:
     static constexpr int PoolSize = 20000;
-    static constexpr quint32 NodeBase = 0x400000;
+    static constexpr quint32 NodeBase = Address::StepNode;
     static constexpr quint32 DataRecordBytes = 64;
     static constexpr quint32 NodeRecordBytes = 32;
-    static constexpr int DataRecordWords = 16;
-    static constexpr int NodeRecordWords = 8;
+    static constexpr int DataRecordWords = Words::StepData;
+    static constexpr int NodeRecordWords = Words::StepNode;
     static constexpr quint32 NoChild = 0xFFFFFFFF;
     static constexpr quint64 MinTime = 5;
     static constexpr quint64 MaxTime = (quint64(1) << 48) - 1;
