@@ -127,6 +127,8 @@ void tst_ModelInformationBoard::loadOn(qint64 levelRegister)
     }
     m_writer->setFunctionMode(IoControl::CC);
     m_writer->transferProgram(node(2), messages);
+    // The controller regulates once the program is started.
+    m_writer->progCommand(IoControl::Tran, IoControl::ViaProgramGroup);
     m_writer->transfer();
 }
 

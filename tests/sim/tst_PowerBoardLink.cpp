@@ -141,6 +141,7 @@ void tst_PowerBoardLink::identificationEcho()
 {
     QFETCH(bool, corrupt);
     QCOMPARE(m_board->command("model 4102"), QStringLiteral("OK"));
+    QCOMPARE(m_board->command("units 4101"), QStringLiteral("OK"));
     QCOMPARE(m_board->command("firmware 3.1.4"), QStringLiteral("OK"));
     QCOMPARE(m_board->command(corrupt ? "corruptid on" : "corruptid off"), QStringLiteral("OK"));
 
