@@ -40,6 +40,19 @@ QList<quint32> stepWrites(const QList<PowerBoard::LogEntry> &log)
     return addresses;
 }
 
+// Status block: status word (bit 30 a started program runs), written count and cut-off,
+// node address, loop counter.
+constexpr quint32 StatusBlock = 0xE0000000;
+constexpr quint32 StatusRunning = 0x40000000;
+
+// Long enough that sampling cannot miss a step on a loaded machine.
+constexpr quint64 StepDwellUs = 100000;
+
+QString nodeAndPass(quint32 node, quint32 loop)
+{
+    return QString("%1/%2").arg(node, 0, 16).arg(loop);
+}
+
 } // namespace
 
 // Step sets travel through the writer link to the simulated board: what lands in its step
@@ -54,7 +67,7 @@ private Q_SLOTS:
     void cleanup();
 
     void steadyProgramAfterStart();
-    void threeStepProgram();
+    void threeStepProgramRunsBothPasses();
     void subProgramCallSendsOnlyItsNodeRecord();
     void removalKeepsTheCallOnItsStep();
     void fullPoolWritesNothing();
@@ -62,6 +75,9 @@ private Q_SLOTS:
 private:
     // Hands the tree over, sends the program root and waits until the writer has sent both.
     void handOver(AvlTree &tree);
+    // The engine's start: the transient command through the program group.
+    void sendStart();
+    void start();
     QVector<quint32> peek(quint32 address, int count);
     quint32 firstStepNode();
 
@@ -102,6 +118,19 @@ void tst_AvlTreeTransfer::handOver(AvlTree &tree)
     QCOMPARE(m_writer->readRegister(0xE0000000, &status), 0);
 }
 
+void tst_AvlTreeTransfer::sendStart()
+{
+    m_writer->progCommand(IoControl::Tran, IoControl::ViaProgramGroup);
+    m_writer->transfer();
+}
+
+void tst_AvlTreeTransfer::start()
+{
+    sendStart();
+    qint32 status = 0;
+    QCOMPARE(m_writer->readRegister(StatusBlock, &status), 0);
+}
+
 QVector<quint32> tst_AvlTreeTransfer::peek(quint32 address, int count)
 {
     const QString reply = m_board.command(QString("peek %1 %2").arg(address, 0, 16).arg(count));
@@ -116,7 +145,7 @@ QVector<quint32> tst_AvlTreeTransfer::peek(quint32 address, int count)
 
 quint32 tst_AvlTreeTransfer::firstStepNode()
 {
-    // "OK <V> <A> <load> <node> ...": the node the board runs first.
+    // "OK <V> <A> <load> <node> ...": the node whose levels the board applies.
     return hexWord(m_board.command("measure").split(' ').value(4));
 }
 
@@ -129,13 +158,18 @@ void tst_AvlTreeTransfer::steadyProgramAfterStart()
         0x400040, 0x100, 0x400080, 0xC0, 0x400060, 0x400000, 0x40, 0x400020
     };
     QCOMPARE(stepWrites(m_board.log()), expected);
+    start();
     QCOMPARE(peek(0x50000000, 1), QVector<quint32> { 0x400040 });
     QCOMPARE(peek(0x400040, 8),
         (QVector<quint32> { 0xFFFFFFFF, 0, 0, 0, 0x400060, 0xFFFFFFFF, 0xFFFFFFFF, 0 }));
     QCOMPARE(peek(0x400060, 8)[5], 0x400080u);
     QCOMPARE(peek(0x400000, 8)[4], 0x400020u);
-    // The board walks head -> root -> leftmost: step 1 runs first.
+    // The board walks head -> root -> leftmost: step 1 runs first, in the first pass.
     QCOMPARE(firstStepNode(), 0x400080u);
+    const QVector<quint32> status = peek(StatusBlock, 4);
+    QCOMPARE(status[0] & StatusRunning, StatusRunning);
+    QCOMPARE(status[2], 0x400080u);
+    QCOMPARE(status[3], 1u);
 
     // Nothing changed: no record travels. One changed level: that step's data record only.
     QVERIFY(m_board.clearLog());
@@ -147,12 +181,13 @@ void tst_AvlTreeTransfer::steadyProgramAfterStart()
     QCOMPARE(peek(0x100 + 12, 1), QVector<quint32> { 1234 });
 }
 
-void tst_AvlTreeTransfer::threeStepProgram()
+void tst_AvlTreeTransfer::threeStepProgramRunsBothPasses()
 {
     AvlTree program;
     for (unsigned n : { 0u, 1u, 2u }) {
         ProgramStep *step = nullptr;
         QCOMPARE(program.insert(n, &step), 0);
+        step->setTime(StepDwellUs);
         step->setDc(100 * (n + 1));
         step->setLoad(true);
     }
@@ -163,10 +198,41 @@ void tst_AvlTreeTransfer::threeStepProgram()
     const QVector<quint32> head = peek(program.getRootAddress(), 8);
     QCOMPARE(head[0], 2u);
     QCOMPARE(head[4], program.root()->nodeAddress());
-    QCOMPARE(firstStepNode(), program.search(0)->nodeAddress());
     const quint32 data0 = program.search(0)->dataAddress();
     QCOMPARE(peek(data0 + 12, 1), QVector<quint32> { 100 });
     QCOMPARE(peek(data0 + 8, 1)[0] & 0x10000, 0x10000u);
+
+    // Sample the status block from before the start reaches the board until the run has ended;
+    // the board is idle until then (reset by init()).
+    QStringList seen;
+    bool ran = false;
+    QVector<quint32> status;
+    QDeadlineTimer deadline(15000);
+    sendStart();
+    forever {
+        status = peek(StatusBlock, 4);
+        QCOMPARE(status.size(), 4);
+        if (status[0] & StatusRunning) {
+            ran = true;
+            const QString now = nodeAndPass(status[2], status[3]);
+            if (seen.isEmpty() || seen.last() != now)
+                seen << now;
+        } else if (ran) {
+            break;
+        }
+        QVERIFY2(!deadline.hasExpired(), qPrintable("run not seen to end: " + seen.join(' ')));
+    }
+
+    QStringList expected;
+    for (quint32 pass : { 1u, 2u }) {
+        for (unsigned n : { 0u, 1u, 2u })
+            expected << nodeAndPass(program.search(n)->nodeAddress(), pass);
+    }
+    QCOMPARE(seen, expected);
+    // The tail hands over to the last step, whose settings hold after the end.
+    QCOMPARE(status[2], program.lastStep()->nodeAddress());
+    QCOMPARE(status[3], 2u);
+    QCOMPARE(firstStepNode(), program.lastStep()->nodeAddress());
 }
 
 void tst_AvlTreeTransfer::subProgramCallSendsOnlyItsNodeRecord()
@@ -174,6 +240,7 @@ void tst_AvlTreeTransfer::subProgramCallSendsOnlyItsNodeRecord()
     AvlTree sub;
     ProgramStep *subStep = nullptr;
     QCOMPARE(sub.insert(0, &subStep), 0);
+    subStep->setTime(ProgramStep::MaxTime); // the run stays in the sub-program
     AvlTree program;
     for (unsigned n : { 0u, 1u, 2u })
         QCOMPARE(program.insert(n), 0);
@@ -191,6 +258,7 @@ void tst_AvlTreeTransfer::subProgramCallSendsOnlyItsNodeRecord()
     QCOMPARE(peek(caller->nodeAddress() + 16, 1), QVector<quint32> { sub.getRootAddress() });
     QCOMPARE(peek(64u * quint32(caller->slot()), 16), dataBefore);
     // The board follows the call into the sub-program.
+    start();
     QCOMPARE(firstStepNode(), subStep->nodeAddress());
 }
 
@@ -199,12 +267,14 @@ void tst_AvlTreeTransfer::removalKeepsTheCallOnItsStep()
     AvlTree sub;
     ProgramStep *subStep = nullptr;
     QCOMPARE(sub.insert(0, &subStep), 0);
+    subStep->setTime(ProgramStep::MaxTime);
     AvlTree program;
     for (unsigned n : { 1u, 0u, 2u })
         QCOMPARE(program.insert(n), 0);
     program.search(0)->setSubProgram(&sub);
     handOver(sub);
     handOver(program);
+    start();
     QCOMPARE(firstStepNode(), subStep->nodeAddress());
 
     // Step 1 has two children; its node takes over step 0, the call included.
@@ -214,6 +284,7 @@ void tst_AvlTreeTransfer::removalKeepsTheCallOnItsStep()
     handOver(program);
     QCOMPARE(
         peek(program.root()->nodeAddress() + 16, 1), QVector<quint32> { sub.getRootAddress() });
+    start();
     QCOMPARE(firstStepNode(), subStep->nodeAddress());
 }
 
