@@ -67,6 +67,11 @@ QVector<quint32> Board::exchange(const QVector<quint32> &message, qint64 nowUs)
         }
         i += 2 + int(count);
     }
+    // The controller acts on a message's one-shot commands once the whole message is stored, so
+    // a start sent with new trigger settings in the same message arms with the new settings.
+    const QVector<quint32> commands = std::exchange(m_pendingCommands, {});
+    for (quint32 value : commands)
+        commandWritten(value, nowUs);
     followLoadState(nowUs);
     return reply;
 }
@@ -87,8 +92,25 @@ void Board::wordWritten(quint32 address, quint32 value, qint64 nowUs)
 {
     switch (address) {
     case RegisterMemory::CommandRegister:
-        // Word 1 of the program group is the command register: program commands (0x1000FF),
-        // bus trigger, integral commands and acquisition commands share it.
+        m_pendingCommands.append(value);
+        break;
+    case RegisterMemory::CalibrationBase + 0x508:
+        m_identity.calYear = value;
+        break;
+    case RegisterMemory::CalibrationBase + 0x50C:
+        m_identity.calMonth = quint16(value >> 16);
+        m_identity.calDay = quint16(value & 0xFFFF);
+        break;
+    default:
+        break;
+    }
+}
+
+void Board::commandWritten(quint32 value, qint64 nowUs)
+{
+    // Word 1 of the program group is the command register: program commands (0x1000FF),
+    // bus trigger, integral commands and acquisition commands share it.
+    {
         if ((value & 0x10000) && (m_memory.trigger(0) & 0x200))
             m_acq.trigger(nowUs);
         if (value & 0x4000000)
@@ -112,16 +134,6 @@ void Board::wordWritten(quint32 address, quint32 value, qint64 nowUs)
         if ((value & 0x8000) && (m_memory.trigger(0) & 0x8000))
             m_acq.trigger(nowUs);
         m_exec.command(value, nowUs);
-        break;
-    case RegisterMemory::CalibrationBase + 0x508:
-        m_identity.calYear = value;
-        break;
-    case RegisterMemory::CalibrationBase + 0x50C:
-        m_identity.calMonth = quint16(value >> 16);
-        m_identity.calDay = quint16(value & 0xFFFF);
-        break;
-    default:
-        break;
     }
 }
 

@@ -95,6 +95,7 @@ public:
 private:
     void writeUnit(quint32 address, const quint32 *words, int count, qint64 nowUs);
     void wordWritten(quint32 address, quint32 value, qint64 nowUs);
+    void commandWritten(quint32 value, qint64 nowUs);
     quint32 readWord(quint32 address, const Acquisition::Record &monitor) const;
     Acquisition::Record measurement(int samples) const;
     StepRecord stepAt(qint64 us) const;
@@ -109,6 +110,7 @@ private:
     LoadModel m_load;
     Acquisition m_acq;
     QVector<LogEntry> m_log;
+    QVector<quint32> m_pendingCommands; // command-register writes of the message in hand
     quint64 m_messages = 0;
     qint64 m_lastUs = 0;
     double m_elapsedUs = 0.0;
