@@ -77,10 +77,11 @@ public:
     // writer: the writer link, whose program commands move the run-state machine. Builds and
     // starts the machine; it reaches the idle state once this thread's event loop runs.
     explicit Status(ioc::IoControl *writer);
+    // Destroy in the thread that built the object (the machine's), after its own thread ended.
     ~Status() override;
 
     // Stores the polarity of the external load input (NEG inverts it); a change reports the
-    // input again as extLoadChanged(level, true). Any thread. Always 0.
+    // input again as extLoadChanged(level, true), emitted in the caller's thread. Always 0.
     SCPIERR_T setOutputExternalLogic(KeywordBridge_PosNeg::values logic);
 
     // --- Read from any thread ---
