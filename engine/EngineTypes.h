@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Types shared by the engine objects and their callers.
+namespace vek {
+
+// An SCPI error number; 0 is success.
+using SCPIERR_T = qint16;
+
+// How a setter treats its value. IfChanged: an unchanged value is not sent again and a value
+// outside the limits is refused with -222. Always: sent even when unchanged, clamped to the
+// violated limit. StepsOnly: clamped, the controller's program steps are written, the stored
+// setting stays (re-applying stored settings after a mode or range change).
+enum updateTiming { UpdateIfChanged = 0, UpdateAlways = 1, UpdateStepsOnly = 2 };
+
+// Error numbers the engine returns (texts in the error queue's tables).
+namespace Error {
+constexpr SCPIERR_T None = 0;
+constexpr SCPIERR_T LoadOn = 102;
+constexpr SCPIERR_T OutputShort = 103;
+constexpr SCPIERR_T ProgramRunning = 104;
+constexpr SCPIERR_T PulseRunning = 105;
+constexpr SCPIERR_T InvalidFunctionMode = 106;
+constexpr SCPIERR_T ExternalControl = 111;
+constexpr SCPIERR_T SineRunning = 113;
+constexpr SCPIERR_T ImmediateInList = 204;
+constexpr SCPIERR_T UndefinedHeader = -113;
+constexpr SCPIERR_T SettingsConflict = -221;
+constexpr SCPIERR_T DataOutOfRange = -222;
+constexpr SCPIERR_T IllegalParameter = -224;
+} // namespace Error
+
+} // namespace vek
