@@ -4,6 +4,8 @@
 #include "remote/ZODictIndex.h"
 #include "remote/ZOStandardRows.h"
 
+#include <QMutex>
+
 using namespace zo4882;
 
 namespace standardtest {
@@ -29,6 +31,33 @@ public:
     short OnQuery(const ZO_PARSER_RESULT *, ZOCmdArg **answer) const override
     {
         *answer = new ZOCmdArg(7, ZOCmdArg::KIND_INT);
+        return 0;
+    }
+};
+
+QMutex s_logMutex; // guards s_log
+QStringList s_log;
+
+class Log : public ZOCommand
+{
+public:
+    using ZOCommand::ZOCommand;
+    short OnSet(const ZO_PARSER_RESULT *r) const override
+    {
+        QMutexLocker lock(&s_logMutex);
+        s_log << QString::number(int(*r->args));
+        return 0;
+    }
+};
+
+class HoldCommand : public ZOCommand
+{
+public:
+    using ZOCommand::ZOCommand;
+    short OnSet(const ZO_PARSER_RESULT *) const override
+    {
+        hold().entered.release();
+        hold().release.tryAcquire(1, 10000);
         return 0;
     }
 };
@@ -61,6 +90,8 @@ ZO_SCPI_DICT_ENTRY s_dict[] = {
     rows::tst(),
     rows::wai(),
     adminRow(),
+    rows::row("Hold", rows::factory<HoldCommand>(), rows::noArgs, nullptr, "H", "O", "^HOLD$"),
+    rows::row("Log", rows::factory<Log>(), rows::oneArg, rows::argsNrf, "L", "O", "^LOG$"),
     rows::row("Curr", rows::factory<Current>(), rows::oneArg, t_amps, "C", "U", "^CURR$"),
     rows::statAnyCond(),
     rows::statAnyEven(),
@@ -90,6 +121,20 @@ ZO_SCPI_DICT_ENTRY s_dict[] = {
 constexpr int Rows = int(sizeof(s_dict) / sizeof(s_dict[0]));
 
 } // namespace
+
+QStringList takeLog()
+{
+    QMutexLocker lock(&s_logMutex);
+    QStringList log = s_log;
+    s_log.clear();
+    return log;
+}
+
+Hold &hold()
+{
+    static Hold h;
+    return h;
+}
 
 const IDictIndex *dictionary()
 {
