@@ -1,0 +1,13 @@
+#include "commands/MyParser.h"
+
+MyParser::MyParser(
+    const zo4882::IDictIndex *dict, std::function<void()> watchdogProtection, int tickMs)
+    : zo4882::ZO4882Parser(dict, zo4882::NODE_SOURCE, tickMs)
+{
+    setWatchdogHandler(std::move(watchdogProtection));
+}
+
+short MyParser::OnSettingsConflict(unsigned deniedBits) const
+{
+    return (deniedBits & DenyAdministrator) ? short(-203) : short(-221);
+}
