@@ -74,6 +74,17 @@ void HeadlessInstrument::createEngine()
     m_status = std::make_unique<vek::Status>(m_writer.get());
     m_basic = std::make_unique<vek::Basic>(m_writer.get(), m_info.get(), m_status.get(), &m_config);
     m_config.loadOrRestoreDefaults();
+    // Both links report status words and cut-offs; load switches wait for them.
+    for (IoControl *link : { m_writer.get(), m_monitor.get() }) {
+        QObject::connect(
+            link, &IoControl::statusChanged, m_status.get(), &vek::Status::onStatusChange);
+        QObject::connect(
+            link, &IoControl::cutoffChanged, m_status.get(), &vek::Status::onCutoffChange);
+    }
+    QObject::connect(m_monitor.get(),
+        &IoControl::transientAddressChanged,
+        m_status.get(),
+        &vek::Status::onTransientAddressChange);
     // The status object's slots run in a thread of their own; its state machine stays here.
     m_status->moveToThread(&m_statusThread);
     m_statusThread.start();

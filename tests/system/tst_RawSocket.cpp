@@ -43,6 +43,7 @@ private Q_SLOTS:
 
     void identityOnTheRawPort();
     void visaClientSetsAndReadsTheLevel();
+    void loadSwitchFollowsTheBoard();
     void twentyMessagesInOneWrite();
     void messageSplitOverTwoWritesRunsOnce();
     void overrunQueuesOneErrorAndTheNextMessageWorks();
@@ -112,6 +113,16 @@ void tst_RawSocket::visaClientSetsAndReadsTheLevel()
         QSKIP(output.trimmed().constData());
     QCOMPARE(visa.exitCode(), 0);
     QCOMPARE(output, m_identity + level(2.5) + "\n" + "+0,\"No error\"\n");
+}
+
+void tst_RawSocket::loadSwitchFollowsTheBoard()
+{
+    QTcpSocket client;
+    QVERIFY(connectClean(client));
+    // The switch answers once the board has reported the new state.
+    QCOMPARE(query(client, "INP ON;INP?"), QByteArray("1\n"));
+    QCOMPARE(query(client, "OUTP:STAT OFF;:OUTP?"), QByteArray("0\n"));
+    QCOMPARE(query(client, "SYST:ERR:COUN?"), QByteArray("+0\n"));
 }
 
 void tst_RawSocket::twentyMessagesInOneWrite()
