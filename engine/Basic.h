@@ -183,12 +183,14 @@ private:
         ValueSignal changed,
         bool *announced = nullptr);
     // Changes both steps under the shadow-register mutex; nothing without a steady program.
-    void changeSteps(const std::function<void(ioc::ProgramStep *, ioc::ProgramStep *)> &change);
+    // resend: both data records travel with the next hand-over even when nothing changed.
+    void changeSteps(const std::function<void(ioc::ProgramStep *, ioc::ProgramStep *)> &change,
+        bool resend = false);
     // Hands the changed steps to the writer.
     void sendTree();
     bool loadIsOn() const { return m_load || m_stateLoad; }
     // The main level of CC or CR: step 1, and step 2 with the endless dwell unless pulsing.
-    void writeMainLevel(quint32 word);
+    void writeMainLevel(quint32 word, bool resend);
     // The UVP bits of both steps for the function on or off, with the stored action; not sent.
     void setIoVoltageProtectionState(bool on);
     void writeUvpBits(bool on, bool trip);
