@@ -3,6 +3,7 @@
 #include "engine/ioc/ProgramStep.h"
 #include "instrument/ModelInformation.h"
 
+#include <QDeadlineTimer>
 #include <QMutexLocker>
 
 #include <limits>
@@ -798,7 +799,11 @@ SCPIERR_T Basic::setOutput(bool on)
         m_writer->transfer();
         sendTree();
         m_load = on;
-        m_status->loadCondition().wait(&m_status->loadMutex(), ulong(m_loadWaitMs));
+        // A status word read before the switch may wake the wait first: wait for the state
+        // asked for, bounded for a switch the controller refuses.
+        QDeadlineTimer deadline(m_loadWaitMs);
+        while (m_status->loadOn() != bit
+            && m_status->loadCondition().wait(&m_status->loadMutex(), deadline)) { }
         reported = m_status->loadOn();
     } else {
         m_writer->transfer();

@@ -466,6 +466,7 @@ void tst_Basic::cvOptionMakesTheCvLevelTheUvpLimit()
         QCOMPARE(words.value(Operate) & (AddCvBit | LoadBit), AddCvBit | LoadBit);
     }
     QCOMPARE(m_basic->setOutput(false), SCPIERR_T(0));
+    QVERIFY(!Source::m_stateLoad);
 
     QCOMPARE(m_basic->setFunctionModeCvOption(false), SCPIERR_T(0));
     QVERIFY(!m_basic->getVoltageProtectionState());
@@ -491,6 +492,7 @@ void tst_Basic::rangeChangeClampsTheStepsAndKeepsTheSetting()
     QCOMPARE(m_basic->setOutput(true), SCPIERR_T(0));
     QCOMPARE(step(2).value(Slew), 10000u); // 0.01 A/µs
     QCOMPARE(m_basic->setOutput(false), SCPIERR_T(0));
+    QVERIFY(!Source::m_stateLoad);
 
     // A level of the low range is taken as it is; back in the high range it stays.
     QCOMPARE(m_basic->setRealCurrentLevel(0.2, vek::UpdateIfChanged), SCPIERR_T(0));
@@ -527,7 +529,7 @@ void tst_Basic::ccLoadRegulatesTheSource()
     QSignalSpy outputs(m_basic.get(), &Source::outputUiChanged);
     QCOMPARE(m_basic->setOutput(true), SCPIERR_T(0));
     QVERIFY(Source::m_load);
-    QTRY_VERIFY(Source::m_stateLoad);
+    QVERIFY(Source::m_stateLoad); // the call returns with the controller's report
     QVERIFY(!outputs.isEmpty());
     QCOMPARE(outputs.last().at(0).toBool(), true);
 
@@ -545,6 +547,7 @@ void tst_Basic::ccLoadRegulatesTheSource()
     QCOMPARE(Source::m_currRange.load(), Range::HIGH);
 
     QCOMPARE(m_basic->setOutput(false), SCPIERR_T(0));
+    QVERIFY(!Source::m_stateLoad);
     QTRY_VERIFY(!Source::m_stateLoad);
     QTRY_VERIFY_WITH_TIMEOUT(std::abs(m_volts - 12.0) < 0.02 && m_amps < 0.01, 5000);
 }
