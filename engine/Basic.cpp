@@ -3,6 +3,7 @@
 #include "engine/ioc/ProgramStep.h"
 #include "instrument/ModelInformation.h"
 
+#include <QDeadlineTimer>
 #include <QMutexLocker>
 
 #include <limits>
@@ -32,6 +33,12 @@ bool limitCounts(const BoundValue &bound, qint32 *counts, updateTiming timing)
 quint32 registerWord(const BoundValue &bound, qint32 counts)
 {
     return quint32(bound.toRegister(qBound(bound.m_minCount, counts, bound.m_maxCount)));
+}
+
+// A level never set reads as the range's maximum, which its first application writes.
+double storedValue(const BoundValue &bound, qint32 counts, qint32 neverSet)
+{
+    return bound.fromCounts(counts == neverSet ? bound.m_maxCount : counts);
 }
 
 bool modeIsCvCpArb(SourceMode mode)
@@ -319,7 +326,7 @@ SCPIERR_T Basic::setCurrentLevel(qint32 counts, updateTiming timing)
     if (timing != UpdateStepsOnly)
         m_ccLevel = counts;
     if (m_functionMode == Mode::CC) {
-        writeMainLevel(registerWord(bound, counts));
+        writeMainLevel(registerWord(bound, counts), timing == UpdateAlways);
         if (m_pulseState)
             setPulseLevelCurrent(m_pulseLevelCc, timing);
         sendTree();
@@ -352,7 +359,7 @@ SCPIERR_T Basic::setConductanceLevel(qint32 counts, updateTiming timing)
     if (timing != UpdateStepsOnly)
         m_crLevel = counts;
     if (m_functionMode == Mode::CR) {
-        writeMainLevel(registerWord(bound, counts));
+        writeMainLevel(registerWord(bound, counts), timing == UpdateAlways);
         if (m_pulseState)
             setPulseLevelConductance(m_pulseLevelCr, timing);
         sendTree();
@@ -394,17 +401,21 @@ SCPIERR_T Basic::setVoltageLevel(qint32 counts, updateTiming timing)
     uvp.toCounts(bound.fromCounts(counts), &uvpCounts, true);
     const quint32 uvpWord = registerWord(uvp, uvpCounts);
     if (cvMode) {
-        changeSteps([word](ProgramStep *step1, ProgramStep *step2) {
-            step1->setDc(word);
-            step2->setDc(word);
-        });
+        changeSteps(
+            [word](ProgramStep *step1, ProgramStep *step2) {
+                step1->setDc(word);
+                step2->setDc(word);
+            },
+            timing == UpdateAlways);
     } else if (cvOption) {
-        changeSteps([word, uvpWord](ProgramStep *step1, ProgramStep *step2) {
-            step1->setCvLimit(word);
-            step2->setCvLimit(word);
-            step1->setUvp(uvpWord);
-            step2->setUvp(uvpWord);
-        });
+        changeSteps(
+            [word, uvpWord](ProgramStep *step1, ProgramStep *step2) {
+                step1->setCvLimit(word);
+                step2->setCvLimit(word);
+                step1->setUvp(uvpWord);
+                step2->setUvp(uvpWord);
+            },
+            timing == UpdateAlways);
     }
     if ((cvMode || cvOption) && loadIsOn())
         sendTree();
@@ -432,10 +443,12 @@ SCPIERR_T Basic::setPowerLevel(qint32 counts, updateTiming timing)
 
     if (m_functionMode == Mode::CP) {
         const quint32 word = registerWord(bound, counts);
-        changeSteps([word](ProgramStep *step1, ProgramStep *step2) {
-            step1->setCp(word);
-            step2->setCp(word);
-        });
+        changeSteps(
+            [word](ProgramStep *step1, ProgramStep *step2) {
+                step1->setCp(word);
+                step2->setCp(word);
+            },
+            timing == UpdateAlways);
         if (loadIsOn())
             sendTree();
     }
@@ -465,10 +478,12 @@ SCPIERR_T Basic::setCurrentSlewRateLevel(qint32 counts, updateTiming timing)
     const SourceMode mode = m_functionMode;
     if (mode == Mode::CC || mode == Mode::ARB) {
         const quint32 word = registerWord(bound, counts);
-        changeSteps([word](ProgramStep *step1, ProgramStep *step2) {
-            step1->setSlewRate(word);
-            step2->setSlewRate(word);
-        });
+        changeSteps(
+            [word](ProgramStep *step1, ProgramStep *step2) {
+                step1->setSlewRate(word);
+                step2->setSlewRate(word);
+            },
+            timing == UpdateAlways);
         if (loadIsOn())
             sendTree();
     }
@@ -499,7 +514,7 @@ double Basic::getRealPowerLevel() const
 
 double Basic::getRealCurrentSlewRateLevel() const
 {
-    return slewRateBound().fromCounts(m_slewRate);
+    return storedValue(slewRateBound(), m_slewRate, NeverSet);
 }
 
 // --- Protection levels ---
@@ -614,17 +629,17 @@ SCPIERR_T Basic::setVoltageProtectionTripState(bool trip, updateTiming timing)
 
 double Basic::getRealCurrentProtectionLevel() const
 {
-    return ocpBound().fromCounts(m_ocpLevel);
+    return storedValue(ocpBound(), m_ocpLevel, NeverSet);
 }
 
 double Basic::getRealPowerProtectionLevel() const
 {
-    return oppBound().fromCounts(m_oppLevel);
+    return storedValue(oppBound(), m_oppLevel, NeverSet);
 }
 
 double Basic::getRealVoltageProtectionLevel() const
 {
-    return uvpBound().fromCounts(m_uvpLevel);
+    return storedValue(uvpBound(), m_uvpLevel, NeverSet);
 }
 
 void Basic::setIoVoltageProtectionState(bool on)
@@ -784,7 +799,11 @@ SCPIERR_T Basic::setOutput(bool on)
         m_writer->transfer();
         sendTree();
         m_load = on;
-        m_status->loadCondition().wait(&m_status->loadMutex(), ulong(m_loadWaitMs));
+        // A status word read before the switch may wake the wait first: wait for the state
+        // asked for, bounded for a switch the controller refuses.
+        QDeadlineTimer deadline(m_loadWaitMs);
+        while (m_status->loadOn() != bit
+            && m_status->loadCondition().wait(&m_status->loadMutex(), deadline)) { }
         reported = m_status->loadOn();
     } else {
         m_writer->transfer();
@@ -797,12 +816,18 @@ SCPIERR_T Basic::setOutput(bool on)
 
 // --- Steps ---
 
-void Basic::changeSteps(const std::function<void(ProgramStep *, ProgramStep *)> &change)
+void Basic::changeSteps(
+    const std::function<void(ProgramStep *, ProgramStep *)> &change, bool resend)
 {
     if (!m_step1)
         return;
     QMutexLocker lock(&IoControl::shadowMutex());
     change(m_step1, m_step2);
+    // setLoad marks the data record even when the bit stays: a forced setting travels again.
+    if (resend) {
+        m_step1->setLoad(m_step1->isLoad());
+        m_step2->setLoad(m_step2->isLoad());
+    }
 }
 
 void Basic::sendTree()
@@ -810,22 +835,24 @@ void Basic::sendTree()
     m_tree.transferTo(*m_writer);
 }
 
-void Basic::writeMainLevel(quint32 word)
+void Basic::writeMainLevel(quint32 word, bool resend)
 {
     const bool pulse = m_pulseState;
     // A short holds the DC words at all ones until it ends; the level waits in the setting.
     const bool shorted = m_outputShort;
-    changeSteps([word, pulse, shorted](ProgramStep *step1, ProgramStep *step2) {
-        if (!shorted)
-            step1->setDc(word);
-        // While pulsing step 2 keeps the pulse level and both keep the pulse timing.
-        if (!pulse) {
+    changeSteps(
+        [word, pulse, shorted](ProgramStep *step1, ProgramStep *step2) {
             if (!shorted)
-                step2->setDc(word);
-            step1->setTime(ProgramStep::MaxTime);
-            step2->setTime(ProgramStep::MaxTime);
-        }
-    });
+                step1->setDc(word);
+            // While pulsing step 2 keeps the pulse level and both keep the pulse timing.
+            if (!pulse) {
+                if (!shorted)
+                    step2->setDc(word);
+                step1->setTime(ProgramStep::MaxTime);
+                step2->setTime(ProgramStep::MaxTime);
+            }
+        },
+        resend);
 }
 
 // --- Slots ---

@@ -43,13 +43,13 @@ public:
     using VoltageRangeAdjuster = std::function<void(SourceVoltageRange range)>;
 
     // As Source. Builds the steady program and hands it to the writer; initialize() (queued)
-    // starts it with the load off. loadWaitMs bounds the wait of a load switch for the next
-    // status word.
+    // starts it with the load off. loadWaitMs bounds the wait of a load switch for the
+    // controller's report.
     Basic(ioc::IoControl *writer,
         ModelInformation *info,
         Status *status,
         InstrumentConfigInfo *config,
-        int loadWaitMs = 2000);
+        int loadWaitMs = 500);
     // The tree returns both steps to the step pool.
     ~Basic() override;
 
@@ -133,8 +133,9 @@ public:
     double getRealPulseLevelConductanceForDisplay() const { return m_pulseLevelCrReal; }
 
     // Switches the load (104 while a program runs): the load bit of both steps follows on and the
-    // external load input, the tree is sent, and the call returns once the status object has
-    // processed the next status word (or loadWaitMs passed), with the reported state applied.
+    // external load input, the tree is sent, and the call returns once the status object reports
+    // that load state (or after loadWaitMs, when the controller refuses it), with the reported
+    // state applied. Not from the status object's thread.
     SCPIERR_T setOutput(bool on);
 
 public Q_SLOTS:
@@ -183,12 +184,14 @@ private:
         ValueSignal changed,
         bool *announced = nullptr);
     // Changes both steps under the shadow-register mutex; nothing without a steady program.
-    void changeSteps(const std::function<void(ioc::ProgramStep *, ioc::ProgramStep *)> &change);
+    // resend: both data records travel with the next hand-over even when nothing changed.
+    void changeSteps(const std::function<void(ioc::ProgramStep *, ioc::ProgramStep *)> &change,
+        bool resend = false);
     // Hands the changed steps to the writer.
     void sendTree();
     bool loadIsOn() const { return m_load || m_stateLoad; }
     // The main level of CC or CR: step 1, and step 2 with the endless dwell unless pulsing.
-    void writeMainLevel(quint32 word);
+    void writeMainLevel(quint32 word, bool resend);
     // The UVP bits of both steps for the function on or off, with the stored action; not sent.
     void setIoVoltageProtectionState(bool on);
     void writeUvpBits(bool on, bool trip);
