@@ -5,12 +5,14 @@
 #   bench/raw_rtt.sh [host:port] [queries]
 #   BENCH_BIN    directory of the built programs (default build/bench)
 #   BENCH_QUERY  the query line sent (default *IDN?)
+#   BENCH_CLIENT_PIN  command prefix for the measuring client (for example "taskset -c 3")
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=${BENCH_BIN:-build/bench}
 target=${1:-}
 queries=${2:-2000}
 query=${BENCH_QUERY:-*IDN?}
+read -r -a clientPin <<<"${BENCH_CLIENT_PIN:-}"
 
 out=$(mktemp)
 "$bin/baseline_line_server" -p 0 >"$out" &
@@ -31,10 +33,10 @@ fi
 
 median() { sed -n 's/.* median_us \([0-9.]*\) .*/\1/p' <<<"$1"; }
 
-base=$("$bin/line_rtt" -h 127.0.0.1 -p "$port" -n "$queries" -q "$query")
+base=$("${clientPin[@]}" "$bin/line_rtt" -h 127.0.0.1 -p "$port" -n "$queries" -q "$query")
 echo "baseline  $base"
 if [ -n "$target" ]; then
-    result=$("$bin/line_rtt" -h "${target%:*}" -p "${target##*:}" -n "$queries" -q "$query")
+    result=$("${clientPin[@]}" "$bin/line_rtt" -h "${target%:*}" -p "${target##*:}" -n "$queries" -q "$query")
     echo "target    $result"
     awk -v t="$(median "$result")" -v b="$(median "$base")" \
         'BEGIN { printf "ratio     median target/baseline %.2f\n", t / b }'

@@ -1,0 +1,232 @@
+#pragma once
+
+#include "engine/Source.h"
+#include "engine/ioc/AvlTree.h"
+
+#include <atomic>
+#include <functional>
+#include <limits>
+
+class BoundValue;
+
+namespace ioc {
+class ProgramStep;
+}
+
+namespace vek {
+
+// The steady (non-program) setting of the load: function mode and CV option, ranges, the level
+// of every mode and the slew rate, with the protection levels, output short and pulse levels
+// that a mode or range change applies again. One instance, a member of the engine root, living
+// in the GUI thread; the command set's value objects (parser thread), setups, presets and the
+// setting screens (GUI thread) call the setters directly.
+//
+// The steady setting is an endless two-step program: steps 1 and 2 carry the same level and
+// dwell 2^48 - 1 µs (pulse modulation gives them different levels and times). A setter changes
+// fields of both steps under the writer link's shadow-register mutex and hands the tree over.
+//
+// Count setters take counts of the present range's bound value and an updateTiming; real
+// setters round the value to counts half away from zero, checked before any narrowing, call the
+// count setter and on 0 emit the setting's *UiChanged signal with the value as requested.
+// A refused setter changes nothing, display values included. The stored counts are the
+// setting; the steps mirror them for the present mode and range, clamped to its limits.
+// No lock of its own: the stored counts are atomic, the steps change under the shadow mutex.
+class Basic : public Source
+{
+    Q_OBJECT
+
+public:
+    // Handed down by the command set at start-up (both optional): re-spans the value objects
+    // whose limits follow a range, and adjusts the arguments that depend on the function mode.
+    using ModeAdjuster = std::function<void(SourceMode mode)>;
+    using CurrentRangeAdjuster = std::function<void(SourceCurrentRange range)>;
+    using VoltageRangeAdjuster = std::function<void(SourceVoltageRange range)>;
+
+    // As Source. Builds the steady program and hands it to the writer; initialize() (queued)
+    // starts it with the load off. loadWaitMs bounds the wait of a load switch for the
+    // controller's report.
+    Basic(ioc::IoControl *writer,
+        ModelInformation *info,
+        Status *status,
+        InstrumentConfigInfo *config,
+        int loadWaitMs = 500);
+    // The tree returns both steps to the step pool.
+    ~Basic() override;
+
+    void setModeAdjuster(ModeAdjuster adjuster) { m_modeAdjuster = std::move(adjuster); }
+    void setCurrentRangeAdjuster(CurrentRangeAdjuster adjuster)
+    {
+        m_currentRangeAdjuster = std::move(adjuster);
+    }
+    void setVoltageRangeAdjuster(VoltageRangeAdjuster adjuster)
+    {
+        m_voltageRangeAdjuster = std::move(adjuster);
+    }
+
+    // --- Mode and ranges ---
+    // Checks load on (102), output short with CV/CP/ARB (103), pulse with CV/CP/ARB (105), sine
+    // with a mode other than CC (113), a program (104); then sends the mode and applies the
+    // stored settings of the mode again.
+    SCPIERR_T setFunctionMode(SourceMode mode) override;
+    // 104 while a program runs, else as Source. On: the UVP function with the limit action and
+    // the CV level as UVP level and CV limit; off: the UVP function off.
+    SCPIERR_T setFunctionModeCvOption(bool on) override;
+    // The inherited two-argument form sends the range only; this one checks the load (102),
+    // sends the range again and applies the stored settings clamped to the new range.
+    using Source::setCurrentRange;
+    SCPIERR_T setCurrentRange(SourceCurrentRange range);
+    SCPIERR_T setVoltageRange(SourceVoltageRange range) override;
+
+    // --- Levels (current A, conductance S, voltage V, power W, slew rate A/µs) ---
+    SCPIERR_T setRealCurrentLevel(double amps, updateTiming timing);
+    SCPIERR_T setCurrentLevel(qint32 counts, updateTiming timing);
+    SCPIERR_T setRealConductanceLevel(double siemens, updateTiming timing);
+    SCPIERR_T setConductanceLevel(qint32 counts, updateTiming timing);
+    // CV mode: the level; CC or CR with the CV option: CV limit and UVP level.
+    SCPIERR_T setRealVoltageLevel(double volts, updateTiming timing);
+    SCPIERR_T setVoltageLevel(qint32 counts, updateTiming timing);
+    SCPIERR_T setRealPowerLevel(double watts, updateTiming timing);
+    SCPIERR_T setPowerLevel(qint32 counts, updateTiming timing);
+    SCPIERR_T setRealCurrentSlewRateLevel(double ampsPerUs, updateTiming timing);
+    SCPIERR_T setCurrentSlewRateLevel(qint32 counts, updateTiming timing);
+
+    // The stored levels in the present range's unit.
+    double getRealCurrentLevel() const;
+    double getRealConductanceLevel() const;
+    double getRealVoltageLevel() const;
+    double getRealPowerLevel() const;
+    double getRealCurrentSlewRateLevel() const;
+    // The last accepted requests, unrounded (the pulse view's depth rests on them).
+    double getRealCurrentLevelForDisplay() const { return m_ccLevelReal; }
+    double getRealConductanceLevelForDisplay() const { return m_crLevelReal; }
+
+    // --- Protection levels as the mode and range changes re-apply them (counts) ---
+    // OCP: checked against the HIGH range (outside: -222 unless timing Always clamps); the
+    // CC-limit word of every mode but CC and ARB, clamped to the present range.
+    SCPIERR_T setCurrentProtectionLevel(qint32 counts, updateTiming timing);
+    // OPP: as OCP against the highest power range; the CP word of every mode but CP.
+    SCPIERR_T setPowerProtectionLevel(qint32 counts, updateTiming timing);
+    // UVP: level rules as the levels; UVP word and CV-limit word in every mode.
+    SCPIERR_T setVoltageProtectionLevel(qint32 counts, updateTiming timing);
+    // The UVP function on or off (off also ends the CV option).
+    SCPIERR_T setVoltageProtectionState(bool on);
+    // Trip (true) or limit action; trip ends the CV option. Ignored under external CV control.
+    SCPIERR_T setVoltageProtectionTripState(bool trip, updateTiming timing);
+    double getRealCurrentProtectionLevel() const;
+    double getRealPowerProtectionLevel() const;
+    double getRealVoltageProtectionLevel() const;
+    bool getVoltageProtectionState() const { return m_uvpState; }
+    bool getVoltageProtectionTripState() const { return m_uvpTrip; }
+
+    // -113 without the short function; then 106 (CV, CP, ARB), 105, 113, 111, 104.
+    SCPIERR_T setOutputShort(bool on, updateTiming timing);
+
+    // Second (pulse) level of CC and CR mode: never above the main level (-222 whatever the
+    // timing); written into step 2 while pulsing.
+    SCPIERR_T setRealPulseLevelCurrent(double amps, updateTiming timing);
+    SCPIERR_T setPulseLevelCurrent(qint32 counts, updateTiming timing);
+    SCPIERR_T setRealPulseLevelConductance(double siemens, updateTiming timing);
+    SCPIERR_T setPulseLevelConductance(qint32 counts, updateTiming timing);
+    double getRealPulseLevelCurrent() const;
+    double getRealPulseLevelConductance() const;
+    double getRealPulseLevelCurrentForDisplay() const { return m_pulseLevelCcReal; }
+    double getRealPulseLevelConductanceForDisplay() const { return m_pulseLevelCrReal; }
+
+    // Switches the load (104 while a program runs): the load bit of both steps follows on and the
+    // external load input, the tree is sent, and the call returns once the status object reports
+    // that load state (or after loadWaitMs, when the controller refuses it), with the reported
+    // state applied. Not from the status object's thread.
+    SCPIERR_T setOutput(bool on);
+
+public Q_SLOTS:
+    // Announces mode and ranges, connects the status object, then starts the steady program
+    // with the load off.
+    void initialize() override;
+    // Stores 0, 0x100 or 0x200 as the external range (other values are ignored), then applies
+    // the selected current range again.
+    void onExtCurrentRangeChange(vek::Status::ExternalRange range) override;
+
+Q_SIGNALS:
+    void currentUiChanged(double amps);
+    void conductanceUiChanged(double siemens);
+    void voltageUiChanged(double volts);
+    void powerUiChanged(double watts);
+    void slewRateUiChanged(double ampsPerUs);
+    // The UVP level in V while the function is on, else the largest double.
+    void voltageProtectUiChanged(double volts);
+    void voltageProtectStateUiChanged(bool trip);
+    void outputShortUiChanged(bool on);
+    void currentPulseUiChanged(double amps);
+    void conductancePulseUiChanged(double siemens);
+
+private:
+    using CountSetter = SCPIERR_T (Basic::*)(qint32, updateTiming);
+    using ValueSignal = void (Basic::*)(double);
+
+    static constexpr qint32 NeverSet = std::numeric_limits<qint32>::max();
+
+    const BoundValue &currentBound() const;
+    const BoundValue &conductanceBound() const;
+    const BoundValue &voltageBound() const;
+    const BoundValue &powerBound() const;
+    const BoundValue &slewRateBound() const;
+    const BoundValue &ocpBound() const;
+    const BoundValue &oppBound() const;
+    const BoundValue &uvpBound() const;
+
+    // Real value to counts, then the count setter; emits on 0 unless the counts are unchanged
+    // and the timing is not Always. *announced: whether it emitted.
+    SCPIERR_T setRealLevel(double value,
+        updateTiming timing,
+        const BoundValue &bound,
+        qint32 stored,
+        CountSetter setter,
+        ValueSignal changed,
+        bool *announced = nullptr);
+    // Changes both steps under the shadow-register mutex; nothing without a steady program.
+    // resend: both data records travel with the next hand-over even when nothing changed.
+    void changeSteps(const std::function<void(ioc::ProgramStep *, ioc::ProgramStep *)> &change,
+        bool resend = false);
+    // Hands the changed steps to the writer.
+    void sendTree();
+    bool loadIsOn() const { return m_load || m_stateLoad; }
+    // The main level of CC or CR: step 1, and step 2 with the endless dwell unless pulsing.
+    void writeMainLevel(quint32 word, bool resend);
+    // The UVP bits of both steps for the function on or off, with the stored action; not sent.
+    void setIoVoltageProtectionState(bool on);
+    void writeUvpBits(bool on, bool trip);
+    // What a mode or range change applies again, for the present mode.
+    void reapplyMode();
+    void reapplyCurrentRange();
+
+    ioc::AvlTree m_tree;
+    ioc::ProgramStep *m_step1 = nullptr;
+    ioc::ProgramStep *m_step2 = nullptr;
+    const int m_loadWaitMs;
+
+    // Stored settings in counts of their maps; NeverSet until the first setting, so that it is
+    // never taken as unchanged.
+    std::atomic<qint32> m_ccLevel { 0 };
+    std::atomic<qint32> m_crLevel { 0 };
+    std::atomic<qint32> m_cpLevel { 0 };
+    std::atomic<qint32> m_cvLevel { 0 };
+    std::atomic<qint32> m_slewRate { NeverSet };
+    std::atomic<qint32> m_ocpLevel { NeverSet };
+    std::atomic<qint32> m_oppLevel { NeverSet };
+    std::atomic<qint32> m_uvpLevel { NeverSet };
+    std::atomic<bool> m_uvpTrip { false };
+    std::atomic<bool> m_uvpState { false };
+    std::atomic<qint32> m_pulseLevelCc { 0 };
+    std::atomic<qint32> m_pulseLevelCr { 0 };
+    std::atomic<double> m_ccLevelReal { 0.0 };
+    std::atomic<double> m_crLevelReal { 0.0 };
+    std::atomic<double> m_pulseLevelCcReal { 0.0 };
+    std::atomic<double> m_pulseLevelCrReal { 0.0 };
+
+    // Set once at start-up, before the setters run.
+    ModeAdjuster m_modeAdjuster;
+    CurrentRangeAdjuster m_currentRangeAdjuster;
+    VoltageRangeAdjuster m_voltageRangeAdjuster;
+};
+
+} // namespace vek

@@ -1,0 +1,23 @@
+#include "remote/ZOTcpService_ScpiRaw.h"
+
+#include "remote/ZOTcpSession_ScpiRaw.h"
+
+namespace zo4882 {
+
+ZOTcpService_ScpiRaw::ZOTcpService_ScpiRaw(
+    quint16 port, ZO4882Parser *parser, const QHostAddress &address)
+    : ZOTcpService(port, address)
+    , m_parser(parser)
+{ }
+
+ZOTcpService_ScpiRaw::~ZOTcpService_ScpiRaw()
+{
+    stop();
+}
+
+zostd::ZOTcpSession *ZOTcpService_ScpiRaw::createProtocolSpecificSession(QTcpSocket *socket)
+{
+    return new ZOTcpSession_ScpiRaw(socket, m_parser);
+}
+
+} // namespace zo4882

@@ -1,0 +1,135 @@
+#include "sim/remote/HeadlessInstrument.h"
+
+#include "commands/CTRL_SINK.h"
+#include "commands/MyParser.h"
+#include "commands/SystErrCustom.h"
+#include "engine/Basic.h"
+#include "engine/Status.h"
+#include "engine/ioc/IoControl.h"
+#include "instrument/ModelInformation.h"
+#include "instrument/PreferenceInfo.h"
+#include "remote/QueueError.h"
+#include "remote/StatusRegisters.h"
+#include "remote/ZO4882ParserAsync.h"
+#include "remote/ZOSystErrCue.h"
+#include "remote/ZOTcpService_ScpiRaw.h"
+#include "remote/ZOValueManager.h"
+#include "sim/remote/HeadlessDictionary.h"
+
+using ioc::IoControl;
+
+namespace {
+
+constexpr quint16 DefaultRawPort = 5025;
+
+} // namespace
+
+HeadlessInstrument::HeadlessInstrument(int rawPort)
+    : m_rawPortOverride(rawPort)
+{
+    // The error queue comes first: every later start-up problem is reported through it.
+    m_errorHook = std::make_unique<SystErrCustom>(nullptr, nullptr, nullptr);
+    zo4882::s_systErrCue.setHook(m_errorHook.get());
+    IoControl::setErrorSink(zo4882::queueError);
+    InstrumentConfigInfo::setErrorSink(zo4882::queueError);
+    PreferenceInfo::setErrorSink(zo4882::queueError);
+    PreferenceInfo::setStatusEnableSink([](quint8 sre, quint8 ese) {
+        zo4882::s_stb.setEnabler(sre);
+        zo4882::s_esr.setEnabler(ese);
+    });
+
+    createEngine();
+    createRemote();
+}
+
+HeadlessInstrument::~HeadlessInstrument()
+{
+    // Transports first, so no message arrives at a parser that is going away.
+    m_raw.reset();
+    m_control.reset();
+    vek::Source::setWatchdogRecovery({});
+    m_parser.reset();
+    m_load.reset();
+    m_ccLevel.reset();
+    m_values.reset();
+    m_basic.reset();
+    m_statusThread.quit();
+    m_statusThread.wait();
+    m_status.reset();
+    m_info.reset();
+    m_writer.reset();
+    m_monitor.reset();
+    m_preferences.reset();
+    zo4882::s_systErrCue.setHook(nullptr);
+}
+
+void HeadlessInstrument::createEngine()
+{
+    m_writer = std::make_unique<IoControl>(IoControl::Writer);
+    m_monitor = std::make_unique<IoControl>(IoControl::Monitor);
+    m_info =
+        std::make_unique<ModelInformation>(m_writer.get(), m_monitor.get(), zo4882::queueError);
+    m_config.clear();
+    InstrumentConfigInfo::s_pSelf = &m_config;
+    m_status = std::make_unique<vek::Status>(m_writer.get());
+    m_basic = std::make_unique<vek::Basic>(m_writer.get(), m_info.get(), m_status.get(), &m_config);
+    m_config.loadOrRestoreDefaults();
+    // Both links report status words and cut-offs; load switches wait for them.
+    for (IoControl *link : { m_writer.get(), m_monitor.get() }) {
+        QObject::connect(
+            link, &IoControl::statusChanged, m_status.get(), &vek::Status::onStatusChange);
+        QObject::connect(
+            link, &IoControl::cutoffChanged, m_status.get(), &vek::Status::onCutoffChange);
+    }
+    QObject::connect(m_monitor.get(),
+        &IoControl::transientAddressChanged,
+        m_status.get(),
+        &vek::Status::onTransientAddressChange);
+    // The status object's slots run in a thread of their own; its state machine stays here.
+    m_status->moveToThread(&m_statusThread);
+    m_statusThread.start();
+
+    m_preferences = std::make_unique<PreferenceInfo>();
+    ModelInformation *info = m_info.get();
+    PreferenceInfo::setModelIdentitySource([info] {
+        return PreferenceInfo::ModelIdentity::of(*info);
+    });
+    m_preferences->loadOrRestoreDefaults();
+}
+
+void HeadlessInstrument::createRemote()
+{
+    m_values = std::make_unique<zostd::ZOValueManager>();
+    m_ccLevel = std::make_unique<headless::CcLevelValue>(m_basic.get(), m_info.get());
+    m_load = std::make_unique<headless::LoadValue>(m_basic.get());
+
+    vek::Basic *basic = m_basic.get();
+    m_parser = std::make_unique<MyParser>(headless::dictionary(), [basic] {
+        basic->setWatchdogProtection();
+    });
+    MyParser *parser = m_parser.get();
+    vek::Source::setWatchdogRecovery([parser] {
+        parser->recoverWatchDog();
+    });
+    m_controlSink = std::make_unique<CTRL_SINK>();
+    m_control = std::make_unique<zo4882::ZO4882ParserAsync>(parser, m_controlSink.get());
+    m_parser->resetAndSetDenyFlags(0, MyParser::DenyAdministrator);
+    if (m_config.wdogEnabled)
+        m_parser->setWatchDog(m_config.wdogDelay * 1000);
+
+    quint16 port =
+        m_rawPortOverride >= 0 ? quint16(m_rawPortOverride) : m_preferences->getScpiRawPort();
+    if (m_rawPortOverride < 0 && port == 0)
+        port = DefaultRawPort;
+    m_raw = std::make_unique<zo4882::ZOTcpService_ScpiRaw>(port, parser);
+}
+
+int HeadlessInstrument::start()
+{
+    return m_raw->start();
+}
+
+quint16 HeadlessInstrument::rawPort() const
+{
+    return m_raw->port();
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "instrument/InstrumentConfigInfo.h"
+
+#include <QThread>
+
+#include <memory>
+
+class CTRL_SINK;
+class ModelInformation;
+class MyParser;
+class PreferenceInfo;
+class SystErrCustom;
+
+namespace ioc {
+class IoControl;
+}
+namespace vek {
+class Basic;
+class Status;
+} // namespace vek
+namespace zo4882 {
+class ZO4882ParserAsync;
+class ZOTcpService_ScpiRaw;
+} // namespace zo4882
+namespace zostd {
+class ZOValueManager;
+}
+namespace headless {
+class CcLevelValue;
+class LoadValue;
+} // namespace headless
+
+// What exists of the instrument without its panel, against the board under the board root: the
+// engine (both controller links, model information, status, basic settings, instrument
+// configuration), the preferences, the parser with the headless dictionary and its control
+// handler, and the raw-socket service. Development and tests only; the front-panel program
+// replaces it. Build and destroy it in the main thread, whose event loop must run.
+class HeadlessInstrument
+{
+public:
+    // rawPort: the raw-socket port; negative takes the preferences' port.
+    explicit HeadlessInstrument(int rawPort = -1);
+    ~HeadlessInstrument();
+    HeadlessInstrument(const HeadlessInstrument &) = delete;
+    HeadlessInstrument &operator=(const HeadlessInstrument &) = delete;
+
+    // Starts the raw-socket service; 0, or the queued error (-310) when the port is taken.
+    int start();
+    // The bound port after start().
+    quint16 rawPort() const;
+
+private:
+    void createEngine();
+    void createRemote();
+
+    const int m_rawPortOverride;
+    std::unique_ptr<SystErrCustom> m_errorHook;
+    std::unique_ptr<ioc::IoControl> m_writer;
+    std::unique_ptr<ioc::IoControl> m_monitor;
+    std::unique_ptr<ModelInformation> m_info;
+    InstrumentConfigInfo m_config;
+    std::unique_ptr<vek::Status> m_status;
+    QThread m_statusThread;
+    std::unique_ptr<vek::Basic> m_basic;
+    std::unique_ptr<PreferenceInfo> m_preferences;
+    std::unique_ptr<zostd::ZOValueManager> m_values;
+    std::unique_ptr<headless::CcLevelValue> m_ccLevel;
+    std::unique_ptr<headless::LoadValue> m_load;
+    std::unique_ptr<MyParser> m_parser;
+    std::unique_ptr<CTRL_SINK> m_controlSink;
+    std::unique_ptr<zo4882::ZO4882ParserAsync> m_control;
+    std::unique_ptr<zo4882::ZOTcpService_ScpiRaw> m_raw;
+};

@@ -1,0 +1,95 @@
+#include "platform/BoardPath.h"
+#include "sim/remote/HeadlessInstrument.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int s_signalFds[2] = { -1, -1 };
+
+// Only writes a byte: the event loop turns it into a clean quit.
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(s_signalFds[0], &byte, 1);
+}
+
+bool catchTermination()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, s_signalFds) != 0)
+        return false;
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Qt's own event dispatcher wakes a thread with fewer system calls than the GLib one; every
+    // remote query crosses two thread hops, so this is most of the transport's own latency.
+    qputenv("QT_NO_GLIB", "1");
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vek-remote"));
+
+    QCommandLineParser options;
+    options.setApplicationDescription(
+        QStringLiteral("The load's remote control without its panel, for development and tests"));
+    options.addHelpOption();
+    const QCommandLineOption rootOption(QStringLiteral("root"),
+        QStringLiteral("Board root directory (default: BOARD_ROOT)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption portOption(QStringLiteral("port"),
+        QStringLiteral("Raw-socket port in place of the preferences' (0: any free port)."),
+        QStringLiteral("PORT"));
+    options.addOption(rootOption);
+    options.addOption(portOption);
+    options.process(app);
+
+    if (options.isSet(rootOption))
+        platform::BoardPath::setRoot(options.value(rootOption));
+    if (platform::BoardPath::root().isEmpty()) {
+        std::fprintf(stderr, "vek-remote: --root DIR or BOARD_ROOT is required\n");
+        return 2;
+    }
+    int port = -1;
+    if (options.isSet(portOption)) {
+        bool ok = false;
+        port = options.value(portOption).toInt(&ok);
+        if (!ok || port < 0 || port > 65535) {
+            std::fprintf(
+                stderr, "vek-remote: bad port %s\n", qPrintable(options.value(portOption)));
+            return 2;
+        }
+    }
+    if (!catchTermination()) {
+        std::fprintf(stderr, "vek-remote: cannot catch SIGTERM\n");
+        return 1;
+    }
+    QSocketNotifier terminate(s_signalFds[1], QSocketNotifier::Read);
+    QObject::connect(&terminate, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+
+    int result = 0;
+    {
+        HeadlessInstrument instrument(port);
+        if (instrument.start() != 0) {
+            std::fprintf(stderr, "vek-remote: the raw-socket port cannot be bound\n");
+            return 1;
+        }
+        // Scripts and tests wait for this line.
+        std::printf("port %u\n", unsigned(instrument.rawPort()));
+        std::fflush(stdout);
+        result = app.exec();
+    }
+    return result;
+}

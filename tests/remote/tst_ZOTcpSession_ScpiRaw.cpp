@@ -1,0 +1,303 @@
+#include "remote/ZO4882Parser.h"
+#include "remote/ZOSystErrCue.h"
+#include "remote/ZOTcpService_ScpiRaw.h"
+#include "remote/ZOTcpSession_ScpiRaw.h"
+#include "tests/remote/LineEchoService.h"
+#include "tests/remote/support/ParserTestDictionary.h"
+#include "tests/remote/support/RecordingResponder.h"
+
+#include <QTcpServer>
+#include <QtTest>
+
+#include <memory>
+
+using zo4882::s_systErrCue;
+using zo4882::ZO4882Parser;
+using zo4882::ZOTcpService_ScpiRaw;
+using zo4882::ZOTcpSession_ScpiRaw;
+
+namespace {
+
+// The session with its decoder callable, around a socket that is never connected.
+class DecoderProbe : public ZOTcpSession_ScpiRaw
+{
+public:
+    explicit DecoderProbe(ZO4882Parser *parser)
+        : ZOTcpSession_ScpiRaw(new QTcpSocket, parser)
+    { }
+    int decode(QByteArray bytes)
+    {
+        return OnDataReceive(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+    }
+};
+
+// "code interface" of every queued error, oldest first; empties the queue.
+QStringList takeErrors()
+{
+    QStringList errors;
+    while (!s_systErrCue.isEmpty()) {
+        const zo4882::SYST_ERR_INFO e = s_systErrCue.decue();
+        errors << QStringLiteral("%1 %2").arg(e.code()).arg(int(e.intf()));
+    }
+    return errors;
+}
+
+QByteArray numbered(const char *format, int from, int to)
+{
+    QByteArray text;
+    for (int i = from; i <= to; ++i)
+        text += QByteArray(format).replace("%d", QByteArray::number(i));
+    return text;
+}
+
+// The answer of SYST:BIG? n (n < 10000): a definite-length block of n bytes.
+QByteArray bigAnswer(int n)
+{
+    return "#4" + QByteArray::number(n).rightJustified(4, '0') + QByteArray(n, 'x') + '\n';
+}
+
+const QByteArray Identity = "ZO,TEST,0,1.0\n";
+
+} // namespace
+
+// The raw-socket transport: how the byte stream is cut into program messages, and what clients
+// on real connections get back.
+class tst_ZOTcpSession_ScpiRaw : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void decoderCutsMessages_data();
+    void decoderCutsMessages();
+    void queriesAreAnsweredInOrder_data();
+    void queriesAreAnsweredInOrder();
+    void overrunQueuesOneErrorAndReceptionGoesOn();
+    void twoClientsGetOnlyTheirOwnAnswers();
+    void clientLeavingMidAnswerDisturbsNoOne();
+    void occupiedPortIsReported();
+
+private:
+    // Waits until the parser has run everything posted before; then log() is complete.
+    bool drainParser();
+
+    std::unique_ptr<ZO4882Parser> m_parser;
+    std::unique_ptr<ZOTcpService_ScpiRaw> m_service;
+};
+
+void tst_ZOTcpSession_ScpiRaw::init()
+{
+    s_systErrCue.clear();
+    parsertest::log().clear();
+    m_parser = std::make_unique<ZO4882Parser>(parsertest::dictionary(), zo4882::NODE_SOURCE);
+    m_service = std::make_unique<ZOTcpService_ScpiRaw>(0, m_parser.get(), QHostAddress::LocalHost);
+    QCOMPARE(m_service->start(), 0);
+}
+
+void tst_ZOTcpSession_ScpiRaw::cleanup()
+{
+    m_service.reset();
+    m_parser.reset();
+    QCoreApplication::sendPostedEvents();
+    s_systErrCue.clear();
+}
+
+bool tst_ZOTcpSession_ScpiRaw::drainParser()
+{
+    RecordingResponder responder;
+    QByteArray query("*IDN?\n");
+    m_parser->postReceived(
+        query.data(), query.size(), false, zo4882::INTF_PANEL, 0, nullptr, &responder);
+    if (!QTest::qWaitFor(
+            [&] {
+                return !responder.answers.isEmpty();
+            },
+            10000))
+        return false;
+    parsertest::log().removeLast();
+    return true;
+}
+
+void tst_ZOTcpSession_ScpiRaw::decoderCutsMessages_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("used");
+    QTest::addColumn<QStringList>("executed");
+    QTest::addColumn<QStringList>("errors");
+
+    const QStringList none;
+    QTest::newRow("one query") << QByteArray("*IDN?\n") << 6 << QStringList { "*IDN?" } << none;
+    QTest::newRow("two messages") << QByteArray("*IDN?\n*RST\n") << 11
+                                  << QStringList { "*IDN?", "*RST" } << none;
+    QStringList twenty;
+    for (int i = 1; i <= 20; ++i)
+        twenty << QStringLiteral("SYST:ARGS +%1").arg(i);
+    const QByteArray twentyBytes = numbered("SYST:ARGS %d\n", 1, 20);
+    QTest::newRow("twenty messages") << twentyBytes << twentyBytes.size() << twenty << none;
+    QTest::newRow("unterminated rest stays")
+        << QByteArray("*RST\nSYST:AR") << 5 << QStringList { "*RST" } << none;
+    QTest::newRow("piece without terminator") << QByteArray("SYST:ARGS 1") << 0 << none << none;
+    QTest::newRow("lone carriage return") << QByteArray("\r") << 1 << none << none;
+    QTest::newRow("lone newline") << QByteArray("\n") << 1 << none << none;
+    QTest::newRow("control bytes around a message")
+        << QByteArray("\r\n\r\n*RST\r\n\r") << 11 << QStringList { "*RST" } << none;
+    QTest::newRow("newline inside block data")
+        << QByteArray("SYST:ARGS #15a\nbcd\n") << 19 << QStringList { "SYST:ARGS a\nbcd" } << none;
+    QTest::newRow("block data not complete yet")
+        << QByteArray("SYST:ARGS #15a\nb") << 0 << none << none;
+    QTest::newRow("buffer one byte short of full") << QByteArray(4095, 'x') << 0 << none << none;
+    QTest::newRow("full buffer without terminator")
+        << QByteArray(4096, 'x') << 4096 << none << QStringList { "-363 1" };
+    QTest::newRow("full buffer of a block too long")
+        << (QByteArray("SYST:ARGS #44100") + QByteArray(4080, 'b')) << 4096 << none
+        << QStringList { "-363 1" };
+    QTest::newRow("full buffer behind a message")
+        << (QByteArray("*RST\n") + QByteArray(4091, 'x')) << 5 << QStringList { "*RST" } << none;
+}
+
+void tst_ZOTcpSession_ScpiRaw::decoderCutsMessages()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, used);
+    QFETCH(QStringList, executed);
+    QFETCH(QStringList, errors);
+
+    DecoderProbe session(m_parser.get());
+    QCOMPARE(session.decode(bytes), used);
+    QVERIFY(drainParser());
+    QCOMPARE(parsertest::log(), executed);
+    QCOMPARE(takeErrors(), errors);
+}
+
+void tst_ZOTcpSession_ScpiRaw::queriesAreAnsweredInOrder_data()
+{
+    QTest::addColumn<QByteArrayList>("writes");
+    QTest::addColumn<QByteArray>("answers");
+
+    QTest::newRow("identification") << QByteArrayList { "*IDN?\n" } << Identity;
+    QTest::newRow("two queries in one write")
+        << QByteArrayList { "*IDN?\nSYST:BIG? 3\n" } << (Identity + bigAnswer(3));
+    QByteArray twenty;
+    for (int i = 1; i <= 20; ++i)
+        twenty += bigAnswer(i);
+    QTest::newRow("twenty queries in one write")
+        << QByteArrayList { numbered("SYST:BIG? %d\n", 1, 20) } << twenty;
+    // More than the socket's own read buffer arrives at once.
+    QByteArray many;
+    for (int i = 1; i <= 300; ++i)
+        many += bigAnswer(i % 7);
+    QByteArray manyQueries;
+    for (int i = 1; i <= 300; ++i)
+        manyQueries += "SYST:BIG? " + QByteArray::number(i % 7) + '\n';
+    QTest::newRow("three hundred queries in one write") << QByteArrayList { manyQueries } << many;
+    QTest::newRow("query split over two writes") << QByteArrayList { "*ID", "N?\n" } << Identity;
+    QTest::newRow("query split at its terminator")
+        << QByteArrayList { "*IDN?", "\n*IDN?\n" } << (Identity + Identity);
+    QTest::newRow("one byte per write")
+        << QByteArrayList { "S", "Y", "S", "T", ":", "B", "I", "G", "?", " ", "2", "\r", "\n" }
+        << bigAnswer(2);
+    QTest::newRow("block data split around its newline")
+        << QByteArrayList { "SYST:ARGS #15a", "\nbc", "d\n*IDN?\n" } << Identity;
+}
+
+void tst_ZOTcpSession_ScpiRaw::queriesAreAnsweredInOrder()
+{
+    QFETCH(QByteArrayList, writes);
+    QFETCH(QByteArray, answers);
+
+    QTcpSocket client;
+    QVERIFY(connectClient(client, m_service->port()));
+    client.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    for (const QByteArray &piece : writes) {
+        client.write(piece);
+        QVERIFY(client.waitForBytesWritten(5000));
+    }
+    // A message run twice would put its answer before the closing query's.
+    client.write("*IDN?\n");
+    QCOMPARE(readBytes(client, answers.size() + Identity.size()), answers + Identity);
+    QCOMPARE(takeErrors(), QStringList());
+}
+
+void tst_ZOTcpSession_ScpiRaw::overrunQueuesOneErrorAndReceptionGoesOn()
+{
+    QTcpSocket client;
+    QVERIFY(connectClient(client, m_service->port()));
+    client.write(QByteArray(4096, 'x'));
+    client.write("*IDN?\n");
+    QCOMPARE(readBytes(client, Identity.size()), Identity);
+    QCOMPARE(takeErrors(), QStringList { "-363 1" });
+
+    // Less than a full buffer is kept and completes normally: a block upload in two writes.
+    client.write(QByteArray("SYST:ARGS #43990") + QByteArray(3000, 'y'));
+    QVERIFY(client.waitForBytesWritten(5000));
+    client.write(QByteArray(990, 'y') + "\n*IDN?\n");
+    QCOMPARE(readBytes(client, Identity.size()), Identity);
+    QVERIFY(drainParser());
+    QCOMPARE(parsertest::log().size(), 3);
+    QCOMPARE(parsertest::log().at(1), "SYST:ARGS " + QString(3990, 'y'));
+    QCOMPARE(takeErrors(), QStringList());
+}
+
+void tst_ZOTcpSession_ScpiRaw::twoClientsGetOnlyTheirOwnAnswers()
+{
+    QTcpSocket first;
+    QTcpSocket second;
+    QVERIFY(connectClient(first, m_service->port()));
+    QVERIFY(connectClient(second, m_service->port()));
+    QByteArray firstAnswers;
+    QByteArray secondAnswers;
+    for (int i = 1; i <= 50; ++i) {
+        first.write("SYST:BIG? " + QByteArray::number(i % 5) + '\n');
+        second.write("SYST:BIG? " + QByteArray::number(5 + i % 5) + '\n');
+        firstAnswers += bigAnswer(i % 5);
+        secondAnswers += bigAnswer(5 + i % 5);
+    }
+    QCOMPARE(readBytes(second, secondAnswers.size()), secondAnswers);
+    QCOMPARE(readBytes(first, firstAnswers.size()), firstAnswers);
+    QCOMPARE(m_service->sessionCount(), 2);
+}
+
+void tst_ZOTcpSession_ScpiRaw::clientLeavingMidAnswerDisturbsNoOne()
+{
+    QTcpSocket stay;
+    QVERIFY(connectClient(stay, m_service->port()));
+    {
+        // Far more answer bytes than the socket buffers hold; the client reads a few and leaves.
+        QTcpSocket leaver;
+        QVERIFY(connectClient(leaver, m_service->port()));
+        leaver.write(numbered("SYST:BIG? 40000\n", 1, 200));
+        QVERIFY(!readBytes(leaver, 1000).isEmpty());
+        leaver.abort();
+    }
+    QTRY_COMPARE(m_service->sessionCount(), 1);
+
+    stay.write("*IDN?\nSYST:BIG? 4\n");
+    QCOMPARE(readBytes(stay, Identity.size() + bigAnswer(4).size()), Identity + bigAnswer(4));
+    QTcpSocket next;
+    QVERIFY(connectClient(next, m_service->port()));
+    next.write("*IDN?\n");
+    QCOMPARE(readBytes(next, Identity.size()), Identity);
+    QVERIFY(drainParser());
+    QCOMPARE(takeErrors(), QStringList());
+}
+
+void tst_ZOTcpSession_ScpiRaw::occupiedPortIsReported()
+{
+    QTcpServer occupant;
+    QVERIFY(occupant.listen(QHostAddress::LocalHost, 0));
+    ZOTcpService_ScpiRaw service(occupant.serverPort(), m_parser.get(), QHostAddress::LocalHost);
+    QCOMPARE(service.start(), -310);
+    QVERIFY(!service.isListening());
+    QCOMPARE(takeErrors(), QStringList { "-310 0" });
+
+    // The running service is untouched.
+    QTcpSocket client;
+    QVERIFY(connectClient(client, m_service->port()));
+    client.write("*IDN?\n");
+    QCOMPARE(readBytes(client, Identity.size()), Identity);
+}
+
+QTEST_GUILESS_MAIN(tst_ZOTcpSession_ScpiRaw)
+#include "tst_ZOTcpSession_ScpiRaw.moc"

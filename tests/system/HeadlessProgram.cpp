@@ -1,0 +1,128 @@
+#include "tests/system/HeadlessProgram.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QTcpSocket>
+
+#include <csignal>
+
+namespace {
+constexpr int StartTimeoutMs = 15000;
+constexpr int StopTimeoutMs = 10000;
+} // namespace
+
+HeadlessProgram::HeadlessProgram()
+{
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.setReadChannel(QProcess::StandardOutput);
+    m_process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+}
+
+HeadlessProgram::~HeadlessProgram()
+{
+    stop();
+}
+
+QString HeadlessProgram::executable()
+{
+    return QStringLiteral(VEK_REMOTE_EXE);
+}
+
+bool HeadlessProgram::start(const QString &root, const QStringList &extraArgs)
+{
+    m_process.start(executable(), QStringList { QStringLiteral("--root"), root } + extraArgs);
+    if (!m_process.waitForStarted(StartTimeoutMs)) {
+        m_error = QStringLiteral("cannot start %1: %2").arg(executable(), m_process.errorString());
+        return false;
+    }
+    QDeadlineTimer deadline(StartTimeoutMs);
+    while (!deadline.hasExpired()) {
+        m_output += m_process.readAllStandardOutput();
+        const int end = m_output.indexOf('\n');
+        if (end >= 0 && m_output.startsWith("port ")) {
+            m_port = quint16(m_output.mid(5, end - 5).toUInt());
+            return m_port != 0;
+        }
+        if (m_process.state() == QProcess::NotRunning) {
+            m_error = QStringLiteral("vek-remote exited at start: %1")
+                          .arg(QString::fromLocal8Bit(m_process.readAllStandardError()));
+            return false;
+        }
+        m_process.waitForReadyRead(100);
+    }
+    m_error = QStringLiteral("vek-remote reported no port within %1 ms").arg(StartTimeoutMs);
+    return false;
+}
+
+bool HeadlessProgram::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return false;
+    ::kill(pid_t(m_process.processId()), SIGTERM);
+    if (!m_process.waitForFinished(StopTimeoutMs)) {
+        m_error = QStringLiteral("vek-remote ignored SIGTERM for %1 ms").arg(StopTimeoutMs);
+        m_process.kill();
+        m_process.waitForFinished(StopTimeoutMs);
+        return false;
+    }
+    if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 0) {
+        m_error = QStringLiteral("vek-remote ended with status %1: %2")
+                      .arg(m_process.exitCode())
+                      .arg(QString::fromLocal8Bit(m_process.readAllStandardError()));
+        return false;
+    }
+    return true;
+}
+
+qint64 HeadlessProgram::residentKib() const
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+namespace rawclient {
+
+bool connectTo(QTcpSocket &socket, quint16 port)
+{
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    if (!socket.waitForConnected(5000))
+        return false;
+    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    return true;
+}
+
+QByteArray readLines(QTcpSocket &socket, int n, int timeoutMs)
+{
+    QByteArray got;
+    int lines = 0;
+    QDeadlineTimer deadline(timeoutMs);
+    while (lines < n && !deadline.hasExpired()) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(100)) {
+            if (socket.state() == QAbstractSocket::UnconnectedState)
+                break;
+            continue;
+        }
+        while (lines < n && socket.canReadLine()) {
+            got += socket.readLine();
+            ++lines;
+        }
+        if (lines < n && !socket.canReadLine() && socket.bytesAvailable() > 0
+            && socket.state() == QAbstractSocket::UnconnectedState)
+            break;
+    }
+    return got;
+}
+
+QByteArray query(QTcpSocket &socket, const QByteArray &line)
+{
+    socket.write(line + '\n');
+    return readLines(socket, 1);
+}
+
+} // namespace rawclient

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+class QTcpSocket;
+
+// The headless instrument program (vek-remote) as a process on a board root, for the system
+// tests. start() waits (bounded) until it reports its raw-socket port; stop() ends it with
+// SIGTERM and tells whether it exited cleanly. Every wait has a bound.
+class HeadlessProgram
+{
+public:
+    HeadlessProgram();
+    ~HeadlessProgram();
+    HeadlessProgram(const HeadlessProgram &) = delete;
+    HeadlessProgram &operator=(const HeadlessProgram &) = delete;
+
+    // extraArgs go to vek-remote (for example "--port", "0").
+    bool start(const QString &root, const QStringList &extraArgs = {});
+    // SIGTERM, then kill after a bound; true when it had run and exited with status 0.
+    bool stop();
+
+    quint16 port() const { return m_port; }
+    qint64 pid() const { return m_process.processId(); }
+    QString errorString() const { return m_error; }
+    // Resident memory in KiB (VmRSS), -1 when it cannot be read.
+    qint64 residentKib() const;
+
+    static QString executable();
+
+private:
+    QProcess m_process;
+    QByteArray m_output;
+    QString m_error;
+    quint16 m_port = 0;
+};
+
+// Client helpers over blocking sockets.
+namespace rawclient {
+
+bool connectTo(QTcpSocket &socket, quint16 port);
+// Reads until n newline-ended lines arrived or timeoutMs passed; returns what came.
+QByteArray readLines(QTcpSocket &socket, int n, int timeoutMs = 10000);
+// Writes a query line and returns its answer line (newline included).
+QByteArray query(QTcpSocket &socket, const QByteArray &line);
+
+} // namespace rawclient
