@@ -8,7 +8,7 @@ namespace {
 
 bool passwordGiven(const zo4882::ZO_PARSER_RESULT *result)
 {
-    return result->args && result->args->text() == AdminMode::storedPassword();
+    return result->args && AdminMode::matches(result->args->text(), result->intf);
 }
 
 void setAdministrator(bool on)

@@ -91,9 +91,6 @@ void tst_MyParser::initTestCase()
     QVERIFY(m_root.isValid());
     platform::BoardPath::setRoot(m_root.path());
     QVERIFY(QDir().mkpath(m_root.filePath("etc/instr")));
-    QFile file(platform::BoardPath::map(QString::fromLatin1(AdminMode::PasswordPath)));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(" Secret-1\n");
 }
 
 void tst_MyParser::init()
@@ -151,40 +148,70 @@ QStringList tst_MyParser::drainErrors()
 
 void tst_MyParser::administratorCommands_data()
 {
+    QTest::addColumn<QByteArray>("passwordFile"); // null: no file
     QTest::addColumn<QByteArrayList>("messages");
     QTest::addColumn<QByteArrayList>("answers");
     QTest::addColumn<QStringList>("errors");
 
+    const QByteArray stored(" Secret-1\n");
     QTest::newRow("denied until enabled")
-        << QByteArrayList { "CAL:SAVE", "CALIBRATE:SAV?" } << QByteArrayList { "+5\n" }
+        << stored << QByteArrayList { "CAL:SAVE", "CALIBRATE:SAV?" } << QByteArrayList { "+5\n" }
         << QStringList { "-203 CAL:SAVE" };
-    QTest::newRow("refusal text") << QByteArrayList { "CAL:SAVE;:SYST:ERR?" }
+    QTest::newRow("refusal text") << stored << QByteArrayList { "CAL:SAVE;:SYST:ERR?" }
                                   << QByteArrayList { "-203,\"Command protected;CAL:SAVE\"\n" }
                                   << QStringList();
     QTest::newRow("wrong password")
-        << QByteArrayList { "SYST:PASS \"secret-1\"", "CAL:SAVE", "SYST:PASS:STAT?" }
+        << stored << QByteArrayList { "SYST:PASS \"secret-1\"", "CAL:SAVE", "SYST:PASS:STAT?" }
         << QByteArrayList { "0\n" }
         << QStringList { "108 SYST:PASS \"secret-1\"", "-203 CAL:SAVE" };
     QTest::newRow("enabled from the next unit")
-        << QByteArrayList { "SYST:PASS 'Secret-1';:CAL:SAVE;:SYST:PASS:CEN:STAT?" }
+        << stored << QByteArrayList { "SYST:PASS 'Secret-1';:CAL:SAVE;:SYST:PASS:CEN:STAT?" }
         << QByteArrayList { "1\n" } << QStringList();
     QTest::newRow("enabled for later messages")
-        << QByteArrayList { "SYSTEM:PASSWORD:CENABLE \"Secret-1\"", "CAL:SAVE" } << QByteArrayList()
-        << QStringList();
-    QTest::newRow("disabled again") << QByteArrayList {
-        "SYST:PASS \"Secret-1\"", "SYST:PASS:CDIS \"Secret-1\";:CAL:SAVE", "SYST:PASS:STAT?"
-    } << QByteArrayList { "0\n" } << QStringList { "-203 CAL:SAVE" };
+        << stored << QByteArrayList { "SYSTEM:PASSWORD:CENABLE \"Secret-1\"", "CAL:SAVE" }
+        << QByteArrayList() << QStringList();
+    QTest::newRow("disabled again") << stored
+                                    << QByteArrayList { "SYST:PASS \"Secret-1\"",
+                                           "SYST:PASS:CDIS \"Secret-1\";:CAL:SAVE",
+                                           "SYST:PASS:STAT?" }
+                                    << QByteArrayList { "0\n" } << QStringList { "-203 CAL:SAVE" };
     QTest::newRow("disable needs the password")
-        << QByteArrayList { "SYST:PASS \"Secret-1\"", "SYST:PASS:CDIS \"x\"", "CAL:SAVE" }
+        << stored << QByteArrayList { "SYST:PASS \"Secret-1\"", "SYST:PASS:CDIS \"x\"", "CAL:SAVE" }
         << QByteArrayList() << QStringList { "108 SYST:PASS:CDIS \"x\"" };
+    // Without a stored password nobody becomes administrator, not even with "".
+    QTest::newRow("no password file")
+        << QByteArray() << QByteArrayList { "SYST:PASS \"\"", "CAL:SAVE", "SYST:PASS:STAT?" }
+        << QByteArrayList { "0\n" }
+        << QStringList { "-310 Password file: No such file or directory",
+               "108 SYST:PASS \"\"",
+               "-203 CAL:SAVE" };
+    QTest::newRow("empty password file")
+        << QByteArray("") << QByteArrayList { "SYST:PASS ''", "SYST:PASS:STAT?" }
+        << QByteArrayList { "0\n" } << QStringList { "108 SYST:PASS ''" };
+    QTest::newRow("blank password file")
+        << QByteArray(" \n\0Secret-1", 12) << QByteArrayList { "SYST:PASS \"\"", "SYST:PASS:STAT?" }
+        << QByteArrayList { "0\n" } << QStringList { "108 SYST:PASS \"\"" };
+    QTest::newRow("no password file, disable")
+        << QByteArray() << QByteArrayList { "SYST:PASS:CDIS \"\"" } << QByteArrayList()
+        << QStringList { "-310 Password file: No such file or directory",
+               "108 SYST:PASS:CDIS \"\"" };
 }
 
 void tst_MyParser::administratorCommands()
 {
+    QFETCH(QByteArray, passwordFile);
     QFETCH(QByteArrayList, messages);
     QFETCH(QByteArrayList, answers);
     QFETCH(QStringList, errors);
 
+    QFile file(platform::BoardPath::map(QString::fromLatin1(AdminMode::PasswordPath)));
+    if (passwordFile.isNull()) {
+        QVERIFY(!file.exists() || file.remove());
+    } else {
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(passwordFile), passwordFile.size());
+        file.close();
+    }
     QCOMPARE(send(messages), answers);
     QCOMPARE(drainErrors(), errors);
 }
