@@ -7,6 +7,11 @@ MyParser::MyParser(
     setWatchdogHandler(std::move(watchdogProtection));
 }
 
+MyParser::~MyParser()
+{
+    stop();
+}
+
 short MyParser::OnSettingsConflict(unsigned deniedBits) const
 {
     return (deniedBits & DenyAdministrator) ? short(-203) : short(-221);

@@ -20,6 +20,8 @@ public:
     MyParser(const zo4882::IDictIndex *dict,
         std::function<void()> watchdogProtection,
         int tickMs = 1000);
+    // Stops the parser thread while this object is whole: the thread calls its overrides.
+    ~MyParser() override;
 
     // -203 "Command protected" for the administrator flag, otherwise -221 "Settings conflict".
     short OnSettingsConflict(unsigned deniedBits) const override;

@@ -2,12 +2,14 @@
 
 #include "remote/IPreferenceInfo.h"
 #include "remote/QueueError.h"
+#include "remote/ZO4882Opc.h"
 #include "remote/ZOCommandRunner.h"
 #include "remote/ZOMessageSplitter.h"
 #include "remote/ZOScpiResponderLink.h"
 
 #include <QCoreApplication>
 #include <QMutexLocker>
+#include <QSemaphore>
 #include <QTimer>
 
 #include <chrono>
@@ -19,6 +21,7 @@ ZO4882Parser *ZO4882Parser::s_pSelf = nullptr;
 namespace {
 
 const char OutOfMemory[] = "Out of memory";
+const int ShutdownRetryMs = 10;
 
 } // namespace
 
@@ -42,24 +45,44 @@ ZO4882Parser::ZO4882Parser(const IDictIndex *dict, DEFAULT_NODE_TYPES root, int 
 
 ZO4882Parser::~ZO4882Parser()
 {
-    Q_ASSERT(QThread::currentThread() != &m_thread);
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            stopInThread();
-        },
-        Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
+    stop();
     if (s_pSelf == this)
         s_pSelf = nullptr;
+}
+
+void ZO4882Parser::stop()
+{
+    Q_ASSERT(QThread::currentThread() != &m_thread);
+    if (!m_thread.isRunning())
+        return;
+    m_stopping.store(true);
+    QSemaphore stopped;
+    QMetaObject::invokeMethod(
+        this,
+        [this, &stopped] {
+            stopInThread();
+            stopped.release();
+        },
+        Qt::QueuedConnection);
+    // The running message may be parked in a wait without limit (*OPC?, *WAI, a request to
+    // the engine); a wait it starts after one call is ended by the next.
+    do {
+        OnShutdown();
+    } while (!stopped.tryAcquire(1, ShutdownRetryMs));
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void ZO4882Parser::OnShutdown()
+{
+    m_delegate.setAbort(true);
+    s_opc.interruptWaits();
 }
 
 // Messages still queued are freed unparsed; the timer is stopped in its own thread.
 void ZO4882Parser::stopInThread()
 {
     m_timer->stop();
-    m_stopping = true;
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 

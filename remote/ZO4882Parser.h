@@ -34,7 +34,13 @@ public:
 
     // tickMs is the watchdog's check interval: a trip is noticed up to one tick late.
     ZO4882Parser(const IDictIndex *dict, DEFAULT_NODE_TYPES root, int tickMs = 1000);
+    // Calls stop().
     ~ZO4882Parser() override;
+
+    // Stops the parser thread (not from it; idempotent): messages still queued are freed
+    // unparsed, and OnShutdown() is called until the running message has ended. A derived
+    // parser that overrides OnShutdown() calls stop() in its own destructor.
+    void stop();
 
     // Queues the message for execution; any thread; ownership passes to the parser (also for
     // a message that is then discarded). Returns 1, or 0 for a null message.
@@ -94,6 +100,12 @@ Q_SIGNALS:
     void posted(const zo4882::SCPIMSG_T *message);
     void wdogTimeout();
 
+protected:
+    // Called in stop()'s thread, again every few milliseconds until the parser thread has
+    // stopped, since the running message may start a wait just after a call: ends what it
+    // may be blocked in. Base: raises the abort and ends the *OPC? and *WAI waits.
+    virtual void OnShutdown();
+
 protected Q_SLOTS:
     virtual void OnMsgPost(const zo4882::SCPIMSG_T *message);
     virtual void OnTimeout();
@@ -128,7 +140,8 @@ private:
     std::atomic<std::uint64_t> m_clearedThrough { 0 };
     std::atomic<int> m_pending { 0 };
     std::atomic<int> m_discard { 0 };
-    bool m_stopping = false; // parser thread only: free what is still queued unparsed
+    // Set by stop() before it waits for the thread: what is still queued is freed unparsed.
+    std::atomic<bool> m_stopping { false };
 };
 
 } // namespace zo4882

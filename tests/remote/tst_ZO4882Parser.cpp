@@ -1,5 +1,6 @@
 #include "instrument/PreferenceInfo.h"
 #include "platform/BoardPath.h"
+#include "remote/ZO4882Opc.h"
 #include "remote/ZO4882Parser.h"
 #include "remote/ZOCmdArg.h"
 #include "remote/ZOCommand.h"
@@ -17,6 +18,7 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 using zo4882::SCPIMSG_T;
@@ -37,6 +39,10 @@ QStringList s_log;
 // HOLD blocks the parser thread until the test releases it.
 QSemaphore s_holdEntered;
 QSemaphore s_holdRelease;
+// OPCWAIT waits like *OPC?; GATE stands for a request to another thread that only the
+// parser's OnShutdown() ends. Both release s_waitEntered first.
+QSemaphore s_waitEntered;
+QSemaphore s_gate;
 
 void record(const ZO_PARSER_RESULT *r, const char *note = nullptr)
 {
@@ -103,6 +109,48 @@ public:
         s_holdEntered.release();
         s_holdRelease.tryAcquire(1, 10000);
         return 0;
+    }
+};
+
+class OpcWait : public ZOCommand
+{
+public:
+    using ZOCommand::ZOCommand;
+    short OnSet(const ZO_PARSER_RESULT *r) const override
+    {
+        record(r);
+        s_waitEntered.release();
+        zo4882::s_opc.waitUntilComplete(zo4882::OPC_WAITING);
+        return 0;
+    }
+};
+
+class Gate : public ZOCommand
+{
+public:
+    using ZOCommand::ZOCommand;
+    short OnSet(const ZO_PARSER_RESULT *r) const override
+    {
+        record(r);
+        s_waitEntered.release();
+        s_gate.tryAcquire(1, 10000);
+        return 0;
+    }
+};
+
+// Opens the gate on shutdown, as the instrument's parser would cancel its request.
+class GateParser : public ZO4882Parser
+{
+public:
+    using ZO4882Parser::ZO4882Parser;
+    ~GateParser() override { stop(); }
+
+protected:
+    void OnShutdown() override
+    {
+        ZO4882Parser::OnShutdown();
+        if (s_gate.available() == 0)
+            s_gate.release();
     }
 };
 
@@ -247,6 +295,36 @@ ZO_SCPI_DICT_ENTRY s_dict[] = {
         "^HOLD$",
         0,
         nullptr },
+    { "OPCWAIT",
+        &ZOCommand::create<OpcWait>,
+        0,
+        0,
+        none,
+        nullptr,
+        0,
+        none,
+        nullptr,
+        0,
+        "O",
+        nullptr,
+        "^OPCWAIT$",
+        0,
+        nullptr },
+    { "GATE",
+        &ZOCommand::create<Gate>,
+        0,
+        0,
+        none,
+        nullptr,
+        0,
+        none,
+        nullptr,
+        0,
+        "G",
+        nullptr,
+        "^GATE$",
+        0,
+        nullptr },
     { "UNLOCK",
         &ZOCommand::create<Unlock>,
         0,
@@ -317,6 +395,8 @@ private Q_SLOTS:
     void watchdogTripsOnceUntilRecovered();
     void trafficKeepsWatchdogQuiet();
     void concurrentSendersEachGetTheirOwnAnswersInOrder();
+    void stopEndsTheWaitOfTheRunningMessage_data();
+    void stopEndsTheWaitOfTheRunningMessage();
 
 private:
     int post(const QByteArray &text, ZOScpiResponder *responder, zo4882::INTF_TYPE_ENUM intf);
@@ -353,6 +433,9 @@ void tst_ZO4882Parser::cleanup()
     QCOMPARE(ZO4882Parser::s_pSelf, nullptr);
     s_holdEntered.acquire(s_holdEntered.available());
     s_holdRelease.acquire(s_holdRelease.available());
+    s_waitEntered.acquire(s_waitEntered.available());
+    s_gate.acquire(s_gate.available());
+    zo4882::s_opc.reset();
 }
 
 int tst_ZO4882Parser::post(
@@ -724,6 +807,49 @@ void tst_ZO4882Parser::concurrentSendersEachGetTheirOwnAnswersInOrder()
         QVERIFY(thread->wait(10000));
     }
     QCOMPARE(takeErrors(), QStringList());
+}
+
+void tst_ZO4882Parser::stopEndsTheWaitOfTheRunningMessage_data()
+{
+    QTest::addColumn<QByteArray>("command");
+
+    QTest::newRow("*OPC? with an operation that never completes") << QByteArray("OPCWAIT");
+    QTest::newRow("request ended by OnShutdown") << QByteArray("GATE");
+}
+
+// Shutting down must not hang on a message parked in a wait; neither the rest of that message
+// nor the messages queued behind it run.
+void tst_ZO4882Parser::stopEndsTheWaitOfTheRunningMessage()
+{
+    QFETCH(QByteArray, command);
+
+    m_parser.reset();
+    m_parser = std::make_unique<GateParser>(m_index.get(), zo4882::NODE_NONE);
+    zo4882::s_opc.initiate(zo4882::ZO4882Opc::Acquisition);
+    Collector collector;
+    post(command + ";ECHO? 1\n", &collector, zo4882::INTF_SOCKET);
+    post("ECHO? 2\n", &collector, zo4882::INTF_SOCKET);
+    QVERIFY(s_waitEntered.tryAcquire(1, 5000));
+
+    std::atomic<bool> stopped { false };
+    std::thread stopper([this, &stopped] {
+        m_parser.reset();
+        stopped.store(true);
+    });
+    const bool ended = QTest::qWaitFor(
+        [&stopped] {
+            return stopped.load();
+        },
+        5000);
+    if (!ended) {
+        zo4882::s_opc.complete(zo4882::ZO4882Opc::Acquisition);
+        s_gate.release();
+    }
+    stopper.join();
+    QVERIFY(ended);
+    QCOMPARE(takeLog(), QStringList { QString::fromLatin1(command) });
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(collector.received.load(), 0);
 }
 
 QTEST_MAIN(tst_ZO4882Parser)
