@@ -87,13 +87,28 @@ void ZOTcpSession::OnReceive()
             closeConnection();
             return;
         }
-        const int consumed = std::min(used, m_fill);
+        int consumed = std::min(used, m_fill);
+        if (consumed == 0 && m_fill >= m_bufferSize) {
+            const int dropped = OnBufferFull(m_buffer.get(), m_fill);
+            if (m_closed || m_closing)
+                return;
+            if (dropped < 0) {
+                closeConnection();
+                return;
+            }
+            consumed = std::clamp(dropped, 1, m_fill);
+        }
         if (consumed > 0) {
             std::memmove(m_buffer.get(), m_buffer.get() + consumed, size_t(m_fill - consumed));
             m_fill -= consumed;
         }
         fresh = consumed > 0 && m_fill > 0;
     }
+}
+
+int ZOTcpSession::OnBufferFull(const unsigned char *, int len)
+{
+    return len;
 }
 
 void ZOTcpSession::OnClose()

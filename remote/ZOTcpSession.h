@@ -71,6 +71,10 @@ protected:
     virtual int OnDataReceive(const unsigned char *data, int len) = 0;
     // The protocol's clean-up; runs once, in the session thread, when the session closes.
     virtual void OnSessionClose() = 0;
+    // Called when the buffer is full and the decoder used nothing: no further byte could be read
+    // and the socket would never signal again. Returns the bytes to drop at the front (at least
+    // one is dropped), or < 0 to close. Base: the whole buffer, so reading goes on.
+    virtual int OnBufferFull(const unsigned char *data, int len);
 
     // Session thread. One socket write per answer, sent at once (the socket has TCP_NODELAY).
     // Returns the bytes queued, or -1 when the connection is gone.

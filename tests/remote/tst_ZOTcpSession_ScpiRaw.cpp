@@ -75,6 +75,8 @@ private Q_SLOTS:
     void queriesAreAnsweredInOrder_data();
     void queriesAreAnsweredInOrder();
     void overrunQueuesOneErrorAndReceptionGoesOn();
+    void blockLongerThanTheBufferDoesNotWedge_data();
+    void blockLongerThanTheBufferDoesNotWedge();
     void twoClientsGetOnlyTheirOwnAnswers();
     void clientLeavingMidAnswerDisturbsNoOne();
     void occupiedPortIsReported();
@@ -238,6 +240,36 @@ void tst_ZOTcpSession_ScpiRaw::overrunQueuesOneErrorAndReceptionGoesOn()
     QCOMPARE(parsertest::log().size(), 3);
     QCOMPARE(parsertest::log().at(1), "SYST:ARGS " + QString(3990, 'y'));
     QCOMPARE(takeErrors(), QStringList());
+}
+
+void tst_ZOTcpSession_ScpiRaw::blockLongerThanTheBufferDoesNotWedge_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("errors");
+
+    // The header fills 16 bytes: the first row fills the buffer exactly.
+    const QByteArray header("*IDN?#9999999999");
+    QTest::newRow("one buffer") << (header + QByteArray(4080, 'b') + "\n")
+                                << QStringList { "-363 1" };
+    // The tail after the last full buffer is a message of its own.
+    QTest::newRow("several buffers, then a tail")
+        << (header + QByteArray(10000, 'b') + "\n") << QStringList { "-363 1", "-363 1", "-112 1" };
+}
+
+// A block header announcing more than the buffer holds: the session keeps reading, drops each
+// full buffer with -363 and answers the next message.
+void tst_ZOTcpSession_ScpiRaw::blockLongerThanTheBufferDoesNotWedge()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, errors);
+
+    QTcpSocket client;
+    QVERIFY(connectClient(client, m_service->port()));
+    client.write(bytes);
+    client.write("*IDN?\n");
+    QCOMPARE(readBytes(client, Identity.size()), Identity);
+    QVERIFY(drainParser());
+    QCOMPARE(takeErrors(), errors);
 }
 
 void tst_ZOTcpSession_ScpiRaw::twoClientsGetOnlyTheirOwnAnswers()
