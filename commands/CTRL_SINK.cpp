@@ -5,6 +5,8 @@
 #include "remote/ZOValueManager.h"
 #include "remote/ZO_RLST_T.h"
 
+#include <QMutexLocker>
+
 void CTRL_SINK::setRemoteStateSink(RemoteStateSink sink)
 {
     QMutexLocker lock(&m_mutex);
@@ -13,11 +15,13 @@ void CTRL_SINK::setRemoteStateSink(RemoteStateSink sink)
 
 void CTRL_SINK::OnDeviceClear() const
 {
-    // Not under the registry's mutex: a setting running in the parser thread may hold it for
-    // long, and the abort must act meanwhile; the engine serialises its own state.
+    // Under the registry's mutex like every value change; the parser's abort was raised before,
+    // so a setting running under it ends and the wait is short (lock order: ZOValueManager.h).
     if (zostd::ZOValueManager *registry = zostd::ZOValueManager::s_pSelf) {
-        if (zostd::IValue *abort = registry->find(AbortValueId))
+        if (zostd::IValue *abort = registry->find(AbortValueId)) {
+            QMutexLocker lock(registry->getMutex());
             abort->commit();
+        }
     }
     zo4882::_IFCTRL_SINK::OnDeviceClear();
 }

@@ -29,9 +29,9 @@ public:
     IValue *find(unsigned id) const;
     int count() const { return int(m_values.size()); }
 
-    // Serialises changes of values between threads: the parser holds it while it runs a setting
-    // bound to a value id, the request service while it sets LAN identify. Engine code may queue
-    // errors and change status conditions while it is held (never the reverse).
+    // Serialises value changes: held by the parser for a setting bound to a value id, by the
+    // request service for LAN identify, by a device clear for its abort commit. Taken before the
+    // engine's locks and the error queue, never after; a holder never waits for another holder.
     QMutex *getMutex() { return &m_mutex; }
 
 private:

@@ -24,11 +24,18 @@ public:
     { }
     int commit() override
     {
+        // Held by the committing thread itself, so the try fails.
+        QMutex *mutex = zostd::ZOValueManager::s_pSelf->getMutex();
+        const bool held = !mutex->tryLock();
+        if (!held)
+            mutex->unlock();
+        underMutex = held;
         ++commits;
         s_opc.abort(ZO4882Opc::Acquisition);
         return 0;
     }
     std::atomic<int> commits { 0 };
+    std::atomic<bool> underMutex { false }; // at the last commit
 };
 
 } // namespace
@@ -148,7 +155,8 @@ void tst_CTRL_SINK::localKey()
     QCOMPARE(m_reports, reports);
 }
 
-// A device clear during *OPC?: the abort action runs, and the wait ends with it.
+// A device clear during *OPC?: the abort action runs under the registry's mutex, and the wait
+// ends with it.
 void tst_CTRL_SINK::deviceClearAbortsAndEndsWaits()
 {
     s_opc.initiate(ZO4882Opc::Acquisition);
@@ -161,6 +169,7 @@ void tst_CTRL_SINK::deviceClearAbortsAndEndsWaits()
     control(CTL488_DEVICE_CLEAR);
     QVERIFY(waiter->wait(5000));
     QCOMPARE(m_abort->commits.load(), 1);
+    QVERIFY(m_abort->underMutex.load());
     QVERIFY(result != int(ZO4882Opc::Deadlocked));
     QCOMPARE(s_opc.getPendings(), 0u);
 }
