@@ -14,7 +14,7 @@ bool passwordGiven(const zo4882::ZO_PARSER_RESULT *result)
 void setAdministrator(bool on)
 {
     AdminMode::setOn(on);
-    if (zo4882::ZO4882Parser *parser = zo4882::ZO4882Parser::s_pSelf) {
+    if (zo4882::ZO4882Parser *parser = zo4882::ZO4882Parser::s_pSelf.load()) {
         if (on)
             parser->resetAndSetDenyFlags(MyParser::DenyAdministrator, 0);
         else

@@ -16,7 +16,7 @@
 
 namespace zo4882 {
 
-ZO4882Parser *ZO4882Parser::s_pSelf = nullptr;
+std::atomic<ZO4882Parser *> ZO4882Parser::s_pSelf { nullptr };
 
 namespace {
 
@@ -31,7 +31,7 @@ ZO4882Parser::ZO4882Parser(const IDictIndex *dict, DEFAULT_NODE_TYPES root, int 
     , m_timer(new QTimer(this))
 {
     qRegisterMetaType<const SCPIMSG_T *>();
-    s_pSelf = this;
+    s_pSelf.store(this);
     // Queued even from the parser thread itself, so a message never runs inside another.
     connect(this, &ZO4882Parser::posted, this, &ZO4882Parser::OnMsgPost, Qt::QueuedConnection);
     m_delegate.registerDictionary(dict, root);
@@ -46,16 +46,20 @@ ZO4882Parser::ZO4882Parser(const IDictIndex *dict, DEFAULT_NODE_TYPES root, int 
 ZO4882Parser::~ZO4882Parser()
 {
     stop();
-    if (s_pSelf == this)
-        s_pSelf = nullptr;
 }
 
 void ZO4882Parser::stop()
 {
     Q_ASSERT(QThread::currentThread() != &m_thread);
+    ZO4882Parser *self = this;
+    s_pSelf.compare_exchange_strong(self, nullptr);
     if (!m_thread.isRunning())
         return;
     m_stopping.store(true);
+    // A post() that saw the parser running finishes queueing first, so the drain below frees
+    // its message; later ones free their own.
+    while (m_posting.load() != 0)
+        QThread::yieldCurrentThread();
     QSemaphore stopped;
     QMetaObject::invokeMethod(
         this,
@@ -90,12 +94,19 @@ int ZO4882Parser::post(SCPIMSG_T *message)
 {
     if (!message)
         return 0;
+    m_posting.fetch_add(1);
+    if (m_stopping.load()) {
+        m_posting.fetch_sub(1);
+        freeScpiMessage(message);
+        return 0;
+    }
     if (m_postHook)
         m_postHook(*message);
     message->sequence = m_lastSequence.fetch_add(1) + 1;
     // Counted before it is queued, so the parser never takes a message the count lacks.
     m_pending.fetch_add(1);
     emit posted(message);
+    m_posting.fetch_sub(1);
     return 1;
 }
 

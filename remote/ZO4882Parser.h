@@ -30,7 +30,8 @@ class ZO4882Parser : public QObject, public IParserEventSink
 
 public:
     static constexpr char s_termchar = '\n';
-    static ZO4882Parser *s_pSelf; // the parser in use, null before it exists
+    // The parser in use: null before it exists and from the start of its stop().
+    static std::atomic<ZO4882Parser *> s_pSelf;
 
     // tickMs is the watchdog's check interval: a trip is noticed up to one tick late.
     ZO4882Parser(const IDictIndex *dict, DEFAULT_NODE_TYPES root, int tickMs = 1000);
@@ -43,7 +44,8 @@ public:
     void stop();
 
     // Queues the message for execution; any thread; ownership passes to the parser (also for
-    // a message that is then discarded). Returns 1, or 0 for a null message.
+    // a message that is then discarded). Returns 1, or 0 for a null message and once stop()
+    // has begun (the message is freed).
     int post(SCPIMSG_T *message);
     // Cuts every complete program message out of buffer (ZOMessageSplitter rules, also past
     // its 16 messages per cut) and posts each with the given origin. Returns the number of
@@ -142,6 +144,7 @@ private:
     std::atomic<int> m_discard { 0 };
     // Set by stop() before it waits for the thread: what is still queued is freed unparsed.
     std::atomic<bool> m_stopping { false };
+    std::atomic<int> m_posting { 0 }; // post() calls between their m_stopping check and emit
 };
 
 } // namespace zo4882

@@ -12,7 +12,14 @@ namespace zo4882 {
 
 ZO_RLST_T s_rlst;
 
-ZO4882ParserAsync *ZO4882ParserAsync::s_pSelf = nullptr;
+std::atomic<ZO4882ParserAsync *> ZO4882ParserAsync::s_pSelf { nullptr };
+
+namespace {
+
+// postControl() calls that may still hold the handler they loaded from s_pSelf.
+std::atomic<int> s_controlPosting { 0 };
+
+} // namespace
 
 ZO4882ParserAsync::ZO4882ParserAsync(ZO4882Parser *parser, _IFCTRL_SINK *sink)
     : m_parser(parser)
@@ -20,7 +27,7 @@ ZO4882ParserAsync::ZO4882ParserAsync(ZO4882Parser *parser, _IFCTRL_SINK *sink)
     , m_thread(std::make_unique<QThread>())
 {
     qRegisterMetaType<const CTL488MSG_T *>();
-    s_pSelf = this;
+    s_pSelf.store(this);
     connect(this,
         &ZO4882ParserAsync::posted,
         this,
@@ -39,8 +46,17 @@ ZO4882ParserAsync::ZO4882ParserAsync(ZO4882Parser *parser, _IFCTRL_SINK *sink)
 
 ZO4882ParserAsync::~ZO4882ParserAsync()
 {
-    if (s_pSelf == this)
-        s_pSelf = nullptr;
+    ZO4882ParserAsync *self = this;
+    s_pSelf.compare_exchange_strong(self, nullptr);
+    // Posters that saw the handler finish queueing; later ones free their own record.
+    while (s_controlPosting.load() != 0)
+        QThread::yieldCurrentThread();
+    m_stopping.store(true);
+    while (m_posting.load() != 0)
+        QThread::yieldCurrentThread();
+    // Runs behind every record queued so far, which OnMsgPost frees unhandled.
+    QMetaObject::invokeMethod(
+        this, [] {}, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
 }
@@ -53,26 +69,33 @@ CTL488MSG_T *ZO4882ParserAsync::createControlMessage(
 
 void ZO4882ParserAsync::post(const CTL488MSG_T *msg)
 {
-    if (msg)
+    if (!msg)
+        return;
+    m_posting.fetch_add(1);
+    if (m_stopping.load())
+        delete msg;
+    else
         Q_EMIT posted(msg);
+    m_posting.fetch_sub(1);
 }
 
 bool ZO4882ParserAsync::postControl(
     CTL488_MSG_TYPES type, unsigned tag, INTF_TYPE_ENUM intf, void *device)
 {
-    ZO4882ParserAsync *handler = s_pSelf;
-    if (!handler)
-        return false;
-    CTL488MSG_T *msg = createControlMessage(type, tag, intf, device);
-    if (!msg)
-        return false;
-    handler->post(msg);
-    return true;
+    s_controlPosting.fetch_add(1);
+    ZO4882ParserAsync *handler = s_pSelf.load();
+    CTL488MSG_T *msg = handler ? createControlMessage(type, tag, intf, device) : nullptr;
+    if (msg)
+        handler->post(msg);
+    s_controlPosting.fetch_sub(1);
+    return msg != nullptr;
 }
 
 void ZO4882ParserAsync::OnMsgPost(const CTL488MSG_T *pMsg)
 {
     const std::unique_ptr<const CTL488MSG_T> msg(pMsg);
+    if (m_stopping.load())
+        return;
     handle(*msg);
     Q_EMIT handled(msg->type);
 }

@@ -24,19 +24,21 @@ class ZO4882ParserAsync : public QObject
     Q_OBJECT
 
 public:
-    // The handler in use (set by the constructor, cleared by the destructor), or null.
-    static ZO4882ParserAsync *s_pSelf;
+    // The handler in use (set by the constructor, cleared first by the destructor), or null.
+    static std::atomic<ZO4882ParserAsync *> s_pSelf;
 
     // parser and sink must outlive the handler (either may be null in tests). Installs the
     // parser's post hook and starts the handler's thread.
     ZO4882ParserAsync(ZO4882Parser *parser, _IFCTRL_SINK *sink);
-    // Stops the thread; control messages not yet handled are lost.
+    // Stops the thread; control messages not yet handled are freed unhandled. Not from the
+    // handler's thread.
     ~ZO4882ParserAsync() override;
 
     // A new control message, or null when memory is exhausted.
     static CTL488MSG_T *createControlMessage(
         CTL488_MSG_TYPES type, unsigned tag, INTF_TYPE_ENUM intf, void *device);
-    // Hands msg to the handler thread (from any thread); the handler frees it. Null is ignored.
+    // Hands msg to the handler thread (from any thread); the handler frees it, also when it is
+    // being destroyed. Null is ignored.
     void post(const CTL488MSG_T *msg);
     // createControlMessage() and post() through s_pSelf; false when there is no handler or no
     // memory (nothing is posted then).
@@ -59,6 +61,8 @@ private:
     ZO4882Parser *const m_parser;
     _IFCTRL_SINK *const m_sink;
     std::unique_ptr<QThread> m_thread;
+    std::atomic<bool> m_stopping { false }; // set by the destructor: records are freed unhandled
+    std::atomic<int> m_posting { 0 }; // post() calls between their m_stopping check and emit
 };
 
 } // namespace zo4882

@@ -30,7 +30,7 @@ bool ZOTcpSession_ScpiRaw::writeAnswer(const SCPIRESP_T &answer)
 
 int ZOTcpSession_ScpiRaw::OnDataReceive(const unsigned char *data, int len)
 {
-    ZO4882Parser *parser = m_parser ? m_parser : ZO4882Parser::s_pSelf;
+    ZO4882Parser *parser = m_parser ? m_parser : ZO4882Parser::s_pSelf.load();
     // The buffer is this session's own; cutting writes a NUL over each terminator it uses up.
     char *buffer = reinterpret_cast<char *>(const_cast<unsigned char *>(data));
     int used = 0;

@@ -176,7 +176,7 @@ public:
     short OnSet(const ZO_PARSER_RESULT *r) const override
     {
         record(r);
-        ZO4882Parser::s_pSelf->resetAndSetDenyFlags(1u, 0u);
+        ZO4882Parser::s_pSelf.load()->resetAndSetDenyFlags(1u, 0u);
         return 0;
     }
 };
@@ -397,6 +397,7 @@ private Q_SLOTS:
     void concurrentSendersEachGetTheirOwnAnswersInOrder();
     void stopEndsTheWaitOfTheRunningMessage_data();
     void stopEndsTheWaitOfTheRunningMessage();
+    void postAfterStopIsFreed();
 
 private:
     int post(const QByteArray &text, ZOScpiResponder *responder, zo4882::INTF_TYPE_ENUM intf);
@@ -422,7 +423,7 @@ void tst_ZO4882Parser::init()
     zo4882::s_systErrCue.clear();
     takeLog();
     m_parser = std::make_unique<ZO4882Parser>(m_index.get(), zo4882::NODE_NONE);
-    QCOMPARE(ZO4882Parser::s_pSelf, m_parser.get());
+    QCOMPARE(ZO4882Parser::s_pSelf.load(), m_parser.get());
 }
 
 void tst_ZO4882Parser::cleanup()
@@ -430,7 +431,7 @@ void tst_ZO4882Parser::cleanup()
     // A test that failed while HOLD ran must not keep the parser thread blocked.
     s_holdRelease.release();
     m_parser.reset();
-    QCOMPARE(ZO4882Parser::s_pSelf, nullptr);
+    QCOMPARE(ZO4882Parser::s_pSelf.load(), nullptr);
     s_holdEntered.acquire(s_holdEntered.available());
     s_holdRelease.acquire(s_holdRelease.available());
     s_waitEntered.acquire(s_waitEntered.available());
@@ -848,6 +849,21 @@ void tst_ZO4882Parser::stopEndsTheWaitOfTheRunningMessage()
     stopper.join();
     QVERIFY(ended);
     QCOMPARE(takeLog(), QStringList { QString::fromLatin1(command) });
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(collector.received.load(), 0);
+}
+
+// The sanitizer run checks that the refused message is freed.
+void tst_ZO4882Parser::postAfterStopIsFreed()
+{
+    Collector collector;
+    m_parser->stop();
+    QCOMPARE(ZO4882Parser::s_pSelf.load(), nullptr);
+    QCOMPARE(m_parser->post(zo4882::createScpiMessage(
+                 "ECHO? 1", 7, 0u, zo4882::INTF_SOCKET, nullptr, &collector)),
+        0);
+    QCOMPARE(m_parser->pendingCount(), 0);
+    m_parser->stop();
     QCoreApplication::sendPostedEvents();
     QCOMPARE(collector.received.load(), 0);
 }

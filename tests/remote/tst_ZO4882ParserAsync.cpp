@@ -12,20 +12,31 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 using namespace zo4882;
 
 namespace {
 
-// Records every call in the handler's thread.
+// Records every call in the handler's thread; with holdClear set a device clear waits there
+// until the test releases it.
 class RecordingSink : public _IFCTRL_SINK
 {
 public:
     void OnDeviceClear() const override
     {
         add("DCL");
+        if (holdClear) {
+            clearEntered.release();
+            clearRelease.tryAcquire(1, 10000);
+        }
         _IFCTRL_SINK::OnDeviceClear();
     }
+
+    std::atomic<bool> holdClear { false };
+    mutable QSemaphore clearEntered;
+    mutable QSemaphore clearRelease;
+
     void OnControlREN(int on) const override { add("REN" + QString::number(on)); }
     void OnControlLLO() const override { add("LLO"); }
     void OnControlRemote(int remote) const override { add("REMOTE" + QString::number(remote)); }
@@ -70,6 +81,7 @@ private Q_SLOTS:
     void remoteLocalState_data();
     void remoteLocalState();
     void postingWithoutHandlerPostsNothing();
+    void teardownFreesQueuedMessagesUnhandled();
     void deviceClearDropsQueuedMessages();
     void deviceClearEndsAnOpcWait();
     void programMessageGoesRemote();
@@ -109,6 +121,9 @@ void tst_ZO4882ParserAsync::cleanup()
     standardtest::hold().entered.tryAcquire(standardtest::hold().entered.available());
     standardtest::hold().release.tryAcquire(standardtest::hold().release.available());
     m_sink.take();
+    m_sink.holdClear = false;
+    m_sink.clearEntered.tryAcquire(m_sink.clearEntered.available());
+    m_sink.clearRelease.tryAcquire(m_sink.clearRelease.available());
 }
 
 void tst_ZO4882ParserAsync::makeHandler(bool withParser)
@@ -181,6 +196,32 @@ void tst_ZO4882ParserAsync::postingWithoutHandlerPostsNothing()
     m_handler.reset();
     QVERIFY(!ZO4882ParserAsync::s_pSelf);
     QVERIFY(!ZO4882ParserAsync::postControl(CTL488_GO_REMOTE, 0, INTF_PANEL, nullptr));
+}
+
+// Control messages still queued when the handler goes, and one posted while it goes, are freed
+// unhandled (the sanitizer run checks for leaks); postControl() finds no handler from the start.
+void tst_ZO4882ParserAsync::teardownFreesQueuedMessagesUnhandled()
+{
+    makeHandler(false);
+    m_sink.holdClear = true;
+    QVERIFY(ZO4882ParserAsync::postControl(CTL488_DEVICE_CLEAR, 0, INTF_VXI11, nullptr));
+    QVERIFY(m_sink.clearEntered.tryAcquire(1, 5000));
+    for (int i = 0; i < 5; ++i)
+        QVERIFY(ZO4882ParserAsync::postControl(CTL488_REN_ON, 0, INTF_VXI11, nullptr));
+
+    // The destructor waits for the held device clear, so the handler stays valid meanwhile.
+    ZO4882ParserAsync *handler = m_handler.get();
+    std::thread destroyer([this] {
+        m_handler.reset();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!ZO4882ParserAsync::s_pSelf.load(), 5000);
+    QVERIFY(!ZO4882ParserAsync::postControl(CTL488_REN_ON, 0, INTF_VXI11, nullptr));
+    handler->post(ZO4882ParserAsync::createControlMessage(CTL488_REN_ON, 0, INTF_VXI11, nullptr));
+    m_sink.clearRelease.release();
+    destroyer.join();
+    QTRY_COMPARE_WITH_TIMEOUT(m_handled.load(), 1, 5000);
+    QCOMPARE(m_sink.take(), QStringList { "DCL" });
+    QCOMPARE(rlst(), QStringLiteral("000"));
 }
 
 // Ten messages queued behind a running one: the running one stops at its next unit, none of
