@@ -318,7 +318,8 @@ ZOCmdArg *convertString(const char *text, int length, short *error)
     return new ZOCmdArg(out.constData(), n, ZOCmdArg::KIND_STRING);
 }
 
-// '#', digit d (1..9), d length digits, then the data. Bytes after the data are ignored.
+// '#', digit d (1..9), d length digits, then the data (possibly none: #10). Bytes after the
+// data are ignored.
 ZOCmdArg *convertBlock(const char *text, int length, short *error)
 {
     if (length < 2 || text[0] != '#' || text[1] < '1' || text[1] > '9') {
@@ -339,8 +340,6 @@ ZOCmdArg *convertBlock(const char *text, int length, short *error)
         }
         n = n * 10 + (c - '0');
     }
-    if (n == 0)
-        return nullptr;
     if (n > ZOCmdArg::BLOCK_MAX || n > length - 2 - d) {
         *error = -161;
         return nullptr;

@@ -114,8 +114,12 @@ void tst_ZOCmdArg::argfactory_data()
         << QByteArray("#203a\nbXYZ") << BLOCK << 0 << 256u << 0.0 << QByteArray("a\nb");
     QTest::newRow("block short") << QByteArray("#15") << BLOCK << -161 << 0u << 0.0 << n;
     QTest::newRow("block bad digits") << QByteArray("#2x1ab") << BLOCK << -161 << 0u << 0.0 << n;
-    QTest::newRow("block length zero")
-        << QByteArray("#10") << (CHR | BLOCK) << -141 << 0u << 0.0 << n;
+    QTest::newRow("empty block") << QByteArray("#10") << BLOCK << 0 << 256u << 0.0
+                                 << QByteArray("");
+    QTest::newRow("empty block, tail ignored")
+        << QByteArray("#200xy") << BLOCK << 0 << 256u << 0.0 << QByteArray("");
+    QTest::newRow("empty block where characters too")
+        << QByteArray("#10") << (CHR | BLOCK) << 0 << 256u << 0.0 << QByteArray("");
     QTest::newRow("block beyond work buffer")
         << (QByteArray("#44097") + QByteArray(4097, 'x')) << BLOCK << -161 << 0u << 0.0 << n;
     QTest::newRow("block of 4096") << (QByteArray("#44096") + QByteArray(4096, 'x')) << BLOCK << 0
