@@ -49,6 +49,12 @@ HeadlessInstrument::~HeadlessInstrument()
     m_control.reset();
     vek::Source::setWatchdogRecovery({});
     m_parser.reset();
+    // The links stop before the objects they signal to go away: a signal emitted while its
+    // receiver is being destroyed in another thread would leave its queued call behind.
+    for (IoControl *link : { m_writer.get(), m_monitor.get() }) {
+        link->stop();
+        link->wait();
+    }
     m_load.reset();
     m_ccLevel.reset();
     m_values.reset();
