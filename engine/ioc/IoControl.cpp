@@ -250,11 +250,14 @@ void IoControl::setAcqTriggerDelay(uint counts)
     m_acqTrigDelay = counts;
 }
 
-void IoControl::setAcqTriggerCount(uint records)
+int IoControl::setAcqTriggerCount(uint records)
 {
+    if (records < 1 || records > uint(TraceAreaRecords))
+        return ErrOutOfRange;
     Shared &s = shared();
     QMutexLocker lock(&s.mutex);
     s.trigCount = records;
+    return 0;
 }
 
 void IoControl::setAcqTriggerTimer(uint counts)

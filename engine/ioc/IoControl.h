@@ -127,6 +127,7 @@ public:
     static constexpr int ErrSystem = -310; // the SPI link failed (reported once per failure run)
     static constexpr int ErrTimeout = -365; // no register reply in time
     static constexpr int ErrIllegalValue = -224; // register read of an address without bit 31
+    static constexpr int ErrOutOfRange = -222; // a count the controller cannot hold
 
     // The first link opens devicePath (a board path); the second shares it. The thread is not
     // started.
@@ -157,7 +158,8 @@ public:
     void setAcqTriggerIntervalState(bool on);
     void setProgTriggerDelay(uint us);
     void setAcqTriggerDelay(uint counts);
-    void setAcqTriggerCount(uint records);
+    // Records per acquisition, 1 .. the trace area's 65,536; else ErrOutOfRange, count kept.
+    int setAcqTriggerCount(uint records);
     void setAcqTriggerTimer(uint counts);
     void setSensApertureCount(uint counts);
     void setSineFrequency(uint code);

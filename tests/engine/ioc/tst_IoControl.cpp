@@ -157,6 +157,8 @@ private Q_SLOTS:
 
     void changedGroupsShareOneMessage();
     void unchangedTransferWritesNothing();
+    void acqTriggerCountFitsTheTraceArea_data();
+    void acqTriggerCountFitsTheTraceArea();
     void modeWordWaits_data();
     void modeWordWaits();
     void programCommands_data();
@@ -245,6 +247,40 @@ void tst_IoControl::unchangedTransferWritesNothing()
     // The writer still reports the last status word it knows.
     QCOMPARE(links.recorder.writerStatus.last(), ioc::Initial::Status);
     QVERIFY(m_board.log().isEmpty());
+}
+
+void tst_IoControl::acqTriggerCountFitsTheTraceArea_data()
+{
+    QTest::addColumn<uint>("count");
+    QTest::addColumn<int>("rc");
+    QTest::newRow("one record") << 1u << 0;
+    QTest::newRow("the whole trace area") << 65536u << 0;
+    QTest::newRow("one past the area") << 65537u << int(IoControl::ErrOutOfRange);
+    QTest::newRow("largest written count") << 0xFFFFFFu << int(IoControl::ErrOutOfRange);
+    QTest::newRow("none") << 0u << int(IoControl::ErrOutOfRange);
+}
+
+void tst_IoControl::acqTriggerCountFitsTheTraceArea()
+{
+    QFETCH(uint, count);
+    QFETCH(int, rc);
+    Links links;
+    QCOMPARE(links.writer->setAcqTriggerCount(100), 0);
+    startWriter(links);
+
+    QCOMPARE(links.writer->setAcqTriggerCount(count), rc);
+    const int before = links.recorder.writerStatus.size();
+    links.writer->transfer();
+    waitWriterCycle(links, before);
+    // A refused count changes nothing, so nothing is sent.
+    const QList<Message> sent = messages(m_board.log());
+    if (rc != 0) {
+        QVERIFY(sent.isEmpty());
+        return;
+    }
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(addresses(sent[0]), QList<quint32> { ioc::Address::TriggerGroup });
+    QCOMPARE(sent[0][0].words.at(3), quint32(count));
 }
 
 void tst_IoControl::modeWordWaits_data()
