@@ -113,17 +113,21 @@ const BoundValue &Basic::uvpBound() const
 
 SCPIERR_T Basic::setFunctionMode(SourceMode mode)
 {
-    if (m_stateLoad)
-        return Error::LoadOn;
-    if (m_outputShort && modeIsCvCpArb(mode))
-        return Error::OutputShort;
-    if (m_pulseState && modeIsCvCpArb(mode))
-        return Error::PulseRunning;
-    if (m_sineState && mode != Mode::CC)
-        return Error::SineRunning;
-    if (programRunning())
-        return Error::ProgramRunning;
-    const SCPIERR_T result = Source::setFunctionMode(mode);
+    SCPIERR_T result = Error::None;
+    {
+        QMutexLocker lock(&stateMutex());
+        if (m_stateLoad)
+            return Error::LoadOn;
+        if (m_outputShort && modeIsCvCpArb(mode))
+            return Error::OutputShort;
+        if (m_pulseState && modeIsCvCpArb(mode))
+            return Error::PulseRunning;
+        if (m_sineState && mode != Mode::CC)
+            return Error::SineRunning;
+        if (programRunning())
+            return Error::ProgramRunning;
+        result = setFunctionModeLocked(mode, lock);
+    }
     if (result != Error::None)
         return result;
 
@@ -662,22 +666,26 @@ void Basic::writeUvpBits(bool on, bool trip)
 
 SCPIERR_T Basic::setOutputShort(bool on, updateTiming timing)
 {
-    if (!m_info->iocShort())
-        return Error::UndefinedHeader;
-    if (on == m_outputShort && timing == UpdateIfChanged)
-        return Error::None;
-    const SourceMode mode = m_functionMode;
-    if (modeIsCvCpArb(mode))
-        return Error::InvalidFunctionMode;
-    if (m_pulseState)
-        return Error::PulseRunning;
-    if (m_sineState)
-        return Error::SineRunning;
-    if (m_external)
-        return Error::ExternalControl;
-    if (programRunning())
-        return Error::ProgramRunning;
-
+    SourceMode mode = Mode::CC;
+    {
+        QMutexLocker lock(&stateMutex());
+        if (!m_info->iocShort())
+            return Error::UndefinedHeader;
+        if (on == m_outputShort && timing == UpdateIfChanged)
+            return Error::None;
+        mode = m_functionMode;
+        if (modeIsCvCpArb(mode))
+            return Error::InvalidFunctionMode;
+        if (m_pulseState)
+            return Error::PulseRunning;
+        if (m_sineState)
+            return Error::SineRunning;
+        if (m_external)
+            return Error::ExternalControl;
+        if (programRunning())
+            return Error::ProgramRunning;
+        m_outputShort = on;
+    }
     changeSteps([on](ProgramStep *step1, ProgramStep *step2) {
         step1->setOutputShort(on);
         step2->setOutputShort(on);
@@ -686,7 +694,6 @@ SCPIERR_T Basic::setOutputShort(bool on, updateTiming timing)
             step2->setDc(0xFFFFFFFF);
         }
     });
-    m_outputShort = on;
     if (!on && mode == Mode::CR)
         setConductanceLevel(m_crLevel, UpdateStepsOnly);
     else if (!on && mode == Mode::CC)

@@ -212,6 +212,12 @@ SCPIERR_T Source::setVoltageRange(SourceVoltageRange range)
 
 SCPIERR_T Source::setFunctionMode(SourceMode mode)
 {
+    QMutexLocker lock(&stateMutex());
+    return setFunctionModeLocked(mode, lock);
+}
+
+SCPIERR_T Source::setFunctionModeLocked(SourceMode mode, QMutexLocker &lock)
+{
     if (mode == m_functionMode)
         return Error::None;
     if (m_stateLoad)
@@ -220,10 +226,12 @@ SCPIERR_T Source::setFunctionMode(SourceMode mode)
         return Error::SettingsConflict;
 
     // Pulse modulation runs every mode but CR on the CC loop.
+    const bool pulse = m_pulseState;
+    const bool sine = m_sineState;
     IoControl::FunctionMode value = IoControl::CC;
     if (mode == KeywordBridge_CcCrCvCpArb::CR)
         value = IoControl::CR;
-    else if (mode != KeywordBridge_CcCrCvCpArb::CC && !m_pulseState) {
+    else if (mode != KeywordBridge_CcCrCvCpArb::CC && !pulse) {
         if (mode == KeywordBridge_CcCrCvCpArb::CV)
             value = IoControl::CV;
         else if (mode == KeywordBridge_CcCrCvCpArb::CP)
@@ -233,6 +241,7 @@ SCPIERR_T Source::setFunctionMode(SourceMode mode)
     }
 
     m_functionMode = mode;
+    lock.unlock();
     m_writer->progCommand(IoControl::TranAbort, IoControl::ViaProgramGroup);
     m_writer->transfer();
     external(m_external);
@@ -240,9 +249,9 @@ SCPIERR_T Source::setFunctionMode(SourceMode mode)
     currentAddExternal(m_ccAddExternal);
     m_writer->setFunctionMode(value);
     IoControl::ProgramCommand start = IoControl::Tran;
-    if (m_pulseState)
+    if (pulse)
         start = IoControl::TranPulseInit;
-    else if (m_sineState)
+    else if (sine)
         start = IoControl::TranSineInit;
     m_writer->progCommand(start, IoControl::ViaCommandRegister);
     m_writer->transfer();
@@ -252,14 +261,16 @@ SCPIERR_T Source::setFunctionMode(SourceMode mode)
 
 SCPIERR_T Source::setFunctionModeCvOption(bool on)
 {
-    if (modeIsCvCpArb(m_functionMode))
-        return Error::InvalidFunctionMode;
-    if (on == m_functionModeCvOption)
-        return Error::None;
-    if (m_voltExternal && m_stateLoad)
-        return Error::LoadOn;
-
-    m_functionModeCvOption = on;
+    {
+        QMutexLocker lock(&stateMutex());
+        if (modeIsCvCpArb(m_functionMode))
+            return Error::InvalidFunctionMode;
+        if (on == m_functionModeCvOption)
+            return Error::None;
+        if (m_voltExternal && m_stateLoad)
+            return Error::LoadOn;
+        m_functionModeCvOption = on;
+    }
     m_writer->setCvExternal(m_voltExternal);
     m_writer->transfer();
     emit operationModeChanged(m_functionMode, on);
@@ -268,6 +279,7 @@ SCPIERR_T Source::setFunctionModeCvOption(bool on)
 
 SCPIERR_T Source::setPulseState(bool on)
 {
+    QMutexLocker lock(&stateMutex());
     if (on == m_pulseState)
         return Error::None;
     if (modeIsCvCpArb(m_functionMode))
@@ -278,7 +290,6 @@ SCPIERR_T Source::setPulseState(bool on)
         return Error::ExternalControl;
 
     // The other modulation goes off first, so that no reader sees both on.
-    QMutexLocker lock(&stateMutex());
     if (on)
         m_sineState = false;
     m_pulseState = on;
@@ -287,6 +298,7 @@ SCPIERR_T Source::setPulseState(bool on)
 
 SCPIERR_T Source::setSineState(bool on)
 {
+    QMutexLocker lock(&stateMutex());
     if (on == m_sineState)
         return Error::None;
     if (m_functionMode != KeywordBridge_CcCrCvCpArb::CC)
@@ -296,7 +308,6 @@ SCPIERR_T Source::setSineState(bool on)
     if (m_external)
         return Error::ExternalControl;
 
-    QMutexLocker lock(&stateMutex());
     if (on)
         m_pulseState = false;
     m_sineState = on;
@@ -472,22 +483,24 @@ void Source::currentAddExternal(bool on)
 
 SCPIERR_T Source::setExternal(bool on)
 {
-    if (on == m_external)
-        return Error::None;
-    if (m_stateLoad)
-        return Error::LoadOn;
-    if (m_outputShort)
-        return Error::OutputShort;
-    if (m_pulseState)
-        return Error::PulseRunning;
-    if (m_sineState)
-        return Error::SineRunning;
-    if (programRunning())
-        return Error::ProgramRunning;
-
+    {
+        QMutexLocker lock(&stateMutex());
+        if (on == m_external)
+            return Error::None;
+        if (m_stateLoad)
+            return Error::LoadOn;
+        if (m_outputShort)
+            return Error::OutputShort;
+        if (m_pulseState)
+            return Error::PulseRunning;
+        if (m_sineState)
+            return Error::SineRunning;
+        if (programRunning())
+            return Error::ProgramRunning;
+        m_external = on;
+    }
     external(on);
     m_writer->transfer();
-    m_external = on;
     emit externalChanged(on);
     return Error::None;
 }

@@ -8,6 +8,7 @@
 #include "engine/ioc/IoControl.h"
 
 #include <QMutex>
+#include <QMutexLocker>
 #include <QObject>
 #include <QWaitCondition>
 
@@ -31,9 +32,11 @@ using TrigTransientSources = ioc::IoControl::TrigTransientSources;
 // Setters run in the caller's thread (GUI or parser) and return an SCPI error number. Each
 // checks the state in a fixed order, and only after its last check sets the writer link's
 // registers, transfers, stores and announces: a refusal leaves state and controller unchanged.
-// The class-wide state is read and written from several threads: every field is atomic, and the
+// The class-wide state is read and written from several threads: every field is atomic. The
 // fields that change together (pulse and sine state; the two trigger-source sets) change under
-// stateMutex(), so that no reader sees pulse and sine on at once.
+// stateMutex(), so that no reader sees pulse and sine on at once; and the setters of function
+// mode, CV option, pulse, sine, external control and short check each other's fields and store
+// their own as one step under it, so that two setters in two threads cannot both pass.
 class Source : public QObject
 {
     Q_OBJECT
@@ -49,8 +52,8 @@ public:
     ~Source() override;
 
     // --- Class-wide state (initial values as at power-on) ---
-    static std::atomic<SourceMode> m_functionMode; // CC
-    static std::atomic<bool> m_functionModeCvOption; // false
+    static std::atomic<SourceMode> m_functionMode; // written under stateMutex(); CC
+    static std::atomic<bool> m_functionModeCvOption; // written under stateMutex(); false
     static std::atomic<SourceCurrentRange> m_currRange; // selected range; HIGH
     static std::atomic<SourceVoltageRange> m_voltRange; // HIGH
     // Range bits last reported in status bits 8-9 (0x100, 0x200, 0x300); the basic settings
@@ -61,8 +64,9 @@ public:
     static std::atomic<bool> m_extLoad; // external load-on input as reported; true
     static std::atomic<bool> m_pulseState; // written under stateMutex(); false
     static std::atomic<bool> m_sineState; // written under stateMutex(); false
-    static std::atomic<bool> m_outputShort; // false
-    static std::atomic<bool> m_external; // external control of the CC, CR or CP level; false
+    static std::atomic<bool> m_outputShort; // written under stateMutex(); false
+    // External control of the CC, CR or CP level; written under stateMutex(); false
+    static std::atomic<bool> m_external;
     static std::atomic<bool> m_voltExternal; // external CV control; false
     static std::atomic<bool> m_ccAddExternal; // external control added to the CC level; false
     static std::atomic<double> m_ssTime; // s; 0.0
@@ -79,7 +83,9 @@ public:
     static void setIoTriggerSources(TrigTransientSources sources);
 
     // Guards the writes of the fields that change together (pulse and sine state, the two
-    // trigger-source sets). Taken with no other lock held and never held while emitting.
+    // trigger-source sets) and makes the interlocked setters' checks and store one step. Taken
+    // with no other lock held, before the shadow-register mutex; never held while emitting or
+    // across transfer().
     static QMutex &stateMutex();
 
     // Puts the class-wide state back to its power-on values (start-up, tests).
@@ -172,6 +178,10 @@ Q_SIGNALS:
     void outputUiChanged(bool on);
 
 protected:
+    // setFunctionMode() with stateMutex() held through lock, so that an override's own checks
+    // and these go with the store as one step. Releases the lock before sending.
+    SCPIERR_T setFunctionModeLocked(SourceMode mode, QMutexLocker &lock);
+
     ioc::IoControl *const m_writer;
     ModelInformation *const m_info;
     Status *const m_status;

@@ -1,5 +1,7 @@
 #include "instrument/InstrumentConfigInfo.h"
 
+#include "instrument/UnreadableFile.h"
+
 #include "platform/AtomicFile.h"
 #include "platform/BoardPath.h"
 #include "platform/JsonFile.h"
@@ -92,8 +94,15 @@ bool InstrumentConfigInfo::loadOrRestoreDefaults()
     if (load())
         return true;
     clear();
-    save();
-    report(-315, filePath);
+    bool overwrite = true;
+    QString kept;
+    {
+        QMutexLocker lock(&s_fileMutex);
+        kept = instrument::keepUnreadableFile(filePath, &overwrite);
+    }
+    if (overwrite)
+        save();
+    report(-315, filePath + kept);
     return false;
 }
 

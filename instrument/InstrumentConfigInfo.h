@@ -53,7 +53,8 @@ struct InstrumentConfigInfo
     // path, returns false and leaves the old file as it was.
     bool save() const;
     // The start-up sequence: defaults, then the file; when the file cannot be loaded, writes
-    // the defaults and reports -315 once. Returns whether the file was loaded.
+    // the defaults and reports -315 once. A file that exists but cannot be read is first kept
+    // as <path>.bad (see keepUnreadableFile()). Returns whether the file was loaded.
     bool loadOrRestoreDefaults();
 
     // The 19 members as indented JSON text: the content of the file.

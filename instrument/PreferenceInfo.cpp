@@ -1,5 +1,7 @@
 #include "instrument/PreferenceInfo.h"
 
+#include "instrument/UnreadableFile.h"
+
 #include "platform/AtomicFile.h"
 #include "platform/BoardPath.h"
 #include "platform/JsonFile.h"
@@ -198,9 +200,16 @@ bool PreferenceInfo::loadOrRestoreDefaults()
 {
     if (load())
         return true;
+    bool overwrite = true;
+    QString kept;
+    {
+        QMutexLocker lock(&m_fileMutex);
+        kept = instrument::keepUnreadableFile(m_filePath, &overwrite);
+    }
     initialize(FactoryDefault);
-    save();
-    report(-315, m_filePath);
+    if (overwrite)
+        save();
+    report(-315, m_filePath + kept);
     return false;
 }
 

@@ -121,7 +121,8 @@ public:
     bool save();
     // Applies a reset level (InitLevelEnum); every level removes the web password file.
     void initialize(int level);
-    // The start-up sequence: load(); when that fails, level 2, save() and -315 once.
+    // The start-up sequence: load(); when that fails, level 2, save() and -315 once; a file
+    // that exists but cannot be read is first kept as <path>.bad (see keepUnreadableFile()).
     // Returns whether the file was loaded.
     bool loadOrRestoreDefaults();
 

@@ -27,9 +27,11 @@ struct Shared
     CAL_INFO cal;
 
     // Guards the transient state and what the last status read reported, and makes a status
-    // read and its statusChanged one step.
+    // read and its statusChanged one step. initTranState changes only once the writer has sent
+    // the command that starts it; statusTranState is the state in force when status was read.
     QMutex tranInitMutex;
     IoControl::InitiateTranState initTranState = IoControl::TranStateSteady;
+    IoControl::InitiateTranState statusTranState = IoControl::TranStateSteady;
     quint32 status = Initial::Status;
     quint32 cutoff = 0;
     quint32 currNodeAdr = 0;
@@ -57,6 +59,7 @@ struct Shared
         cal = CAL_INFO();
         QMutexLocker lock(&tranInitMutex);
         initTranState = IoControl::TranStateSteady;
+        statusTranState = IoControl::TranStateSteady;
         status = Initial::Status;
         cutoff = 0;
         currNodeAdr = 0;
@@ -247,11 +250,14 @@ void IoControl::setAcqTriggerDelay(uint counts)
     m_acqTrigDelay = counts;
 }
 
-void IoControl::setAcqTriggerCount(uint records)
+int IoControl::setAcqTriggerCount(uint records)
 {
+    if (records < 1 || records > uint(TraceAreaRecords))
+        return ErrOutOfRange;
     Shared &s = shared();
     QMutexLocker lock(&s.mutex);
     s.trigCount = records;
+    return 0;
 }
 
 void IoControl::setAcqTriggerTimer(uint counts)
@@ -451,7 +457,6 @@ void IoControl::transfer()
     if (m_mode != Writer)
         return;
     Shared &s = shared();
-    enum { None, Init, Wtg, Pause, Resume, Wakeup } notify = None;
     {
         QMutexLocker lock(&s.mutex);
         if (m_programImage[0] != m_programRoot) {
@@ -513,63 +518,44 @@ void IoControl::transfer()
             m_changed |= GroupAlarm;
         }
 
-        // A combination of commands matches no case and changes no transient state.
+        // A combination of commands matches no case and changes no transient state. The change
+        // waits for the writer's exchange that carries the command (applyTranChanges()), so a
+        // status word read before the command never carries the new state.
         const bool immediate = m_triggerWord & ttsImmediate;
-        {
-            QMutexLocker tran(&s.tranInitMutex);
-            switch (s.preProgramCommand) {
-            case Tran:
-                s.initTranState = TranStateSteady;
-                break;
-            case TranInit:
-                s.initTranState = TranStateInit;
-                notify = immediate ? Init : Wtg;
-                break;
-            case TranProgInit:
-                s.initTranState = TranStateProgram;
-                notify = immediate ? Init : Wtg;
-                break;
-            case TranPulseInit:
-                s.initTranState = TranStatePulse;
-                break;
-            case TranSineInit:
-                s.initTranState = TranStateSine;
-                break;
-            case TranPause:
-                notify = Pause;
-                break;
-            case TranResume:
-                notify = Resume;
-                break;
-            case TranWakeup:
-                notify = Wakeup;
-                break;
-            default:
-                break;
-            }
+        TranChange change;
+        switch (s.preProgramCommand) {
+        case Tran:
+            change = { TranStateSteady, NotifyNone };
+            break;
+        case TranInit:
+            change = { TranStateInit, immediate ? NotifyInit : NotifyWtg };
+            break;
+        case TranProgInit:
+            change = { TranStateProgram, immediate ? NotifyInit : NotifyWtg };
+            break;
+        case TranPulseInit:
+            change = { TranStatePulse, NotifyNone };
+            break;
+        case TranSineInit:
+            change = { TranStateSine, NotifyNone };
+            break;
+        case TranPause:
+            change.notify = NotifyPause;
+            break;
+        case TranResume:
+            change.notify = NotifyResume;
+            break;
+        case TranWakeup:
+            change.notify = NotifyWakeup;
+            break;
+        default:
+            break;
         }
+        if (change.state >= 0 || change.notify != NotifyNone)
+            m_tranChanges.append(change);
         s.preProgramCommand = 0;
         m_work = true;
         m_wakeCond.wakeAll();
-    }
-    switch (notify) {
-    case Init:
-        emit initOccurred();
-        break;
-    case Wtg:
-        emit wtgOccurred();
-        break;
-    case Pause:
-        emit pauseOccurred();
-        break;
-    case Resume:
-        emit resumeOccurred();
-        break;
-    case Wakeup:
-        emit wakeupOccurred();
-        break;
-    case None:
-        break;
     }
 }
 
@@ -777,17 +763,10 @@ bool IoControl::writerCycle()
     bool ok = true;
     for (const StepMessage &m : qAsConst(m_stepQueue)) {
         if (m.statusRead) {
-            StatusBlock block;
             QMutexLocker tran(&s.tranInitMutex);
-            ok = statusRead(&block);
+            ok = reportStatusRead();
             if (!ok)
                 break;
-            s.status = block.status;
-            emit statusChanged(s.status, s.initTranState);
-            if (block.cutoff != s.cutoff) {
-                s.cutoff = block.cutoff;
-                emit cutoffChanged(block.cutoff);
-            }
         } else if (exchange(m.words, nullptr) != 0) {
             ok = false;
             break;
@@ -800,6 +779,7 @@ bool IoControl::writerCycle()
 
     if (!sendGroups())
         return false;
+    applyTranChanges();
 
     int done = 0;
     for (const std::shared_ptr<RegisterRequest> &r : qAsConst(m_registerQueue)) {
@@ -855,11 +835,65 @@ bool IoControl::sendGroups()
     return true;
 }
 
+// Caller holds the shadow-register mutex, and the commands of the queued changes have just
+// been sent. The notifications go out under the transient-state lock, so that they reach
+// queued receivers before any status word read under the new state.
+void IoControl::applyTranChanges()
+{
+    if (m_tranChanges.isEmpty())
+        return;
+    Shared &s = shared();
+    QMutexLocker tran(&s.tranInitMutex);
+    for (const TranChange &c : qAsConst(m_tranChanges)) {
+        if (c.state >= 0)
+            s.initTranState = InitiateTranState(c.state);
+        switch (c.notify) {
+        case NotifyInit:
+            emit initOccurred();
+            break;
+        case NotifyWtg:
+            emit wtgOccurred();
+            break;
+        case NotifyPause:
+            emit pauseOccurred();
+            break;
+        case NotifyResume:
+            emit resumeOccurred();
+            break;
+        case NotifyWakeup:
+            emit wakeupOccurred();
+            break;
+        case NotifyNone:
+            break;
+        }
+    }
+    m_tranChanges.clear();
+    // The word the command produced; when this read fails the last word keeps its own state.
+    reportStatusRead();
+}
+
+// Caller holds tranInitMutex.
+bool IoControl::reportStatusRead()
+{
+    Shared &s = shared();
+    StatusBlock block;
+    if (!statusRead(&block))
+        return false;
+    s.status = block.status;
+    s.statusTranState = s.initTranState;
+    emit statusChanged(s.status, s.initTranState);
+    if (block.cutoff != s.cutoff) {
+        s.cutoff = block.cutoff;
+        emit cutoffChanged(block.cutoff);
+    }
+    return true;
+}
+
 void IoControl::emitStatusNow()
 {
     Shared &s = shared();
     QMutexLocker tran(&s.tranInitMutex);
-    emit statusChanged(s.status, s.initTranState);
+    emit statusChanged(s.status, s.statusTranState);
 }
 
 void IoControl::runMonitor()
@@ -947,6 +981,7 @@ void IoControl::monitorCycle()
             return;
         // Emitted under the transient-state lock so that every word goes out with the state in
         // force when it was read (receivers are queued).
+        s.statusTranState = s.initTranState;
         if (block.status != s.status) {
             s.status = block.status;
             emit statusChanged(block.status, s.initTranState);

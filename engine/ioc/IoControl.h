@@ -127,6 +127,7 @@ public:
     static constexpr int ErrSystem = -310; // the SPI link failed (reported once per failure run)
     static constexpr int ErrTimeout = -365; // no register reply in time
     static constexpr int ErrIllegalValue = -224; // register read of an address without bit 31
+    static constexpr int ErrOutOfRange = -222; // a count the controller cannot hold
 
     // The first link opens devicePath (a board path); the second shares it. The thread is not
     // started.
@@ -157,7 +158,8 @@ public:
     void setAcqTriggerIntervalState(bool on);
     void setProgTriggerDelay(uint us);
     void setAcqTriggerDelay(uint counts);
-    void setAcqTriggerCount(uint records);
+    // Records per acquisition, 1 .. the trace area's 65,536; else ErrOutOfRange, count kept.
+    int setAcqTriggerCount(uint records);
     void setAcqTriggerTimer(uint counts);
     void setSensApertureCount(uint counts);
     void setSineFrequency(uint code);
@@ -193,8 +195,9 @@ public:
 
     // --- Sending ---
     // Compares the pending values with the groups last sent, marks what changed and wakes the
-    // writer. Emits initOccurred/wtgOccurred/pauseOccurred/resumeOccurred/wakeupOccurred in the
-    // caller's thread, after the lock is released.
+    // writer. A program command's transient state takes effect, and its initOccurred/wtgOccurred/
+    // pauseOccurred/resumeOccurred/wakeupOccurred is emitted, from the writer's thread once the
+    // exchange carrying the command has succeeded; then the writer reports a fresh status word.
     void transfer();
     // Hands a program to the writer: rootAddress becomes the pending program root (sent with the
     // program group at the next transfer()), the messages are queued behind any not yet sent.
@@ -233,7 +236,8 @@ public:
 
 Q_SIGNALS:
     // Monitor: every status word that differs from the last one; writer: after the status read
-    // of a program transfer and at the end of every cycle it was woken for.
+    // of a program transfer, after a program command took effect and at the end of every cycle
+    // it was woken for. initTranState is the state in force when the word was read.
     void statusChanged(uint status, ioc::IoControl::InitiateTranState initTranState);
     void cutoffChanged(uint cutoff);
     void transientAddressChanged(uint address);
@@ -245,6 +249,7 @@ Q_SIGNALS:
     void dataUpdated(QVector<ioc::TRACE_DATA> *data, int remainingPoint);
     // A changed status word whose "acquisition waits for trigger" bit is clear.
     void acqTriggered();
+    // Writer's thread, once the command is sent (see transfer()): connect them queued.
     void initOccurred();
     void wtgOccurred();
     void pauseOccurred();
@@ -256,6 +261,13 @@ protected:
 
 private:
     struct RegisterRequest;
+    enum TranNotify { NotifyNone, NotifyInit, NotifyWtg, NotifyPause, NotifyResume, NotifyWakeup };
+    // A program command's effect on the transient state (-1: none) and its notification.
+    struct TranChange
+    {
+        int state = -1;
+        TranNotify notify = NotifyNone;
+    };
     enum Group : quint32 {
         GroupProgram = 0x1,
         GroupTrigger = 0x2,
@@ -275,6 +287,8 @@ private:
     void identify();
     bool statusRead(StatusBlock *block);
     void emitStatusNow();
+    void applyTranChanges();
+    bool reportStatusRead();
     bool sleepUnlessStopped(int ms);
 
     // One driver message under m_spiMutex (held by the caller). Counts failure runs for the
@@ -322,6 +336,7 @@ private:
     bool m_rangeSettle = false;
     QVector<StepMessage> m_stepQueue;
     QVector<unsigned int> m_arbTable;
+    QVector<TranChange> m_tranChanges; // given by transfer(), applied once their command is sent
     QVector<std::shared_ptr<RegisterRequest>> m_registerQueue;
     bool m_work = false; // the writer has been woken for work since its last cycle
     QWaitCondition m_wakeCond; // writer's wait, with the shadow-register mutex

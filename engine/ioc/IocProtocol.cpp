@@ -165,6 +165,7 @@ TRACE_DATA traceToData(const TRACE_BUFFER &raw, const AcqFactors &factors)
 
 int traceReadCount(quint32 written, quint32 read)
 {
+    written = std::min<quint32>(written, TraceAreaRecords);
     if (written <= read)
         return 0;
     return int(std::min<quint32>(written - read, MaxTraceRecordsPerRead));

@@ -284,7 +284,8 @@ inline quint32 withBits(quint32 word, quint32 mask, bool on)
 TRACE_DATA traceToData(const TRACE_BUFFER &raw, const AcqFactors &factors);
 
 // Trace read: with w records written and r read since the initiate, the number of records to
-// read now (0 when none) and the address of record r.
+// read now (0 when none) and the address of record r. A written count beyond the trace area
+// (the word has 24 bits) reads no further than its last record.
 int traceReadCount(quint32 written, quint32 read);
 quint32 traceReadAddress(quint32 read);
 

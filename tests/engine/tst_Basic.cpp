@@ -68,6 +68,8 @@ private Q_SLOTS:
     void ccLevel();
     void refusalsChangeNothing_data();
     void refusalsChangeNothing();
+    void interlockedSetterSeesAStoreMadeWhileItWaits_data();
+    void interlockedSetterSeesAStoreMadeWhileItWaits();
     void refusedLevelsKeepTheirDisplayValues();
     void modeChangeAppliesTheStoredLevels();
     void cvOptionMakesTheCvLevelTheUvpLimit();
@@ -375,6 +377,55 @@ void tst_Basic::refusalsChangeNothing()
     QCOMPARE(quint32(Source::m_functionMode), mode);
     QCOMPARE(Source::m_currRange.load(), range);
     QCOMPARE(m_basic->getRealCurrentLevel(), 0.0);
+}
+
+void tst_Basic::interlockedSetterSeesAStoreMadeWhileItWaits_data()
+{
+    QTest::addColumn<Call>("call");
+    QTest::addColumn<Setup>("store");
+    QTest::addColumn<int>("error");
+
+    QTest::newRow("CV mode while the output short goes on") << Call([](Basic &b) {
+        return b.setFunctionMode(Mode::CV);
+    }) << Setup([](Basic &) {
+        Source::m_outputShort = true;
+    }) << 103;
+    QTest::newRow("CR mode while sine goes on") << Call([](Basic &b) {
+        return b.setFunctionMode(Mode::CR);
+    }) << Setup([](Basic &) {
+        Source::m_sineState = true;
+    }) << 113;
+    QTest::newRow("output short while pulse goes on") << Call([](Basic &b) {
+        return b.setOutputShort(true, vek::UpdateIfChanged);
+    }) << Setup([](Basic &) {
+        Source::m_pulseState = true;
+    }) << 105;
+}
+
+// As the source's setters: the checks the basic settings add go with the store as one step,
+// so a store another thread makes while this setter waits is seen and refused.
+void tst_Basic::interlockedSetterSeesAStoreMadeWhileItWaits()
+{
+    QFETCH(Call, call);
+    QFETCH(Setup, store);
+    QFETCH(int, error);
+
+    std::atomic<bool> entered { false };
+    std::atomic<int> result { 1 };
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        entered = true;
+        result = call(*m_basic);
+    }));
+    {
+        QMutexLocker lock(&Source::stateMutex());
+        thread->start();
+        QTRY_VERIFY(entered);
+        store(*m_basic);
+    }
+    QVERIFY(thread->wait(5000));
+    QCOMPARE(result.load(), error);
+    QCOMPARE(Source::m_functionMode.load(), Mode::CC);
+    QVERIFY(!Source::m_outputShort || !Source::m_pulseState);
 }
 
 void tst_Basic::refusedLevelsKeepTheirDisplayValues()

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -70,6 +71,8 @@ private Q_SLOTS:
 
     void refusalsSendNothing_data();
     void refusalsSendNothing();
+    void interlockedSetterSeesAStoreMadeWhileItWaits_data();
+    void interlockedSetterSeesAStoreMadeWhileItWaits();
     void highRangeTakesTheExternalRangeBits();
     void sameRangeWithAlwaysIsAppliedAgain();
     void softStartTakesTheNextTableTime();
@@ -345,6 +348,79 @@ void tst_Source::refusalsSendNothing()
     QCOMPARE(Source::m_triggerDelay.load(), delay);
     QCOMPARE(Source::triggerSources(), sources);
     QCOMPARE(Source::m_ssTime.load(), softStart);
+}
+
+void tst_Source::interlockedSetterSeesAStoreMadeWhileItWaits_data()
+{
+    using K = KeywordBridge_CcCrCvCpArb;
+    QTest::addColumn<Call>("call");
+    QTest::addColumn<Setup>("store");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<Setup>("check");
+
+    QTest::newRow("sine on while the mode becomes CV") << Call([](Source &s) {
+        return s.setSineState(true);
+    }) << Setup([] {
+        Source::m_functionMode = K::CV;
+    }) << 106 << Setup([] {
+        QVERIFY(!Source::m_sineState);
+    });
+    QTest::newRow("CV mode while sine goes on") << Call([](Source &s) {
+        return s.setFunctionMode(K::CV);
+    }) << Setup([] {
+        Source::m_sineState = true;
+    }) << -221 << Setup([] {
+        QCOMPARE(Source::m_functionMode.load(), K::CC);
+    });
+    QTest::newRow("CV option while the mode becomes CP") << Call([](Source &s) {
+        return s.setFunctionModeCvOption(true);
+    }) << Setup([] {
+        Source::m_functionMode = K::CP;
+    }) << 106 << Setup([] {
+        QVERIFY(!Source::m_functionModeCvOption);
+    });
+    QTest::newRow("pulse on while external control goes on") << Call([](Source &s) {
+        return s.setPulseState(true);
+    }) << Setup([] {
+        Source::m_external = true;
+    }) << 111 << Setup([] {
+        QVERIFY(!Source::m_pulseState);
+    });
+    QTest::newRow("external control while pulse goes on") << Call([](Source &s) {
+        return s.setExternal(true);
+    }) << Setup([] {
+        Source::m_pulseState = true;
+    }) << 105 << Setup([] {
+        QVERIFY(!Source::m_external);
+    });
+}
+
+// The panel and the parser call setters at once. Here the other setter's store is made under
+// the state mutex while the setter under test, in its own thread, is on its way: it must see
+// the store and refuse, rather than pass its checks first and store after.
+void tst_Source::interlockedSetterSeesAStoreMadeWhileItWaits()
+{
+    QFETCH(Call, call);
+    QFETCH(Setup, store);
+    QFETCH(int, error);
+    QFETCH(Setup, check);
+    build();
+
+    std::atomic<bool> entered { false };
+    std::atomic<int> result { 1 };
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        entered = true;
+        result = call(*m_source);
+    }));
+    {
+        QMutexLocker lock(&Source::stateMutex());
+        thread->start();
+        QTRY_VERIFY(entered);
+        store();
+    }
+    QVERIFY(thread->wait(5000));
+    QCOMPARE(result.load(), error);
+    check();
 }
 
 void tst_Source::highRangeTakesTheExternalRangeBits()

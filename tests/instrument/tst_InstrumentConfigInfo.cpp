@@ -27,6 +27,7 @@ private Q_SLOTS:
     void emptyObjectLoadsZeros();
     void brokenFileChangesNothing_data();
     void brokenFileChangesNothing();
+    void brokenFileThatCannotBeKeptStays();
     void saveRoundTrip();
     void failedSaveKeepsPreviousFile();
     void clearLeavesFileAlone();
@@ -102,7 +103,8 @@ void tst_InstrumentConfigInfo::missingFileWritesDefaults()
     InstrumentConfigInfo config = changedRecord();
     QVERIFY(!config.loadOrRestoreDefaults());
     QCOMPARE(m_errors.size(), 1);
-    QCOMPARE(m_errors.first().first, -315);
+    QCOMPARE(m_errors.first(), Error(-315, InstrumentConfigInfo::DefaultPath));
+    QVERIFY(!QFile::exists(filePath() + ".bad"));
 
     const QJsonObject expected { { "remoteSensing", false },
         { "showEtime", true },
@@ -200,12 +202,36 @@ void tst_InstrumentConfigInfo::brokenFileChangesNothing()
     QCOMPARE(objectOf(config), objectOf(changedRecord()));
     QCOMPARE(readFile(), file);
 
-    // At start-up the broken file is replaced by the defaults.
+    // At start-up the broken file is replaced by the defaults, and kept as .bad in place of a
+    // copy kept at an earlier start.
+    QFile older(filePath() + ".bad");
+    QVERIFY(older.open(QIODevice::WriteOnly));
+    older.write("older");
+    older.close();
     QVERIFY(!config.loadOrRestoreDefaults());
     QCOMPARE(objectOf(config), objectOf(InstrumentConfigInfo()));
     QCOMPARE(readFile(), InstrumentConfigInfo().toJsonString());
+    QVERIFY(older.open(QIODevice::ReadOnly));
+    QCOMPARE(older.readAll(), file);
     QCOMPARE(m_errors.size(), 1);
     QCOMPARE(m_errors.first().first, -315);
+    QVERIFY2(m_errors.first().second.contains(QString(InstrumentConfigInfo::DefaultPath) + ".bad"),
+        qPrintable(m_errors.first().second));
+}
+
+void tst_InstrumentConfigInfo::brokenFileThatCannotBeKeptStays()
+{
+    writeFile("pon=1");
+    // A directory in the way of the copy.
+    QVERIFY(QDir().mkpath(filePath() + ".bad/x"));
+    InstrumentConfigInfo config = changedRecord();
+    QVERIFY(!config.loadOrRestoreDefaults());
+    QCOMPARE(objectOf(config), objectOf(InstrumentConfigInfo()));
+    QCOMPARE(readFile(), QByteArray("pon=1"));
+    QCOMPARE(m_errors.size(), 1);
+    QCOMPARE(m_errors.first().first, -315);
+    QVERIFY2(
+        m_errors.first().second.contains("left in place"), qPrintable(m_errors.first().second));
 }
 
 void tst_InstrumentConfigInfo::saveRoundTrip()

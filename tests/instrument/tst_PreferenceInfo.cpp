@@ -196,7 +196,8 @@ void tst_PreferenceInfo::missingFileWritesFactoryDefaults()
         PreferenceInfo preferences;
         QVERIFY(!preferences.loadOrRestoreDefaults());
         QCOMPARE(m_errors.size(), 1);
-        QCOMPARE(m_errors.first().first, -315);
+        QCOMPARE(m_errors.first(), Error(-315, PreferenceInfo::DefaultPath));
+        QVERIFY(!QFile::exists(filePath() + ".bad"));
         QVERIFY(preferences.factoryDefaulted());
         QCOMPARE(fileObject(), s_factoryDefaults);
         QVERIFY(!QFile::exists(passwordPath()));
@@ -316,13 +317,20 @@ void tst_PreferenceInfo::brokenFileChangesNothing()
     QCOMPARE(preferences.toJsonObject(QString()), before);
     QVERIFY(m_enables.isEmpty());
 
-    // No reset level sets the GPIB address.
+    // No reset level sets the GPIB address. The broken file is kept as .bad, in place of a copy
+    // kept at an earlier start.
+    writeFile(filePath() + ".bad", "older");
     QVERIFY(!preferences.loadOrRestoreDefaults());
     QJsonObject expected = s_factoryDefaults;
     expected.insert("gpibAddress", 5);
     QCOMPARE(fileObject(), expected);
+    QFile kept(filePath() + ".bad");
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), file);
     QCOMPARE(m_errors.size(), 1);
     QCOMPARE(m_errors.first().first, -315);
+    QVERIFY2(m_errors.first().second.contains(QString(PreferenceInfo::DefaultPath) + ".bad"),
+        qPrintable(m_errors.first().second));
 }
 
 void tst_PreferenceInfo::resetLevels_data()

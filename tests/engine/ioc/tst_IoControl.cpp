@@ -74,6 +74,7 @@ public:
     QVector<uint> writerStatus;
     QVector<int> writerStates;
     QVector<uint> monitorStatus;
+    QVector<int> monitorStates;
     QStringList events;
     int monitorRecords = 0;
     QVector<QVector<TRACE_DATA>> batches;
@@ -115,9 +116,12 @@ struct Links
                 r->writerStatus << s;
                 r->writerStates << int(st);
             });
-        QObject::connect(
-            monitor.get(), &IoControl::statusChanged, r, [r](uint s, IoControl::InitiateTranState) {
+        QObject::connect(monitor.get(),
+            &IoControl::statusChanged,
+            r,
+            [r](uint s, IoControl::InitiateTranState st) {
                 r->monitorStatus << s;
+                r->monitorStates << int(st);
             });
         QObject::connect(monitor.get(), &IoControl::monitorUpdated, r, &Recorder::onMonitorRecord);
         QObject::connect(monitor.get(), &IoControl::dataUpdated, r, &Recorder::onData);
@@ -153,10 +157,13 @@ private Q_SLOTS:
 
     void changedGroupsShareOneMessage();
     void unchangedTransferWritesNothing();
+    void acqTriggerCountFitsTheTraceArea_data();
+    void acqTriggerCountFitsTheTraceArea();
     void modeWordWaits_data();
     void modeWordWaits();
     void programCommands_data();
     void programCommands();
+    void statusReadBeforeTheCommandKeepsTheOldState();
     void programTransferGoesBeforeTheGroups();
     void arbitraryTableBlocksTwice();
     void registerAccessesKeepTheirOrderAndReplies();
@@ -240,6 +247,40 @@ void tst_IoControl::unchangedTransferWritesNothing()
     // The writer still reports the last status word it knows.
     QCOMPARE(links.recorder.writerStatus.last(), ioc::Initial::Status);
     QVERIFY(m_board.log().isEmpty());
+}
+
+void tst_IoControl::acqTriggerCountFitsTheTraceArea_data()
+{
+    QTest::addColumn<uint>("count");
+    QTest::addColumn<int>("rc");
+    QTest::newRow("one record") << 1u << 0;
+    QTest::newRow("the whole trace area") << 65536u << 0;
+    QTest::newRow("one past the area") << 65537u << int(IoControl::ErrOutOfRange);
+    QTest::newRow("largest written count") << 0xFFFFFFu << int(IoControl::ErrOutOfRange);
+    QTest::newRow("none") << 0u << int(IoControl::ErrOutOfRange);
+}
+
+void tst_IoControl::acqTriggerCountFitsTheTraceArea()
+{
+    QFETCH(uint, count);
+    QFETCH(int, rc);
+    Links links;
+    QCOMPARE(links.writer->setAcqTriggerCount(100), 0);
+    startWriter(links);
+
+    QCOMPARE(links.writer->setAcqTriggerCount(count), rc);
+    const int before = links.recorder.writerStatus.size();
+    links.writer->transfer();
+    waitWriterCycle(links, before);
+    // A refused count changes nothing, so nothing is sent.
+    const QList<Message> sent = messages(m_board.log());
+    if (rc != 0) {
+        QVERIFY(sent.isEmpty());
+        return;
+    }
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(addresses(sent[0]), QList<quint32> { ioc::Address::TriggerGroup });
+    QCOMPARE(sent[0][0].words.at(3), quint32(count));
 }
 
 void tst_IoControl::modeWordWaits_data()
@@ -331,6 +372,42 @@ void tst_IoControl::programCommands()
     links.writer->transfer();
     waitWriterCycle(links, before + 1);
     QVERIFY(m_board.log().isEmpty());
+}
+
+// A run is started while the writer is held back (here: not yet started), and the monitor reads
+// a word in between. That word predates the command: reporting it with the new state would read
+// as "started but not running", an abort of the run just started.
+void tst_IoControl::statusReadBeforeTheCommandKeepsTheOldState()
+{
+    Links links;
+    QStringList order;
+    QObject::connect(links.writer.get(), &IoControl::initOccurred, &links.recorder, [&order] {
+        order << "init";
+    });
+    QObject::connect(links.writer.get(),
+        &IoControl::statusChanged,
+        &links.recorder,
+        [&order](uint, IoControl::InitiateTranState st) {
+            order << QString("status %1").arg(int(st));
+        });
+    links.monitor->start();
+    QTRY_VERIFY_WITH_TIMEOUT(!links.recorder.monitorStatus.isEmpty(), 5000);
+
+    links.writer->progCommand(IoControl::TranInit, IoControl::ViaProgramGroup);
+    links.writer->transfer();
+    const quint32 marker = 0x8000000;
+    QVERIFY(m_board.command("status force 8000000").startsWith("OK"));
+    QTRY_VERIFY_WITH_TIMEOUT(links.recorder.monitorStatus.last() & marker, 5000);
+    QCOMPARE(links.recorder.monitorStates.last(), int(IoControl::TranStateSteady));
+    QCoreApplication::processEvents();
+    QVERIFY(links.recorder.events.isEmpty());
+
+    // Once the command is sent the state changes, the start is announced first, and then the
+    // word the command produced follows with the new state.
+    links.writer->start();
+    QTRY_VERIFY_WITH_TIMEOUT(order.contains("status 1"), 5000);
+    QCOMPARE(links.recorder.events, QStringList { "init" });
+    QCOMPARE(order.first(), QString("init"));
 }
 
 void tst_IoControl::programTransferGoesBeforeTheGroups()

@@ -322,6 +322,8 @@ void tst_IocProtocol::traceRead_data()
     QTest::newRow("nothing new") << 5u << 5u << 0 << 0x80800140u;
     QTest::newRow("written behind read") << 3u << 10u << 0 << 0x80800280u;
     QTest::newRow("last record of the area") << 65536u << 65535u << 1 << 0x80BFFFC0u;
+    QTest::newRow("written past the area: up to its end") << 70000u << 65530u << 6 << 0x80BFFE80u;
+    QTest::newRow("written past the area, all read") << 0xFFFFFFu << 65536u << 0 << 0x80C00000u;
 }
 
 void tst_IocProtocol::traceRead()
