@@ -5,7 +5,6 @@
 #include "instrument/ModelHandler.h"
 #include "platform/BoardPath.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -248,24 +247,14 @@ void ModelInformation::modelFile(const QVector<long> &ids)
         reportError(InstrumentErrors::SystemError, QString("Missing %1").arg(fileName));
         return;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        reportError(InstrumentErrors::SystemError, QString("Unreadable %1").arg(fileName));
-        return;
-    }
-    // Every pass reads the same bytes, so a file that parses for the first unit parses for all.
-    QByteArray text = file.readAll();
-    file.close();
     for (int i = 0; i < ids.size(); ++i) {
-        QBuffer buffer(&text);
-        buffer.open(QIODevice::ReadOnly);
-        ModelHandler handler(this, ids[i]);
-        // A syntax error (reported by the handler) may follow a model element already taken
-        // in part: no limits are better than a part of them.
-        if (!handler.parse(&buffer)) {
-            useFallbackModel();
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            reportError(InstrumentErrors::SystemError, QString("Unreadable %1").arg(fileName));
             return;
         }
+        ModelHandler handler(this, ids[i]);
+        handler.parse(&file);
         if (handler.matched())
             continue;
         reportError(

@@ -48,8 +48,7 @@ public:
     static const QString fileName;
     static const QString modelNameFile;
     static const QString optionDirectory;
-    // Model name and flag when the reported model is not in the model file, or the file does
-    // not parse (a syntax error may follow a model taken only in part).
+    // Model name and flag when the reported model is not in the model file.
     static const QString fallbackModelName;
 
     // Starts both link threads, waits for the monitor link's report and, once built, hands the

@@ -51,7 +51,7 @@ private Q_SLOTS:
     void badLimitsAreRefused_data();
     void badLimitsAreRefused();
     void countOverflowIsRefused();
-    void syntaxErrorAfterTheModelMeansTheFallback();
+    void syntaxErrorKeepsEarlierCommits();
     void functionsAndLists();
     void arbPointCount_data();
     void arbPointCount();
@@ -236,7 +236,7 @@ void tst_ModelHandler::countOverflowIsRefused()
         qPrintable(info->startupErrors()[0].second));
 }
 
-void tst_ModelHandler::syntaxErrorAfterTheModelMeansTheFallback()
+void tst_ModelHandler::syntaxErrorKeepsEarlierCommits()
 {
     QByteArray content = file(unitModel(7, "VEK-A"));
     content.replace("<acquire-voltage>", "<acquire-voltage><broken");
@@ -248,11 +248,11 @@ void tst_ModelHandler::syntaxErrorAfterTheModelMeansTheFallback()
     QVERIFY(m_boxes[0].endsWith("."));
     QCOMPARE(info->startupErrors().size(), 1);
     QCOMPARE(info->startupErrors()[0].first, int(InstrumentErrors::SystemError));
-    // The model was met before the error, but with only part of its limits: none are used.
-    QVERIFY(info->usesFallbackModel());
-    QCOMPARE(info->getModel(), ModelInformation::fallbackModelName);
-    QCOMPARE(ModelInformation::rangeValue(info->currentMap(), 2).m_max, 0.0);
-    QCOMPARE(ModelInformation::rangeValue(info->acqCurrentMap(), 0).m_factor, 0.0);
+    // What came before the error stays; the voltage measurement never arrived.
+    QCOMPARE(info->getModel(), QString("VEK-A"));
+    QCOMPARE(info->currentMap()[2].m_max, 15.0);
+    QCOMPARE(info->acqCurrentMap()[0].m_max, 15.0);
+    QCOMPARE(ModelInformation::rangeValue(info->acqVoltageMap(), 0).m_factor, 0.0);
 }
 
 void tst_ModelHandler::functionsAndLists()

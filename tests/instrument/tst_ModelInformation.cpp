@@ -258,10 +258,6 @@ void tst_ModelInformation::fallbackModel_data()
                                   << "Missing /usr/bin/model.info";
     QTest::newRow("unreadable file") << "unreadable"
                                      << "Unreadable /usr/bin/model.info";
-    // The unit's own model (7) is complete before the error; the rest of the file is not.
-    QTest::newRow("syntax error after the unit's model")
-        << "syntax"
-        << "/usr/bin/model.info line 3, column 0: Premature end of document.";
 }
 
 void tst_ModelInformation::fallbackModel()
@@ -277,12 +273,6 @@ void tst_ModelInformation::fallbackModel()
     }
     ioc::MODELS_INFO report; // model code 1205: what the link holds without an identification
     report.unitModelCodes = { 7 };
-    if (fault == "syntax") {
-        QVERIFY(m_root->write(ModelInformation::fileName,
-            "<models>" + model(7, "VEK-SEVEN") + "<model tag=\"8\">\n"));
-        report.modelCode = 7;
-        report.unitModelCodes = {};
-    }
     const ModelInformation *info = build(report);
 
     QVERIFY(info->usesFallbackModel());
