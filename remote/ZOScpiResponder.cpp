@@ -70,10 +70,16 @@ bool ZOScpiResponder::event(QEvent *event)
     return QObject::event(event);
 }
 
+bool ZOScpiResponder::OnRespSendNow(SCPIRESP_T *)
+{
+    return false;
+}
+
 // Called by the link under its mutex, so this object is alive.
 void ZOScpiResponder::enqueueResponse(SCPIRESP_T *response)
 {
-    QCoreApplication::postEvent(this, new ResponseEvent(response));
+    if (!OnRespSendNow(response))
+        QCoreApplication::postEvent(this, new ResponseEvent(response));
 }
 
 void ZOScpiResponder::enqueueSrq(unsigned char stb)

@@ -39,6 +39,10 @@ protected:
     virtual void OnRespSend(SCPIRESP_T *response) = 0;
     // A service request with the status byte stb.
     virtual void OnSrqRaise(unsigned char stb) = 0;
+    // Called in the posting thread, under the link's mutex (so the responder is alive and not
+    // retired), before the answer is queued. Returns true when it took the answer (sent and
+    // freed it); false leaves it to the queued OnRespSend. Base: false.
+    virtual bool OnRespSendNow(SCPIRESP_T *response);
 
     bool event(QEvent *event) override;
 

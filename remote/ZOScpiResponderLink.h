@@ -17,9 +17,10 @@ public:
     ZOScpiResponderLink(const ZOScpiResponderLink &) = delete;
     ZOScpiResponderLink &operator=(const ZOScpiResponderLink &) = delete;
 
-    // Hands the answer to the responder's thread, where OnRespSend takes and frees it; answers
-    // arrive in the order they were posted. Returns false when the responder is gone (the
-    // answer has then been freed here). A null answer is ignored.
+    // Hands the answer to the responder's thread, where OnRespSend takes and frees it, unless
+    // the responder's OnRespSendNow takes it here; answers arrive in the order they were
+    // posted. Returns false when the responder is gone (the answer has then been freed here).
+    // A null answer is ignored.
     bool postResponse(SCPIRESP_T *response);
     // Queues OnSrqRaise(stb) into the responder's thread; false when the responder is gone.
     bool raiseSrq(unsigned char stb);

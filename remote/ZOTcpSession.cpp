@@ -55,6 +55,7 @@ void ZOTcpSession::OnThreadStart()
 {
     m_buffer.reset(new unsigned char[m_bufferSize]);
     m_fill = 0;
+    OnSessionOpen();
     // Bytes that arrived before the thread ran raise no further readyRead.
     if (m_socket->bytesAvailable() > 0)
         OnReceive();
@@ -105,6 +106,8 @@ void ZOTcpSession::OnReceive()
         fresh = consumed > 0 && m_fill > 0;
     }
 }
+
+void ZOTcpSession::OnSessionOpen() { }
 
 int ZOTcpSession::OnBufferFull(const unsigned char *, int len)
 {

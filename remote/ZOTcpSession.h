@@ -69,6 +69,9 @@ protected:
     // more, or < 0 to close the connection. It may lower the fill count with setFillCount().
     // It is called again without new bytes while it used some and bytes remain.
     virtual int OnDataReceive(const unsigned char *data, int len) = 0;
+    // Runs once in the session thread when it starts, before the first bytes are decoded.
+    // Base: nothing.
+    virtual void OnSessionOpen();
     // The protocol's clean-up; runs once, in the session thread, when the session closes.
     virtual void OnSessionClose() = 0;
     // Called when the buffer is full and the decoder used nothing: no further byte could be read

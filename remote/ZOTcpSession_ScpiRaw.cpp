@@ -12,12 +12,22 @@ namespace zo4882 {
 ZOTcpSession_ScpiRaw::ZOTcpSession_ScpiRaw(QTcpSocket *socket, ZO4882Parser *parser)
     : ZOTcpSession(socket, BufferSize)
     , m_parser(parser)
-    , m_responder(new ScpiResponder_ScpiRaw(this))
-{ }
+    , m_responder(new ScpiResponder_ScpiRaw(this, socket))
+{
+    // Leaving the connected state comes before Qt closes the descriptor on every path but a
+    // read that finds the peer gone or an error, where errorOccurred follows at once.
+    connect(socket, &QTcpSocket::stateChanged, this, [this](QAbstractSocket::SocketState state) {
+        if (state != QAbstractSocket::ConnectedState)
+            m_responder->closeDirect();
+    });
+    connect(socket, &QTcpSocket::errorOccurred, m_responder, &ScpiResponder_ScpiRaw::closeDirect);
+    connect(socket, &QTcpSocket::bytesWritten, m_responder, &ScpiResponder_ScpiRaw::resumeDirect);
+}
 
 ZOTcpSession_ScpiRaw::~ZOTcpSession_ScpiRaw()
 {
     m_responder->retire();
+    m_responder->closeDirect();
 }
 
 bool ZOTcpSession_ScpiRaw::writeAnswer(const SCPIRESP_T &answer)
@@ -26,6 +36,17 @@ bool ZOTcpSession_ScpiRaw::writeAnswer(const SCPIRESP_T &answer)
         return false;
     // The answer block outlives the write, which copies the bytes into the socket's buffer.
     return sendAnswer(QByteArray::fromRawData(answer.text(), answer.length)) >= 0;
+}
+
+qint64 ZOTcpSession_ScpiRaw::unsentBytes() const
+{
+    return socket()->bytesToWrite();
+}
+
+void ZOTcpSession_ScpiRaw::OnSessionOpen()
+{
+    if (socket()->state() == QAbstractSocket::ConnectedState)
+        m_responder->openDirect(int(socket()->socketDescriptor()));
 }
 
 int ZOTcpSession_ScpiRaw::OnDataReceive(const unsigned char *data, int len)
@@ -51,6 +72,7 @@ int ZOTcpSession_ScpiRaw::OnDataReceive(const unsigned char *data, int len)
 void ZOTcpSession_ScpiRaw::OnSessionClose()
 {
     m_responder->retire();
+    m_responder->closeDirect();
 }
 
 } // namespace zo4882

@@ -56,6 +56,13 @@ QByteArray bigAnswer(int n)
     return "#4" + QByteArray::number(n).rightJustified(4, '0') + QByteArray(n, 'x') + '\n';
 }
 
+// The same for any n: at least four length digits, six from 10000 on.
+QByteArray blockAnswer(int n)
+{
+    const QByteArray length = QByteArray::number(n).rightJustified(n < 10000 ? 4 : 6, '0');
+    return "#" + QByteArray::number(length.size()) + length + QByteArray(n, 'x') + '\n';
+}
+
 const QByteArray Identity = "ZO,TEST,0,1.0\n";
 
 } // namespace
@@ -79,6 +86,10 @@ private Q_SLOTS:
     void blockLongerThanTheBufferDoesNotWedge();
     void twoClientsGetOnlyTheirOwnAnswers();
     void clientLeavingMidAnswerDisturbsNoOne();
+    void answersBeyondTheSocketBuffersKeepTheirOrder_data();
+    void answersBeyondTheSocketBuffersKeepTheirOrder();
+    void clientLeavingAmidShortAnswersDisturbsNoOne();
+    void serviceStoppingWhileAnswersFlowFreesThem();
     void occupiedPortIsReported();
 
 private:
@@ -313,6 +324,90 @@ void tst_ZOTcpSession_ScpiRaw::clientLeavingMidAnswerDisturbsNoOne()
     QCOMPARE(readBytes(next, Identity.size()), Identity);
     QVERIFY(drainParser());
     QCOMPARE(takeErrors(), QStringList());
+}
+
+void tst_ZOTcpSession_ScpiRaw::answersBeyondTheSocketBuffersKeepTheirOrder_data()
+{
+    QTest::addColumn<bool>("readLate");
+    QTest::addColumn<QByteArray>("queries");
+    QTest::addColumn<QByteArray>("answers");
+
+    // About 12 MB of answers: the kernel's buffers fill, the answers that do not fit wait in
+    // the session, and short answers behind them must not overtake them, neither while the
+    // client reads along (room comes free at random) nor when it reads after the parser ran.
+    QByteArray queries;
+    QByteArray answers;
+    for (int i = 0; i < 300; ++i) {
+        queries += "SYST:BIG? 40000\n*IDN?\nSYST:BIG? " + QByteArray::number(i % 9) + '\n';
+        answers += blockAnswer(40000) + Identity + blockAnswer(i % 9);
+    }
+    QTest::newRow("long answers between short ones") << false << queries << answers;
+    QTest::newRow("long answers between short ones, read late") << true << queries << answers;
+    QByteArray shortAnswers;
+    for (int i = 1; i <= 300; ++i)
+        shortAnswers += blockAnswer(i);
+    QTest::newRow("short answers behind long ones")
+        << false << (numbered("SYST:BIG? 40000\n", 1, 300) + numbered("SYST:BIG? %d\n", 1, 300))
+        << (QByteArray().append(blockAnswer(40000).repeated(300)) + shortAnswers);
+}
+
+void tst_ZOTcpSession_ScpiRaw::answersBeyondTheSocketBuffersKeepTheirOrder()
+{
+    QFETCH(bool, readLate);
+    QFETCH(QByteArray, queries);
+    QFETCH(QByteArray, answers);
+
+    QTcpSocket client;
+    QVERIFY(connectClient(client, m_service->port()));
+    client.write(queries);
+    QVERIFY(client.waitForBytesWritten(5000));
+    if (readLate)
+        QVERIFY(drainParser());
+    QCOMPARE(readBytes(client, answers.size(), 30000), answers);
+    // Once everything went out, answers flow as before.
+    client.write("*IDN?\nSYST:BIG? 5\n");
+    QCOMPARE(readBytes(client, Identity.size() + bigAnswer(5).size()), Identity + bigAnswer(5));
+    QCOMPARE(client.bytesAvailable(), 0);
+    QCOMPARE(takeErrors(), QStringList());
+}
+
+void tst_ZOTcpSession_ScpiRaw::clientLeavingAmidShortAnswersDisturbsNoOne()
+{
+    QTcpSocket stay;
+    QVERIFY(connectClient(stay, m_service->port()));
+    for (int round = 0; round < 20; ++round) {
+        QTcpSocket leaver;
+        QVERIFY(connectClient(leaver, m_service->port()));
+        leaver.write(numbered("*IDN?\nSYST:BIG? %d\n", 1, 100));
+        QVERIFY(leaver.waitForBytesWritten(5000));
+        if (round % 2 == 1)
+            QVERIFY(!readBytes(leaver, 1).isEmpty());
+        leaver.abort();
+    }
+    QVERIFY(drainParser());
+    QTRY_COMPARE(m_service->sessionCount(), 1);
+    stay.write("*IDN?\n");
+    QCOMPARE(readBytes(stay, Identity.size()), Identity);
+    QCOMPARE(takeErrors(), QStringList());
+}
+
+// Sessions end while the parser still answers them: the answers are dropped, nothing is
+// written to a closed or reused descriptor, and the parser carries on.
+void tst_ZOTcpSession_ScpiRaw::serviceStoppingWhileAnswersFlowFreesThem()
+{
+    QTcpSocket client;
+    QVERIFY(connectClient(client, m_service->port()));
+    QTcpSocket quick;
+    QVERIFY(connectClient(quick, m_service->port()));
+    client.write(numbered("SYST:BIG? 1048576\n*IDN?\n", 1, 20));
+    quick.write(numbered("*IDN?\n", 1, 2000));
+    QVERIFY(client.waitForBytesWritten(5000));
+    QVERIFY(quick.waitForBytesWritten(5000));
+    QVERIFY(!readBytes(client, 1).isEmpty());
+    m_service.reset();
+    QVERIFY(drainParser());
+    QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
+    QTRY_COMPARE(quick.state(), QAbstractSocket::UnconnectedState);
 }
 
 void tst_ZOTcpSession_ScpiRaw::occupiedPortIsReported()
