@@ -1,6 +1,7 @@
 #include "engine/Source.h"
 #include "engine/Status.h"
 #include "engine/ioc/IoControl.h"
+#include "engine/ioc/IocProtocol.h"
 #include "instrument/InstrumentConfigInfo.h"
 #include "instrument/ModelInformation.h"
 #include "remote/ZO4882Parser.h"
@@ -33,15 +34,6 @@ QList<quint32> alarmWrites(const QList<PowerBoard::LogEntry> &log)
 
 } // namespace
 
-// Counts the writer's end-of-cycle reports in the test thread.
-class WriterCycles : public QObject
-{
-    Q_OBJECT
-
-public:
-    int cycles = 0;
-};
-
 // The parser's communication watchdog wired to the source as the start-up wires it, with the
 // simulated board as witness of the alarm command.
 class tst_ZO4882ParserWatchdog : public QObject
@@ -64,7 +56,6 @@ private:
     std::unique_ptr<Source> m_source;
     std::unique_ptr<ZO4882Parser> m_parser;
     InstrumentConfigInfo m_config;
-    WriterCycles m_counter;
 };
 
 void tst_ZO4882ParserWatchdog::init()
@@ -77,9 +68,6 @@ void tst_ZO4882ParserWatchdog::init()
 
     m_writer = std::make_unique<IoControl>(IoControl::Writer);
     m_monitor = std::make_unique<IoControl>(IoControl::Monitor);
-    connect(m_writer.get(), &IoControl::statusChanged, &m_counter, [this] {
-        ++m_counter.cycles;
-    });
     m_info = std::make_unique<ModelInformation>(m_writer.get(), m_monitor.get());
     m_status = std::make_unique<vek::Status>(m_writer.get());
     m_source = std::make_unique<Source>(m_writer.get(), m_info.get(), m_status.get(), &m_config);
@@ -117,13 +105,10 @@ void tst_ZO4882ParserWatchdog::cleanup()
 // Lets the writer send what is pending, then reads the board's log.
 QList<quint32> tst_ZO4882ParserWatchdog::alarmsSoFar()
 {
-    const int before = m_counter.cycles;
+    // The writer answers a register read only after everything queued before it has been sent.
     m_writer->transfer();
-    if (!QTest::qWaitFor(
-            [&] {
-                return m_counter.cycles > before;
-            },
-            5000))
+    qint32 status = 0;
+    if (m_writer->readRegister(ioc::Address::StatusBlock, &status) != 0)
         return { 0xFFFFFFFFu };
     return alarmWrites(m_board->log());
 }
