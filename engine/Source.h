@@ -154,7 +154,7 @@ public:
     SCPIERR_T clearProtection();
     // Called by the parser's watchdog when no message arrived in time.
     SCPIERR_T setWatchdogProtection();
-    static bool getWatchdogProtection() { return m_watchDogStatus; }
+    static bool getWatchdogProtectiont() { return m_watchDogStatus; }
     // The same alarm without marking a watchdog trip (stop key during shut-down).
     SCPIERR_T setAcFailProtection();
 

@@ -164,7 +164,7 @@ void IoControl::busCommand()
     m_programCommand |= Command::BusTrigger;
 }
 
-void IoControl::integralCommand(IntegralCommand c)
+void IoControl::integralCommand(IntegralCommnd c)
 {
     QMutexLocker lock(&shared().mutex);
     m_programCommand |= quint32(c) & Command::IntegralMask;
@@ -568,7 +568,7 @@ void IoControl::transferProgram(quint32 rootAddress, const QVector<StepMessage> 
     m_wakeCond.wakeAll();
 }
 
-void IoControl::transferArbitrary(const QVector<unsigned int> &table)
+void IoControl::transferArbitary(const QVector<unsigned int> &table)
 {
     QMutexLocker lock(&shared().mutex);
     m_arbTable = table;

@@ -84,7 +84,7 @@ public:
         AcqAbort = 0x200,
         AcqMSyncTrigger = 0x8000
     };
-    enum IntegralCommand : quint32 {
+    enum IntegralCommnd : quint32 {
         IntegralStart = 0x1000000,
         IntegralStop = 0x2000000,
         IntegralReset = 0x4000000,
@@ -145,7 +145,7 @@ public:
     // until the next command that is not an abort; an initiate restarts the read count at 0.
     void acqCommand(AcquireCommand c);
     void busCommand();
-    void integralCommand(IntegralCommand c);
+    void integralCommand(IntegralCommnd c);
     void msyncCommand(bool on);
     void setDataIntegralGate(DataIntegralGate g);
     void setDataIntegralGateAutoResetState(bool on);
@@ -203,7 +203,7 @@ public:
     // program group at the next transfer()), the messages are queued behind any not yet sent.
     void transferProgram(quint32 rootAddress, const QVector<StepMessage> &messages);
     // Replaces a table not yet sent. Whole 32-entry blocks only; each is sent twice.
-    void transferArbitrary(const QVector<unsigned int> &table);
+    void transferArbitary(const QVector<unsigned int> &table);
     // Writer link. Queues a register write; sent in order with other accesses at the next
     // transfer().
     void setRegisterData(quint32 address, qint32 value);

@@ -558,14 +558,14 @@ void tst_Source::clearProtectionRearmsTheWatchdogOnce()
     });
 
     QCOMPARE(m_source->setWatchdogProtection(), SCPIERR_T(0));
-    QVERIFY(Source::getWatchdogProtection());
+    QVERIFY(Source::getWatchdogProtectiont());
     QCOMPARE(writesTo(writesSinceClear(), AlarmAddress), QList<quint32>({ 0x10000000 }));
 
     QVERIFY(m_board->clearLog());
     QCOMPARE(m_source->clearProtection(), SCPIERR_T(0));
     QCOMPARE(m_source->clearProtection(), SCPIERR_T(0));
     QCOMPARE(rearmed, 1);
-    QVERIFY(!Source::getWatchdogProtection());
+    QVERIFY(!Source::getWatchdogProtectiont());
     QCOMPARE(writesTo(writesSinceClear(), AlarmAddress).value(0), 0x20000000u);
 
     // The AC-fail alarm is the same alarm without a watchdog trip to recover from.

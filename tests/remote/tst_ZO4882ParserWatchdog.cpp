@@ -120,7 +120,7 @@ void tst_ZO4882ParserWatchdog::silenceTripsTheSourceOnceUntilCleared()
     m_parser->setWatchDog(2000);
 
     // Checked once a second: the trip comes after more than 2 s and within the next tick.
-    QTRY_VERIFY_WITH_TIMEOUT(Source::getWatchdogProtection(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(Source::getWatchdogProtectiont(), 5000);
     const qint64 trippedAt = clock.elapsed();
     QVERIFY2(trippedAt >= 2000 && trippedAt <= 3200, QByteArray::number(trippedAt));
     QTRY_COMPARE(alarmsSoFar(), QList<quint32>({ WatchdogAlarm }));
@@ -135,9 +135,9 @@ void tst_ZO4882ParserWatchdog::silenceTripsTheSourceOnceUntilCleared()
     // Clearing the protection re-arms the watchdog, which trips again after the period.
     QCOMPARE(m_source->clearProtection(), SCPIERR_T(0));
     clock.restart();
-    QVERIFY(!Source::getWatchdogProtection());
+    QVERIFY(!Source::getWatchdogProtectiont());
     QVERIFY(!m_parser->watchDogFired());
-    QTRY_VERIFY_WITH_TIMEOUT(Source::getWatchdogProtection(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(Source::getWatchdogProtectiont(), 5000);
     QVERIFY2(clock.elapsed() >= 2000, QByteArray::number(clock.elapsed()));
     const QList<quint32> alarms = alarmsSoFar();
     QCOMPARE(alarms.count(WatchdogAlarm), 2);

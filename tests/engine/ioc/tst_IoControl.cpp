@@ -446,7 +446,7 @@ void tst_IoControl::arbitraryTableBlocksTwice()
     for (int i = 0; i < table.size(); ++i)
         table[i] = unsigned(i * 7 + 1);
     const int before = links.recorder.writerStatus.size();
-    links.writer->transferArbitrary(table);
+    links.writer->transferArbitary(table);
     waitWriterCycle(links, before);
 
     const QList<Message> sent = messages(m_board.log());
