@@ -78,7 +78,7 @@ int ProgramStep::freeSlots()
     return s_freeCount;
 }
 
-quint32 ProgramStep::encodePulseWidth(long width)
+quint32 ProgramStep::setCommTriggerOutPulseWidth(long width)
 {
     if (width < 0 || width > 1000000)
         return 0;
@@ -95,7 +95,7 @@ quint32 ProgramStep::encodePulseWidth(long width)
     return quint32(((h * 256) & 0xFFF) | ((t * 16) & 0xFF) | (u & 0xF) | (decade << 12));
 }
 
-long ProgramStep::decodePulseWidth(quint32 operate)
+long ProgramStep::getCommTriggerOutPulseWidth(quint32 operate)
 {
     const long h = (operate >> 8) & 0xF;
     const long t = (operate >> 4) & 0xF;
@@ -221,7 +221,7 @@ void ProgramStep::setTriggerOut(bool on)
 
 void ProgramStep::setTriggerOutPulseWidth(long width)
 {
-    setWord(m_operate, encodePulseWidth(width) | (m_operate & ~PulseWidthMask));
+    setWord(m_operate, setCommTriggerOutPulseWidth(width) | (m_operate & ~PulseWidthMask));
 }
 
 void ProgramStep::setDc(quint32 value)

@@ -73,8 +73,8 @@ public:
 
     // Pulse-width code of the operate word (bits 0-13): a three-digit mantissa of BCD digits
     // and its decade; digits are truncated. Widths above 1,000,000 (or below 0) encode as 0.
-    static quint32 encodePulseWidth(long width);
-    static long decodePulseWidth(quint32 operate);
+    static quint32 setCommTriggerOutPulseWidth(long width);
+    static long getCommTriggerOutPulseWidth(quint32 operate);
 
     // The records laid out as one driver message: [address, count, words...] per record.
     static QVector<quint32> messageWords(const QVector<StepRecord> &records);
@@ -129,7 +129,7 @@ public:
     void setTriggerOut(bool on);
     // Replaces bits 0-14, so it also clears the trigger-out bit: set the width first.
     void setTriggerOutPulseWidth(long width);
-    long triggerOutPulseWidth() const { return decodePulseWidth(m_operate); }
+    long triggerOutPulseWidth() const { return getCommTriggerOutPulseWidth(m_operate); }
 
     quint32 dc() const { return m_dc; }
     void setDc(quint32 value);
