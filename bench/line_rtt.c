@@ -17,6 +17,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "line_connect.h"
+
 #define REPLY_TIMEOUT_MS 5000
 
 static double nowUs(void)
@@ -24,37 +26,6 @@ static double nowUs(void)
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return (double)ts.tv_sec * 1e6 + (double)ts.tv_nsec / 1e3;
-}
-
-static int connectTo(const char *host, const char *port)
-{
-    struct addrinfo hints;
-    memset(&hints, 0, sizeof hints);
-    hints.ai_socktype = SOCK_STREAM;
-    struct addrinfo *found = NULL;
-    int rc = getaddrinfo(host, port, &hints, &found);
-    if (rc != 0) {
-        fprintf(stderr, "%s:%s: %s\n", host, port, gai_strerror(rc));
-        return -1;
-    }
-    int fd = -1;
-    for (struct addrinfo *a = found; a; a = a->ai_next) {
-        fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-        if (fd < 0)
-            continue;
-        if (connect(fd, a->ai_addr, a->ai_addrlen) == 0)
-            break;
-        close(fd);
-        fd = -1;
-    }
-    freeaddrinfo(found);
-    if (fd < 0) {
-        fprintf(stderr, "%s:%s: cannot connect\n", host, port);
-        return -1;
-    }
-    int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
 }
 
 /* Bytes received after a reply's newline belong to the next reply. */

@@ -1,0 +1,41 @@
+#pragma once
+/* Connecting a benchmark client: TCP to host:port with TCP_NODELAY; -1 with a message. */
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+static int connectTo(const char *host, const char *port)
+{
+    struct addrinfo hints;
+    memset(&hints, 0, sizeof hints);
+    hints.ai_socktype = SOCK_STREAM;
+    struct addrinfo *found = NULL;
+    int rc = getaddrinfo(host, port, &hints, &found);
+    if (rc != 0) {
+        fprintf(stderr, "%s:%s: %s\n", host, port, gai_strerror(rc));
+        return -1;
+    }
+    int fd = -1;
+    for (struct addrinfo *a = found; a; a = a->ai_next) {
+        fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+        if (fd < 0)
+            continue;
+        if (connect(fd, a->ai_addr, a->ai_addrlen) == 0)
+            break;
+        close(fd);
+        fd = -1;
+    }
+    freeaddrinfo(found);
+    if (fd < 0) {
+        fprintf(stderr, "%s:%s: cannot connect\n", host, port);
+        return -1;
+    }
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
