@@ -43,6 +43,12 @@ void ScpiResponder_ScpiRaw::closeDirect()
     m_descriptor = -1;
 }
 
+bool ScpiResponder_ScpiRaw::sendsDirect()
+{
+    QMutexLocker lock(&m_directMutex);
+    return m_direct;
+}
+
 void ScpiResponder_ScpiRaw::resumeDirect()
 {
     QMutexLocker lock(&m_directMutex);
@@ -79,8 +85,11 @@ void ScpiResponder_ScpiRaw::OnRespSend(SCPIRESP_T *response)
         QMutexLocker lock(&m_directMutex);
         --m_queued;
     }
-    m_session->writeAnswer(*owned);
-    resumeDirect();
+    // An answer the closed connection could not take breaks the stream: nothing follows it.
+    if (m_session->writeAnswer(*owned))
+        resumeDirect();
+    else
+        closeDirect();
 }
 
 void ScpiResponder_ScpiRaw::OnSrqRaise(unsigned char stb)

@@ -28,10 +28,13 @@ public:
 
     // Session thread, once the connection is up: duplicates descriptor for direct sending.
     void openDirect(int descriptor);
-    // Session thread: no answer leaves directly from now on; the duplicate is closed. Called
+    // Any thread: no answer leaves directly from now on; the duplicate is closed. Called
     // before the socket closes its own descriptor or, where Qt closes it unannounced, at the
-    // first signal after; the duplicate keeps the number from being reused meanwhile.
+    // first signal after; the duplicate keeps the number from being reused meanwhile. After
+    // the peer ended its sending side, called once its answers went out: closing sends the end.
     void closeDirect();
+    // Any thread: answers leave directly now (nothing waits in the session thread).
+    bool sendsDirect();
     // Session thread, when the socket's write buffer may have drained: direct sending resumes
     // once no queued answer is left and the socket holds no unsent bytes.
     void resumeDirect();

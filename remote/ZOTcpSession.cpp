@@ -119,6 +119,15 @@ void ZOTcpSession::OnClose()
     if (m_closed)
         return;
     endSession();
+    if (!m_lingering)
+        emit finished();
+}
+
+void ZOTcpSession::finishLinger()
+{
+    if (!m_lingering)
+        return;
+    m_lingering = false;
     emit finished();
 }
 

@@ -16,8 +16,8 @@ namespace zostd {
 // the session thread; other threads answer through answerPort().
 //
 // Lifecycle: thread started (buffer allocated) -> receiving -> closed (peer disconnect, decoder
-// result below 0, or the service stopping; OnSessionClose() runs exactly once) -> deleted in
-// its own thread when that thread ends.
+// result below 0, or the service stopping; OnSessionClose() runs exactly once) -> lingering,
+// when OnSessionClose() asked for it -> deleted in its own thread when that thread ends.
 class ZOTcpSession : public QObject
 {
     Q_OBJECT
@@ -84,6 +84,11 @@ protected:
     qint64 sendAnswer(const QByteArray &answer);
     // Session thread. Closes the connection after pending answers went out; ends the session.
     void closeConnection();
+    // Session thread, from OnSessionClose(): the thread keeps running after the close (nothing
+    // more is read or written through the socket) until finishLinger() or the service stopping.
+    void lingerAfterClose() { m_lingering = true; }
+    // Session thread: ends a lingering session's thread; nothing otherwise.
+    void finishLinger();
 
     QTcpSocket *socket() const { return m_socket; }
     int fillCount() const { return m_fill; }
@@ -100,6 +105,7 @@ private:
     int m_fill = 0; // bytes held at the front of m_buffer
     bool m_closing = false; // closeConnection() ran: nothing more is decoded
     bool m_closed = false;
+    bool m_lingering = false; // closed, and the thread waits for finishLinger()
     const std::shared_ptr<AnswerPort> m_answerPort;
 };
 

@@ -5,27 +5,43 @@
 #include "remote/ZO4882Parser.h"
 #include "remote/ZOScpiMessage.h"
 
+#include <QMutexLocker>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace zo4882 {
 
-ZOTcpSession_ScpiRaw::ZOTcpSession_ScpiRaw(QTcpSocket *socket, ZO4882Parser *parser)
+ZOTcpSession_ScpiRaw::ZOTcpSession_ScpiRaw(
+    QTcpSocket *socket, ZO4882Parser *parser, int drainLimitMs)
     : ZOTcpSession(socket, BufferSize)
     , m_parser(parser)
+    , m_drainLimitMs(drainLimitMs)
     , m_responder(new ScpiResponder_ScpiRaw(this, socket))
+    , m_drain(std::make_shared<DrainHandle>())
 {
+    m_drain->session = this;
     // Leaving the connected state comes before Qt closes the descriptor on every path but a
-    // read that finds the peer gone or an error, where errorOccurred follows at once.
+    // read that finds the peer gone or an error, where errorOccurred follows at once. The
+    // duplicate outlives an end of input: the answers still due go out through it.
     connect(socket, &QTcpSocket::stateChanged, this, [this](QAbstractSocket::SocketState state) {
-        if (state != QAbstractSocket::ConnectedState)
+        if (state != QAbstractSocket::ConnectedState && !m_peerEnded)
             m_responder->closeDirect();
     });
-    connect(socket, &QTcpSocket::errorOccurred, m_responder, &ScpiResponder_ScpiRaw::closeDirect);
+    connect(socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::RemoteHostClosedError)
+            m_peerEnded = true;
+        else
+            m_responder->closeDirect();
+    });
     connect(socket, &QTcpSocket::bytesWritten, m_responder, &ScpiResponder_ScpiRaw::resumeDirect);
 }
 
 ZOTcpSession_ScpiRaw::~ZOTcpSession_ScpiRaw()
 {
+    {
+        QMutexLocker lock(&m_drain->mutex);
+        m_drain->session = nullptr;
+    }
     m_responder->retire();
     m_responder->closeDirect();
 }
@@ -71,8 +87,42 @@ int ZOTcpSession_ScpiRaw::OnDataReceive(const unsigned char *data, int len)
 
 void ZOTcpSession_ScpiRaw::OnSessionClose()
 {
+    ZO4882Parser *parser = m_parser ? m_parser : ZO4882Parser::s_pSelf.load();
+    // Only while every answer so far went out directly: one left in the socket's buffer was
+    // lost with its descriptor, and later ones would arrive out of order.
+    if (!m_peerEnded || !parser || !m_responder->sendsDirect()) {
+        endDrain();
+        return;
+    }
+    lingerAfterClose();
+    // Queued like the messages, so it runs after the last one this session posted; a mark
+    // the parser never runs is freed with its event, which releases the handle.
+    const std::shared_ptr<DrainHandle> drain = m_drain;
+    QMetaObject::invokeMethod(
+        parser,
+        [drain] {
+            onParserDrained(*drain);
+        },
+        Qt::QueuedConnection);
+    QTimer::singleShot(m_drainLimitMs, this, &ZOTcpSession_ScpiRaw::endDrain);
+}
+
+void ZOTcpSession_ScpiRaw::onParserDrained(DrainHandle &handle)
+{
+    QMutexLocker lock(&handle.mutex);
+    ZOTcpSession_ScpiRaw *session = handle.session;
+    if (!session)
+        return;
+    // Closing the duplicate sends the end of stream after the answers already sent.
+    session->m_responder->closeDirect();
+    QMetaObject::invokeMethod(session, &ZOTcpSession_ScpiRaw::endDrain, Qt::QueuedConnection);
+}
+
+void ZOTcpSession_ScpiRaw::endDrain()
+{
     m_responder->retire();
     m_responder->closeDirect();
+    finishLinger();
 }
 
 } // namespace zo4882

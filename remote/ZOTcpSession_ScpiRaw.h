@@ -3,6 +3,10 @@
 #include "remote/ZOMessageSplitter.h"
 #include "remote/ZOTcpSession.h"
 
+#include <QMutex>
+
+#include <memory>
+
 namespace zo4882 {
 
 class ScpiResponder_ScpiRaw;
@@ -15,6 +19,10 @@ struct SCPIRESP_T;
 // unchanged, one write each (most straight from the parser's thread, see the responder). A message may arrive in any number of pieces; input that fills
 // the 4096-byte buffer without a complete message is dropped with -363 and the connection
 // stays open. The session never closes the connection itself.
+//
+// A client that ends its sending side and waits for its answers (shutdown for writing right
+// after the queries) still gets them: the session lingers until the parser has handled what it
+// posted (a mark queued behind the messages) or drainLimitMs passed, then the connection closes.
 class ZOTcpSession_ScpiRaw : public zostd::ZOTcpSession
 {
     Q_OBJECT
@@ -24,7 +32,9 @@ public:
 
     // Listener thread. parser receives the messages (ZO4882Parser::s_pSelf when null, looked
     // up as each message is posted); it must outlive the session.
-    ZOTcpSession_ScpiRaw(QTcpSocket *socket, ZO4882Parser *parser = nullptr);
+    // drainLimitMs bounds the wait for answers after the peer ended its sending side.
+    ZOTcpSession_ScpiRaw(
+        QTcpSocket *socket, ZO4882Parser *parser = nullptr, int drainLimitMs = 2000);
     ~ZOTcpSession_ScpiRaw() override;
 
     // Session thread (the responder). Writes the answer's bytes to this connection when the
@@ -37,12 +47,28 @@ protected:
     // Lets the responder send answers straight from the parser's thread.
     void OnSessionOpen() override;
     int OnDataReceive(const unsigned char *data, int len) override;
-    // Retires the responder, so answers still on their way are freed unsent.
+    // Retires the responder, so answers still on their way are freed unsent; after the peer
+    // ended its sending side, first lets the answers to what it sent go out directly.
     void OnSessionClose() override;
 
 private:
+    // Lets the parser's thread reach a lingering session; the session clears it when destroyed.
+    struct DrainHandle
+    {
+        QMutex mutex; // guards session; taken before the responder's direct mutex
+        ZOTcpSession_ScpiRaw *session = nullptr;
+    };
+
+    // Parser thread, after every message the session posted: no more answers go out.
+    static void onParserDrained(DrainHandle &handle);
+    // Session thread: retires the responder and ends the lingering.
+    void endDrain();
+
     ZO4882Parser *const m_parser;
+    const int m_drainLimitMs;
     ScpiResponder_ScpiRaw *const m_responder; // child
+    const std::shared_ptr<DrainHandle> m_drain;
+    bool m_peerEnded = false; // the peer ended its sending side (or reset the connection)
 };
 
 } // namespace zo4882

@@ -6,10 +6,12 @@
 #include "tests/remote/support/ParserTestDictionary.h"
 #include "tests/remote/support/RecordingResponder.h"
 
+#include <QSemaphore>
 #include <QTcpServer>
 #include <QtTest>
 
 #include <memory>
+#include <sys/socket.h>
 
 using zo4882::s_systErrCue;
 using zo4882::ZO4882Parser;
@@ -65,6 +67,49 @@ QByteArray blockAnswer(int n)
 
 const QByteArray Identity = "ZO,TEST,0,1.0\n";
 
+// Everything the peer sends until it ends the connection (bounded); ended tells whether it did.
+QByteArray readToEnd(QTcpSocket &client, bool *ended)
+{
+    QByteArray got;
+    QElapsedTimer clock;
+    clock.start();
+    while (client.state() != QAbstractSocket::UnconnectedState && clock.elapsed() < 10000) {
+        got += client.readAll();
+        client.waitForReadyRead(100);
+    }
+    got += client.readAll();
+    *ended = client.state() == QAbstractSocket::UnconnectedState;
+    return got;
+}
+
+// Holds the parser's thread until release(), so a session's end overtakes its answers.
+class ParserGate
+{
+public:
+    explicit ParserGate(ZO4882Parser *parser)
+    {
+        // Shared: the parser thread may still be leaving the wait when the gate is gone.
+        const std::shared_ptr<QSemaphore> open = m_open;
+        QMetaObject::invokeMethod(
+            parser,
+            [open] {
+                open->tryAcquire(1, 10000);
+            },
+            Qt::QueuedConnection);
+    }
+    ~ParserGate() { release(); }
+    void release()
+    {
+        if (!m_released)
+            m_open->release();
+        m_released = true;
+    }
+
+private:
+    const std::shared_ptr<QSemaphore> m_open = std::make_shared<QSemaphore>();
+    bool m_released = false;
+};
+
 } // namespace
 
 // The raw-socket transport: how the byte stream is cut into program messages, and what clients
@@ -90,6 +135,11 @@ private Q_SLOTS:
     void answersBeyondTheSocketBuffersKeepTheirOrder();
     void clientLeavingAmidShortAnswersDisturbsNoOne();
     void serviceStoppingWhileAnswersFlowFreesThem();
+    void clientEndingItsSendingGetsItsAnswers_data();
+    void clientEndingItsSendingGetsItsAnswers();
+    void heldParserDoesNotKeepAnEndedConnection();
+    void clientClosingRightAfterSendingDisturbsNoOne_data();
+    void clientClosingRightAfterSendingDisturbsNoOne();
     void occupiedPortIsReported();
 
 private:
@@ -408,6 +458,103 @@ void tst_ZOTcpSession_ScpiRaw::serviceStoppingWhileAnswersFlowFreesThem()
     QVERIFY(drainParser());
     QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
     QTRY_COMPARE(quick.state(), QAbstractSocket::UnconnectedState);
+}
+
+void tst_ZOTcpSession_ScpiRaw::clientEndingItsSendingGetsItsAnswers_data()
+{
+    QTest::addColumn<QByteArray>("queries");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<QByteArray>("answers");
+
+    QTest::newRow("one query") << QByteArray("*IDN?\n") << 1 << Identity;
+    QTest::newRow("three queries") << QByteArray("SYST:BIG? 1\nSYST:BIG? 2\nSYST:BIG? 3\n") << 3
+                                   << (bigAnswer(1) + bigAnswer(2) + bigAnswer(3));
+    QTest::newRow("answer beyond the socket buffers")
+        << QByteArray("SYST:BIG? 9000\n*IDN?\n") << 2 << (bigAnswer(9000) + Identity);
+}
+
+// A client that ends its sending side right after its queries (as a pipe into a socket tool
+// does) reads every answer, in order, and then the end of the connection. The parser is held
+// until the session has seen the end, so the answers come after it.
+void tst_ZOTcpSession_ScpiRaw::clientEndingItsSendingGetsItsAnswers()
+{
+    QFETCH(QByteArray, queries);
+    QFETCH(int, messages);
+    QFETCH(QByteArray, answers);
+
+    QTcpSocket client;
+    QVERIFY(connectClient(client, m_service->port()));
+    ParserGate gate(m_parser.get());
+    client.write(queries);
+    QVERIFY(client.waitForBytesWritten(5000));
+    QCOMPARE(::shutdown(int(client.socketDescriptor()), SHUT_WR), 0);
+    QTRY_COMPARE(m_parser->pendingCount(), messages);
+    gate.release();
+
+    bool ended = false;
+    QCOMPARE(readToEnd(client, &ended), answers);
+    QVERIFY(ended);
+    QTRY_COMPARE(m_service->sessionCount(), 0);
+    QCOMPARE(takeErrors(), QStringList());
+}
+
+// The wait for the answers is bounded: a parser stuck longer lets the connection end without
+// them (the session's default bound, two seconds), and the answers are dropped later.
+void tst_ZOTcpSession_ScpiRaw::heldParserDoesNotKeepAnEndedConnection()
+{
+    QTcpSocket client;
+    QVERIFY(connectClient(client, m_service->port()));
+    ParserGate gate(m_parser.get());
+    client.write("*IDN?\n");
+    QVERIFY(client.waitForBytesWritten(5000));
+    QCOMPARE(::shutdown(int(client.socketDescriptor()), SHUT_WR), 0);
+    QTRY_COMPARE(m_parser->pendingCount(), 1);
+
+    bool ended = false;
+    QCOMPARE(readToEnd(client, &ended), QByteArray());
+    QVERIFY(ended);
+    QTRY_COMPARE(m_service->sessionCount(), 0);
+    gate.release();
+    QVERIFY(drainParser());
+    QCOMPARE(takeErrors(), QStringList());
+}
+
+void tst_ZOTcpSession_ScpiRaw::clientClosingRightAfterSendingDisturbsNoOne_data()
+{
+    QTest::addColumn<bool>("reset");
+
+    QTest::newRow("closed") << false;
+    QTest::newRow("reset") << true;
+}
+
+// The answers meet a closed or reset connection: they are dropped and the next client is served.
+void tst_ZOTcpSession_ScpiRaw::clientClosingRightAfterSendingDisturbsNoOne()
+{
+    QFETCH(bool, reset);
+
+    {
+        QTcpSocket leaver;
+        QVERIFY(connectClient(leaver, m_service->port()));
+        ParserGate gate(m_parser.get());
+        leaver.write(numbered("SYST:BIG? 9000\n*IDN?\n", 1, 10));
+        QVERIFY(leaver.waitForBytesWritten(5000));
+        if (reset) {
+            const linger hard { 1, 0 };
+            QCOMPARE(::setsockopt(
+                         int(leaver.socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard),
+                0);
+        }
+        leaver.abort();
+        QTRY_COMPARE(m_parser->pendingCount(), 20);
+    }
+    QVERIFY(drainParser());
+    QTRY_COMPARE(m_service->sessionCount(), 0);
+
+    QTcpSocket next;
+    QVERIFY(connectClient(next, m_service->port()));
+    next.write("*IDN?\n");
+    QCOMPARE(readBytes(next, Identity.size()), Identity);
+    QCOMPARE(takeErrors(), QStringList());
 }
 
 void tst_ZOTcpSession_ScpiRaw::occupiedPortIsReported()

@@ -1,7 +1,9 @@
 #include "tests/support/PowerBoard.h"
 #include "tests/system/HeadlessProgram.h"
 
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QtTest>
 
@@ -49,6 +51,7 @@ private Q_SLOTS:
     void overrunQueuesOneErrorAndTheNextMessageWorks();
     void twoClientsGetOnlyTheirOwnAnswers();
     void clientLeavingMidAnswerDisturbsNoOne();
+    void pipedClientGetsItsAnswersBeforeTheEnd();
 
 private:
     // A client connected to the raw port with the error queue emptied.
@@ -212,6 +215,24 @@ void tst_RawSocket::clientLeavingMidAnswerDisturbsNoOne()
     QVERIFY(connectTo(next, RawPort));
     QCOMPARE(query(next, "*IDN?"), m_identity);
     QCOMPARE(query(stay, "SYST:ERR:COUN?"), QByteArray("+0\n"));
+}
+
+// A pipe into a socket tool: it ends its sending side at the end of input and prints what
+// arrives until the instrument ends the connection.
+void tst_RawSocket::pipedClientGetsItsAnswersBeforeTheEnd()
+{
+    const QString socat = QStandardPaths::findExecutable(QStringLiteral("socat"));
+    if (socat.isEmpty())
+        QSKIP("socat is not installed");
+    QProcess client;
+    client.start(socat,
+        { QStringLiteral("-t10"), QStringLiteral("-"), QStringLiteral("TCP:127.0.0.1:5025") });
+    QVERIFY(client.waitForStarted(5000));
+    client.write("*IDN?\n*CLS;SYST:ERR:COUN?\n*IDN?\n");
+    client.closeWriteChannel();
+    QVERIFY(client.waitForFinished(10000));
+    QCOMPARE(client.exitCode(), 0);
+    QCOMPARE(client.readAllStandardOutput(), m_identity + "+0\n" + m_identity);
 }
 
 QTEST_GUILESS_MAIN(tst_RawSocket)
