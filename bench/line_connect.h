@@ -1,9 +1,11 @@
 #pragma once
-/* Connecting a benchmark client: TCP to host:port with TCP_NODELAY; -1 with a message. */
+/* The benchmark clients' socket helpers: connecting with TCP_NODELAY, waiting for a reply. */
 
+#include <errno.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/socket.h>
@@ -38,4 +40,23 @@ static int connectTo(const char *host, const char *port)
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     return fd;
+}
+
+/* Waits up to timeoutMs for bytes to read: 0 when there are, -1 with a message otherwise. */
+static int awaitReadableFor(int fd, int timeoutMs)
+{
+    for (;;) {
+        struct pollfd p = { fd, POLLIN, 0 };
+        int ready = poll(&p, 1, timeoutMs);
+        if (ready > 0)
+            return 0;
+        if (ready == 0) {
+            fprintf(stderr, "no reply within %d ms\n", timeoutMs);
+            return -1;
+        }
+        if (errno != EINTR) {
+            perror("poll");
+            return -1;
+        }
+    }
 }

@@ -56,18 +56,8 @@ static int roundTrip(int fd, const char *query, size_t queryLen)
         }
         if (pendingLen == sizeof pending)
             pendingLen = 0; /* a reply longer than the buffer: keep only its tail */
-        struct pollfd p = { fd, POLLIN, 0 };
-        int ready = poll(&p, 1, REPLY_TIMEOUT_MS);
-        if (ready == 0) {
-            fprintf(stderr, "no reply within %d ms\n", REPLY_TIMEOUT_MS);
+        if (awaitReadableFor(fd, REPLY_TIMEOUT_MS) < 0)
             return -1;
-        }
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
-            perror("poll");
-            return -1;
-        }
         ssize_t n = recv(fd, pending + pendingLen, sizeof pending - pendingLen, 0);
         if (n <= 0) {
             if (n < 0 && errno == EINTR)

@@ -51,18 +51,8 @@ static int awaitLine(int fd)
 {
     char buffer[4096];
     for (;;) {
-        struct pollfd p = { fd, POLLIN, 0 };
-        int ready = poll(&p, 1, REPLY_TIMEOUT_MS);
-        if (ready == 0) {
-            fprintf(stderr, "no reply within %d ms\n", REPLY_TIMEOUT_MS);
+        if (awaitReadableFor(fd, REPLY_TIMEOUT_MS) < 0)
             return -1;
-        }
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
-            perror("poll");
-            return -1;
-        }
         ssize_t n = recv(fd, buffer, sizeof buffer, 0);
         if (n <= 0) {
             if (n < 0 && errno == EINTR)
