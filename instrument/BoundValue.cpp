@@ -6,18 +6,6 @@
 #include <cmath>
 #include <limits>
 
-namespace {
-
-double exactPow10(int n)
-{
-    double p = 1.0;
-    for (int i = 0; i < n; ++i)
-        p *= 10.0;
-    return p;
-}
-
-} // namespace
-
 void BoundValue::setBoundValueWidget(IBoundValueWidget *box, int decimalsOffset) const
 {
     box->setDecimals(decimalsOffset + m_decimals);

@@ -6,22 +6,12 @@
 
 namespace {
 
-// 10^n as the double nearest the decimal value: exact for 0 <= n <= 22, and a division by it
-// is correctly rounded.
-double exactPow10(int n)
-{
-    double p = 1.0;
-    for (int i = 0; i < n; ++i)
-        p *= 10.0;
-    return p;
-}
-
 // mantissa x 10^decade as the double nearest that decimal value.
 double seriesMember(int mantissa, int decade)
 {
     if (decade >= 0)
-        return mantissa * exactPow10(decade);
-    return mantissa / exactPow10(-decade);
+        return mantissa * BoundValueAcq::exactPow10(decade);
+    return mantissa / BoundValueAcq::exactPow10(-decade);
 }
 
 } // namespace
@@ -68,4 +58,12 @@ BoundValueAcq BoundValueAcq::safeEntry()
     safe.m_factor = 0.0;
     safe.m_scale = 1;
     return safe;
+}
+
+double BoundValueAcq::exactPow10(int n)
+{
+    double p = 1.0;
+    for (int i = 0; i < n; ++i)
+        p *= 10.0;
+    return p;
 }

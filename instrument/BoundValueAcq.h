@@ -15,6 +15,9 @@ public:
     static double round(double x);
     // The decimals a step needs: the smallest i >= 0 with 10^-i <= step, at most 10.
     static int computation(double step);
+    // 10^n (n >= 0) as the double nearest the decimal value: exact for n <= 22, and a
+    // division by it is correctly rounded.
+    static double exactPow10(int n);
     // Limits 0 and factor 0: an unknown model's readings show 0 rather than raw register values.
     static BoundValueAcq safeEntry();
 
