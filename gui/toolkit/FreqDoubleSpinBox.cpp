@@ -64,12 +64,7 @@ void FreqDoubleSpinBox::stepBy(int steps)
     if (resolution != decimals()) {
         // Cut to a whole multiple of the band's digit, toward zero; a multiple stays as it is.
         const double unit = digitWeight(resolution);
-        double units = to / unit;
-        const double nearest = std::round(units);
-        units = std::fabs(units - nearest) <= 1e-9 * std::max(1.0, std::fabs(units))
-            ? nearest
-            : std::trunc(units);
-        to = units * unit;
+        to = std::trunc(snapToInteger(to / unit)) * unit;
     }
 
     m_stepping = true;

@@ -9,18 +9,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// A value within rounding noise of an integer is that integer (log10(1000) may come out as
-// 2.9999999999999996, 1000 * 0.005 as 4.999999999999999).
-double snapToInteger(double x)
-{
-    const double nearest = std::round(x);
-    return std::fabs(x - nearest) <= 1e-9 * std::max(1.0, std::fabs(x)) ? nearest : x;
-}
-
-} // namespace
-
 zoDoubleSpinBox::zoDoubleSpinBox(QWidget *parent)
     : QDoubleSpinBox(parent)
 {
@@ -46,6 +34,12 @@ double zoDoubleSpinBox::factorOfPrefix(const QString &prefix)
             return entry.factor;
     }
     return 1.0;
+}
+
+double zoDoubleSpinBox::snapToInteger(double x)
+{
+    const double nearest = std::round(x);
+    return std::fabs(x - nearest) <= 1e-9 * std::max(1.0, std::fabs(x)) ? nearest : x;
 }
 
 bool zoDoubleSpinBox::notAbove(double value, double bound)

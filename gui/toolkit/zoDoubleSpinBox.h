@@ -69,6 +69,9 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
 
+    // A value within rounding noise of an integer is that integer (log10(1000) may come out
+    // as 2.9999999999999996, 1000 * 0.005 as 4.999999999999999).
+    static double snapToInteger(double x);
     // Band membership of the subclasses' tables: value <= bound, or equal to it within
     // rounding noise (|value - bound| * 1e12 <= the smaller magnitude).
     static bool notAbove(double value, double bound);
