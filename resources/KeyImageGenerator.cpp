@@ -43,12 +43,15 @@ const QColor bodyNormal(51, 51, 51);
 const QColor bodyChecked(208, 208, 208);
 const QColor bodyPressed(153, 153, 153);
 
-const Layout plain { "", QSize(2, 20), QSize(2, 18), QSize(2, 10), Edge::Bottom, 3, 0,
-                     QColor(93, 93, 93) };
-const Layout row { "Row", QSize(50, 2), QSize(40, 2), QSize(50, 2), Edge::Right, 4, 3,
-                   QColor(27, 27, 27) };
-const Layout half { "Half", QSize(2, 10), QSize(2, 10), QSize(2, 10), Edge::Bottom, 3, 0,
-                    QColor(93, 93, 93) };
+const Layout plain {
+    "", QSize(2, 20), QSize(2, 18), QSize(2, 10), Edge::Bottom, 3, 0, QColor(93, 93, 93)
+};
+const Layout row {
+    "Row", QSize(50, 2), QSize(40, 2), QSize(50, 2), Edge::Right, 4, 3, QColor(27, 27, 27)
+};
+const Layout half {
+    "Half", QSize(2, 10), QSize(2, 10), QSize(2, 10), Edge::Bottom, 3, 0, QColor(93, 93, 93)
+};
 
 const Colour none { "", QColor(), QColor(), QColor() };
 const Colour blue { "Blue", QColor(42, 86, 151), QColor(42, 127, 255), QColor(42, 42, 255) };
@@ -102,8 +105,8 @@ QImage key(const Layout &layout, const Colour &first, const Colour &second, bool
     QImage image = body(size, checked ? bodyChecked : bodyNormal);
     QPainter painter(&image);
     if (&first != &none)
-        painter.fillRect(stripeRect(size, layout.edge, layout.stripe),
-                         checked ? first.checked : first.normal);
+        painter.fillRect(
+            stripeRect(size, layout.edge, layout.stripe), checked ? first.checked : first.normal);
     if (&second != &none)
         painter.fillRect(stripeRect(size, Edge::Left, layout.secondStripe), second.second);
     return image;
@@ -122,13 +125,13 @@ class Writer
 public:
     explicit Writer(const QString &dir)
         : m_dir(dir)
-    {
-    }
+    { }
 
     bool write(const QString &name, const QImage &image)
     {
         if (!image.save(m_dir.filePath(name), "PNG")) {
-            std::fprintf(stderr, "vek-keyimages: cannot write %s\n", qPrintable(m_dir.filePath(name)));
+            std::fprintf(
+                stderr, "vek-keyimages: cannot write %s\n", qPrintable(m_dir.filePath(name)));
             return false;
         }
         m_names.append(name);
@@ -175,18 +178,18 @@ int main(int argc, char **argv)
             for (const Colour *second : family.second) {
                 const QString name = QStringLiteral("%1Function%2%3")
                                          .arg(QLatin1String(family.layout->name),
-                                              QLatin1String(first->name),
-                                              QLatin1String(second->name));
-                ok &= writer.write(name + QStringLiteral(".png"),
-                                   key(*family.layout, *first, *second, false));
-                ok &= writer.write(name + QStringLiteral("Check.png"),
-                                   key(*family.layout, *first, *second, true));
+                                             QLatin1String(first->name),
+                                             QLatin1String(second->name));
+                ok &= writer.write(
+                    name + QStringLiteral(".png"), key(*family.layout, *first, *second, false));
+                ok &= writer.write(
+                    name + QStringLiteral("Check.png"), key(*family.layout, *first, *second, true));
             }
         }
     }
     for (const Layout *layout : { &plain, &row, &half })
         ok &= writer.write(QStringLiteral("%1FunctionPress.png").arg(QLatin1String(layout->name)),
-                           pressed(*layout));
+            pressed(*layout));
     ok &= writer.write(QStringLiteral("FunctionDisable.png"), body(QSize(40, 2), Qt::black));
 
     if (!ok || !writer.writeResourceFile()) {

@@ -5,9 +5,15 @@
 const QVector<rangeResolutionData> &FreqDoubleSpinBox::defaultTable()
 {
     static const QVector<rangeResolutionData> table = {
-        { 10, 1, 0 },          { 100, 0, 0 },         { 1000, -1, 0 },
-        { 10000, -2, 0 },      { 20000, -4, 20000 },  { 30000, -4, 50000 },
-        { 40000, -4, 20000 },  { 60000, -4, 100000 }, { 100000, -4, 50000 },
+        { 10, 1, 0 },
+        { 100, 0, 0 },
+        { 1000, -1, 0 },
+        { 10000, -2, 0 },
+        { 20000, -4, 20000 },
+        { 30000, -4, 50000 },
+        { 40000, -4, 20000 },
+        { 60000, -4, 100000 },
+        { 100000, -4, 50000 },
     };
     return table;
 }
@@ -15,8 +21,7 @@ const QVector<rangeResolutionData> &FreqDoubleSpinBox::defaultTable()
 FreqDoubleSpinBox::FreqDoubleSpinBox(QWidget *parent)
     : zoDoubleSpinBox(parent)
     , m_table(defaultTable())
-{
-}
+{ }
 
 void FreqDoubleSpinBox::setTable(const QVector<rangeResolutionData> &table, int leadOffset)
 {

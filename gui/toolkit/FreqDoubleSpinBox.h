@@ -31,7 +31,7 @@ public:
     // Limits the index to the finest digit of the current value's band, then selects it.
     void setCursorResolution(int index) override;
     // The pattern is the caller's (setRegPattern).
-    void createRegPattern() override {}
+    void createRegPattern() override { }
 
     // Steps the selected digit, band by band (also reached from Up/Down and the encoder).
     void stepBy(int steps) override;

@@ -6,9 +6,12 @@
 const QVector<siResolutionData> &SiDoubleSpinBox::defaultTable()
 {
     static const QVector<siResolutionData> table = {
-        { 1e-6, QStringLiteral("n") }, { 1e-3, QStringLiteral("\u03bc") },
-        { 1, QStringLiteral("m") },    { 1000, QString() },
-        { 1e6, QStringLiteral("k") },  { 1e9, QStringLiteral("M") },
+        { 1e-6, QStringLiteral("n") },
+        { 1e-3, QStringLiteral("\u03bc") },
+        { 1, QStringLiteral("m") },
+        { 1000, QString() },
+        { 1e6, QStringLiteral("k") },
+        { 1e9, QStringLiteral("M") },
         { 1e12, QStringLiteral("G") },
     };
     return table;
@@ -17,10 +20,13 @@ const QVector<siResolutionData> &SiDoubleSpinBox::defaultTable()
 SiDoubleSpinBox::SiDoubleSpinBox(QWidget *parent)
     : zoDoubleSpinBox(parent)
 {
-    m_prefixExponents = { { QStringLiteral("n"), -9 }, { QStringLiteral("\u03bc"), -6 },
-                          { QStringLiteral("m"), -3 }, { QString(), 0 },
-                          { QStringLiteral("k"), 3 },  { QStringLiteral("M"), 6 },
-                          { QStringLiteral("G"), 9 } };
+    m_prefixExponents = { { QStringLiteral("n"), -9 },
+        { QStringLiteral("\u03bc"), -6 },
+        { QStringLiteral("m"), -3 },
+        { QString(), 0 },
+        { QStringLiteral("k"), 3 },
+        { QStringLiteral("M"), 6 },
+        { QStringLiteral("G"), 9 } };
     // The display unit follows the prefix, so these limits stay; the table bounds the value.
     QDoubleSpinBox::setRange(0, 1e12);
     m_leadOffset = 0;

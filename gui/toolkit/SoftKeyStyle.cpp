@@ -20,8 +20,9 @@ const QString styleSheetTemplate = QStringLiteral(
 
 QString SoftKeyStyle::colourName(int colour)
 {
-    static const char *const names[]
-        = { "", "Blue", "Red", "Green", "Yellow", "Orange", "Pink", "Purple" };
+    static const char *const names[] = {
+        "", "Blue", "Red", "Green", "Yellow", "Orange", "Pink", "Purple"
+    };
     if (colour < 0 || colour >= int(sizeof names / sizeof *names))
         return QString();
     return QLatin1String(names[colour]);

@@ -16,9 +16,9 @@ zoDoubleSpinBox::zoDoubleSpinBox(QWidget *parent)
     QDoubleSpinBox::setDecimals(0);
     connect(this, &QAbstractSpinBox::editingFinished, this, &zoDoubleSpinBox::onEditingFinished);
     connect(this,
-            qOverload<double>(&QDoubleSpinBox::valueChanged),
-            this,
-            &zoDoubleSpinBox::onSpinValueChanged);
+        qOverload<double>(&QDoubleSpinBox::valueChanged),
+        this,
+        &zoDoubleSpinBox::onSpinValueChanged);
 }
 
 double zoDoubleSpinBox::factorOfPrefix(const QString &prefix)
@@ -27,8 +27,14 @@ double zoDoubleSpinBox::factorOfPrefix(const QString &prefix)
     {
         const char16_t *name;
         double factor;
-    } table[] = { { u"n", 1e-9 }, { u"u", 1e-6 }, { u"\u03bc", 1e-6 }, { u"m", 1e-3 },
-                  { u"", 1.0 },   { u"k", 1e3 },  { u"M", 1e6 },        { u"G", 1e9 } };
+    } table[] = { { u"n", 1e-9 },
+        { u"u", 1e-6 },
+        { u"\u03bc", 1e-6 },
+        { u"m", 1e-3 },
+        { u"", 1.0 },
+        { u"k", 1e3 },
+        { u"M", 1e6 },
+        { u"G", 1e9 } };
     for (const auto &entry : table) {
         if (prefix == QString::fromUtf16(entry.name))
             return entry.factor;
@@ -81,8 +87,8 @@ void zoDoubleSpinBox::setCursorResolution(int index)
         index = coarsest;
 
     // Width of the maximum: its integer digits (at least one), the point and the decimals.
-    const int fullWidth
-        = (decimals == 0 ? 1 : 2) + (m_leadResolution <= 0 ? decimals - m_leadResolution : decimals);
+    const int fullWidth =
+        (decimals == 0 ? 1 : 2) + (m_leadResolution <= 0 ? decimals - m_leadResolution : decimals);
     const int fill = fullWidth - cleanText().length();
     QDoubleSpinBox::setPrefix(m_prefix + QString(qMax(0, fill), QLatin1Char(' ')));
 
@@ -108,8 +114,8 @@ void zoDoubleSpinBox::createRegPattern()
     // The dot matches any character, the decimal point included; \D? admits the one-character
     // SI prefix shown as suffix.
     const QString pattern = QStringLiteral("\\s*\\d*.\\d{0,%1}%2\\D?");
-    m_regPattern = decimals > 0 ? pattern.arg(decimals - 1).arg(lastDigit)
-                                : pattern.arg(0).arg(QString());
+    m_regPattern =
+        decimals > 0 ? pattern.arg(decimals - 1).arg(lastDigit) : pattern.arg(0).arg(QString());
 }
 
 void zoDoubleSpinBox::setDecimals(int decimals)

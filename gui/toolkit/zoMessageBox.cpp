@@ -15,8 +15,8 @@ zoMessageBox::zoMessageBox(QWidget *parent, bool question)
     createWidgets();
     createLayout();
     createConnections();
-    setStyleSheet(QStringLiteral(
-        "font: 8pt \"DejaVu Sans\";background-color: rgb(102, 102, 102, 204);"));
+    setStyleSheet(
+        QStringLiteral("font: 8pt \"DejaVu Sans\";background-color: rgb(102, 102, 102, 204);"));
 }
 
 zoMessageBox::zoMessageBox(short error, QWidget *parent, bool question)

@@ -10,13 +10,10 @@
 
 Gallery::Gallery(const QString &dir)
     : m_dir(dir)
-{
-}
+{ }
 
-void Gallery::shoot(const QString &name,
-                    QWidget *content,
-                    const QSize &size,
-                    const std::function<void()> &shown)
+void Gallery::shoot(
+    const QString &name, QWidget *content, const QSize &size, const std::function<void()> &shown)
 {
     QWidget screen;
     // The main window's own style sheet, which every screen inherits.
@@ -34,8 +31,9 @@ void Gallery::shoot(const QString &name,
     screen.show();
     QApplication::setActiveWindow(&screen);
     if (!QTest::qWaitForWindowActive(&screen))
-        std::fprintf(stderr, "gallery: %s: window not active, focus states may be missing\n",
-                     qPrintable(name));
+        std::fprintf(stderr,
+            "gallery: %s: window not active, focus states may be missing\n",
+            qPrintable(name));
     if (shown)
         shown();
     QApplication::processEvents();

@@ -22,9 +22,9 @@ public:
     // selection, key presses), then writes <name>.png. A dialog is drawn in place at its own
     // size, centred, as over the panel's screen.
     void shoot(const QString &name,
-               QWidget *content,
-               const QSize &size,
-               const std::function<void()> &shown = {});
+        QWidget *content,
+        const QSize &size,
+        const std::function<void()> &shown = {});
 
     int written() const { return m_written; }
     int failures() const { return m_failures; }

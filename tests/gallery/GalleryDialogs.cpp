@@ -8,8 +8,8 @@ void galleryDialogs(Gallery &gallery)
 {
     const QSize screen(320, 240);
 
-    gallery.shoot(QStringLiteral("dialog-error-222"), new zoMessageBox(-222, nullptr, false),
-                  screen);
+    gallery.shoot(
+        QStringLiteral("dialog-error-222"), new zoMessageBox(-222, nullptr, false), screen);
 
     auto *question = new zoMessageBox(nullptr, true);
     question->setText(QObject::tr("Delete the program \"cc/ramp\"?"));

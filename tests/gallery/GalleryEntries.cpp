@@ -13,8 +13,7 @@ const QSize entrySize(96, 26);
 
 // As the level screens set up their entries: no spin buttons, right-aligned 8-point text and a
 // coloured left border naming the soft key that selects it.
-template <class Box>
-Box *levelEntry(const QString &border)
+template <class Box> Box *levelEntry(const QString &border)
 {
     auto *box = new Box;
     box->setButtonSymbols(QAbstractSpinBox::NoButtons);
@@ -22,8 +21,8 @@ Box *levelEntry(const QString &border)
     box->setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
     box->setMinimumWidth(60);
     box->setMaximumHeight(18);
-    box->setStyleSheet(QStringLiteral("border: none; border-left: 2px solid %1; border-radius: 2px;")
-                           .arg(border));
+    box->setStyleSheet(
+        QStringLiteral("border: none; border-left: 2px solid %1; border-radius: 2px;").arg(border));
     return box;
 }
 
@@ -42,7 +41,9 @@ zoDoubleSpinBox *current(double value)
 void galleryEntries(Gallery &gallery)
 {
     auto *idle = current(12.345);
-    gallery.shoot(QStringLiteral("entry-idle"), idle, entrySize, [idle] { idle->clearFocus(); });
+    gallery.shoot(QStringLiteral("entry-idle"), idle, entrySize, [idle] {
+        idle->clearFocus();
+    });
 
     auto *tenths = current(12.345);
     gallery.shoot(QStringLiteral("entry-tenths-selected"), tenths, entrySize, [tenths] {

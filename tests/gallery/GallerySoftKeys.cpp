@@ -71,10 +71,10 @@ void gallerySoftKeys(Gallery &gallery)
         const char *text;
         FuncButton::Color second;
     } acquireKeys[] = { { "Initiate", FuncButton::Blue },
-                        { "Edit", FuncButton::NoColor },
-                        { "Abort", FuncButton::Pink },
-                        { "MSync", FuncButton::Green },
-                        { "*TRG", FuncButton::Yellow } };
+        { "Edit", FuncButton::NoColor },
+        { "Abort", FuncButton::Pink },
+        { "MSync", FuncButton::Green },
+        { "*TRG", FuncButton::Yellow } };
     for (const auto &entry : acquireKeys) {
         auto *key = acquire->add(QString::fromUtf8(entry.text));
         key->setStyle(FuncButton::Red, FuncButton::Row, entry.second);
@@ -95,9 +95,9 @@ void gallerySoftKeys(Gallery &gallery)
         FuncButton::Color colour1;
         FuncButton::Color colour2;
     } pairs[] = { { "Current", "Slew Rate", FuncButton::Pink, FuncButton::Blue },
-                  { "\u00b7Depth[A]", "\u00b7Depth[%]", FuncButton::Green, FuncButton::Orange },
-                  { "\u00b7Freq[Hz]", "\u00b7Period[s]", FuncButton::Yellow, FuncButton::Yellow },
-                  { "\u00b7Duty[%]", "\u00b7Th[s]", FuncButton::Purple, FuncButton::Purple } };
+        { "\u00b7Depth[A]", "\u00b7Depth[%]", FuncButton::Green, FuncButton::Orange },
+        { "\u00b7Freq[Hz]", "\u00b7Period[s]", FuncButton::Yellow, FuncButton::Yellow },
+        { "\u00b7Duty[%]", "\u00b7Th[s]", FuncButton::Purple, FuncButton::Purple } };
     for (const auto &pair : pairs) {
         auto *inner = new GroupFunc(outer);
         auto *layout = new QVBoxLayout(inner);
@@ -105,7 +105,7 @@ void gallerySoftKeys(Gallery &gallery)
         layout->setContentsMargins(0, 0, 0, 0);
         outer->layout()->addWidget(inner);
         for (const auto &[text, colour] :
-             { std::pair(pair.first, pair.colour1), std::pair(pair.second, pair.colour2) }) {
+            { std::pair(pair.first, pair.colour1), std::pair(pair.second, pair.colour2) }) {
             auto *key = pulse->add(QString::fromUtf8(text), inner);
             key->setFont(QFont(QStringLiteral("DejaVu Sans"), 7));
             key->setMinimumHeight(19);

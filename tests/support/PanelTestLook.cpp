@@ -14,6 +14,7 @@ QString PanelTestLook::apply()
     QApplication::setFont(font);
     const QString family = QFontInfo(font).family();
     if (family != QLatin1String("DejaVu Sans"))
-        return QStringLiteral("DejaVu Sans is not installed (got %1); run scripts/deps").arg(family);
+        return QStringLiteral("DejaVu Sans is not installed (got %1); run scripts/deps")
+            .arg(family);
     return QString();
 }

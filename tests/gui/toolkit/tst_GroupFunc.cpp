@@ -30,7 +30,10 @@ public:
     }
 
     void pressF2() { QTest::keyClick(this, Qt::Key_F2); }
-    int checkedIndex() const { return keys.indexOf(static_cast<FuncButton *>(group->checkPushButton())); }
+    int checkedIndex() const
+    {
+        return keys.indexOf(static_cast<FuncButton *>(group->checkPushButton()));
+    }
 
     GroupFunc *group;
     QList<FuncButton *> keys;

@@ -73,37 +73,49 @@ void tst_SoftKeyStyle::styleNamesImages_data()
     const QString disabled = "FunctionDisable.png";
 
     QTest::newRow("blue row") << button(FuncButton::Blue, FuncButton::Row, FuncButton::NoColor)
-                              << QStringList { "RowFunctionBlue.png", "RowFunctionPress.png",
-                                               "RowFunctionBlueCheck.png",
-                                               "RowFunctionPress.png", disabled };
+                              << QStringList { "RowFunctionBlue.png",
+                                     "RowFunctionPress.png",
+                                     "RowFunctionBlueCheck.png",
+                                     "RowFunctionPress.png",
+                                     disabled };
     QTest::newRow("red row pink") << button(FuncButton::Red, FuncButton::Row, FuncButton::Pink)
                                   << QStringList { "RowFunctionRedPink.png",
-                                                   "RowFunctionPress.png",
-                                                   "RowFunctionRedPinkCheck.png",
-                                                   "RowFunctionPress.png", disabled };
+                                         "RowFunctionPress.png",
+                                         "RowFunctionRedPinkCheck.png",
+                                         "RowFunctionPress.png",
+                                         disabled };
     QTest::newRow("plain") << button(FuncButton::NoColor, FuncButton::Plain, FuncButton::NoColor)
-                           << QStringList { "Function.png", "FunctionPress.png",
-                                            "FunctionCheck.png", "FunctionPress.png", disabled };
-    QTest::newRow("yellow half")
-        << button(FuncButton::Yellow, FuncButton::Half, FuncButton::NoColor)
-        << QStringList { "HalfFunctionYellow.png", "HalfFunctionPress.png",
-                         "HalfFunctionYellowCheck.png", "HalfFunctionPress.png", disabled };
+                           << QStringList { "Function.png",
+                                  "FunctionPress.png",
+                                  "FunctionCheck.png",
+                                  "FunctionPress.png",
+                                  disabled };
+    QTest::newRow("yellow half") << button(
+        FuncButton::Yellow, FuncButton::Half, FuncButton::NoColor)
+                                 << QStringList { "HalfFunctionYellow.png",
+                                        "HalfFunctionPress.png",
+                                        "HalfFunctionYellowCheck.png",
+                                        "HalfFunctionPress.png",
+                                        disabled };
     // A column and a group know no "Half": value 2 is the plain layout there.
     QTest::newRow("page with Half's value") << page(FuncWidget::Blue, 2, FuncWidget::NoColor)
                                             << QStringList { "FunctionBlue.png",
-                                                             "FunctionPress.png",
-                                                             "FunctionBlueCheck.png",
-                                                             "FunctionPress.png", disabled };
+                                                   "FunctionPress.png",
+                                                   "FunctionBlueCheck.png",
+                                                   "FunctionPress.png",
+                                                   disabled };
     QTest::newRow("group green row") << group(GroupFunc::Green, GroupFunc::Row, GroupFunc::NoColor)
                                      << QStringList { "RowFunctionGreen.png",
-                                                      "RowFunctionPress.png",
-                                                      "RowFunctionGreenCheck.png",
-                                                      "RowFunctionPress.png", disabled };
+                                            "RowFunctionPress.png",
+                                            "RowFunctionGreenCheck.png",
+                                            "RowFunctionPress.png",
+                                            disabled };
     QTest::newRow("colour outside the table") << button(9, FuncButton::Row, -1)
                                               << QStringList { "RowFunction.png",
-                                                               "RowFunctionPress.png",
-                                                               "RowFunctionCheck.png",
-                                                               "RowFunctionPress.png", disabled };
+                                                     "RowFunctionPress.png",
+                                                     "RowFunctionCheck.png",
+                                                     "RowFunctionPress.png",
+                                                     disabled };
 }
 
 void tst_SoftKeyStyle::styleNamesImages()
@@ -140,8 +152,8 @@ void tst_SoftKeyStyle::everyScreenStyleHasItsImages()
     QFETCH(int, matrix);
     QFETCH(int, colour2);
 
-    const QString sheet = SoftKeyStyle::styleSheet(
-        colour, SoftKeyStyle::matrixName(matrix, 3), colour2);
+    const QString sheet =
+        SoftKeyStyle::styleSheet(colour, SoftKeyStyle::matrixName(matrix, 3), colour2);
     for (const QString &name : imagesOf(sheet)) {
         const QImage image(":/resources/image/" + name);
         QVERIFY2(!image.isNull(), qPrintable(name));
@@ -156,38 +168,38 @@ void tst_SoftKeyStyle::imagesCarryTheirStripes_data()
     QTest::addColumn<QRgb>("colour");
 
     const QRgb body = rgb(51, 51, 51), checkedBody = rgb(208, 208, 208);
-    QTest::newRow("row blue stripe") << "RowFunctionBlue.png" << QSize(50, 2) << QPoint(46, 1)
-                                     << rgb(42, 86, 151);
-    QTest::newRow("row blue body") << "RowFunctionBlue.png" << QSize(50, 2) << QPoint(45, 1)
-                                   << body;
-    QTest::newRow("row blue checked") << "RowFunctionBlueCheck.png" << QSize(50, 2)
-                                      << QPoint(49, 0) << rgb(42, 127, 255);
-    QTest::newRow("row checked body") << "RowFunctionBlueCheck.png" << QSize(50, 2)
-                                      << QPoint(20, 0) << checkedBody;
-    QTest::newRow("row orange shorter") << "RowFunctionOrange.png" << QSize(40, 2)
-                                        << QPoint(39, 0) << rgb(255, 102, 0);
-    QTest::newRow("second colour left") << "RowFunctionRedPink.png" << QSize(50, 2)
-                                        << QPoint(2, 0) << rgb(255, 128, 128);
-    QTest::newRow("second colour width") << "RowFunctionRedPink.png" << QSize(50, 2)
-                                         << QPoint(3, 0) << body;
-    QTest::newRow("second colour in check") << "RowFunctionGreenPurpleCheck.png" << QSize(50, 2)
-                                            << QPoint(0, 1) << rgb(255, 0, 255);
-    QTest::newRow("plain green bottom") << "FunctionGreen.png" << QSize(2, 20) << QPoint(1, 17)
-                                        << rgb(0, 172, 155);
-    QTest::newRow("plain green body") << "FunctionGreen.png" << QSize(2, 20) << QPoint(1, 16)
-                                      << body;
-    QTest::newRow("plain orange shorter") << "FunctionOrangeCheck.png" << QSize(2, 18)
-                                          << QPoint(0, 17) << rgb(255, 102, 0);
+    QTest::newRow("row blue stripe")
+        << "RowFunctionBlue.png" << QSize(50, 2) << QPoint(46, 1) << rgb(42, 86, 151);
+    QTest::newRow("row blue body")
+        << "RowFunctionBlue.png" << QSize(50, 2) << QPoint(45, 1) << body;
+    QTest::newRow("row blue checked")
+        << "RowFunctionBlueCheck.png" << QSize(50, 2) << QPoint(49, 0) << rgb(42, 127, 255);
+    QTest::newRow("row checked body")
+        << "RowFunctionBlueCheck.png" << QSize(50, 2) << QPoint(20, 0) << checkedBody;
+    QTest::newRow("row orange shorter")
+        << "RowFunctionOrange.png" << QSize(40, 2) << QPoint(39, 0) << rgb(255, 102, 0);
+    QTest::newRow("second colour left")
+        << "RowFunctionRedPink.png" << QSize(50, 2) << QPoint(2, 0) << rgb(255, 128, 128);
+    QTest::newRow("second colour width")
+        << "RowFunctionRedPink.png" << QSize(50, 2) << QPoint(3, 0) << body;
+    QTest::newRow("second colour in check")
+        << "RowFunctionGreenPurpleCheck.png" << QSize(50, 2) << QPoint(0, 1) << rgb(255, 0, 255);
+    QTest::newRow("plain green bottom")
+        << "FunctionGreen.png" << QSize(2, 20) << QPoint(1, 17) << rgb(0, 172, 155);
+    QTest::newRow("plain green body")
+        << "FunctionGreen.png" << QSize(2, 20) << QPoint(1, 16) << body;
+    QTest::newRow("plain orange shorter")
+        << "FunctionOrangeCheck.png" << QSize(2, 18) << QPoint(0, 17) << rgb(255, 102, 0);
     QTest::newRow("no colour") << "FunctionCheck.png" << QSize(2, 10) << QPoint(0, 9)
                                << checkedBody;
     QTest::newRow("half yellow") << "HalfFunctionYellow.png" << QSize(2, 10) << QPoint(0, 9)
                                  << rgb(255, 196, 87);
-    QTest::newRow("pressed bottom row") << "FunctionPress.png" << QSize(2, 20) << QPoint(0, 19)
-                                        << rgb(93, 93, 93);
+    QTest::newRow("pressed bottom row")
+        << "FunctionPress.png" << QSize(2, 20) << QPoint(0, 19) << rgb(93, 93, 93);
     QTest::newRow("pressed body") << "FunctionPress.png" << QSize(2, 20) << QPoint(0, 18)
                                   << rgb(153, 153, 153);
-    QTest::newRow("row pressed right column") << "RowFunctionPress.png" << QSize(50, 2)
-                                              << QPoint(49, 0) << rgb(27, 27, 27);
+    QTest::newRow("row pressed right column")
+        << "RowFunctionPress.png" << QSize(50, 2) << QPoint(49, 0) << rgb(27, 27, 27);
     QTest::newRow("disabled") << "FunctionDisable.png" << QSize(40, 2) << QPoint(20, 1)
                               << rgb(0, 0, 0);
 }

@@ -46,7 +46,9 @@ void tst_zoDialogMessage::anyKeyCloses()
 {
     QFETCH(int, key);
     zoDialogMessage dialog;
-    QTimer::singleShot(0, &dialog, [&dialog, key] { QTest::keyClick(&dialog, Qt::Key(key)); });
+    QTimer::singleShot(0, &dialog, [&dialog, key] {
+        QTest::keyClick(&dialog, Qt::Key(key));
+    });
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
 }
 

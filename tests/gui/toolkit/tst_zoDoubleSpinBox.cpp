@@ -120,12 +120,12 @@ void tst_zoDoubleSpinBox::stepsTheSelectedDigit_data()
 
     QTest::newRow("tenths up") << 0.001 << 12.345 << 1 << int(Qt::Key_Up) << 12.445 << " 12.4";
     QTest::newRow("units down") << 0.001 << 12.345 << 0 << int(Qt::Key_Down) << 11.345 << " 11";
-    QTest::newRow("tens from 145 bounded") << 0.001 << 145.0 << -1 << int(Qt::Key_Up) << 150.0
-                                           << "15";
-    QTest::newRow("tens down bounded at 0") << 0.001 << 5.0 << -1 << int(Qt::Key_Down) << 0.0
-                                            << "  ";
-    QTest::newRow("last decimal by the step") << 0.005 << 12.345 << 3 << int(Qt::Key_Up) << 12.35
-                                              << " 12.350";
+    QTest::newRow("tens from 145 bounded")
+        << 0.001 << 145.0 << -1 << int(Qt::Key_Up) << 150.0 << "15";
+    QTest::newRow("tens down bounded at 0")
+        << 0.001 << 5.0 << -1 << int(Qt::Key_Down) << 0.0 << "  ";
+    QTest::newRow("last decimal by the step")
+        << 0.005 << 12.345 << 3 << int(Qt::Key_Up) << 12.35 << " 12.350";
 }
 
 void tst_zoDoubleSpinBox::stepsTheSelectedDigit()

@@ -15,9 +15,9 @@ namespace {
 class InstrumentTexts : public zo4882::ISystErrCustom
 {
 public:
-    void OnQueue(const zo4882::SYST_ERR_INFO &) override {}
-    void OnDequeue(const zo4882::SYST_ERR_INFO &) override {}
-    void OnEmpty() override {}
+    void OnQueue(const zo4882::SYST_ERR_INFO &) override { }
+    void OnDequeue(const zo4882::SYST_ERR_INFO &) override { }
+    void OnEmpty() override { }
     QString getMessage(short code) const override
     {
         return code == 104 ? QStringLiteral("Program running") : QString();
@@ -27,7 +27,9 @@ public:
 // Runs the dialog as screens do and presses key once it is shown.
 int execWithKey(zoMessageBox &box, Qt::Key key)
 {
-    QTimer::singleShot(0, &box, [&box, key] { QTest::keyClick(&box, key); });
+    QTimer::singleShot(0, &box, [&box, key] {
+        QTest::keyClick(&box, key);
+    });
     return box.exec();
 }
 
@@ -94,10 +96,10 @@ void tst_zoMessageBox::questionKeys_data()
     QTest::newRow("Return accepts") << false << int(Qt::Key_Return) << int(QDialog::Accepted);
     QTest::newRow("Enter accepts") << false << int(Qt::Key_Enter) << int(QDialog::Accepted);
     QTest::newRow("Escape rejects") << false << int(Qt::Key_Escape) << int(QDialog::Rejected);
-    QTest::newRow("Return with Cancel default") << true << int(Qt::Key_Return)
-                                                << int(QDialog::Rejected);
-    QTest::newRow("Escape with Cancel default") << true << int(Qt::Key_Escape)
-                                                << int(QDialog::Rejected);
+    QTest::newRow("Return with Cancel default")
+        << true << int(Qt::Key_Return) << int(QDialog::Rejected);
+    QTest::newRow("Escape with Cancel default")
+        << true << int(Qt::Key_Escape) << int(QDialog::Rejected);
 }
 
 void tst_zoMessageBox::questionKeys()
