@@ -30,18 +30,9 @@ void FreqDoubleSpinBox::setTable(const QVector<rangeResolutionData> &table, int 
     m_leadOffset = leadOffset;
 }
 
-const rangeResolutionData *FreqDoubleSpinBox::bandOf(double value) const
-{
-    for (const rangeResolutionData &row : m_table) {
-        if (notAbove(value, row.bound))
-            return &row;
-    }
-    return nullptr;
-}
-
 void FreqDoubleSpinBox::setCursorResolution(int index)
 {
-    if (const rangeResolutionData *row = bandOf(value()))
+    if (const rangeResolutionData *row = bandIn(m_table, value()))
         index = qMin(index, row->resolution);
     zoDoubleSpinBox::setCursorResolution(index);
 }
@@ -53,7 +44,7 @@ void FreqDoubleSpinBox::stepBy(int steps)
     double to = from + steps * digitWeight(cursor);
     int resolution = decimals();
 
-    if (const rangeResolutionData *row = bandOf(to)) {
+    if (const rangeResolutionData *row = bandIn(m_table, to)) {
         if (steps > 0 && row->resolution < cursor) {
             // Crossing into a coarser band re-steps from the old value with its digit.
             to = from + steps * digitWeight(row->resolution);

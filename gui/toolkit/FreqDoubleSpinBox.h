@@ -39,8 +39,5 @@ public:
     static const QVector<rangeResolutionData> &defaultTable();
 
 private:
-    // The first row whose bound value does not exceed; null above the last bound.
-    const rangeResolutionData *bandOf(double value) const;
-
     QVector<rangeResolutionData> m_table;
 };

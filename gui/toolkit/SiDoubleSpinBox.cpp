@@ -1,6 +1,5 @@
 #include "gui/toolkit/SiDoubleSpinBox.h"
 
-#include <algorithm>
 #include <cmath>
 
 const QVector<siResolutionData> &SiDoubleSpinBox::defaultTable()
@@ -54,11 +53,8 @@ void SiDoubleSpinBox::setRange(double min, double max)
     if (kept.isEmpty()) {
         // No prefix exponent lies in the range (2 .. 5, or a maximum below 1e-9): the band
         // that holds the maximum serves alone.
-        const QVector<siResolutionData> &rows = defaultTable();
-        auto holder = std::find_if(rows.cbegin(), rows.cend(), [max](const siResolutionData &r) {
-            return notAbove(max, r.bound);
-        });
-        kept.append(holder != rows.cend() ? *holder : rows.last());
+        const siResolutionData *holder = bandIn(defaultTable(), max);
+        kept.append(holder ? *holder : defaultTable().last());
     }
     kept.last().bound = max;
     m_table = kept;
@@ -71,7 +67,7 @@ void SiDoubleSpinBox::setValue(double value)
     setSiPrefix(m_table.first().prefix);
     // The band is chosen from the value itself: in the first band's unit the spin box may
     // have bounded it (1e12 n is only 1000).
-    const siResolutionData *row = bandOf(value);
+    const siResolutionData *row = bandIn(m_table, value);
     if (!row)
         row = &m_table.last();
     int cursor = m_cursorResolution + siPrefixDifference(row->prefix);
@@ -97,20 +93,11 @@ int SiDoubleSpinBox::siPrefixDifference(const QString &prefix) const
     return exponentOf(prefix) - exponentOf(m_siPrefix);
 }
 
-const siResolutionData *SiDoubleSpinBox::bandOf(double value) const
-{
-    for (const siResolutionData &row : m_table) {
-        if (notAbove(value, row.bound))
-            return &row;
-    }
-    return nullptr;
-}
-
 void SiDoubleSpinBox::stepBy(int steps)
 {
     int cursor = m_cursorResolution;
     const double to = value() + steps * digitWeight(cursor) * m_siFactor;
-    const siResolutionData *row = bandOf(to);
+    const siResolutionData *row = bandIn(m_table, to);
     if (!row)
         return; // above the maximum
     if (row->prefix != m_siPrefix || steps == 0) {

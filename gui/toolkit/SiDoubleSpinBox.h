@@ -45,7 +45,6 @@ public:
     static const QVector<siResolutionData> &defaultTable();
 
 private:
-    const siResolutionData *bandOf(double value) const;
     int exponentOf(const QString &prefix) const;
 
     QVector<siResolutionData> m_table;

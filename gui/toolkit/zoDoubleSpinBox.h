@@ -3,6 +3,7 @@
 #include "instrument/IBoundValueWidget.h"
 
 #include <QDoubleSpinBox>
+#include <QVector>
 
 // The panel's numeric entry. It works digit by digit: one digit of the shown number is selected
 // (highlighted from the left edge down to it, caret behind it); Up/Down and the rotary encoder
@@ -75,6 +76,17 @@ protected:
     // Band membership of the subclasses' tables: value <= bound, or equal to it within
     // rounding noise (|value - bound| * 1e12 <= the smaller magnitude).
     static bool notAbove(double value, double bound);
+    // The first row of a band table (rows with a `bound`, ascending) that value does not
+    // exceed; null above the last bound.
+    template <class Row>
+    static const Row *bandIn(const QVector<Row> &table, double value)
+    {
+        for (const Row &row : table) {
+            if (notAbove(value, row.bound))
+                return &row;
+        }
+        return nullptr;
+    }
     // 10^-index: one unit of digit index.
     static double digitWeight(int index);
     // The leading-digit index of a maximum in display units: minus the integer part of its

@@ -36,6 +36,17 @@ zoDoubleSpinBox *current(double value)
     return box;
 }
 
+// The pulse view's frequency entry: 1 Hz to 100 kHz in steps of 0.1 Hz.
+FreqDoubleSpinBox *pulseFrequency(double value)
+{
+    auto *box = levelEntry<FreqDoubleSpinBox>(QStringLiteral("yellow"));
+    box->setDecimals(1);
+    box->setRange(1, 100000);
+    box->setSingleStep(0.1);
+    box->setValue(value);
+    return box;
+}
+
 } // namespace
 
 void galleryEntries(Gallery &gallery)
@@ -80,21 +91,13 @@ void galleryEntries(Gallery &gallery)
     disabled->setEnabled(false);
     gallery.shoot(QStringLiteral("entry-disabled"), disabled, entrySize);
 
-    auto *frequency = levelEntry<FreqDoubleSpinBox>(QStringLiteral("yellow"));
-    frequency->setDecimals(1);
-    frequency->setRange(1, 100000);
-    frequency->setSingleStep(0.1);
-    frequency->setValue(10000);
+    auto *frequency = pulseFrequency(10000);
     gallery.shoot(QStringLiteral("frequency-10k-hundreds"), frequency, entrySize, [frequency] {
         frequency->setFocus(Qt::OtherFocusReason);
         frequency->setCursorResolution(-2);
     });
 
-    auto *high = levelEntry<FreqDoubleSpinBox>(QStringLiteral("yellow"));
-    high->setDecimals(1);
-    high->setRange(1, 100000);
-    high->setSingleStep(0.1);
-    high->setValue(20000);
+    auto *high = pulseFrequency(20000);
     gallery.shoot(QStringLiteral("frequency-stepped-to-50k"), high, entrySize, [high] {
         high->setFocus(Qt::OtherFocusReason);
         high->setCursorResolution(-4);
