@@ -78,8 +78,7 @@ protected:
     static bool notAbove(double value, double bound);
     // The first row of a band table (rows with a `bound`, ascending) that value does not
     // exceed; null above the last bound.
-    template <class Row>
-    static const Row *bandIn(const QVector<Row> &table, double value)
+    template <class Row> static const Row *bandIn(const QVector<Row> &table, double value)
     {
         for (const Row &row : table) {
             if (notAbove(value, row.bound))
