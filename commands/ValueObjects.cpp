@@ -139,6 +139,9 @@ constexpr CreationSlot s_creationOrder[] = {
     { 9904, "ValueZcur", ValueFamily::System },
 };
 
+// Room in the registry: the 116 objects and a few to spare.
+constexpr int ReservedEntries = 120;
+
 // Immediate level and triggered level: conductance, current, power, voltage.
 constexpr unsigned s_twins[][2] = { { 100, 102 }, { 110, 111 }, { 160, 163 }, { 170, 177 } };
 
@@ -193,6 +196,7 @@ int createValueObjects(const ValueEngine &engine)
 {
     auto made = new ValueObjects;
     made->registry = std::make_unique<zostd::ZOValueManager>();
+    made->registry->reserve(ReservedEntries);
     made->objects.reserve(sizeof s_creationOrder / sizeof s_creationOrder[0]);
     for (const CreationSlot &slot : s_creationOrder) {
         const ValueMaker make = makerOf(slot);
