@@ -5,19 +5,17 @@
 // runs no command.
 //   bench_DictIndexNative [repetitions]
 
+#include "bench/message_stream.h"
 #include "commands/DictIndexNative.h"
 #include "remote/IParserEventSink.h"
 #include "remote/ZO4882ParserDelegate.h"
-#include "remote/ZOMessageSplitter.h"
 #include "remote/ZOSystErrCue.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QRegularExpression>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -55,38 +53,6 @@ public:
     int units = 0;
 };
 
-QByteArray makeStream(int messages)
-{
-    QByteArray stream;
-    for (int i = 0; i < messages; ++i) {
-        stream += s_mix[i % (sizeof s_mix / sizeof s_mix[0])];
-        stream += '\n';
-    }
-    return stream;
-}
-
-template <typename Each> qint64 run(const QByteArray &stream, int repetitions, Each each)
-{
-    QElapsedTimer timer;
-    timer.start();
-    for (int r = 0; r < repetitions; ++r) {
-        QByteArray buffer = stream;
-        char *at = buffer.data();
-        int left = buffer.size();
-        for (;;) {
-            zo4882::PARSER_SPLITTED_PACK pack;
-            const int n = zo4882::ZOMessageSplitter::split(at, left, false, &pack);
-            if (n == 0)
-                break;
-            for (int i = 0; i < n; ++i)
-                each(pack.messages[i], pack.lengths[i]);
-            at = pack.rest;
-            left = pack.restLength;
-        }
-    }
-    return timer.nsecsElapsed();
-}
-
 // The slot of an upper-case header (up to the first blank), or -1.
 int lookUp(const zo4882::IDictIndex &index, const char *text, int length)
 {
@@ -122,7 +88,7 @@ int main(int argc, char **argv)
 {
     const int repetitions = argc > 1 ? std::atoi(argv[1]) : 200;
     const int messages = 1000;
-    const QByteArray stream = makeStream(messages);
+    const QByteArray stream = benchstream::makeStream(s_mix, messages);
 
     const DictIndexNative index;
     NoRun sink;
@@ -131,13 +97,13 @@ int main(int argc, char **argv)
 
     volatile int sinkBytes = 0;
     int missed = 0;
-    const qint64 splitNs = run(stream, repetitions, [&](const char *, int length) {
+    const qint64 splitNs = benchstream::run(stream, repetitions, [&](const char *, int length) {
         sinkBytes = sinkBytes + length;
     });
-    const qint64 lookupNs = run(stream, repetitions, [&](const char *text, int length) {
+    const qint64 lookupNs = benchstream::run(stream, repetitions, [&](const char *text, int length) {
         missed += lookUp(index, text, length) < 0;
     });
-    const qint64 parseNs = run(stream, repetitions, [&](const char *text, int length) {
+    const qint64 parseNs = benchstream::run(stream, repetitions, [&](const char *text, int length) {
         sinkBytes = sinkBytes + parser->parse(zo4882::INTF_SOCKET, text, length, 0);
     });
     const int errors = zo4882::s_systErrCue.count();
