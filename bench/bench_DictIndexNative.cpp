@@ -100,9 +100,10 @@ int main(int argc, char **argv)
     const qint64 splitNs = benchstream::run(stream, repetitions, [&](const char *, int length) {
         sinkBytes = sinkBytes + length;
     });
-    const qint64 lookupNs = benchstream::run(stream, repetitions, [&](const char *text, int length) {
-        missed += lookUp(index, text, length) < 0;
-    });
+    const qint64 lookupNs =
+        benchstream::run(stream, repetitions, [&](const char *text, int length) {
+            missed += lookUp(index, text, length) < 0;
+        });
     const qint64 parseNs = benchstream::run(stream, repetitions, [&](const char *text, int length) {
         sinkBytes = sinkBytes + parser->parse(zo4882::INTF_SOCKET, text, length, 0);
     });

@@ -51,10 +51,24 @@ inline constexpr unsigned args_volts_noMM[] = { unit(KindNrf, ZOCmdArg::UNIT_VOL
 inline constexpr unsigned args_watts_noMM[] = { unit(KindNrf, ZOCmdArg::UNIT_WATT) };
 
 // OUTPut state[,on-time]; ARBitrary:MAP index,volts,amps.
-inline constexpr unsigned args_bool_secs[] = { KindBool, unit(KindNrfMinMax, ZOCmdArg::UNIT_SECOND) };
-inline constexpr unsigned args_vimap[] = { KindNrf, unit(KindNrf, ZOCmdArg::UNIT_VOLT), unit(KindNrf, ZOCmdArg::UNIT_AMPERE) };
+inline constexpr unsigned args_bool_secs[] = { KindBool,
+    unit(KindNrfMinMax, ZOCmdArg::UNIT_SECOND) };
+inline constexpr unsigned args_vimap[] = {
+    KindNrf, unit(KindNrf, ZOCmdArg::UNIT_VOLT), unit(KindNrf, ZOCmdArg::UNIT_AMPERE)
+};
 inline constexpr unsigned args_string_string[] = { KindString, KindString };
-inline constexpr unsigned args_char_x10[] = { KindChar, KindChar, KindChar, KindChar, KindChar, KindChar, KindChar, KindChar, KindChar, KindChar };
-inline constexpr unsigned args_nrf_x10[] = { KindNrf, KindNrf, KindNrf, KindNrf, KindNrf, KindNrf, KindNrf, KindNrf, KindNrf, KindNrf };
+inline constexpr unsigned args_char_x10[] = { KindChar,
+    KindChar,
+    KindChar,
+    KindChar,
+    KindChar,
+    KindChar,
+    KindChar,
+    KindChar,
+    KindChar,
+    KindChar };
+inline constexpr unsigned args_nrf_x10[] = {
+    KindNrf, KindNrf, KindNrf, KindNrf, KindNrf, KindNrf, KindNrf, KindNrf, KindNrf, KindNrf
+};
 
 } // namespace dictargs

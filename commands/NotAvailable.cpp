@@ -17,7 +17,8 @@ short IFMAIN_NotAvailable::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
     return notAvailable(result);
 }
 
-short IFMAIN_NotAvailable::OnQuery(const zo4882::ZO_PARSER_RESULT *result, zo4882::ZOCmdArg **) const
+short IFMAIN_NotAvailable::OnQuery(
+    const zo4882::ZO_PARSER_RESULT *result, zo4882::ZOCmdArg **) const
 {
     return notAvailable(result);
 }

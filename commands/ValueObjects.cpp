@@ -200,8 +200,8 @@ int createValueObjects(const ValueEngine &engine)
     made->objects.reserve(sizeof s_creationOrder / sizeof s_creationOrder[0]);
     for (const CreationSlot &slot : s_creationOrder) {
         const ValueMaker make = makerOf(slot);
-        made->objects.push_back(make ? make(engine)
-                                     : std::make_shared<ValueNotAvailable>(slot.id, slot.className));
+        made->objects.push_back(
+            make ? make(engine) : std::make_shared<ValueNotAvailable>(slot.id, slot.className));
     }
     linkTwins(*made->registry);
     delete s_valueObjects;

@@ -6,10 +6,8 @@
 
 const char Value_keyword_multi::kvtype[] = "keyword_multi";
 
-Value_keyword_multi::Value_keyword_multi(unsigned id,
-    zostd::IKeywordBridge *bridge,
-    unsigned char lowest,
-    unsigned char highest)
+Value_keyword_multi::Value_keyword_multi(
+    unsigned id, zostd::IKeywordBridge *bridge, unsigned char lowest, unsigned char highest)
     : zostd::ZOValueRegisterer(id, this)
     , m_id(id)
     , m_lowest(lowest)

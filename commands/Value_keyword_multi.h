@@ -19,10 +19,8 @@ class Value_keyword_multi : public zostd::ZOValueRegisterer, public zostd::IValu
 public:
     // Admits the indexes lowest to highest of bridge (not owned; may be set later by a subclass
     // that is its own bridge, with setKeywordBridge()).
-    Value_keyword_multi(unsigned id,
-        zostd::IKeywordBridge *bridge,
-        unsigned char lowest,
-        unsigned char highest);
+    Value_keyword_multi(
+        unsigned id, zostd::IKeywordBridge *bridge, unsigned char lowest, unsigned char highest);
     virtual ~Value_keyword_multi() = default;
 
     static const char kvtype[];

@@ -306,8 +306,8 @@ void tst_DictIndexNative::stepLevelsFollowTheFunctionMode_data()
                                << QByteArray();
     QTest::newRow("CC no volts") << int(Mode::CC) << QByteArray("PROG:LAST:LEV 1V") << -131
                                  << QByteArray();
-    QTest::newRow("CR siemens") << int(Mode::CR) << QByteArray("PROG:STEP1:TRAN:STAR 2SIE")
-                                << 140 << QByteArray("+2.00000E+00");
+    QTest::newRow("CR siemens") << int(Mode::CR) << QByteArray("PROG:STEP1:TRAN:STAR 2SIE") << 140
+                                << QByteArray("+2.00000E+00");
     QTest::newRow("CV volts") << int(Mode::CV) << QByteArray("PROG:LAST:LEV 12MV") << 146
                               << QByteArray("+1.20000E-02");
     QTest::newRow("CP watts") << int(Mode::CP) << QByteArray("PROG:STEP3:LEV 2KW") << 136

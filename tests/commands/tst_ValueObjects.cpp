@@ -86,7 +86,8 @@ void tst_ValueObjects::everyIdOnce()
     }
     // So are the ids only the panel and the request service reach.
     for (unsigned id : { 141u, 146u, 1206u, 4001u, 9903u, 9904u, 9905u })
-        QVERIFY2(registry.find(id) && registry.find(id)->getID() == id, qPrintable(QString::number(id)));
+        QVERIFY2(
+            registry.find(id) && registry.find(id)->getID() == id, qPrintable(QString::number(id)));
     QVERIFY(!registry.find(2108));
     QVERIFY(!registry.find(0));
 }
@@ -161,8 +162,8 @@ void tst_ValueObjects::messages_data()
     // Built values.
     QTest::newRow("triggered level refused")
         << QByteArray("CURR:TRIG 1") << QByteArray() << QStringList { "-113 CURR:TRIG 1" };
-    QTest::newRow("keyword answer") << QByteArray("VOLT:RESP?") << QByteArray("NORM\n")
-                                    << QStringList();
+    QTest::newRow("keyword answer")
+        << QByteArray("VOLT:RESP?") << QByteArray("NORM\n") << QStringList();
     QTest::newRow("keyword not in the bridge")
         << QByteArray("VOLT:RESP SLOW") << QByteArray() << QStringList { "-224 VOLT:RESP SLOW" };
 }

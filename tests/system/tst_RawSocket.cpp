@@ -145,8 +145,8 @@ void tst_RawSocket::commandNotBuiltAnswersAnError()
 {
     QTcpSocket client;
     QVERIFY(connectClean(client));
-    QCOMPARE(query(client, "*RST;:SYST:ERR?"),
-        QByteArray("-200,\"Execution error;not available\"\n"));
+    QCOMPARE(
+        query(client, "*RST;:SYST:ERR?"), QByteArray("-200,\"Execution error;not available\"\n"));
     QCOMPARE(query(client, "SYST:ERR?"), QByteArray("+0,\"No error\"\n"));
 }
 
