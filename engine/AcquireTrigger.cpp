@@ -103,11 +103,26 @@ SCPIERR_T AcquireTrigger::initiate()
     }
     // A bus trigger sent by the writer from now on reaches the controller after the start.
     m_monitor->waitAcqCommandsSent();
+    // Queued behind every trigger report the monitor made before the start was sent.
+    QMetaObject::invokeMethod(
+        this,
+        [this, run, immediate] {
+            armMachine(run, immediate);
+        },
+        Qt::AutoConnection);
+    return Error::None;
+}
+
+void AcquireTrigger::armMachine(quint64 run, bool immediate)
+{
+    {
+        EngineLocker lock(&engineMutex());
+        m_machineRun = run;
+    }
     if (immediate)
         emit initiated();
     else
         emit waited();
-    return Error::None;
 }
 
 SCPIERR_T AcquireTrigger::abort()
@@ -315,6 +330,17 @@ double AcquireTrigger::senseAperture() const
 
 // --- Records ---
 
+void AcquireTrigger::onAcqTriggered()
+{
+    {
+        EngineLocker lock(&engineMutex());
+        if (!m_initiated || m_machineRun != m_runs)
+            return;
+        m_triggered = true;
+    }
+    emit triggered();
+}
+
 void AcquireTrigger::onDataUpdate(QVector<ioc::TRACE_DATA> *data, int remaining)
 {
     const std::unique_ptr<QVector<ioc::TRACE_DATA>> batch(data);
@@ -418,8 +444,8 @@ void AcquireTrigger::createEntryActions()
     connect(m_waitTrigger, &QState::entered, this, &AcquireTrigger::onWaitTrigger);
 }
 
-// Measuring is not touched here: the operations and the last batch change it at once, and a
-// transition still queued must not undo a later initiate.
+// Measuring and triggered are not touched here: the operations and the batches change them at
+// once, and a transition still queued must not undo a later initiate or trigger.
 void AcquireTrigger::onIdle()
 {
     setOperation(OperWaitingForTrigger | OperMeasuring, false);
@@ -440,10 +466,6 @@ void AcquireTrigger::onAbort()
 
 void AcquireTrigger::onInitiate()
 {
-    {
-        EngineLocker lock(&engineMutex());
-        m_triggered = true;
-    }
     setOperation(OperWaitingForTrigger, false);
     setOperation(OperMeasuring, true);
     emit measInitiated();
@@ -462,10 +484,6 @@ void AcquireTrigger::onTrigger()
 
 void AcquireTrigger::onWaitTrigger()
 {
-    {
-        EngineLocker lock(&engineMutex());
-        m_triggered = false;
-    }
     setOperation(OperWaitingForTrigger | OperMeasuring, true);
     emit measInitiated();
     emit initchanged(true);

@@ -111,6 +111,10 @@ public Q_SLOTS:
     // From the monitor link's dataUpdated: takes and frees the batch. remaining: samples still
     // to come.
     void onDataUpdate(QVector<ioc::TRACE_DATA> *data, int remaining);
+    // From the monitor link's acqTriggered: the controller no longer waits for a trigger.
+    // Becomes triggered() while the acquisition the machine was last told of is measuring; a
+    // report left over from an abort (which also ends the wait) is dropped.
+    void onAcqTriggered();
 
 Q_SIGNALS:
     void initchanged(bool measuring);
@@ -123,8 +127,7 @@ Q_SIGNALS:
     void measUiComplete();
     void measDataUpdated(int remaining);
     void displayItemsChanged(vek::AcquireTrigger::displayItems items);
-    // Transitions of the state machine; the engine root connects the monitor link's
-    // acqTriggered() to triggered().
+    // Transitions of the state machine.
     void initiated();
     void waited();
     void triggered();
@@ -150,6 +153,8 @@ private:
     double toSeconds(quint32 counts) const;
     // Only a bus trigger can go on (not one the controller detects by itself).
     bool waitsForBusOnly() const;
+    // GUI thread: tells the machine of initiate number run.
+    void armMachine(quint64 run, bool immediate);
     void sendIntegralCommand(ioc::IoControl::IntegralCommnd command);
 
     ioc::IoControl *const m_writer;
@@ -166,11 +171,14 @@ private:
     std::atomic<quint32> m_apertureCount { 0 };
     // Changed under the engine mutex: by initiate() (true), abort() and the last batch (false).
     std::atomic<bool> m_initiated { false };
-    // Changed under the engine mutex by the operations and the entry actions.
+    // Changed under the engine mutex: by initiate(), trigger(), msync(), a trigger the
+    // controller reports and the wait for the next sample's trigger.
     std::atomic<bool> m_triggered { false };
     // Incremented under the engine mutex by every initiate() and abort(): an initiate that finds
     // it moved while the logger was cleared has been aborted meanwhile.
     quint64 m_runs = 0;
+    // The run the machine was last told of (GUI thread; read under the engine mutex there).
+    quint64 m_machineRun = 0;
     zo4882::ZO4882Opc *const m_opc;
     std::atomic<integralGate> m_integralGate { IntegralGateNone };
     std::atomic<bool> m_integralAutoReset { false };
