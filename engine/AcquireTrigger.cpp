@@ -119,6 +119,7 @@ void AcquireTrigger::armMachine(quint64 run, bool immediate)
         EngineLocker lock(&engineMutex());
         m_machineRun = run;
     }
+    m_dataPoint = 0; // the logger was cleared
     if (immediate)
         emit initiated();
     else
@@ -460,6 +461,10 @@ void AcquireTrigger::onComplete()
 
 void AcquireTrigger::onAbort()
 {
+    // The views get the rows of the last batch the abort left unannounced.
+    if (m_dataPoint > 0)
+        m_logger->appendRow(m_dataPoint);
+    m_dataPoint = 0;
     emit measAborted();
     emit measUiAborted();
 }

@@ -100,6 +100,7 @@ private Q_SLOTS:
     void immediateAcquisitionStaysImmediate();
     void abortEndsTheAcquisition();
     void abortAndInitiateInOneMessage();
+    void abortShowsEveryHeldRecord();
     void integralGateAndAutoReset();
     void displayItemsAreAnnounced();
     void operationCompleteOverTheRawSocket();
@@ -518,6 +519,22 @@ void tst_AcquireTrigger::abortAndInitiateInOneMessage()
     QVERIFY(ready.wait(5000));
     QCOMPARE(m_logger->getNumOfData(), 1);
     QCOMPARE(operation() & (Measuring | WaitingForTrigger), 0);
+}
+
+void tst_AcquireTrigger::abortShowsEveryHeldRecord()
+{
+    // Samples of 2 ms back to back: some ten records per batch, each batch's rest announced
+    // with the next one; an abort announces the rest of the last.
+    QCOMPARE(m_acq->setTriggerCount(1000), 0);
+    QCOMPARE(m_acq->setSenseAperture(0.002), 0);
+    QSignalSpy uiAborted(m_acq.get(), &AcquireTrigger::measUiAborted);
+    QCOMPARE(m_acq->initiate(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_logger->rowCount() > 1, 5000);
+    QCOMPARE(m_acq->abort(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(uiAborted.size(), 1, 5000);
+    QTest::qWait(100); // batches read before the abort took effect are dropped
+    QVERIFY(m_logger->getNumOfData() < 1000);
+    QCOMPARE(m_logger->rowCount(), m_logger->getNumOfData());
 }
 
 void tst_AcquireTrigger::integralGateAndAutoReset()
