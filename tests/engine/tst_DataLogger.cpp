@@ -567,7 +567,7 @@ void tst_DataLogger::readersAndDequeuesWhileAppending()
         appendBatch(logger, k, qMin(Total, k + Batch), &pending);
         QCoreApplication::processEvents();
         QDeadlineTimer deadline(20000);
-        while (logger.getNumOfData() >= 512 && !deadline.hasExpired())
+        while (logger.getNumOfData() >= 128 && !deadline.hasExpired())
             QTest::qWait(1);
         QVERIFY2(!deadline.hasExpired(), "the parser thread stopped dequeuing");
     }
