@@ -203,16 +203,7 @@ SCPIERR_T AcquireTrigger::setTriggerIntervalState(bool on)
 
 SCPIERR_T AcquireTrigger::setTriggerDelay(double seconds)
 {
-    EngineLocker lock(&engineMutex());
-    if (m_initiated)
-        return MeasureInProgress;
-    quint32 counts = 0;
-    if (const SCPIERR_T e = toCounts(seconds, 0.0, MaxTriggerDelay, &counts))
-        return e;
-    m_writer->setAcqTriggerDelay(counts);
-    m_writer->transfer();
-    m_delayCount = counts;
-    return Error::None;
+    return setTime(seconds, 0.0, MaxTriggerDelay, &IoControl::setAcqTriggerDelay, &m_delayCount);
 }
 
 SCPIERR_T AcquireTrigger::setTriggerCount(unsigned n)
@@ -233,29 +224,38 @@ SCPIERR_T AcquireTrigger::setTriggerCount(unsigned n)
 
 SCPIERR_T AcquireTrigger::setTriggerTimer(double seconds)
 {
-    EngineLocker lock(&engineMutex());
-    if (m_initiated)
-        return MeasureInProgress;
-    quint32 counts = 0;
-    if (const SCPIERR_T e = toCounts(seconds, m_model->measMin(), MaxTriggerTimer, &counts))
-        return e;
-    m_writer->setAcqTriggerTimer(counts);
-    m_writer->transfer();
-    m_timerCount = counts;
-    return Error::None;
+    return setTime(seconds,
+        m_model->measMin(),
+        MaxTriggerTimer,
+        &IoControl::setAcqTriggerTimer,
+        &m_timerCount);
 }
 
 SCPIERR_T AcquireTrigger::setSenseAperture(double seconds)
+{
+    return setTime(seconds,
+        m_model->measMin(),
+        m_model->measMax(),
+        &IoControl::setSensApertureCount,
+        &m_apertureCount);
+}
+
+// The three time settings: checked, sent as counts of the base period and stored.
+SCPIERR_T AcquireTrigger::setTime(double seconds,
+    double min,
+    double max,
+    void (IoControl::*send)(uint),
+    std::atomic<quint32> *stored)
 {
     EngineLocker lock(&engineMutex());
     if (m_initiated)
         return MeasureInProgress;
     quint32 counts = 0;
-    if (const SCPIERR_T e = toCounts(seconds, m_model->measMin(), m_model->measMax(), &counts))
+    if (const SCPIERR_T e = toCounts(seconds, min, max, &counts))
         return e;
-    m_writer->setSensApertureCount(counts);
+    (m_writer->*send)(counts);
     m_writer->transfer();
-    m_apertureCount = counts;
+    *stored = counts;
     return Error::None;
 }
 

@@ -148,6 +148,11 @@ private:
     void onTrigger();
     void onWaitTrigger();
 
+    SCPIERR_T setTime(double seconds,
+        double min,
+        double max,
+        void (ioc::IoControl::*send)(uint),
+        std::atomic<quint32> *stored);
     // seconds -> counts of the sampling base period, when within [min, max]; else -222.
     SCPIERR_T toCounts(double seconds, double min, double max, quint32 *counts) const;
     double toSeconds(quint32 counts) const;

@@ -9,6 +9,7 @@
 #include <QWaitCondition>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -246,8 +247,9 @@ bool DataLogger::save(const QString &path) const
     out.setRealNumberPrecision(6);
     out << "ETime[s], Current[A], Voltage[V], Power[W], Capacity[Ah], Energy[Wh]\n";
     for (const ioc::TRACE_DATA &r : records) {
-        out << r.elapsedTime << ", " << r.current << ", " << r.voltage << ", " << r.power << ", "
-            << r.capacity << ", " << r.energy << '\n';
+        for (int c = 0; c < ColumnCount; ++c)
+            out << (c ? ", " : "") << columnValue(r, c);
+        out << '\n';
     }
     out.flush();
     // Without a commit the temporary file is removed.
@@ -263,31 +265,13 @@ void DataLogger::closeCalls()
 
 QVector<double> DataLogger::formatted(const ioc::TRACE_DATA &record, const DlFormatItems &format)
 {
+    // Format code -> table column.
+    static constexpr DataLogger::Column columns[] = { Current, Voltage, Power, ETime, Capacity, Energy };
     QVector<double> values;
     values.reserve(format.size());
     for (int code : format) {
-        switch (code) {
-        case 0:
-            values << record.current;
-            break;
-        case 1:
-            values << record.voltage;
-            break;
-        case 2:
-            values << record.power;
-            break;
-        case 3:
-            values << record.elapsedTime;
-            break;
-        case 4:
-            values << record.capacity;
-            break;
-        case 5:
-            values << record.energy;
-            break;
-        default:
-            break;
-        }
+        if (code >= 0 && code < int(std::size(columns)))
+            values << columnValue(record, columns[code]);
     }
     return values;
 }

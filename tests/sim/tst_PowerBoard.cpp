@@ -53,6 +53,20 @@ double average(const QVector<quint32> &data, int word)
     return double(sum) / data.at(15) * 1e-6;
 }
 
+// Writes the trigger group (sources, delays, count, timer, aperture) and initiates an
+// acquisition at t.
+void initiateAcquisition(Board &board, const QVector<quint32> &group, qint64 t = 0)
+{
+    board.exchange(QVector<quint32> { 0x50000008, 6 } + group, t);
+    board.exchange({ 0x50000004, 1, 0x100 }, t);
+}
+
+// Records written since the initiate, as the status block reports them at t.
+quint32 writtenAt(Board &board, qint64 t)
+{
+    return readUnit(board, 0xE0000000, 4, t).at(3);
+}
+
 qint64 word64(const QVector<quint32> &data, int word)
 {
     return qint64(quint64(data.at(word)) | (quint64(data.at(word + 1)) << 32));
@@ -388,26 +402,21 @@ void tst_PowerBoard::tracePacedByTimer()
     Board board(0);
     // Count 1 µs; interval sampling, 3 records, timer 1000 counts, delay 500, aperture 40.
     QVERIFY(board.setMicrosPerCount(1.0));
-    board.exchange({ 0x50000008, 6, 0x901, 0, 500, 3, 1000, 40 }, 0);
-    board.exchange({ 0x50000004, 1, 0x100 }, 0);
-    auto written = [&board](qint64 t) {
-        return readUnit(board, 0xE0000000, 4, t).at(3);
-    };
-    QCOMPARE(written(1499), 0u);
-    QCOMPARE(written(1500), 1u);
-    QCOMPARE(written(2600), 2u);
-    QCOMPARE(written(100000), 3u); // the trigger count ends the acquisition
+    initiateAcquisition(board, { 0x901, 0, 500, 3, 1000, 40 });
+    QCOMPARE(writtenAt(board, 1499), 0u);
+    QCOMPARE(writtenAt(board, 1500), 1u);
+    QCOMPARE(writtenAt(board, 2600), 2u);
+    QCOMPARE(writtenAt(board, 100000), 3u); // the trigger count ends the acquisition
     const QVector<quint32> records = readUnit(board, 0x80800000 + 64, 32, 100000).mid(2);
     QCOMPARE(records.at(15), 40u);
     QCOMPARE(average(records.mid(16), 0), 12.0);
     QCOMPARE(readUnit(board, 0x80800000 + 3 * 64, 16, 100000).mid(2), QVector<quint32>(16, 0));
 
     // A new initiate starts from record 0; abort stops the count where it is.
-    board.exchange({ 0x50000008, 6, 0x901, 0, 0, 100, 1000, 40 }, 200000);
-    board.exchange({ 0x50000004, 1, 0x100 }, 200000);
-    QCOMPARE(written(202000), 2u);
+    initiateAcquisition(board, { 0x901, 0, 0, 100, 1000, 40 }, 200000);
+    QCOMPARE(writtenAt(board, 202000), 2u);
     board.exchange({ 0x50000004, 1, 0x200 }, 202500);
-    QCOMPARE(written(300000), 2u);
+    QCOMPARE(writtenAt(board, 300000), 2u);
 }
 
 void tst_PowerBoard::traceBackToBackWithoutInterval()
@@ -415,16 +424,12 @@ void tst_PowerBoard::traceBackToBackWithoutInterval()
     // Immediate, no interval sampling: after the delay, one record per aperture.
     Board board(0);
     QVERIFY(board.setMicrosPerCount(1.0));
-    board.exchange({ 0x50000008, 6, 0x101, 0, 500, 3, 1000, 40 }, 0);
-    board.exchange({ 0x50000004, 1, 0x100 }, 0);
-    auto written = [&board](qint64 t) {
-        return readUnit(board, 0xE0000000, 4, t).at(3);
-    };
-    QCOMPARE(written(539), 0u);
-    QCOMPARE(written(540), 1u);
-    QCOMPARE(written(580), 2u);
-    QCOMPARE(written(619), 2u);
-    QCOMPARE(written(10000), 3u);
+    initiateAcquisition(board, { 0x101, 0, 500, 3, 1000, 40 });
+    QCOMPARE(writtenAt(board, 539), 0u);
+    QCOMPARE(writtenAt(board, 540), 1u);
+    QCOMPARE(writtenAt(board, 580), 2u);
+    QCOMPARE(writtenAt(board, 619), 2u);
+    QCOMPARE(writtenAt(board, 10000), 3u);
     QVERIFY(!(board.statusWord() & 0x20000000));
 }
 
@@ -434,8 +439,7 @@ void tst_PowerBoard::traceOneRecordPerTriggerWithoutInterval()
     // then the acquisition waits again; a trigger while it measures is ignored.
     Board board(0);
     QVERIFY(board.setMicrosPerCount(1.0));
-    board.exchange({ 0x50000008, 6, 0x200, 0, 5, 2, 1000, 10 }, 0);
-    board.exchange({ 0x50000004, 1, 0x100 }, 0);
+    initiateAcquisition(board, { 0x200, 0, 5, 2, 1000, 10 });
     QVERIFY(board.statusWord() & 0x20000000);
     board.advance(1000);
     QCOMPARE(board.acquisition().written(), 0);
@@ -457,8 +461,7 @@ void tst_PowerBoard::traceOneRecordPerTriggerWithoutInterval()
     QVERIFY(!(board.statusWord() & 0x20000000));
 
     // With interval sampling one trigger starts the whole series.
-    board.exchange({ 0x50000008, 6, 0xA00, 0, 0, 3, 10, 1 }, 6000);
-    board.exchange({ 0x50000004, 1, 0x100 }, 6000);
+    initiateAcquisition(board, { 0xA00, 0, 0, 3, 10, 1 }, 6000);
     board.exchange({ 0x50000000, 2, 0, 0x10000 }, 6000);
     board.advance(6030);
     QCOMPARE(board.acquisition().written(), 3);
@@ -511,8 +514,7 @@ void tst_PowerBoard::traceSources()
     Board board(0);
     QVERIFY(board.setMicrosPerCount(1.0));
     // Transient source immediate; one record, aperture 10 counts.
-    board.exchange({ 0x50000008, 6, sources | 0x1, 0, 0, 1, 1000, 10 }, 0);
-    board.exchange({ 0x50000004, 1, 0x100 }, 0);
+    initiateAcquisition(board, { sources | 0x1, 0, 0, 1, 1000, 10 });
     QVERIFY(board.statusWord() & 0x20000000);
     action(board, 1000);
     board.advance(2000);
