@@ -266,7 +266,9 @@ void DataLogger::closeCalls()
 QVector<double> DataLogger::formatted(const ioc::TRACE_DATA &record, const DlFormatItems &format)
 {
     // Format code -> table column.
-    static constexpr DataLogger::Column columns[] = { Current, Voltage, Power, ETime, Capacity, Energy };
+    static constexpr DataLogger::Column columns[] = {
+        Current, Voltage, Power, ETime, Capacity, Energy
+    };
     QVector<double> values;
     values.reserve(format.size());
     for (int code : format) {

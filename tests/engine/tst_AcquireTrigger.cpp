@@ -267,63 +267,160 @@ void tst_AcquireTrigger::refusalsChangeNothing_data()
     auto row = [](const char *name, bool measuring, Call call, int error) {
         QTest::newRow(name) << measuring << call << error;
     };
-    row("count 0", false, [](AcquireTrigger &a) { return a.setTriggerCount(0); }, -222);
-    row("count 65537", false, [](AcquireTrigger &a) { return a.setTriggerCount(65537); }, -222);
-    row("delay above 100 s", false, [](AcquireTrigger &a) { return a.setTriggerDelay(100.1); }, -222);
-    row("negative delay", false, [](AcquireTrigger &a) { return a.setTriggerDelay(-0.001); }, -222);
-    row("delay not a number",
+    row(
+        "count 0",
         false,
-        [](AcquireTrigger &a) { return a.setTriggerDelay(qQNaN()); },
+        [](AcquireTrigger &a) {
+            return a.setTriggerCount(0);
+        },
         -222);
-    row("timer below the minimum",
+    row(
+        "count 65537",
         false,
-        [](AcquireTrigger &a) { return a.setTriggerTimer(0.0001); },
+        [](AcquireTrigger &a) {
+            return a.setTriggerCount(65537);
+        },
         -222);
-    row("timer above an hour", false, [](AcquireTrigger &a) { return a.setTriggerTimer(3601); }, -222);
-    row("aperture above the maximum",
+    row(
+        "delay above 100 s",
         false,
-        [](AcquireTrigger &a) { return a.setSenseAperture(1.5); },
+        [](AcquireTrigger &a) {
+            return a.setTriggerDelay(100.1);
+        },
         -222);
-    row("aperture infinite",
+    row(
+        "negative delay",
         false,
-        [](AcquireTrigger &a) { return a.setSenseAperture(qInf()); },
+        [](AcquireTrigger &a) {
+            return a.setTriggerDelay(-0.001);
+        },
         -222);
-    row("no source",
+    row(
+        "delay not a number",
         false,
-        [](AcquireTrigger &a) { return a.setTriggerSources(AcquireTrigger::TrigAcquireSources()); },
+        [](AcquireTrigger &a) {
+            return a.setTriggerDelay(qQNaN());
+        },
+        -222);
+    row(
+        "timer below the minimum",
+        false,
+        [](AcquireTrigger &a) {
+            return a.setTriggerTimer(0.0001);
+        },
+        -222);
+    row(
+        "timer above an hour",
+        false,
+        [](AcquireTrigger &a) {
+            return a.setTriggerTimer(3601);
+        },
+        -222);
+    row(
+        "aperture above the maximum",
+        false,
+        [](AcquireTrigger &a) {
+            return a.setSenseAperture(1.5);
+        },
+        -222);
+    row(
+        "aperture infinite",
+        false,
+        [](AcquireTrigger &a) {
+            return a.setSenseAperture(qInf());
+        },
+        -222);
+    row(
+        "no source",
+        false,
+        [](AcquireTrigger &a) {
+            return a.setTriggerSources(AcquireTrigger::TrigAcquireSources());
+        },
         -224);
-    row("unknown source bit",
+    row(
+        "unknown source bit",
         false,
         [](AcquireTrigger &a) {
             return a.setTriggerSources(AcquireTrigger::TrigAcquireSources(0x1200));
         },
         -224);
-    row("gate out of range",
+    row(
+        "gate out of range",
         false,
-        [](AcquireTrigger &a) { return a.setIntegralGate(vek::integralGate(3)); },
+        [](AcquireTrigger &a) {
+            return a.setIntegralGate(vek::integralGate(3));
+        },
         -224);
-    row("bus trigger before initiate", false, [](AcquireTrigger &a) { return a.trigger(); }, -213);
-    row("bus trigger with immediate only",
+    row(
+        "bus trigger before initiate",
+        false,
+        [](AcquireTrigger &a) {
+            return a.trigger();
+        },
+        -213);
+    row(
+        "bus trigger with immediate only",
         true,
-        [](AcquireTrigger &a) { return a.trigger(); },
+        [](AcquireTrigger &a) {
+            return a.trigger();
+        },
         -211);
-    row("mutual sync without the link", true, [](AcquireTrigger &a) { return a.msync(); }, 110);
-    row("sources while measuring",
+    row(
+        "mutual sync without the link",
         true,
-        [](AcquireTrigger &a) { return a.setTriggerSources(S::tasBus); },
-        112);
-    row("interval while measuring",
+        [](AcquireTrigger &a) {
+            return a.msync();
+        },
+        110);
+    row(
+        "sources while measuring",
         true,
-        [](AcquireTrigger &a) { return a.setTriggerIntervalState(true); },
+        [](AcquireTrigger &a) {
+            return a.setTriggerSources(S::tasBus);
+        },
         112);
-    row("delay while measuring", true, [](AcquireTrigger &a) { return a.setTriggerDelay(1); }, 112);
-    row("count while measuring", true, [](AcquireTrigger &a) { return a.setTriggerCount(5); }, 112);
-    row("timer while measuring", true, [](AcquireTrigger &a) { return a.setTriggerTimer(1); }, 112);
-    row("aperture while measuring",
+    row(
+        "interval while measuring",
         true,
-        [](AcquireTrigger &a) { return a.setSenseAperture(0.5); },
+        [](AcquireTrigger &a) {
+            return a.setTriggerIntervalState(true);
+        },
         112);
-    row("initiate while measuring", true, [](AcquireTrigger &a) { return a.initiate(); }, -213);
+    row(
+        "delay while measuring",
+        true,
+        [](AcquireTrigger &a) {
+            return a.setTriggerDelay(1);
+        },
+        112);
+    row(
+        "count while measuring",
+        true,
+        [](AcquireTrigger &a) {
+            return a.setTriggerCount(5);
+        },
+        112);
+    row(
+        "timer while measuring",
+        true,
+        [](AcquireTrigger &a) {
+            return a.setTriggerTimer(1);
+        },
+        112);
+    row(
+        "aperture while measuring",
+        true,
+        [](AcquireTrigger &a) {
+            return a.setSenseAperture(0.5);
+        },
+        112);
+    row(
+        "initiate while measuring",
+        true,
+        [](AcquireTrigger &a) {
+            return a.initiate();
+        },
+        -213);
 }
 
 void tst_AcquireTrigger::refusalsChangeNothing()
@@ -446,7 +543,8 @@ void tst_AcquireTrigger::sampleShorterThanAMonitorCycleStillCompletes()
     QSignalSpy triggered(m_acq.get(), &AcquireTrigger::measTriggered);
     QCOMPARE(m_acq->initiate(), 0);
     for (int sample = 1; sample <= 2; ++sample) {
-        QTRY_COMPARE_WITH_TIMEOUT(m_states.value(m_states.size() - 1), QString("initiated 48"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            m_states.value(m_states.size() - 1), QString("initiated 48"), 5000);
         const int before = m_states.size();
         QCOMPARE(m_acq->trigger(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(m_states.size() > before + 1, 5000);
@@ -467,8 +565,7 @@ void tst_AcquireTrigger::immediateAcquisitionStaysImmediate()
     QCOMPARE(m_acq->initiate(), 0);
     QCOMPARE(int(m_acq->trigger()), -211);
     QVERIFY(ready.wait(5000));
-    QCOMPARE(m_states,
-        (QStringList { "initiated 16", "immediate 16", "complete 0", "ready 0" }));
+    QCOMPARE(m_states, (QStringList { "initiated 16", "immediate 16", "complete 0", "ready 0" }));
     QCOMPARE(changed.size(), 2);
     QCOMPARE(changed[0].value(0).toBool(), true);
     QCOMPARE(changed[1].value(0).toBool(), false);

@@ -238,13 +238,9 @@ void tst_DataLogger::formatChoosesTheColumns_data()
                              << QVector<double> { r.current, r.voltage, r.power };
     QTest::newRow("time then current")
         << DlFormatItems { 3, 0 } << 0 << QVector<double> { r.elapsedTime, r.current };
-    QTest::newRow("all six") << DlFormatItems { 0, 1, 2, 3, 4, 5 } << 0
-                             << QVector<double> { r.current,
-                                    r.voltage,
-                                    r.power,
-                                    r.elapsedTime,
-                                    r.capacity,
-                                    r.energy };
+    QTest::newRow("all six")
+        << DlFormatItems { 0, 1, 2, 3, 4, 5 } << 0
+        << QVector<double> { r.current, r.voltage, r.power, r.elapsedTime, r.capacity, r.energy };
     QTest::newRow("repeated") << DlFormatItems { 5, 5 } << 0
                               << QVector<double> { r.energy, r.energy };
     QTest::newRow("unknown codes give nothing")
@@ -271,7 +267,8 @@ void tst_DataLogger::formatChoosesTheColumns()
 void tst_DataLogger::tableModel()
 {
     DataLogger logger;
-    QAbstractItemModelTester tester(&logger, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(
+        &logger, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(logger.columnCount(), 6);
     const QStringList titles {
         "ETime[s]", "Current[A]", "Voltage[V]", "Power[W]", "Capacity[Ah]", "Energy[Wh]"
@@ -286,7 +283,9 @@ void tst_DataLogger::tableModel()
     int pending = 0;
     appendBatch(logger, 5, 6, &pending);
     const TRACE_DATA r = record(5);
-    const QVector<double> row { r.elapsedTime, r.current, r.voltage, r.power, r.capacity, r.energy };
+    const QVector<double> row {
+        r.elapsedTime, r.current, r.voltage, r.power, r.capacity, r.energy
+    };
     for (int c = 0; c < 6; ++c)
         QCOMPARE(logger.data(logger.index(0, c)), QVariant(row[c]));
     QVERIFY(!logger.data(logger.index(0, 2), Qt::SizeHintRole).isValid());
@@ -310,7 +309,8 @@ void tst_DataLogger::tableModel()
 void tst_DataLogger::rowsAnnouncedOncePerBatch()
 {
     DataLogger logger;
-    QAbstractItemModelTester tester(&logger, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(
+        &logger, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QSignalSpy inserted(&logger, &QAbstractItemModel::rowsInserted);
 
     // Batches of 62, 62 and 10 as the monitor link delivers 134 records; each batch is
@@ -454,7 +454,8 @@ void tst_DataLogger::saveToAMissingFolderFails()
 void tst_DataLogger::callsFromAnotherThreadRunInTheLoggersThread()
 {
     DataLogger logger;
-    QAbstractItemModelTester tester(&logger, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(
+        &logger, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QThread *const own = QThread::currentThread();
     QVector<QThread *> announcers;
     const auto note = [&announcers] {
@@ -520,7 +521,8 @@ void tst_DataLogger::readersAndDequeuesWhileAppending()
     constexpr int Batch = 62;
     DataLogger logger;
     QCOMPARE(logger.setFormat({ 3, 1, 0 }), 0);
-    QAbstractItemModelTester tester(&logger, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(
+        &logger, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
     // The parser thread: reads the newest record and dequeues until every record came out.
     std::atomic<bool> stop { false };

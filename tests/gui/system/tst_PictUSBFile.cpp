@@ -28,8 +28,8 @@ void tst_PictUSBFile::generateSaveName_data()
                                 << "Untitled2.csv";
     QTest::newRow("other names do not count")
         << QStringList { "untitled1.csv", "Untitled1.info", "Untitled01.csv" } << "Untitled1.csv";
-    QTest::newRow("a folder of that name counts") << QStringList { "Untitled1.csv/" }
-                                                  << "Untitled2.csv";
+    QTest::newRow("a folder of that name counts")
+        << QStringList { "Untitled1.csv/" } << "Untitled2.csv";
 }
 
 void tst_PictUSBFile::generateSaveName()
