@@ -27,14 +27,16 @@ enum integralGate { IntegralGateNone = 0, IntegralGateLoadOn = 1, IntegralGatePr
 // items of the measurement view; initiate, trigger and abort at the controller; the measurement
 // records of an acquisition go into the record logger. A state machine drives STATus:OPERation
 // (16 measuring, 32 waiting for a trigger, 2048 new records) and the signals the FETCh and *WAI
-// handlers and the measurement screen wait for; the acquisition is operation 0x4 of the
-// operation-complete tracker, reported from the call that starts, triggers, completes or aborts
-// it, so that the next command of the same message already sees it.
+// handlers and the measurement screen wait for.
 //
 // Threads. Built and living in the GUI thread: the state machine, its entry actions and
 // onDataUpdate run there. The operations run in the caller's thread (GUI or parser); each runs
 // check -> send -> store under the engine mutex, which is released before the logger is cleared
-// and before waiting for the monitor link (both may wait for another thread).
+// and before waiting for the monitor link (both may wait for another thread): initiate(),
+// abort() and msync() are therefore called with the engine mutex not held.
+// The operation-complete tracker learns of the acquisition (operation 0x4) from the call itself,
+// so that the next command of the same message sees it: an initiate makes it pending (waiting
+// for a bus trigger while only BUS can trigger it), the last batch completes it, abort aborts it.
 // Lifetime: the links and the logger outlive the object; stop the monitor link and deliver its
 // queued batches before destroying it.
 class AcquireTrigger : public QObject
