@@ -6,26 +6,42 @@
 
 namespace sim {
 
-// The trace area: records written since the last acquisition initiate, paced by the
-// acquisition timer. Record k of an acquisition is due at start + (k + 1) * interval, where
-// start is the trigger time plus the trigger delay; times are monotonic microseconds.
+// The trace area: records written since the last acquisition initiate. Times are monotonic
+// microseconds. A trigger of an enabled source (or the initiate itself with the immediate
+// source) starts sampling after the trigger delay:
+// - interval sampling on: the whole series, record k due at start + (k + 1) * interval;
+// - off, immediate source: records back to back, each one aperture long;
+// - off, other sources: one record one aperture after the delay, then the acquisition waits
+//   for the next trigger until the trigger count is reached.
 class Acquisition
 {
 public:
     using Record = std::array<quint32, 16>;
     static constexpr int Capacity = 65536; // records the trace area holds
 
-    // Initiate with the trigger group's delay, count and timer already converted to µs/records.
-    // Triggered at once when immediate is set; otherwise waits for trigger().
-    void initiate(qint64 nowUs, bool immediate, qint64 delayUs, int count, qint64 intervalUs);
+    // The trigger group as the initiate found it, converted to µs and records.
+    struct Settings
+    {
+        bool immediate = true;
+        bool interval = false;
+        qint64 delayUs = 0;
+        int count = 1;
+        qint64 intervalUs = 100000;
+        qint64 apertureUs = 100000;
+    };
+
+    void initiate(qint64 nowUs, const Settings &settings);
+    // A trigger of an enabled source; ignored unless the acquisition waits for one.
     void trigger(qint64 nowUs);
     void abort();
 
-    bool waitingForTrigger() const { return m_armed && !m_triggered; }
-    bool running() const { return m_armed && m_triggered && m_records.size() < m_count; }
+    bool waitingForTrigger() const { return m_armed && m_waiting; }
+    bool running() const { return m_armed && !m_waiting; }
     // Time the next record is due, when one is.
     std::optional<qint64> nextDue() const;
-    // Adds a record: the due one of a running acquisition, or an injected one.
+    // The due record, measured over the aperture that ends at nextDue().
+    void takeDue(const Record &record);
+    // An injected record, outside any pacing.
     void append(const Record &record);
 
     int written() const { return m_records.size(); }
@@ -34,13 +50,13 @@ public:
     void reset();
 
 private:
+    void add(const Record &record);
+
     QVector<Record> m_records;
+    Settings m_settings;
     bool m_armed = false;
-    bool m_triggered = false;
-    int m_count = 1;
-    qint64 m_startUs = 0;
-    qint64 m_intervalUs = 100000;
-    qint64 m_delayUs = 0;
+    bool m_waiting = false;
+    qint64 m_dueUs = 0;
 };
 
 } // namespace sim

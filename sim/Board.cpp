@@ -1,5 +1,6 @@
 #include "sim/Board.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sim {
@@ -10,6 +11,14 @@ constexpr quint32 StatusNotSlave = 0x10;
 constexpr quint32 StatusLoadOn = 0x200000;
 constexpr quint32 StatusExtLoadInput = 0x800000; // external load-on input high (not holding off)
 constexpr quint32 StatusAcqWaiting = 0x20000000;
+// Trigger word (trigger group word 0): acquisition sources and interval sampling.
+constexpr quint32 AcqSourceImmediate = 0x100;
+constexpr quint32 AcqSourceBus = 0x200;
+constexpr quint32 AcqSourceLoadOff = 0x400;
+constexpr quint32 AcqTimerOn = 0x800;
+constexpr quint32 AcqSourceDigital2 = 0x2000;
+constexpr quint32 AcqSourceTransientLink = 0x4000;
+constexpr quint32 AcqSourceMSync = 0x8000;
 
 void put64(Acquisition::Record &r, int i, qint64 v)
 {
@@ -108,33 +117,50 @@ void Board::wordWritten(quint32 address, quint32 value, qint64 nowUs)
 
 void Board::commandWritten(quint32 value, qint64 nowUs)
 {
-    // Word 1 of the program group is the command register: program commands (0x1000FF),
-    // bus trigger, integral commands and acquisition commands share it.
-    {
-        if ((value & 0x10000) && (m_memory.trigger(0) & 0x200))
-            m_acq.trigger(nowUs);
-        if (value & 0x4000000)
-            resetIntegrals();
-        if (value & 0x1000000)
-            m_integrating = true;
-        if (value & 0x2000000)
-            m_integrating = false;
-        if (value & 0x200) {
-            m_acq.abort();
-        } else if (value & 0x100) {
-            const auto counts = [this](int word) {
-                return qint64(std::llround(m_memory.trigger(word) * m_usPerCount));
-            };
-            m_acq.initiate(nowUs,
-                m_memory.trigger(0) & 0x100,
-                counts(2),
-                int(std::min<quint32>(m_memory.trigger(3), Acquisition::Capacity)),
-                counts(4));
-        }
-        if ((value & 0x8000) && (m_memory.trigger(0) & 0x8000))
-            m_acq.trigger(nowUs);
-        m_exec.command(value, nowUs);
-    }
+    // Word 1 of the program group and the command register share one command word: program
+    // commands (0x1000FF), bus trigger, integral commands and acquisition commands.
+    const quint32 sources = m_memory.trigger(0);
+    if ((value & 0x10000) && (sources & AcqSourceBus))
+        m_acq.trigger(nowUs);
+    if (value & 0x4000000)
+        resetIntegrals();
+    if (value & 0x1000000)
+        m_integrating = true;
+    if (value & 0x2000000)
+        m_integrating = false;
+    if (value & 0x200)
+        m_acq.abort();
+    else if (value & 0x100)
+        m_acq.initiate(nowUs, acquisitionSettings());
+    if ((value & 0x8000) && (sources & AcqSourceMSync))
+        m_acq.trigger(nowUs);
+    const quint64 starts = m_exec.startTriggers();
+    m_exec.command(value, nowUs);
+    followTransientTrigger(starts, nowUs);
+}
+
+// The trigger group as an initiate reads it: word 0 the sources and interval bit, 2 the delay,
+// 3 the count, 4 the interval timer, 5 the aperture (times in controller counts).
+Acquisition::Settings Board::acquisitionSettings() const
+{
+    const auto micros = [this](int word) {
+        return qint64(std::llround(m_memory.trigger(word) * m_usPerCount));
+    };
+    Acquisition::Settings settings;
+    settings.immediate = m_memory.trigger(0) & AcqSourceImmediate;
+    settings.interval = m_memory.trigger(0) & AcqTimerOn;
+    settings.delayUs = micros(2);
+    settings.count = int(std::min<quint32>(m_memory.trigger(3), Acquisition::Capacity));
+    settings.intervalUs = micros(4);
+    settings.apertureUs = micros(5);
+    return settings;
+}
+
+// The acquisition source TALINK: a start of the transient system triggers the acquisition.
+void Board::followTransientTrigger(quint64 startsBefore, qint64 nowUs)
+{
+    if (m_exec.startTriggers() != startsBefore && (m_memory.trigger(0) & AcqSourceTransientLink))
+        m_acq.trigger(nowUs);
 }
 
 void Board::setCutoffByte(quint8 value)
@@ -147,7 +173,11 @@ void Board::setCutoffByte(quint8 value)
 void Board::triggerTransient(quint32 triggers, qint64 nowUs)
 {
     advance(nowUs);
+    if ((triggers & ProgramExecutor::Digital2) && (m_memory.trigger(0) & AcqSourceDigital2))
+        m_acq.trigger(nowUs);
+    const quint64 starts = m_exec.startTriggers();
     m_exec.trigger(triggers, nowUs);
+    followTransientTrigger(starts, nowUs);
     followLoadState(nowUs);
 }
 
@@ -156,7 +186,7 @@ void Board::followLoadState(qint64 nowUs)
     const bool on = stepAt(nowUs).loadOn();
     if (on && !m_loadWasOn && (m_memory.trigger(0) & 0x4000000))
         resetIntegrals(); // integral gate auto reset at load on
-    if (!on && m_loadWasOn && (m_memory.trigger(0) & 0x400))
+    if (!on && m_loadWasOn && (m_memory.trigger(0) & AcqSourceLoadOff))
         m_acq.trigger(nowUs); // acquisition triggered by load off
     m_loadWasOn = on;
 }
@@ -259,10 +289,11 @@ void Board::advance(qint64 nowUs)
             break;
         integrateTo(due);
         if (record && *record == due) {
-            const quint32 aperture = std::max<quint32>(m_memory.trigger(5), 1);
-            m_acq.append(measurement(int(std::min<quint32>(aperture, 1u << 20))));
+            m_acq.takeDue(measurement(apertureSamples()));
         } else {
+            const quint64 starts = m_exec.startTriggers();
             m_exec.advance(due);
+            followTransientTrigger(starts, due);
             followLoadState(due);
         }
     }
@@ -336,10 +367,15 @@ bool Board::setMicrosPerCount(double us)
 
 int Board::injectTraceRecords(int n)
 {
-    const quint32 aperture = std::max<quint32>(m_memory.trigger(5), 1);
     for (int k = 0; k < n && m_acq.written() < Acquisition::Capacity; ++k)
-        m_acq.append(measurement(int(std::min<quint32>(aperture, 1u << 20))));
+        m_acq.append(measurement(apertureSamples()));
     return m_acq.written();
+}
+
+// A trace record sums one sample per aperture count.
+int Board::apertureSamples() const
+{
+    return int(std::clamp<quint32>(m_memory.trigger(5), 1, 1u << 20));
 }
 
 } // namespace sim

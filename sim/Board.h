@@ -73,7 +73,9 @@ public:
     double microsPerCount() const { return m_usPerCount; }
     // Appends n trace records of the present measurement; returns the written count.
     int injectTraceRecords(int n);
-    // Fires a pending acquisition trigger, whatever its source.
+    // Fires a pending acquisition trigger, whatever its source. The sources of the trigger word
+    // fire it as well: immediate at the initiate, bus and mutual-sync commands, the load going
+    // off, the DIGITAL2 pin (triggerTransient) and a start of the transient system.
     void triggerAcquisition(qint64 nowUs) { m_acq.trigger(nowUs); }
     const Acquisition &acquisition() const { return m_acq; }
 
@@ -102,6 +104,9 @@ private:
     LoadModel::Point operatingPointAt(qint64 us) const;
     void integrateTo(qint64 nowUs);
     void followLoadState(qint64 nowUs);
+    void followTransientTrigger(quint64 startsBefore, qint64 nowUs);
+    Acquisition::Settings acquisitionSettings() const;
+    int apertureSamples() const;
     void resetIntegrals();
 
     RegisterMemory m_memory;

@@ -31,6 +31,7 @@ namespace sim {
 //   program                               OK <phase> <node HEX> <loop counter>
 //   trigger input|digital2                OK <phase> <node HEX> <loop counter>
 //     phase: idle, trigger (start trigger wait), delay, run, wait (step trigger wait), pause
+//     digital2 also triggers an acquisition whose sources include DIGITAL2
 //   log [clear]                           <µs> <message> <ADDR> <count> <HEX word> ... / END
 //   reset                                 OK
 class ControlProtocol

@@ -78,6 +78,7 @@ void ProgramExecutor::start(qint64 nowUs)
 
 void ProgramExecutor::triggered(qint64 nowUs)
 {
+    ++m_startTriggers;
     const quint32 delay = m_memory.trigger(1);
     if (delay > 0) {
         m_phase = Phase::StartDelay;

@@ -67,6 +67,8 @@ public:
     Phase phase() const { return m_phase; }
     bool paused() const { return m_paused; }
     quint32 statusBits() const;
+    // Starts that have been triggered (left the start trigger wait) since construction.
+    quint64 startTriggers() const { return m_startTriggers; }
 
     static bool isNodeAddress(quint32 address);
 
@@ -111,6 +113,7 @@ private:
     quint32 m_node = 0; // node being executed, status block word 2
     quint32 m_applied = NoNode; // node whose step is applied
     quint32 m_loop = 0;
+    quint64 m_startTriggers = 0;
     QVector<Frame> m_frames; // the started program at the front, called ones after it
 };
 

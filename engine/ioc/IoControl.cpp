@@ -156,6 +156,22 @@ void IoControl::acqCommand(AcquireCommand c)
     QMutexLocker lock(&shared().mutex);
     m_abortLatch = c == AcqAbort ? Command::AcqAbort : 0;
     m_commandRegister |= quint32(c) & Command::AcquireMask;
+    ++m_acqGiven;
+}
+
+bool IoControl::waitAcqCommandsSent()
+{
+    if (QThread::currentThread() == this)
+        return false;
+    QDeadlineTimer deadline(m_timing.replyTimeoutMs);
+    Shared &s = shared();
+    QMutexLocker lock(&s.mutex);
+    const quint64 target = m_acqGiven;
+    while (m_acqSent < target && !m_stop && isRunning()) {
+        if (!m_acqSentCond.wait(&s.mutex, deadline))
+            break;
+    }
+    return m_acqSent >= target;
 }
 
 void IoControl::busCommand()
@@ -629,6 +645,7 @@ void IoControl::stop()
     {
         QMutexLocker lock(&shared().mutex);
         m_wakeCond.wakeAll();
+        m_acqSentCond.wakeAll();
     }
     QMutexLocker lock(&m_stopMutex);
     m_stopCond.wakeAll();
@@ -964,6 +981,8 @@ void IoControl::monitorCycle()
                 if (m_commandRegister & Command::AcqInitiate)
                     m_readoutTraceCount = 0;
                 m_commandRegister = 0;
+                m_acqSent = m_acqGiven;
+                m_acqSentCond.wakeAll();
             }
         }
         abortLatch = m_abortLatch;

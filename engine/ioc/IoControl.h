@@ -144,6 +144,10 @@ public:
     // Monitor link: its thread sends the command in its next cycle. An abort stops trace reads
     // until the next command that is not an abort; an initiate restarts the read count at 0.
     void acqCommand(AcquireCommand c);
+    // Monitor link: waits until the acquisition commands given so far have been sent (true), at
+    // most replyTimeoutMs and not past stop() (false). A command another link sends after this
+    // returned reaches the controller after them. Call it with no lock of the links held.
+    bool waitAcqCommandsSent();
     void busCommand();
     void integralCommand(IntegralCommnd c);
     void msyncCommand(bool on);
@@ -338,6 +342,9 @@ private:
     QVector<unsigned int> m_arbTable;
     QVector<TranChange> m_tranChanges; // given by transfer(), applied once their command is sent
     QVector<std::shared_ptr<RegisterRequest>> m_registerQueue;
+    quint64 m_acqGiven = 0; // monitor: acquisition commands given, and sent, since construction
+    quint64 m_acqSent = 0;
+    QWaitCondition m_acqSentCond; // woken when m_acqSent moves, with the shadow-register mutex
     bool m_work = false; // the writer has been woken for work since its last cycle
     QWaitCondition m_wakeCond; // writer's wait, with the shadow-register mutex
 

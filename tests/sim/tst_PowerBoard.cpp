@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <functional>
+
 using sim::Board;
 using sim::ControlProtocol;
 
@@ -51,6 +53,20 @@ double average(const QVector<quint32> &data, int word)
     return double(sum) / data.at(15) * 1e-6;
 }
 
+// Writes the trigger group (sources, delays, count, timer, aperture) and initiates an
+// acquisition at t.
+void initiateAcquisition(Board &board, const QVector<quint32> &group, qint64 t = 0)
+{
+    board.exchange(QVector<quint32> { 0x50000008, 6 } + group, t);
+    board.exchange({ 0x50000004, 1, 0x100 }, t);
+}
+
+// Records written since the initiate, as the status block reports them at t.
+quint32 writtenAt(Board &board, qint64 t)
+{
+    return readUnit(board, 0xE0000000, 4, t).at(3);
+}
+
 qint64 word64(const QVector<quint32> &data, int word)
 {
     return qint64(quint64(data.at(word)) | (quint64(data.at(word + 1)) << 32));
@@ -78,7 +94,10 @@ private Q_SLOTS:
     void monitorRecordFlags();
     void integralsWhileLoadOn();
     void tracePacedByTimer();
-    void traceWaitsForBusTrigger();
+    void traceBackToBackWithoutInterval();
+    void traceOneRecordPerTriggerWithoutInterval();
+    void traceSources_data();
+    void traceSources();
     void failures();
     void control_data();
     void control();
@@ -300,7 +319,7 @@ void tst_PowerBoard::programDrivesTheLoad()
     const QVector<quint32> rx = readUnit(board, 0x80C00000, 16, 3000000).mid(2);
     QCOMPARE(word64(rx, 4), 1250);
     QCOMPARE(word64(rx, 6), 2500000);
-    // The load went off at 2.5 s; the record came one timer interval later.
+    // The load went off at 2.5 s; the record came one aperture later.
     QCOMPARE(board.acquisition().written(), 1);
     QCOMPARE(word64(readUnit(board, 0x80800000, 16, 3000000).mid(2), 6), 2500000);
 }
@@ -381,43 +400,126 @@ void tst_PowerBoard::integralsWhileLoadOn()
 void tst_PowerBoard::tracePacedByTimer()
 {
     Board board(0);
-    // Count 1 µs; 3 records, timer 1000 counts, delay 500 counts, aperture 40 counts.
+    // Count 1 µs; interval sampling, 3 records, timer 1000 counts, delay 500, aperture 40.
     QVERIFY(board.setMicrosPerCount(1.0));
-    board.exchange({ 0x50000008, 6, 0x101, 0, 500, 3, 1000, 40 }, 0);
-    board.exchange({ 0x50000004, 1, 0x100 }, 0);
-    auto written = [&board](qint64 t) {
-        return readUnit(board, 0xE0000000, 4, t).at(3);
-    };
-    QCOMPARE(written(1499), 0u);
-    QCOMPARE(written(1500), 1u);
-    QCOMPARE(written(2600), 2u);
-    QCOMPARE(written(100000), 3u); // the trigger count ends the acquisition
+    initiateAcquisition(board, { 0x901, 0, 500, 3, 1000, 40 });
+    QCOMPARE(writtenAt(board, 1499), 0u);
+    QCOMPARE(writtenAt(board, 1500), 1u);
+    QCOMPARE(writtenAt(board, 2600), 2u);
+    QCOMPARE(writtenAt(board, 100000), 3u); // the trigger count ends the acquisition
     const QVector<quint32> records = readUnit(board, 0x80800000 + 64, 32, 100000).mid(2);
     QCOMPARE(records.at(15), 40u);
     QCOMPARE(average(records.mid(16), 0), 12.0);
     QCOMPARE(readUnit(board, 0x80800000 + 3 * 64, 16, 100000).mid(2), QVector<quint32>(16, 0));
 
     // A new initiate starts from record 0; abort stops the count where it is.
-    board.exchange({ 0x50000008, 6, 0x101, 0, 0, 100, 1000, 40 }, 200000);
-    board.exchange({ 0x50000004, 1, 0x100 }, 200000);
-    QCOMPARE(written(202000), 2u);
+    initiateAcquisition(board, { 0x901, 0, 0, 100, 1000, 40 }, 200000);
+    QCOMPARE(writtenAt(board, 202000), 2u);
     board.exchange({ 0x50000004, 1, 0x200 }, 202500);
-    QCOMPARE(written(300000), 2u);
+    QCOMPARE(writtenAt(board, 300000), 2u);
 }
 
-void tst_PowerBoard::traceWaitsForBusTrigger()
+void tst_PowerBoard::traceBackToBackWithoutInterval()
 {
+    // Immediate, no interval sampling: after the delay, one record per aperture.
     Board board(0);
     QVERIFY(board.setMicrosPerCount(1.0));
-    board.exchange({ 0x50000008, 6, 0x200, 0, 0, 2, 10, 1 }, 0);
-    board.exchange({ 0x50000004, 1, 0x100 }, 0);
+    initiateAcquisition(board, { 0x101, 0, 500, 3, 1000, 40 });
+    QCOMPARE(writtenAt(board, 539), 0u);
+    QCOMPARE(writtenAt(board, 540), 1u);
+    QCOMPARE(writtenAt(board, 580), 2u);
+    QCOMPARE(writtenAt(board, 619), 2u);
+    QCOMPARE(writtenAt(board, 10000), 3u);
+    QVERIFY(!(board.statusWord() & 0x20000000));
+}
+
+void tst_PowerBoard::traceOneRecordPerTriggerWithoutInterval()
+{
+    // Bus source, no interval sampling: each trigger gives one record after delay + aperture,
+    // then the acquisition waits again; a trigger while it measures is ignored.
+    Board board(0);
+    QVERIFY(board.setMicrosPerCount(1.0));
+    initiateAcquisition(board, { 0x200, 0, 5, 2, 1000, 10 });
     QVERIFY(board.statusWord() & 0x20000000);
     board.advance(1000);
     QCOMPARE(board.acquisition().written(), 0);
-    board.exchange({ 0x50000000, 2, 0, 0x10000 }, 1000); // bus trigger
+
+    board.exchange({ 0x50000000, 2, 0, 0x10000 }, 1000);
     QVERIFY(!(board.statusWord() & 0x20000000));
-    board.advance(1020);
+    board.exchange({ 0x50000000, 2, 0, 0x10000 }, 1010); // ignored: the record is being taken
+    board.advance(1014);
+    QCOMPARE(board.acquisition().written(), 0);
+    board.advance(1015);
+    QCOMPARE(board.acquisition().written(), 1);
+    QVERIFY(board.statusWord() & 0x20000000);
+    board.advance(5000);
+    QCOMPARE(board.acquisition().written(), 1);
+
+    board.exchange({ 0x50000000, 2, 0, 0x10000 }, 5000);
+    board.advance(5015);
     QCOMPARE(board.acquisition().written(), 2);
+    QVERIFY(!(board.statusWord() & 0x20000000));
+
+    // With interval sampling one trigger starts the whole series.
+    initiateAcquisition(board, { 0xA00, 0, 0, 3, 10, 1 }, 6000);
+    board.exchange({ 0x50000000, 2, 0, 0x10000 }, 6000);
+    board.advance(6030);
+    QCOMPARE(board.acquisition().written(), 3);
+}
+
+using BoardAction = std::function<void(Board &, qint64 t)>;
+Q_DECLARE_METATYPE(BoardAction)
+
+void tst_PowerBoard::traceSources_data()
+{
+    QTest::addColumn<quint32>("sources");
+    QTest::addColumn<BoardAction>("action");
+    QTest::addColumn<bool>("triggers");
+
+    const BoardAction bus = [](Board &b, qint64 t) {
+        b.exchange({ 0x50000000, 2, 0, 0x10000 }, t);
+    };
+    const BoardAction msync = [](Board &b, qint64 t) {
+        b.exchange({ 0x50000004, 1, 0x8000 }, t);
+    };
+    const BoardAction pin = [](Board &b, qint64 t) {
+        b.triggerTransient(sim::ProgramExecutor::Digital2, t);
+    };
+    // A steady program started with an immediate transient trigger (transient source 0x1).
+    const BoardAction start = [](Board &b, qint64 t) {
+        writeSteadyProgram(b, LoadOn, 1000000, 0, t);
+    };
+    // The load goes on with the program, then off with a second one.
+    const BoardAction loadOff = [](Board &b, qint64 t) {
+        writeSteadyProgram(b, LoadOn, 1000000, 0, t);
+        writeSteadyProgram(b, 0, 1000000, 0, t + 100);
+    };
+    QTest::newRow("bus") << 0x200u << bus << true;
+    QTest::newRow("bus, not a source") << 0x2000u << bus << false;
+    QTest::newRow("mutual sync") << 0x8000u << msync << true;
+    QTest::newRow("mutual sync, not a source") << 0x200u << msync << false;
+    QTest::newRow("digital2 pin") << 0x2000u << pin << true;
+    QTest::newRow("digital2 pin, not a source") << 0x400u << pin << false;
+    QTest::newRow("transient start") << 0x4000u << start << true;
+    QTest::newRow("transient start, not a source") << 0x200u << start << false;
+    QTest::newRow("load off") << 0x400u << loadOff << true;
+    QTest::newRow("load off, not a source") << 0x200u << loadOff << false;
+}
+
+void tst_PowerBoard::traceSources()
+{
+    QFETCH(quint32, sources);
+    QFETCH(BoardAction, action);
+    QFETCH(bool, triggers);
+    Board board(0);
+    QVERIFY(board.setMicrosPerCount(1.0));
+    // Transient source immediate; one record, aperture 10 counts.
+    initiateAcquisition(board, { sources | 0x1, 0, 0, 1, 1000, 10 });
+    QVERIFY(board.statusWord() & 0x20000000);
+    action(board, 1000);
+    board.advance(2000);
+    QCOMPARE(board.acquisition().written(), triggers ? 1 : 0);
+    QCOMPARE(bool(board.statusWord() & 0x20000000), !triggers);
 }
 
 void tst_PowerBoard::failures()

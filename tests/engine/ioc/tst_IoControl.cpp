@@ -172,6 +172,7 @@ private Q_SLOTS:
     void identification();
     void traceRecordsReadInSteps();
     void abortStopsTraceReadsUntilInitiate();
+    void acquisitionCommandWaitEndsOnceSent();
     void monitorRecordEveryFourthCycle();
     void failedExchangesLoseNothing();
     void boardRestartRecovers();
@@ -598,6 +599,30 @@ void tst_IoControl::abortStopsTraceReadsUntilInitiate()
     QCOMPARE(m_board.command("trace inject 5"), QString("OK 5"));
     QTRY_COMPARE_WITH_TIMEOUT(links.recorder.traceRecords(), 35, 5000);
     QCOMPARE(links.recorder.batches.last().size(), 5);
+}
+
+void tst_IoControl::acquisitionCommandWaitEndsOnceSent()
+{
+    Links links;
+    // Nothing to wait for yet; a monitor that does not run sends nothing.
+    QVERIFY(links.monitor->waitAcqCommandsSent());
+    links.monitor->acqCommand(IoControl::AcqAbort);
+    QVERIFY(!links.monitor->waitAcqCommandsSent());
+
+    links.monitor->start();
+    QVERIFY(links.monitor->waitAcqCommandsSent());
+    QCOMPARE(m_board.log().size(), 1);
+    links.monitor->acqCommand(IoControl::AcqInitiate);
+    QVERIFY(links.monitor->waitAcqCommandsSent());
+    const QList<PowerBoard::LogEntry> log = m_board.log();
+    QCOMPARE(log.size(), 2);
+    QCOMPARE(log[0].words, QVector<quint32> { 0x200 });
+    QCOMPARE(log[1].words, QVector<quint32> { 0x100 });
+
+    links.monitor->stop();
+    QVERIFY(links.monitor->wait(5000));
+    links.monitor->acqCommand(IoControl::AcqAbort);
+    QVERIFY(!links.monitor->waitAcqCommandsSent());
 }
 
 void tst_IoControl::monitorRecordEveryFourthCycle()

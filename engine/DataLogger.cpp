@@ -1,0 +1,417 @@
+#include "engine/DataLogger.h"
+
+#include "remote/StatusRegisters.h"
+
+#include <QLocale>
+#include <QSaveFile>
+#include <QTextStream>
+#include <QThread>
+#include <QWaitCondition>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+// STATus:OPERation condition: records are waiting in the logger.
+constexpr short OperDataAvailable = 2048;
+
+// Table column -> value; the CSV file has the same order.
+double columnValue(const ioc::TRACE_DATA &r, int column)
+{
+    switch (column) {
+    case DataLogger::ETime:
+        return r.elapsedTime;
+    case DataLogger::Current:
+        return r.current;
+    case DataLogger::Voltage:
+        return r.voltage;
+    case DataLogger::Power:
+        return r.power;
+    case DataLogger::Capacity:
+        return r.capacity;
+    default:
+        return r.energy;
+    }
+}
+
+// One call from another thread: started, done and abandoned are guarded by Calls::mutex.
+struct Call
+{
+    bool started = false;
+    bool done = false;
+    bool abandoned = false; // the caller gave up before the work started: it never runs
+};
+
+} // namespace
+
+struct DataLogger::Calls
+{
+    QMutex mutex; // guards closed and every Call of this logger
+    QWaitCondition changed; // woken when a call is done and by closeCalls()
+    bool closed = false;
+};
+
+DataLogger::DataLogger(QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_calls(std::make_shared<Calls>())
+{
+    clear();
+    m_format = { 0, 1, 2 };
+}
+
+DataLogger::~DataLogger()
+{
+    closeCalls();
+}
+
+// --- Table model ---
+
+int DataLogger::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid())
+        return 0;
+    QMutexLocker lock(&m_mutex);
+    return m_announced;
+}
+
+int DataLogger::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(ColumnCount);
+}
+
+QVariant DataLogger::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.column() < 0 || index.column() >= ColumnCount)
+        return QVariant();
+    // The size hint is left to the views: a view takes only a size for it.
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    QMutexLocker lock(&m_mutex);
+    if (index.row() < 0 || index.row() >= m_announced)
+        return QVariant();
+    return columnValue(m_records[size_t(index.row())], index.column());
+}
+
+bool DataLogger::setData(const QModelIndex &, const QVariant &, int)
+{
+    return false;
+}
+
+QVariant DataLogger::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    switch (section) {
+    case ETime:
+        return tr("ETime[s]");
+    case Current:
+        return tr("Current[A]");
+    case Voltage:
+        return tr("Voltage[V]");
+    case Power:
+        return tr("Power[W]");
+    case Capacity:
+        return tr("Capacity[Ah]");
+    case Energy:
+        return tr("Energy[Wh]");
+    default:
+        return QVariant();
+    }
+}
+
+Qt::ItemFlags DataLogger::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return QAbstractTableModel::flags(index);
+    return QAbstractTableModel::flags(index) | Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+}
+
+// --- Buffer ---
+
+vek::SCPIERR_T DataLogger::setBufSize(int n)
+{
+    if (n < MinBufSize || n > MaxBufSize)
+        return vek::Error::DataOutOfRange;
+    if ((n & (n - 1)) != 0)
+        return IllegalBufferSize;
+    // No record moves: the next appends drop the oldest until the buffer fits.
+    QMutexLocker lock(&m_mutex);
+    m_bufSize = n;
+    return vek::Error::None;
+}
+
+int DataLogger::getBufSize() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_bufSize;
+}
+
+void DataLogger::clear()
+{
+    runInOwnThread([this] {
+        clearRecords();
+    });
+}
+
+bool DataLogger::isEmpty() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_records.empty();
+}
+
+int DataLogger::getNumOfData() const
+{
+    QMutexLocker lock(&m_mutex);
+    return int(m_records.size());
+}
+
+vek::SCPIERR_T DataLogger::setFormat(const DlFormatItems &format)
+{
+    if (format.isEmpty())
+        return vek::Error::IllegalParameter;
+    QMutexLocker lock(&m_mutex);
+    m_format = format;
+    return vek::Error::None;
+}
+
+DlFormatItems DataLogger::getFormat() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_format;
+}
+
+void DataLogger::append(const ioc::TRACE_DATA &record)
+{
+    runInOwnThread([this, record] {
+        appendRecord(record, false);
+    });
+}
+
+void DataLogger::appendWithRow(const ioc::TRACE_DATA &record, int)
+{
+    runInOwnThread([this, record] {
+        appendRecord(record, true);
+    });
+}
+
+void DataLogger::appendRow(int n)
+{
+    runInOwnThread([this, n] {
+        announce(n);
+    });
+}
+
+std::optional<ioc::TRACE_DATA> DataLogger::last() const
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_records.empty())
+        return std::nullopt;
+    return m_records.back();
+}
+
+QVector<double> DataLogger::getLastWithFormat() const
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_records.empty())
+        return {};
+    return formatted(m_records.back(), m_format);
+}
+
+QVector<QVector<double>> DataLogger::dequeFirstWithFormat(unsigned n)
+{
+    QVector<QVector<double>> result;
+    runInOwnThread([this, n, &result] {
+        result = dequeue(n);
+    });
+    return result;
+}
+
+bool DataLogger::save(const QString &path) const
+{
+    std::deque<ioc::TRACE_DATA> records;
+    {
+        QMutexLocker lock(&m_mutex);
+        records = m_records;
+    }
+    // The file appears under its name only once it is complete; a failed write (a full or
+    // removed medium) removes the temporary file and leaves an existing file as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QTextStream out(&file);
+    out.setLocale(QLocale::c());
+    out.setRealNumberNotation(QTextStream::FixedNotation);
+    out.setRealNumberPrecision(6);
+    out << "ETime[s], Current[A], Voltage[V], Power[W], Capacity[Ah], Energy[Wh]\n";
+    for (const ioc::TRACE_DATA &r : records) {
+        for (int c = 0; c < ColumnCount; ++c)
+            out << (c ? ", " : "") << columnValue(r, c);
+        out << '\n';
+    }
+    out.flush();
+    // Without a commit the temporary file is removed.
+    return out.status() == QTextStream::Ok && file.commit();
+}
+
+void DataLogger::closeCalls()
+{
+    QMutexLocker lock(&m_calls->mutex);
+    m_calls->closed = true;
+    m_calls->changed.wakeAll();
+}
+
+QVector<double> DataLogger::formatted(const ioc::TRACE_DATA &record, const DlFormatItems &format)
+{
+    // Format code -> table column.
+    static constexpr DataLogger::Column columns[] = {
+        Current, Voltage, Power, ETime, Capacity, Energy
+    };
+    QVector<double> values;
+    values.reserve(format.size());
+    for (int code : format) {
+        if (code >= 0 && code < int(std::size(columns)))
+            values << columnValue(record, columns[code]);
+    }
+    return values;
+}
+
+// --- In the logger's thread ---
+
+bool DataLogger::runInOwnThread(const std::function<void()> &work)
+{
+    if (QThread::currentThread() == thread()) {
+        work();
+        return true;
+    }
+    const std::shared_ptr<Calls> calls = m_calls;
+    const auto call = std::make_shared<Call>();
+    {
+        QMutexLocker lock(&calls->mutex);
+        if (calls->closed)
+            return false;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [calls, call, work] {
+            {
+                QMutexLocker lock(&calls->mutex);
+                if (call->abandoned)
+                    return;
+                call->started = true;
+            }
+            work();
+            QMutexLocker lock(&calls->mutex);
+            call->done = true;
+            calls->changed.wakeAll();
+        },
+        Qt::QueuedConnection);
+    // Once started, the work is waited for even after closeCalls(): it may write to the
+    // caller's result, and it ends without waiting for anything.
+    QMutexLocker lock(&calls->mutex);
+    while (!call->done && !(calls->closed && !call->started))
+        calls->changed.wait(&calls->mutex);
+    if (!call->done)
+        call->abandoned = true;
+    return call->done;
+}
+
+void DataLogger::appendRecord(const ioc::TRACE_DATA &record, bool announceAll)
+{
+    bool full = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        full = !m_records.empty() && int(m_records.size()) >= m_bufSize;
+    }
+    if (full)
+        dropOldest(1);
+
+    int first = 0;
+    int last = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!announceAll) {
+            m_records.push_back(record);
+            return;
+        }
+        first = m_announced;
+        last = int(m_records.size()); // the held records and this one
+    }
+    beginInsertRows(QModelIndex(), first, last);
+    {
+        QMutexLocker lock(&m_mutex);
+        m_records.push_back(record);
+        m_announced = int(m_records.size());
+    }
+    endInsertRows();
+}
+
+void DataLogger::announce(int n)
+{
+    int first = 0;
+    int count = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        first = m_announced;
+        count = std::min(n, int(m_records.size()) - m_announced);
+    }
+    if (count <= 0)
+        return;
+    beginInsertRows(QModelIndex(), first, first + count - 1);
+    {
+        QMutexLocker lock(&m_mutex);
+        m_announced += count;
+    }
+    endInsertRows();
+}
+
+void DataLogger::clearRecords()
+{
+    beginResetModel();
+    {
+        QMutexLocker lock(&m_mutex);
+        m_records.clear();
+        m_announced = 0;
+    }
+    endResetModel();
+}
+
+QVector<QVector<double>> DataLogger::dequeue(unsigned n)
+{
+    QVector<QVector<double>> result;
+    {
+        QMutexLocker lock(&m_mutex);
+        const size_t count = std::min<size_t>(n, m_records.size());
+        result.reserve(int(count));
+        for (size_t i = 0; i < count; ++i)
+            result << formatted(m_records[i], m_format);
+    }
+    dropOldest(result.size());
+    const bool remain = !isEmpty();
+    zo4882::s_statOper.setCondition(OperDataAvailable, remain ? 1 : 0);
+    return result;
+}
+
+// The announced ones among the n oldest records leave the model as rows 0 .. k-1.
+void DataLogger::dropOldest(int n)
+{
+    int rows = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        n = std::min(n, int(m_records.size()));
+        rows = std::min(n, m_announced);
+    }
+    if (n <= 0)
+        return;
+    if (rows > 0)
+        beginRemoveRows(QModelIndex(), 0, rows - 1);
+    {
+        QMutexLocker lock(&m_mutex);
+        m_records.erase(m_records.begin(), m_records.begin() + n);
+        m_announced -= rows;
+    }
+    if (rows > 0)
+        endRemoveRows();
+}
