@@ -43,6 +43,10 @@ void tst_BoardPath::arguments()
     BoardPath::setRoot("/tmp/r");
     QCOMPARE(BoardPath::mapArguments({ "-t", "/etc/timezone", "x" }),
              QStringList({ "-t", "/tmp/r/etc/timezone", "x" }));
+    QCOMPARE(BoardPath::mapArguments({ "bs=512", "if=fw.bin", "of=/run/media/sda/firmware.bin",
+                                       "--pidfile=/var/run/x.pid", "a=b=/c", "=/d" }),
+             QStringList({ "bs=512", "if=fw.bin", "of=/tmp/r/run/media/sda/firmware.bin",
+                           "--pidfile=/tmp/r/var/run/x.pid", "a=b=/c", "=/d" }));
 }
 
 QTEST_GUILESS_MAIN(tst_BoardPath)
