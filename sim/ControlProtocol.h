@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/Board.h"
+#include "sim/BootController.h"
 
 #include <QString>
 #include <QStringList>
@@ -33,11 +34,13 @@ namespace sim {
 //     phase: idle, trigger (start trigger wait), delay, run, wait (step trigger wait), pause
 //   log [clear]                           <µs> <message> <ADDR> <count> <HEX word> ... / END
 //   reset                                 OK
+//   boot ...                              the maintenance side (sim/BootControl.h)
 class ControlProtocol
 {
 public:
-    explicit ControlProtocol(Board &board)
+    explicit ControlProtocol(Board &board, BootController *boot = nullptr)
         : m_board(board)
+        , m_boot(boot)
     { }
 
     QStringList handle(const QString &line, qint64 nowUs);
@@ -59,6 +62,7 @@ private:
     QString program();
 
     Board &m_board;
+    BootController *m_boot; // null: no maintenance side
 };
 
 } // namespace sim
