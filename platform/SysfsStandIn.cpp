@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -68,15 +69,33 @@ int createFolder(const QString &dir, const QList<QPair<QString, QByteArray>> &fi
     return 0;
 }
 
-int exportGpio(const QString &chip, const QByteArray &text)
+using Attributes = QList<QPair<QString, QByteArray>>;
+
+// Exports line or channel N of a chip as the folder <prefix>N holding its attributes; limit is
+// the chip's number of lines or channels.
+int exportChild(const QString &chip,
+    const QString &prefix,
+    qint64 limit,
+    const QByteArray &text,
+    const Attributes &attributes)
 {
     qint64 n = 0;
-    if (!parseNumber(text, &n) || n < 0 || n > 1023)
+    if (!parseNumber(text, &n) || n < 0)
         return -EINVAL;
-    const QString dir = chip + QStringLiteral("/gpio") + QString::number(n);
+    if (n >= limit)
+        return prefix == QLatin1String("pwm") ? -ENODEV : -EINVAL;
+    const QString dir = chip + QLatin1Char('/') + prefix + QString::number(n);
     if (QFileInfo::exists(dir))
         return -EBUSY;
-    return createFolder(dir,
+    return createFolder(dir, attributes);
+}
+
+int exportGpio(const QString &chip, const QByteArray &text)
+{
+    return exportChild(chip,
+        QStringLiteral("gpio"),
+        1024,
+        text,
         { { QStringLiteral("direction"), "in\n" },
             { QStringLiteral("value"), "0\n" },
             { QStringLiteral("active_low"), "0\n" },
@@ -85,16 +104,11 @@ int exportGpio(const QString &chip, const QByteArray &text)
 
 int exportPwm(const QString &chip, const QByteArray &text)
 {
-    qint64 n = 0;
-    if (!parseNumber(text, &n) || n < 0)
-        return -EINVAL;
     const QString npwm = readText(chip + QStringLiteral("/npwm"));
-    if (!npwm.isEmpty() && n >= npwm.toLongLong())
-        return -ENODEV;
-    const QString dir = chip + QStringLiteral("/pwm") + QString::number(n);
-    if (QFileInfo::exists(dir))
-        return -EBUSY;
-    return createFolder(dir,
+    return exportChild(chip,
+        QStringLiteral("pwm"),
+        npwm.isEmpty() ? std::numeric_limits<qint64>::max() : npwm.toLongLong(),
+        text,
         { { QStringLiteral("period"), "0\n" },
             { QStringLiteral("duty_cycle"), "0\n" },
             { QStringLiteral("enable"), "0\n" },

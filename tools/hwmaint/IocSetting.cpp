@@ -2,6 +2,7 @@
 
 #include "tools/hwmaint/RegWordWriteTransfer.h"
 
+#include <QDeadlineTimer>
 #include <QMutexLocker>
 
 namespace ioc {
@@ -45,6 +46,17 @@ void IocSetting::enqueue(RegWriteTransfer *transfer)
     m_queue.append(transfer);
 }
 
+bool IocSetting::waitUntilSent(int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QMutexLocker lock(&m_mutex);
+    while (!m_queue.isEmpty()) {
+        if (!m_sent.wait(&m_mutex, deadline))
+            return m_queue.isEmpty();
+    }
+    return true;
+}
+
 int IocSetting::transferThread()
 {
     QMutexLocker lock(&m_mutex);
@@ -63,6 +75,7 @@ int IocSetting::transferThread()
             delete m_queue.at(i);
         m_queue.remove(0, count);
     }
+    m_sent.wakeAll();
     return rc;
 }
 

@@ -50,6 +50,9 @@ public:
     void iocBootMode(bool isp, bool first);
     // Queues a transfer and takes it over; does not wake the worker. Every setter ends here.
     void enqueue(RegWriteTransfer *transfer);
+    // Waits until the worker has sent everything queued; false when timeoutMs passed first.
+    // A boot-mode pair is timed from the moment its first write went out, not from its queueing.
+    bool waitUntilSent(int timeoutMs);
 
 protected:
     void initThread() override;
@@ -57,6 +60,7 @@ protected:
 
 private:
     QVector<RegWriteTransfer *> m_queue; // guarded by m_mutex; owned
+    QWaitCondition m_sent; // on m_mutex: a pass has emptied the queue
 };
 
 } // namespace ioc

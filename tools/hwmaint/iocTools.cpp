@@ -34,6 +34,7 @@ const QString usbSelect = QStringLiteral("/sys/class/gpio/gpio111/value");
 // else is plugged in.
 const QString ispDiskVendor = QStringLiteral("NXP");
 constexpr int DdBlock = 512;
+constexpr int SentTimeoutMs = 2000;
 
 QString errnoText(int negativeErrno)
 {
@@ -123,6 +124,9 @@ int iocTools::boot(bool isp)
     QThread::msleep(ulong(m_timing.bootStartMs));
     writer.iocBootMode(isp, true);
     writer.transfer();
+    // The controller needs the reset held this long; a writer thread slow to start must not
+    // shorten it.
+    writer.waitUntilSent(SentTimeoutMs);
     QThread::msleep(ulong(m_timing.bootPairGapMs));
     writer.iocBootMode(isp, false);
     writer.transfer();
