@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     while (size >= 2) {
         now += qint64(data[0]) * 1000;
         const size_t words = std::min<size_t>(data[1], (size - 2) / 4);
-        QVector<quint32> message(int(words));
+        QVector<quint32> message(static_cast<int>(words));
         std::memcpy(message.data(), data + 2, words * 4);
         boot.receive(message, now);
         boot.tick(now);
