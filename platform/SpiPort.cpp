@@ -279,9 +279,8 @@ int SpiPort::message(const spi_ioc_transfer *transfers, int count)
         for (int i = first; i <= last; ++i) {
             const spi_ioc_transfer &t = transfers[i];
             if (t.rx_buf)
-                std::memcpy(reinterpret_cast<char *>(quintptr(t.rx_buf)),
-                    rx.constData() + offset,
-                    t.len);
+                std::memcpy(
+                    reinterpret_cast<char *>(quintptr(t.rx_buf)), rx.constData() + offset, t.len);
             offset += int(t.len);
         }
         first = last + 1;

@@ -7,8 +7,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <limits>
 #include <fcntl.h>
+#include <limits>
 #include <unistd.h>
 
 namespace platform {

@@ -86,11 +86,11 @@ QStringList BootControl::handle(BootController &boot, const QStringList &args)
         if (name.isEmpty() && !rest.isEmpty())
             break;
         const QStringList reply = c.run(boot, rest);
-        return reply.isEmpty() ? QStringList { QStringLiteral("ERR usage: ") + QLatin1String(c.usage) }
-                               : reply;
+        return reply.isEmpty()
+            ? QStringList { QStringLiteral("ERR usage: ") + QLatin1String(c.usage) }
+            : reply;
     }
-    return { QStringLiteral(
-        "ERR usage: boot [corrupt N | diskdelay MS|never | log [clear]]") };
+    return { QStringLiteral("ERR usage: boot [corrupt N | diskdelay MS|never | log [clear]]") };
 }
 
 } // namespace sim

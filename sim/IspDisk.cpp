@@ -46,7 +46,8 @@ bool editMounts(const QString &root, const QString &dropDevice, const QString &a
     }
     if (!addLine.isEmpty())
         kept << addLine;
-    return writeText(path, kept.isEmpty() ? QByteArray() : (kept.join(QLatin1Char('\n')) + '\n').toUtf8());
+    return writeText(
+        path, kept.isEmpty() ? QByteArray() : (kept.join(QLatin1Char('\n')) + '\n').toUtf8());
 }
 
 void removeLinkOrEmptyFolder(const QString &path)

@@ -64,8 +64,8 @@ void tst_ChildProcess::standInGetsMappedArguments()
     QVERIFY(r.succeeded());
     const QString root = m_root->path();
     QCOMPARE(QString::fromLocal8Bit(r.output).split('\n', Qt::SkipEmptyParts),
-        QStringList({ root, "-t", root + "/etc/x y", "of=" + root + "/run/f", "relative",
-            "two words" }));
+        QStringList(
+            { root, "-t", root + "/etc/x y", "of=" + root + "/run/f", "relative", "two words" }));
 }
 
 void tst_ChildProcess::exitCodes_data()
@@ -132,8 +132,8 @@ void tst_ChildProcess::detachedStart()
     standIn("/sbin/background", "echo \"$1\" > \"$2.tmp\" && mv \"$2.tmp\" \"$2\"");
     QDir().mkpath(m_root->path() + "/run");
     qint64 pid = 0;
-    QCOMPARE(ChildProcess::startDetached("/sbin/background", { "started", "/run/marker" }, &pid),
-        0);
+    QCOMPARE(
+        ChildProcess::startDetached("/sbin/background", { "started", "/run/marker" }, &pid), 0);
     QVERIFY(pid > 0);
     QFile marker(m_root->path() + "/run/marker");
     QTRY_VERIFY_WITH_TIMEOUT(marker.exists(), 10000);

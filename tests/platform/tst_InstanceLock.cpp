@@ -62,8 +62,8 @@ void tst_InstanceLock::releasedWhenTheHolderDies()
     QDir().mkpath(m_root->path() + "/var/lock");
     QProcess holder;
     // The shell locks its descriptor 9 and becomes sleep, which holds the lock until killed.
-    holder.start("/bin/sh",
-        { "-c", "exec 9>\"$0\" && \"$1\" 9 && exec sleep 60", lock.path(), flock });
+    holder.start(
+        "/bin/sh", { "-c", "exec 9>\"$0\" && \"$1\" 9 && exec sleep 60", lock.path(), flock });
     QVERIFY(holder.waitForStarted(10000));
     // A probe takes the lock only for a moment, so the shell's blocking flock gets it after.
     auto probe = [&lock] {

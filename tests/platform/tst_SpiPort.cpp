@@ -33,7 +33,9 @@ public:
         qstrncpy(addr.sun_path, path.toLocal8Bit().constData(), sizeof(addr.sun_path));
         ::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof(addr));
         ::listen(m_listen, 1);
-        m_thread = std::thread([this] { serve(); });
+        m_thread = std::thread([this] {
+            serve();
+        });
     }
     ~WordPeer()
     {
@@ -212,7 +214,9 @@ void tst_SpiPort::messageGoesOnePerChipSelect()
 
     const QList<QByteArray> got = peer.received();
     QCOMPARE(got.size(), 2);
-    QCOMPARE(got.at(0), QByteArray(reinterpret_cast<const char *>(a), 8) + QByteArray(reinterpret_cast<const char *>(b), 4));
+    QCOMPARE(got.at(0),
+        QByteArray(reinterpret_cast<const char *>(a), 8)
+            + QByteArray(reinterpret_cast<const char *>(b), 4));
     QCOMPARE(got.at(1), QByteArray(reinterpret_cast<const char *>(c), 4));
     QCOMPARE(rxA[0], 11u);
     QCOMPARE(rxA[1], 21u);

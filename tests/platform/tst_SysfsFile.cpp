@@ -104,16 +104,24 @@ void tst_SysfsFile::rules_data()
 
     const QString pwm = "/sys/class/pwm/pwmchip1/pwm0/";
     // Each row starts from pwm0 exported with period 250000 and duty 125000.
-    QTest::newRow("period") << pwm + "period" << "300000" << 0 << "300000";
-    QTest::newRow("period below duty") << pwm + "period" << "100000" << -EINVAL << "250000";
-    QTest::newRow("duty") << pwm + "duty_cycle" << "250000" << 0 << "250000";
-    QTest::newRow("duty above period") << pwm + "duty_cycle" << "250001" << -EINVAL << "125000";
-    QTest::newRow("negative duty") << pwm + "duty_cycle" << "-1" << -EINVAL << "125000";
-    QTest::newRow("enable") << pwm + "enable" << "1" << 0 << "1";
-    QTest::newRow("enable 2") << pwm + "enable" << "2" << -EINVAL << "0";
-    QTest::newRow("channel twice") << "/sys/class/pwm/pwmchip1/export" << "0" << -EBUSY << "";
-    QTest::newRow("channel beyond npwm")
-        << "/sys/class/pwm/pwmchip1/export" << "1" << -ENODEV << "";
+    QTest::newRow("period") << pwm + "period"
+                            << "300000" << 0 << "300000";
+    QTest::newRow("period below duty") << pwm + "period"
+                                       << "100000" << -EINVAL << "250000";
+    QTest::newRow("duty") << pwm + "duty_cycle"
+                          << "250000" << 0 << "250000";
+    QTest::newRow("duty above period") << pwm + "duty_cycle"
+                                       << "250001" << -EINVAL << "125000";
+    QTest::newRow("negative duty") << pwm + "duty_cycle"
+                                   << "-1" << -EINVAL << "125000";
+    QTest::newRow("enable") << pwm + "enable"
+                            << "1" << 0 << "1";
+    QTest::newRow("enable 2") << pwm + "enable"
+                              << "2" << -EINVAL << "0";
+    QTest::newRow("channel twice") << "/sys/class/pwm/pwmchip1/export"
+                                   << "0" << -EBUSY << "";
+    QTest::newRow("channel beyond npwm") << "/sys/class/pwm/pwmchip1/export"
+                                         << "1" << -ENODEV << "";
     const QString backlight = "/sys/class/backlight/backlight/brightness";
     QTest::newRow("brightness") << backlight << "3" << 0 << "3";
     QTest::newRow("brightness with line end") << backlight << "4\n" << 0 << "4";

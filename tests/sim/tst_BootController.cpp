@@ -117,15 +117,18 @@ void tst_BootController::bootPairs_data()
                            << "boot flash after a reset of 100 ms";
     QTest::newRow("reset held") << QVector<quint32> { 0 } << QVector<int> { 0 } << "reset"
                                 << "reset held, isp selected";
-    QTest::newRow("reset too short") << QVector<quint32> { 0, 2 } << QVector<int> { 0, 10 }
-                                     << "flash" << "boot ignored: reset held 10 ms, less than 50 ms";
+    QTest::newRow("reset too short")
+        << QVector<quint32> { 0, 2 } << QVector<int> { 0, 10 } << "flash"
+        << "boot ignored: reset held 10 ms, less than 50 ms";
     QTest::newRow("release alone") << QVector<quint32> { 2 } << QVector<int> { 0 } << "flash"
                                    << "boot ignored: release without a reset";
-    QTest::newRow("selects differ") << QVector<quint32> { 0, 6 } << QVector<int> { 0, 100 }
-                                    << "flash" << "boot ignored: reset selected isp, release flash";
+    QTest::newRow("selects differ")
+        << QVector<quint32> { 0, 6 } << QVector<int> { 0, 100 } << "flash"
+        << "boot ignored: reset selected isp, release flash";
     // A second hold does not restart the reset; it has been held since the first.
     QTest::newRow("held twice") << QVector<quint32> { 0, 0, 2 } << QVector<int> { 0, 60, 100 }
-                                << "isp" << "boot isp after a reset of 100 ms";
+                                << "isp"
+                                << "boot isp after a reset of 100 ms";
 }
 
 void tst_BootController::bootPairs()
@@ -189,8 +192,7 @@ void tst_BootController::ispDiskFollowsModeAndRoute()
     QCOMPARE(QFileInfo(m_root->path() + "/dev/sda").symLinkTarget(), m_boot->disk().folder());
     // The automounter mounted it read-only.
     QVERIFY(file("/proc/mounts").contains("/dev/sda /run/media/sda vfat ro"));
-    QCOMPARE(QFileInfo(m_root->path() + "/run/media/sda").symLinkTarget(),
-        m_boot->disk().folder());
+    QCOMPARE(QFileInfo(m_root->path() + "/run/media/sda").symLinkTarget(), m_boot->disk().folder());
 
     route(false);
     m_boot->tick(500 * Ms);

@@ -52,8 +52,8 @@ bool PanelControl::isIinitialized()
 
 void PanelControl::initialize()
 {
-    for (int line : { 18, 29, 49, 50, 51, 54, 55, 56, 60, 62, 63, 65, 111, 112, 113, 114, 115,
-             116, 117 })
+    for (int line :
+        { 18, 29, 49, 50, 51, 54, 55, 56, 60, 62, 63, 65, 111, 112, 113, 114, 115, 116, 117 })
         exportLine(line, "out");
     SysfsFile::write(deviceGpioValue.arg(18), QStringLiteral("1"));
     exportLine(128, "out");
@@ -75,7 +75,8 @@ int PanelControl::usbSwitch(bool toIoc)
     if (SysfsFile::exists(usbSwitchOE) && SysfsFile::exists(usbSwitchS)) {
         rc = SysfsFile::write(usbSwitchOE, QStringLiteral("1"));
         QThread::msleep(10);
-        rc = firstError(rc, SysfsFile::write(usbSwitchS, toIoc ? QStringLiteral("1") : QStringLiteral("0")));
+        rc = firstError(
+            rc, SysfsFile::write(usbSwitchS, toIoc ? QStringLiteral("1") : QStringLiteral("0")));
     } else {
         rc = -ENOENT;
     }

@@ -17,8 +17,7 @@ namespace ioc {
 //   N+2      qChecksumMT() of words 0..N+1 in the low 16 bits, the high 16 bits 0
 //
 // Sent at 12 MHz, 32 bits per word, no delay, no chip-select change, nothing received.
-template<typename T, int N>
-class RegWordWriteTransfer : public RegWriteTransfer
+template <typename T, int N> class RegWordWriteTransfer : public RegWriteTransfer
 {
     static_assert(N >= 1, "a register write carries at least one word");
 

@@ -241,7 +241,11 @@ int iocTools::mountIspDisk(const QString &device, const QString &mountPoint)
     if (!QDir().mkpath(BoardPath::map(mountPoint)))
         return fail(Failed, QStringLiteral("cannot create the mount point %1").arg(mountPoint));
     const int rc = run(mountProgram,
-        { QStringLiteral("-rw"), QStringLiteral("-t"), QStringLiteral("vfat"), device, mountPoint });
+        { QStringLiteral("-rw"),
+            QStringLiteral("-t"),
+            QStringLiteral("vfat"),
+            device,
+            mountPoint });
     if (rc != Success)
         return rc;
     QString mounted;
@@ -296,5 +300,6 @@ int iocTools::run(const QString &program, const QStringList &arguments)
         program, arguments, m_timing.childTimeoutMs, ChildProcess::Output::Forward);
     if (result.succeeded())
         return Success;
-    return fail(result.error == -ENOENT ? Missing : Failed, ChildProcess::describe(program, result));
+    return fail(
+        result.error == -ENOENT ? Missing : Failed, ChildProcess::describe(program, result));
 }

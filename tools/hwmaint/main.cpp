@@ -131,7 +131,8 @@ int main(int argc, char *argv[])
         return iocupdate(app, parser);
     if (selector == QLatin1String("fpgaupdate") || selector == QLatin1String("fpgaverify")
         || selector == QLatin1String("flash")) {
-        std::fprintf(stderr, "hwmaint: %s is not available in this build yet\n", qPrintable(selector));
+        std::fprintf(
+            stderr, "hwmaint: %s is not available in this build yet\n", qPrintable(selector));
         return iocTools::Failed;
     }
     return 0;

@@ -64,8 +64,8 @@ void tst_PanelControl::init()
     m_root = new QTemporaryDir;
     QVERIFY(m_root->isValid());
     QString error;
-    QVERIFY2(sim::BoardRoot::prepare(m_root->path(), VEK_BOARDROOT_TEMPLATE, &error),
-        qPrintable(error));
+    QVERIFY2(
+        sim::BoardRoot::prepare(m_root->path(), VEK_BOARDROOT_TEMPLATE, &error), qPrintable(error));
     BoardPath::setRoot(m_root->path());
     PanelControl::s_brightness = -1;
     PanelControl::s_alarmBeepEnabled = true;
@@ -85,8 +85,28 @@ void tst_PanelControl::initializeOnABareBoard()
     QVERIFY(!PanelControl::isIinitialized());
     PanelControl::initialize();
     QVERIFY(PanelControl::isIinitialized());
-    for (int line : { 18, 29, 49, 50, 51, 54, 55, 56, 60, 62, 63, 65, 111, 112, 113, 114, 115,
-             116, 117, 128, 129, 132 })
+    for (int line : { 18,
+             29,
+             49,
+             50,
+             51,
+             54,
+             55,
+             56,
+             60,
+             62,
+             63,
+             65,
+             111,
+             112,
+             113,
+             114,
+             115,
+             116,
+             117,
+             128,
+             129,
+             132 })
         QCOMPARE(gpio(line, "direction"), QString("out"));
     QCOMPARE(gpio(130, "direction"), QString("in"));
     QCOMPARE(gpio(18), QString("1"));

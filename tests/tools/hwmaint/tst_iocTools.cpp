@@ -171,8 +171,10 @@ void tst_iocTools::badArguments_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("two files") << QStringList { "fw.bin", "b.bin" }
                                << "hwmaint: iocupdate takes exactly one firmware file\n";
-    QTest::newRow("none") << QStringList {} << "hwmaint: iocupdate takes exactly one firmware file\n";
-    QTest::newRow("missing") << QStringList { "missing.bin" } << "hwmaint: cannot read missing.bin\n";
+    QTest::newRow("none") << QStringList {}
+                          << "hwmaint: iocupdate takes exactly one firmware file\n";
+    QTest::newRow("missing") << QStringList { "missing.bin" }
+                             << "hwmaint: cannot read missing.bin\n";
     QTest::newRow("folder") << QStringList { "." } << "hwmaint: cannot read .\n";
     QTest::newRow("empty") << QStringList { "empty.bin" } << "hwmaint: empty.bin is empty\n";
 }
@@ -214,8 +216,7 @@ void tst_iocTools::missingDevice()
 {
     QVERIFY(QFile::remove(m_board->root() + "/dev/spidev1.0"));
     QCOMPARE(hwmaint({ "-c", "iocboot", "-i" }), 2);
-    QCOMPARE(m_errors,
-        QString("hwmaint: cannot open /dev/spidev1.0: No such file or directory\n"));
+    QCOMPARE(m_errors, QString("hwmaint: cannot open /dev/spidev1.0: No such file or directory\n"));
     // The update gives up before touching the disk and puts the USB host back.
     QCOMPARE(hwmaint({ "-c", "iocupdate", "fw.bin" }), 2);
     QCOMPARE(journal(), QStringList());
