@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QRegularExpression>
 
 namespace platform {
 
@@ -50,8 +51,12 @@ QStringList BoardPath::mapArguments(const QStringList &arguments)
 {
     QStringList mapped;
     mapped.reserve(arguments.size());
-    for (const QString &a : arguments)
-        mapped << map(a);
+    // name=/path: the name is a plain word, optionally with leading dashes.
+    static const QRegularExpression assignment(QStringLiteral("^(-{0,2}[A-Za-z0-9_.-]+=)(/.*)$"));
+    for (const QString &a : arguments) {
+        const QRegularExpressionMatch m = assignment.match(a);
+        mapped << (m.hasMatch() ? m.captured(1) + map(m.captured(2)) : map(a));
+    }
     return mapped;
 }
 

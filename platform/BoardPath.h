@@ -17,7 +17,8 @@ public:
     static void setRoot(const QString &root);
     // "/etc/instr/x" -> root + "/etc/instr/x". Relative paths are returned unchanged.
     static QString map(const QString &boardPath);
-    // Maps each argument that is an absolute path; others pass unchanged.
+    // Maps each argument that is an absolute path, and the path of an argument of the form
+    // name=/path (as dd's if= and of=, or --option=/path); others pass unchanged.
     static QStringList mapArguments(const QStringList &arguments);
 };
 

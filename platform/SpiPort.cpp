@@ -2,6 +2,8 @@
 
 #include "platform/BoardPath.h"
 
+#include <QByteArray>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -73,6 +75,7 @@ void SpiPort::close()
         ::close(m_fd);
     m_fd = -1;
     m_kind = Kind::None;
+    m_configured = false;
 }
 
 int SpiPort::transfer(const QVector<quint32> &tx, QVector<quint32> *rx)
@@ -83,20 +86,7 @@ int SpiPort::transfer(const QVector<quint32> &tx, QVector<quint32> *rx)
         return 0;
     if (m_kind == Kind::Device)
         return transferDevice(tx, rx);
-
-    // A simulated board that went away is looked for again on every transfer, so the link
-    // recovers by itself once the board is back.
-    if (m_fd < 0) {
-        const int rc = connectSocket();
-        if (rc != 0)
-            return rc;
-    }
-    const int rc = transferSocket(tx, rx);
-    if (rc != 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-    return rc;
+    return transferSocket(tx, rx);
 }
 
 int SpiPort::transferDevice(const QVector<quint32> &tx, QVector<quint32> *rx)
@@ -122,35 +112,179 @@ int SpiPort::transferDevice(const QVector<quint32> &tx, QVector<quint32> *rx)
 
 int SpiPort::transferSocket(const QVector<quint32> &tx, QVector<quint32> *rx)
 {
-    const size_t bytes = size_t(tx.size()) * sizeof(quint32);
-    const ssize_t sent = ::send(m_fd, tx.constData(), bytes, MSG_NOSIGNAL);
-    if (sent < 0)
-        return -errno;
-    if (size_t(sent) != bytes)
-        return -EIO;
-
-    // The simulated board answers every message with a datagram of the same length, also for
-    // writes, so that a reply never lingers to be mistaken for the next read's.
-    pollfd pfd { m_fd, POLLIN, 0 };
-    int ready;
-    do {
-        ready = ::poll(&pfd, 1, m_socketTimeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    if (ready < 0)
-        return -errno;
-    if (ready == 0)
-        return -ETIMEDOUT;
-
     QVector<quint32> in(tx.size());
-    const ssize_t got = ::recv(m_fd, in.data(), bytes, MSG_TRUNC);
-    if (got < 0)
-        return -errno;
-    if (got == 0)
-        return -ECONNRESET;
-    if (size_t(got) != bytes)
-        return -EPROTO;
-    if (rx)
+    const int rc = exchangeSocket(reinterpret_cast<const char *>(tx.constData()),
+        tx.size() * int(sizeof(quint32)),
+        reinterpret_cast<char *>(in.data()));
+    if (rc == 0 && rx)
         *rx = in;
+    return rc;
+}
+
+int SpiPort::exchangeSocket(const char *tx, int bytes, char *rx)
+{
+    // A simulated board that went away is looked for again on every transfer, so the link
+    // recovers by itself once the board is back; the new connection is told the settings.
+    if (m_fd < 0) {
+        int rc = connectSocket();
+        if (rc == 0 && m_configured)
+            rc = sendSettings(m_settings, nullptr);
+        if (rc != 0)
+            return rc;
+    }
+    return exchangeDatagram(tx, bytes, rx);
+}
+
+int SpiPort::exchangeDatagram(const char *tx, int bytes, char *rx)
+{
+    const int rc = [&] {
+        const ssize_t sent = ::send(m_fd, tx, size_t(bytes), MSG_NOSIGNAL);
+        if (sent < 0)
+            return -errno;
+        if (sent != bytes)
+            return -EIO;
+
+        // The simulated board answers every message with a datagram of the same length, also
+        // for writes, so that a reply never lingers to be mistaken for the next read's.
+        pollfd pfd { m_fd, POLLIN, 0 };
+        int ready;
+        do {
+            ready = ::poll(&pfd, 1, m_socketTimeoutMs);
+        } while (ready < 0 && errno == EINTR);
+        if (ready < 0)
+            return -errno;
+        if (ready == 0)
+            return -ETIMEDOUT;
+
+        QByteArray in(bytes, '\0');
+        const ssize_t got = ::recv(m_fd, in.data(), size_t(bytes), MSG_TRUNC);
+        if (got < 0)
+            return -errno;
+        if (got == 0)
+            return -ECONNRESET;
+        if (got != bytes)
+            return -EPROTO;
+        if (rx)
+            std::memcpy(rx, in.constData(), size_t(bytes));
+        return 0;
+    }();
+    if (rc != 0) {
+        // A failed exchange drops the connection: a late answer must never be taken for the
+        // next one.
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    return rc;
+}
+
+int SpiPort::configure(const SpiSettings &wanted, SpiSettings *actual)
+{
+    if (m_kind == Kind::None)
+        return -ENODEV;
+    if (m_kind == Kind::Device)
+        return configureDevice(wanted, actual);
+    if (m_fd < 0) {
+        const int rc = connectSocket();
+        if (rc != 0)
+            return rc;
+    }
+    const int rc = sendSettings(wanted, actual);
+    if (rc == 0) {
+        m_settings = wanted;
+        m_configured = true;
+    }
+    return rc;
+}
+
+int SpiPort::configureDevice(const SpiSettings &wanted, SpiSettings *actual)
+{
+    SpiSettings got;
+    quint8 mode = wanted.mode;
+    quint8 bits = wanted.bitsPerWord;
+    quint32 speed = wanted.maxSpeedHz;
+    int rc = 0;
+    auto request = [&](unsigned long code, void *value) {
+        if (::ioctl(m_fd, code, value) < 0 && rc == 0)
+            rc = -errno;
+    };
+    request(SPI_IOC_WR_MODE, &mode);
+    request(SPI_IOC_RD_MODE, &got.mode);
+    request(SPI_IOC_WR_BITS_PER_WORD, &bits);
+    request(SPI_IOC_RD_BITS_PER_WORD, &got.bitsPerWord);
+    request(SPI_IOC_WR_MAX_SPEED_HZ, &speed);
+    request(SPI_IOC_RD_MAX_SPEED_HZ, &got.maxSpeedHz);
+    if (actual)
+        *actual = got;
+    return rc;
+}
+
+namespace {
+constexpr int SettingsDatagram = 21;
+constexpr char SettingsMagic[9] = "VEKSPICF";
+} // namespace
+
+int SpiPort::sendSettings(const SpiSettings &wanted, SpiSettings *actual)
+{
+    char out[SettingsDatagram] = {};
+    std::memcpy(out, SettingsMagic, 8);
+    const quint32 fields[3] = { wanted.mode, wanted.bitsPerWord, wanted.maxSpeedHz };
+    std::memcpy(out + 8, fields, sizeof(fields));
+    char in[SettingsDatagram];
+    const int rc = exchangeDatagram(out, SettingsDatagram, in);
+    if (rc != 0)
+        return rc;
+    quint32 got[3];
+    std::memcpy(got, in + 8, sizeof(got));
+    if (std::memcmp(in, SettingsMagic, 8) != 0 || got[0] > 3 || got[1] > 32) {
+        ::close(m_fd);
+        m_fd = -1;
+        return -EPROTO;
+    }
+    if (actual)
+        *actual = SpiSettings { quint8(got[0]), quint8(got[1]), got[2] };
+    return 0;
+}
+
+int SpiPort::message(const spi_ioc_transfer *transfers, int count)
+{
+    if (m_kind == Kind::None)
+        return -ENODEV;
+    if (count <= 0)
+        return 0;
+    if (m_kind == Kind::Device) {
+        const unsigned long request =
+            _IOC(_IOC_WRITE, SPI_IOC_MAGIC, 0, SPI_MSGSIZE(unsigned(count)));
+        return ::ioctl(m_fd, request, transfers) < 0 ? -errno : 0;
+    }
+    // One datagram per chip-select period; a chip-select change after the last transfer only
+    // keeps the device selected, which a datagram cannot show.
+    int first = 0;
+    while (first < count) {
+        int last = first;
+        while (last < count - 1 && !transfers[last].cs_change)
+            ++last;
+        QByteArray tx;
+        for (int i = first; i <= last; ++i) {
+            const spi_ioc_transfer &t = transfers[i];
+            if (t.tx_buf)
+                tx.append(reinterpret_cast<const char *>(quintptr(t.tx_buf)), int(t.len));
+            else
+                tx.append(QByteArray(int(t.len), '\0'));
+        }
+        QByteArray rx(tx.size(), '\0');
+        const int rc = exchangeSocket(tx.constData(), tx.size(), rx.data());
+        if (rc != 0)
+            return rc;
+        int offset = 0;
+        for (int i = first; i <= last; ++i) {
+            const spi_ioc_transfer &t = transfers[i];
+            if (t.rx_buf)
+                std::memcpy(
+                    reinterpret_cast<char *>(quintptr(t.rx_buf)), rx.constData() + offset, t.len);
+            offset += int(t.len);
+        }
+        first = last + 1;
+    }
     return 0;
 }
 

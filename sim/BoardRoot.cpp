@@ -4,6 +4,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace sim {
 
@@ -35,7 +36,28 @@ bool copyTree(const QString &from, const QString &to, QString *error)
     }
     return true;
 }
+// Links each missing host tool; a tool the host does not have stays missing, as a stand-in would.
+bool linkHostTools(const QString &root, QString *error)
+{
+    for (const char *const *tool = BoardRoot::HostTools; *tool; ++tool) {
+        const QString boardPath = QLatin1String(*tool);
+        const QString link = root + boardPath;
+        if (QFileInfo(link).isSymLink() || QFileInfo::exists(link))
+            continue;
+        const QString host = QStandardPaths::findExecutable(QFileInfo(boardPath).fileName());
+        if (host.isEmpty())
+            continue;
+        QDir().mkpath(QFileInfo(link).path());
+        if (!QFile::link(host, link)) {
+            *error = QStringLiteral("cannot link %1 to %2").arg(link, host);
+            return false;
+        }
+    }
+    return true;
+}
 } // namespace
+
+const char *const BoardRoot::HostTools[] = { "/bin/sync", "/bin/tar", "/usr/bin/md5sum", nullptr };
 
 bool BoardRoot::prepare(const QString &root, const QString &templateDir, QString *error)
 {
@@ -55,13 +77,13 @@ bool BoardRoot::prepare(const QString &root, const QString &templateDir, QString
         if (!copyTree(templateDir, root, error))
             return false;
     }
-    for (const char *sub : { "dev", "run" }) {
+    for (const char *sub : { "dev", "run", "var/lock", "var/log" }) {
         if (!dir.mkpath(QLatin1String(sub))) {
             *error = QStringLiteral("cannot create %1/%2").arg(root, QLatin1String(sub));
             return false;
         }
     }
-    return true;
+    return linkHostTools(QDir(root).absolutePath(), error);
 }
 
 } // namespace sim

@@ -22,6 +22,8 @@ namespace sim {
 namespace {
 constexpr int MaxDatagram = 1 << 20;
 constexpr int MaxControlLine = 1 << 16;
+constexpr int SettingsDatagram = 21;
+constexpr char SettingsMagic[] = "VEKSPICF";
 
 bool toAddress(const QString &path, sockaddr_un *addr)
 {
@@ -35,10 +37,11 @@ bool toAddress(const QString &path, sockaddr_un *addr)
 }
 } // namespace
 
-BoardServer::BoardServer(Board &board, ConfigFlash &flash)
+BoardServer::BoardServer(Board &board, ConfigFlash &flash, BootController *boot)
     : m_board(board)
     , m_flash(flash)
-    , m_control(board)
+    , m_boot(boot)
+    , m_control(board, boot)
     , m_buffer(MaxDatagram, '\0')
 { }
 
@@ -66,7 +69,7 @@ bool BoardServer::listen(const QString &root, QString *error)
         *error = QStringLiteral("signalfd: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    m_peers.push_back({ sfd, Kind::Signal, {}, {} });
+    m_peers.push_back({ sfd, Kind::Signal, {}, {}, {} });
     const QString dir = QDir(root).absolutePath();
     return bindSocket(
                dir + QStringLiteral("/dev/spidev1.0"), SOCK_SEQPACKET, Kind::SpiListen, error)
@@ -108,7 +111,7 @@ bool BoardServer::bindSocket(const QString &path, int type, Kind kind, QString *
         ::close(fd);
         return false;
     }
-    m_peers.push_back({ fd, kind, {}, {} });
+    m_peers.push_back({ fd, kind, {}, {}, {} });
     m_paths << path;
     return true;
 }
@@ -123,11 +126,15 @@ void BoardServer::run()
             const short events = p.out.isEmpty() ? POLLIN : short(POLLIN | POLLOUT);
             fds.push_back({ p.fd, events, 0 });
         }
-        if (::poll(fds.data(), nfds_t(fds.size()), -1) < 0) {
+        // The boot controller follows the USB route while the controller is in ISP mode.
+        const int timeout = m_boot ? m_boot->pollTimeoutMs() : -1;
+        if (::poll(fds.data(), nfds_t(fds.size()), timeout) < 0) {
             if (errno == EINTR)
                 continue;
             break;
         }
+        if (m_boot)
+            m_boot->tick(nowMicros());
         // New peers are appended behind the polled ones; closed ones are swept afterwards.
         const size_t polled = fds.size();
         for (size_t i = 0; i < polled; ++i) {
@@ -176,7 +183,7 @@ void BoardServer::accept(const Peer &listener)
     const Kind kind = listener.kind == Kind::SpiListen ? Kind::Spi
         : listener.kind == Kind::FlashListen           ? Kind::Flash
                                                        : Kind::Control;
-    m_peers.push_back({ fd, kind, {}, {} });
+    m_peers.push_back({ fd, kind, {}, {}, {} });
 }
 
 bool BoardServer::serveDatagram(Peer &peer)
@@ -187,6 +194,8 @@ bool BoardServer::serveDatagram(Peer &peer)
     if (n == 0)
         return false;
     const qint64 now = nowMicros();
+    if (n == SettingsDatagram && std::memcmp(m_buffer.constData(), SettingsMagic, 8) == 0)
+        return serveSettings(peer, int(n));
     QByteArray reply;
     if (peer.kind == Kind::Flash) {
         reply = m_flash.exchange(
@@ -204,6 +213,11 @@ bool BoardServer::serveDatagram(Peer &peer)
         if (n > MaxDatagram || n % 4 != 0) {
             // Not a run of whole words, or more than any message the program builds.
             reply = QByteArray(int(n), '\0');
+        } else if (peer.spi.set && m_boot) {
+            QVector<quint32> words(int(n / 4));
+            std::memcpy(words.data(), m_buffer.constData(), size_t(n));
+            m_boot->receive(words, now);
+            reply = QByteArray(int(n), '\0');
         } else {
             QVector<quint32> words(int(n / 4));
             std::memcpy(words.data(), m_buffer.constData(), size_t(n));
@@ -213,6 +227,19 @@ bool BoardServer::serveDatagram(Peer &peer)
     }
     const ssize_t sent = ::send(peer.fd, reply.constData(), size_t(reply.size()), MSG_NOSIGNAL);
     return sent == reply.size();
+}
+
+// The board takes the settings as asked: every mode and word length is one it can clock.
+bool BoardServer::serveSettings(Peer &peer, int size)
+{
+    quint32 fields[3];
+    std::memcpy(fields, m_buffer.constData() + 8, sizeof(fields));
+    peer.spi = { true, fields[0] & 3, fields[1], fields[2] };
+    QByteArray reply(m_buffer.constData(), size);
+    const quint32 inForce[3] = { peer.spi.mode, peer.spi.bitsPerWord, peer.spi.maxSpeedHz };
+    std::memcpy(reply.data() + 8, inForce, sizeof(inForce));
+    const ssize_t sent = ::send(peer.fd, reply.constData(), size_t(size), MSG_NOSIGNAL);
+    return sent == size;
 }
 
 bool BoardServer::serveControl(Peer &peer)

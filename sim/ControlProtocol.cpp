@@ -1,5 +1,7 @@
 #include "sim/ControlProtocol.h"
 
+#include "sim/BootControl.h"
+
 #include <QDate>
 #include <QRegularExpression>
 
@@ -66,6 +68,8 @@ QStringList ControlProtocol::handle(const QString &line, qint64 nowUs)
         lines << QStringLiteral("END");
         return lines;
     }
+    if (verb == QLatin1String("boot") && m_boot)
+        return BootControl::handle(*m_boot, args);
     return { dispatch(verb, args, nowUs) };
 }
 

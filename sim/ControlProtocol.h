@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/Board.h"
+#include "sim/BootController.h"
 
 #include <QString>
 #include <QStringList>
@@ -34,11 +35,13 @@ namespace sim {
 //     digital2 also triggers an acquisition whose sources include DIGITAL2
 //   log [clear]                           <µs> <message> <ADDR> <count> <HEX word> ... / END
 //   reset                                 OK
+//   boot ...                              the maintenance side (sim/BootControl.h)
 class ControlProtocol
 {
 public:
-    explicit ControlProtocol(Board &board)
+    explicit ControlProtocol(Board &board, BootController *boot = nullptr)
         : m_board(board)
+        , m_boot(boot)
     { }
 
     QStringList handle(const QString &line, qint64 nowUs);
@@ -60,6 +63,7 @@ private:
     QString program();
 
     Board &m_board;
+    BootController *m_boot; // null: no maintenance side
 };
 
 } // namespace sim

@@ -1,6 +1,7 @@
 #include "sim/Board.h"
 #include "sim/BoardRoot.h"
 #include "sim/BoardServer.h"
+#include "sim/BootController.h"
 #include "sim/ConfigFlash.h"
 
 #include <QCommandLineParser>
@@ -38,7 +39,8 @@ int main(int argc, char *argv[])
     }
     sim::Board board(sim::BoardServer::nowMicros());
     sim::ConfigFlash flash;
-    sim::BoardServer server(board, flash);
+    sim::BootController boot(root, sim::BoardServer::nowMicros());
+    sim::BoardServer server(board, flash, &boot);
     if (!server.listen(root, &error)) {
         std::fprintf(stderr, "vek-powerboard: %s\n", qPrintable(error));
         return 1;
