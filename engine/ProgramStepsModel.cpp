@@ -1406,7 +1406,7 @@ ProgramStepsModel::LoadProblem ProgramStepsModel::loadProgram(const QByteArray &
     qint16 mode = 0;
     in >> tag >> version >> mode;
     if (in.status() != QDataStream::Ok)
-        return { CorruptData, QStringLiteral("the header is cut short") };
+        return { CorruptData, QStringLiteral("the header is damaged or cut short") };
     if (!tag.contains(progFile))
         return { CorruptData, QStringLiteral("not a program file") };
     {
@@ -1433,7 +1433,7 @@ ProgramStepsModel::LoadProblem ProgramStepsModel::loadSteps1001(QDataStream &in,
     bool uvpOn = false;
     in >> loopCount >> uvpTrip >> ocp >> opp >> uvp >> ocpTrip >> oppTrip >> uvpOn;
     if (in.status() != QDataStream::Ok)
-        return { CorruptData, QStringLiteral("the header is cut short") };
+        return { CorruptData, QStringLiteral("the header is damaged or cut short") };
     if (loopCount < 0 || loopCount > MaxLoop)
         return { CorruptData, QStringLiteral("loop count %1 is out of range").arg(loopCount) };
     if (!std::isfinite(uvpTrip) || !std::isfinite(ocp) || !std::isfinite(opp)
@@ -1491,7 +1491,7 @@ ProgramStepsModel::LoadProblem ProgramStepsModel::loadSteps1000(QDataStream &in,
     qint32 loopValue = 0;
     in >> loopValue;
     if (in.status() != QDataStream::Ok)
-        return { CorruptData, QStringLiteral("the header is cut short") };
+        return { CorruptData, QStringLiteral("the header is damaged or cut short") };
     // The head's loop word was stored as it was, endless mark included.
     if ((loopValue < 0 || loopValue > MaxLoop) && quint32(loopValue) != EndlessLoop)
         return { CorruptData, QStringLiteral("loop count %1 is out of range").arg(loopValue) };

@@ -31,6 +31,7 @@ public:
             || !m_root->write(ModelInformation::fileName, model.readAll()))
             return false;
         vek::Source::resetState();
+        m_errors.clear();
         m_info = std::make_unique<ModelInformation>([] {
             ioc::MODELS_INFO report;
             report.modelCode = 4101;
