@@ -12,6 +12,8 @@
 #include <QDataStream>
 #include <QFile>
 #include <QGuiApplication>
+#include <QMap>
+#include <QPixmap>
 
 #include <cmath>
 #include <limits>
@@ -77,7 +79,7 @@ bool readFile(const QString &boardPath, QByteArray *bytes)
     QFile file(platform::BoardPath::map(boardPath));
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    *bytes = file.read(ReadLimit);
+    *bytes = file.read(qBound(qint64(0), file.size(), ReadLimit));
     return true;
 }
 
@@ -163,6 +165,15 @@ private:
 };
 
 } // namespace
+
+struct ProgramStepsModel::Icons
+{
+    QPixmap ramp; // load on, ramped
+    QPixmap step; // load on, stepped
+    QMap<unsigned, QPixmap> wait; // keyed by wait bits
+    QMap<unsigned, QPixmap> generate; // keyed by generate bits
+    QPixmap noDigital; // no digital output
+};
 
 QDataStream &operator>>(QDataStream &in, ioc::ProgramStep *step)
 {
@@ -296,21 +307,21 @@ QVariant ProgramStepsModel::data(const QModelIndex &index, int role) const
         return QVariant();
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return QVariant();
-    ensureIcons();
+    const Icons &icon = icons();
     const quint32 operate = step->operate();
     switch (column) {
     case LoadColumn:
         if (!step->isLoad())
             return QVariant();
-        return step->isRamp() ? m_rampPixmap : m_stepPixmap;
+        return step->isRamp() ? icon.ramp : icon.step;
     case WaitBeforeColumn:
-        return m_waitIcons.value(operate & WaitBeforeMask);
+        return icon.wait.value(operate & WaitBeforeMask);
     case WaitAfterColumn:
-        return m_waitIcons.value(operate & WaitAfterMask);
+        return icon.wait.value(operate & WaitAfterMask);
     case GenerateColumn:
-        return m_generateIcons.value(operate & GenerateMask);
+        return icon.generate.value(operate & GenerateMask);
     default:
-        return m_generateIcons.value(operate & DigitalMask, m_noDigitalPixmap);
+        return icon.generate.value(operate & DigitalMask, icon.noDigital);
     }
 }
 
@@ -1595,17 +1606,18 @@ bool ProgramStepsModel::loadLaststep(const QString &path)
 
 // --- Icons ---
 
-void ProgramStepsModel::ensureIcons() const
+const ProgramStepsModel::Icons &ProgramStepsModel::icons() const
 {
-    if (m_iconsLoaded)
-        return;
-    m_iconsLoaded = true;
+    if (m_icons)
+        return *m_icons;
+    m_icons = std::make_unique<Icons>();
+    Icons &icons = *m_icons;
     const auto icon = [](const char *name) {
         return QPixmap(QStringLiteral(":/resources/image/") + QLatin1String(name));
     };
-    m_rampPixmap = icon("LoadRamp.png");
-    m_stepPixmap = icon("LoadStep.png");
-    m_waitIcons = {
+    icons.ramp = icon("LoadRamp.png");
+    icons.step = icon("LoadStep.png");
+    icons.wait = {
         { 0, QPixmap() },
         { ProgramStep::WaitBus, icon("TrigB.png") },
         { ProgramStep::WaitDigital2, icon("Trig2.png") },
@@ -1615,7 +1627,7 @@ void ProgramStepsModel::ensureIcons() const
         { ProgramStep::WaitCutoff, icon("TrigC.png") },
         { ProgramStep::WaitTriggerIn | ProgramStep::WaitCutoff, icon("TrigIC.png") },
     };
-    m_generateIcons = {
+    icons.generate = {
         { ProgramStep::GenerateTriggerOut, icon("TrigO.png") },
         { ProgramStep::GenerateTALink, icon("TrigT.png") },
         { ProgramStep::GenerateTALink | ProgramStep::GenerateTriggerOut, icon("TrigTO.png") },
@@ -1629,6 +1641,7 @@ void ProgramStepsModel::ensureIcons() const
         "Ext110.png",
         "Ext111.png" };
     for (unsigned value = 1; value <= 7; ++value)
-        m_generateIcons.insert(value << 24, icon(digital[value - 1]));
-    m_noDigitalPixmap = icon("Ext000.png");
+        icons.generate.insert(value << 24, icon(digital[value - 1]));
+    icons.noDigital = icon("Ext000.png");
+    return icons;
 }

@@ -6,11 +6,11 @@
 #include <QAbstractTableModel>
 #include <QMap>
 #include <QMetaObject>
-#include <QPixmap>
 #include <QPointer>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class BoundValue;
 class ModelInformation;
@@ -271,6 +271,9 @@ private:
         QString text;
     };
     static constexpr int CurrentRow = -1;
+    // The icons of the decoration role. A pixmap, even an empty one, must not exist without a
+    // QGuiApplication, so they are made on first use.
+    struct Icons;
 
     // Bound values of the ranges taken with the tree.
     const BoundValue *levelBound() const; // null in ARB
@@ -326,8 +329,8 @@ private:
         const QByteArray &data,
         QString reason = QString());
     void onTreeDestroyed();
-    // Loads the icons once, in the GUI thread.
-    void ensureIcons() const;
+    // The icons, loaded on first use.
+    const Icons &icons() const;
 
     const ModelInformation *const m_info;
 
@@ -357,11 +360,6 @@ private:
     double m_laststepSlewrate = 0.02; // A/us, as last set
     mutable ioc::ProgramStep *m_currentStep = nullptr;
 
-    // GUI thread only.
-    mutable bool m_iconsLoaded = false;
-    mutable QPixmap m_rampPixmap;
-    mutable QPixmap m_stepPixmap;
-    mutable QMap<unsigned, QPixmap> m_generateIcons;
-    mutable QMap<unsigned, QPixmap> m_waitIcons;
-    mutable QPixmap m_noDigitalPixmap;
+    // Made on first use in the GUI thread.
+    mutable std::unique_ptr<Icons> m_icons;
 };
