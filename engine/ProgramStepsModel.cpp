@@ -142,6 +142,23 @@ QString damagedStep(int row)
     return QStringLiteral("step %1 is damaged; it and the steps after it were dropped").arg(row + 1);
 }
 
+// count records; reading stops before the first damaged one, which *problem names.
+QVector<Record1001> readRecords1001(QDataStream &in, int count, QString *problem)
+{
+    QVector<Record1001> records;
+    records.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        Record1001 r;
+        in >> r.time >> r.operate >> r.level >> r.slew;
+        if (r.time < 0 || !std::isfinite(r.level) || !std::isfinite(r.slew)) {
+            *problem = damagedStep(i);
+            break;
+        }
+        records.append(r);
+    }
+    return records;
+}
+
 QString formatted(const BoundValue &bound, double value)
 {
     const double factor = bound.m_prefixFactor != 0.0 ? bound.m_prefixFactor : 1.0;
@@ -1244,73 +1261,71 @@ void ProgramStepsModel::applyDefaults(ProgramStep *step) const
     step->setLoad(true);
 }
 
-void ProgramStepsModel::setStepsProtections()
+ProgramStepsModel::ProtectionGroups ProgramStepsModel::protectionGroups(
+    const ProgramStep *first) const
 {
-    StepLocker lock;
-    const ProgramStep *first = stepAt(0);
-    if (!first)
-        return;
-
-    bool opp = false;
-    bool ocp = false;
-    bool uvp = false;
+    ProtectionGroups groups;
     switch (m_mode) {
     case Mode::CC:
-        opp = uvp = true;
+        groups = { true, false, true };
         break;
     case Mode::CR:
-        opp = ocp = uvp = true;
+        groups = { true, true, true };
         break;
     case Mode::CV:
-        opp = ocp = true;
+        groups = { true, true, false };
         break;
     case Mode::CP:
-        ocp = uvp = true;
+        groups = { false, true, true };
         break;
     default:
-        return;
+        return {};
     }
-
     // A group goes to the steps only when step 0 does not hold it already.
     const quint32 operate = first->operate();
-    opp = opp && (first->cp() != m_oppValue || bool(operate & OpTripBit) != m_oppTrip);
-    ocp = ocp && (first->ccLimit() != m_ocpValue || bool(operate & OcTripBit) != m_ocpTrip);
-    uvp = uvp
+    groups.opp = groups.opp && (first->cp() != m_oppValue || bool(operate & OpTripBit) != m_oppTrip);
+    groups.ocp =
+        groups.ocp && (first->ccLimit() != m_ocpValue || bool(operate & OcTripBit) != m_ocpTrip);
+    groups.uvp = groups.uvp
         && (first->uvp() != m_uvpValue || bool(operate & (UvpBit | AddCvBit)) != m_uvpState
             || bool(operate & AddCvBit) == m_uvpTrip);
+    return groups;
+}
 
-    const auto writeOpp = [this](ProgramStep *step) {
+void ProgramStepsModel::writeProtections(ProgramStep *step, ProtectionGroups groups) const
+{
+    if (groups.opp) {
         step->setCp(m_oppValue);
         step->setOpTripAction(m_oppTrip);
-    };
-    const auto writeOcp = [this](ProgramStep *step) {
+    }
+    if (groups.ocp) {
         step->setCcLimit(m_ocpValue);
         step->setOcTripAction(m_ocpTrip);
-    };
+    }
     // An enabled UVP trips, or limits the voltage by an added CV loop at the CV-limit level.
-    const auto writeUvp = [this](ProgramStep *step) {
+    if (groups.uvp) {
         step->setCvLimit(m_cvLevelValue);
         step->setUvp(m_uvpValue);
         step->setUvpState(m_uvpState && m_uvpTrip);
         step->setAddCV(m_uvpState && !m_uvpTrip);
-    };
+    }
+}
+
+void ProgramStepsModel::setStepsProtections()
+{
+    StepLocker lock;
+    const ProgramStep *first = stepAt(0);
+    if (!first || m_mode == Mode::ARB)
+        return;
+    const ProtectionGroups groups = protectionGroups(first);
     for (int row = 0; row < m_rowCount; ++row) {
         ProgramStep *step = stepAt(row);
-        if (!step || step->isSubProgram())
-            continue;
-        if (opp)
-            writeOpp(step);
-        if (ocp)
-            writeOcp(step);
-        if (uvp)
-            writeUvp(step);
+        if (step && !step->isSubProgram())
+            writeProtections(step, groups);
     }
     // A run reads the final settings back from the node where it stops.
-    if (ProgramStep *node = m_tree->lastStep()) {
-        writeOpp(node);
-        writeOcp(node);
-        writeUvp(node);
-    }
+    if (ProgramStep *node = m_tree->lastStep())
+        writeProtections(node, { true, true, true });
 }
 
 // --- Program files ---
@@ -1434,36 +1449,21 @@ ProgramStepsModel::LoadProblem ProgramStepsModel::loadProgram(const QByteArray &
 
 ProgramStepsModel::LoadProblem ProgramStepsModel::loadSteps1001(QDataStream &in, qint64 size)
 {
-    qint32 loopCount = 0;
-    double uvpTrip = 0.0;
-    double ocp = 0.0;
-    double opp = 0.0;
-    double uvp = 0.0;
-    bool ocpTrip = false;
-    bool oppTrip = false;
-    bool uvpOn = false;
-    in >> loopCount >> uvpTrip >> ocp >> opp >> uvp >> ocpTrip >> oppTrip >> uvpOn;
+    Settings1001 settings;
+    in >> settings.loop >> settings.uvpAction >> settings.ocp >> settings.opp >> settings.uvp
+        >> settings.ocpTrip >> settings.oppTrip >> settings.uvpOn;
     if (in.status() != QDataStream::Ok)
         return { CorruptData, QStringLiteral("the header is damaged or cut short") };
-    if (loopCount < 0 || loopCount > MaxLoop)
-        return { CorruptData, QStringLiteral("loop count %1 is out of range").arg(loopCount) };
-    if (!std::isfinite(uvpTrip) || !std::isfinite(ocp) || !std::isfinite(opp)
-        || !std::isfinite(uvp))
+    if (settings.loop < 0 || settings.loop > MaxLoop)
+        return { CorruptData, QStringLiteral("loop count %1 is out of range").arg(settings.loop) };
+    if (!std::isfinite(settings.uvpAction) || !std::isfinite(settings.ocp)
+        || !std::isfinite(settings.opp) || !std::isfinite(settings.uvp))
         return { CorruptData, QStringLiteral("a protection setting is not a number") };
 
     LoadProblem problem;
-    const int count = wholeRecords(size - in.device()->pos(), Record1001Bytes, &problem.text);
-    QVector<Record1001> records;
-    records.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        Record1001 r;
-        in >> r.time >> r.operate >> r.level >> r.slew;
-        if (r.time < 0 || !std::isfinite(r.level) || !std::isfinite(r.slew)) {
-            problem.text = damagedStep(i);
-            break;
-        }
-        records.append(r);
-    }
+    const QVector<Record1001> records =
+        readRecords1001(in, wholeRecords(size - in.device()->pos(), Record1001Bytes, &problem.text),
+            &problem.text);
     if (!problem.text.isEmpty())
         problem.code = CorruptData;
 
@@ -1473,17 +1473,13 @@ ProgramStepsModel::LoadProblem ProgramStepsModel::loadSteps1001(QDataStream &in,
         if (!m_tree || !m_tree->isValid() || !allocateSteps(0, records.size(), &steps))
             return { MemoryError, QStringLiteral("step memory is full; nothing was loaded") };
     }
-
-    setLoop(unsigned(loopCount));
-    setRealCurrentProtectionLevel(ocp);
-    setRealPowerProtectionLevel(opp);
-    setRealVoltageProtectionLevel(uvp);
-    setCurrentProtectionTripState(ocpTrip);
-    setPowerProtectionTripState(oppTrip);
-    setVoltageProtectionTripState(uvpTrip != 0.0);
-    setVoltageProtectionState(uvpOn);
+    applySettings(settings);
 
     StepLocker lock;
+    if (!m_tree) {
+        qDeleteAll(steps);
+        return problem;
+    }
     for (int i = 0; i < records.size(); ++i) {
         ProgramStep *step = steps[i];
         m_tree->insertStep(step);
@@ -1495,6 +1491,18 @@ ProgramStepsModel::LoadProblem ProgramStepsModel::loadSteps1001(QDataStream &in,
     }
     m_currentStep = stepAt(0);
     return problem;
+}
+
+void ProgramStepsModel::applySettings(const Settings1001 &settings)
+{
+    setLoop(unsigned(settings.loop));
+    setRealCurrentProtectionLevel(settings.ocp);
+    setRealPowerProtectionLevel(settings.opp);
+    setRealVoltageProtectionLevel(settings.uvp);
+    setCurrentProtectionTripState(settings.ocpTrip);
+    setPowerProtectionTripState(settings.oppTrip);
+    setVoltageProtectionTripState(settings.uvpAction != 0.0);
+    setVoltageProtectionState(settings.uvpOn);
 }
 
 ProgramStepsModel::LoadProblem ProgramStepsModel::loadSteps1000(QDataStream &in, qint64 size)

@@ -270,6 +270,25 @@ private:
         SCPIERR_T code = 0;
         QString text;
     };
+    // The program settings of a program file, as stored.
+    struct Settings1001
+    {
+        qint32 loop = 1; // 0 endless
+        double uvpAction = 0.0; // 0.0 limit, else trip
+        double ocp = 0.0; // A
+        double opp = 0.0; // W
+        double uvp = 0.0; // V
+        bool ocpTrip = false;
+        bool oppTrip = false;
+        bool uvpOn = false;
+    };
+    // The protection groups setStepsProtections() writes.
+    struct ProtectionGroups
+    {
+        bool opp = false;
+        bool ocp = false;
+        bool uvp = false;
+    };
     static constexpr int CurrentRow = -1;
     // The icons of the decoration role. A pixmap, even an empty one, must not exist without a
     // QGuiApplication, so they are made on first use.
@@ -299,6 +318,9 @@ private:
     void applyDefaults(ioc::ProgramStep *step) const;
     // Raw words of an old file within the present ranges.
     void clampRawWords(ioc::ProgramStep *step) const;
+    // The groups the mode uses that step 0 does not hold already.
+    ProtectionGroups protectionGroups(const ioc::ProgramStep *first) const;
+    void writeProtections(ioc::ProgramStep *step, ProtectionGroups groups) const;
     void storeProtection(const QMap<int, BoundValue> &map,
         int widestKey,
         int key,
@@ -310,6 +332,8 @@ private:
     LoadProblem loadProgram(const QByteArray &bytes);
     LoadProblem loadSteps1001(QDataStream &in, qint64 size);
     LoadProblem loadSteps1000(QDataStream &in, qint64 size);
+    // Through the setters, which announce what changes; with no lock held.
+    void applySettings(const Settings1001 &settings);
 
     // Takes both mutexes, makes the row's step (CurrentRow: the current step) current, changes
     // it and, after releasing them, announces the cells. Nothing without such a step.
