@@ -1,8 +1,10 @@
 #include "ProgramStepsFixture.h"
+#include "engine/EngineLock.h"
 
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
 #include <limits>
 #include <vector>
 
@@ -60,6 +62,7 @@ private Q_SLOTS:
     void stepsProtectionsInCrFollowStepZero();
     void laststepSettings();
     void destroyedTreeEmptiesTheTable();
+    void readerInAnotherThreadSeesWholePrograms();
 
 private:
     ProgramStepsFixture f;
@@ -583,6 +586,40 @@ void tst_ProgramStepsModel::destroyedTreeEmptiesTheTable()
     QCOMPARE(f.m_model->convertProgramStep2Step(f.step(0)->nodeAddress()), f.step(0));
     QVERIFY(f.m_model->setSubProgram(nullptr));
     QCOMPARE(f.m_model->setRow(1), 1);
+}
+
+void tst_ProgramStepsModel::readerInAnotherThreadSeesWholePrograms()
+{
+    // The program object's queries run in the parser thread under the engine mutex while the
+    // panel inserts and removes rows: every row below the row count has its step.
+    QVERIFY(f.addSteps(20));
+    std::atomic<bool> stop { false };
+    std::atomic<int> reads { 0 };
+    std::atomic<int> missing { 0 };
+    ProgramStepsModel *model = f.m_model.get();
+    std::unique_ptr<QThread> reader(QThread::create([&] {
+        while (!stop) {
+            vek::EngineLocker lock(&vek::engineMutex());
+            const int rows = model->rowCount();
+            for (int row = 0; row < rows; ++row) {
+                if (model->setRow(unsigned(row)) != 1 || model->dwell() <= 0.0)
+                    ++missing;
+            }
+            ++reads;
+        }
+    }));
+    reader->start();
+    for (int i = 0; i < 200; ++i) {
+        QVERIFY(f.m_model->insertRows(i % 20, 3));
+        QVERIFY(f.m_model->removeRows((i * 7) % 20, 3));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(reads > 10, 10000);
+    stop = true;
+    reader->wait();
+    QCOMPARE(missing.load(), 0);
+    QCOMPARE(f.m_model->rowCount(), 20);
+    QCOMPARE(f.m_tree->getSetpsList().size(), 20);
+    QCOMPARE(f.m_tree->getSetpsList().last(), 19u);
 }
 
 QTEST_MAIN(tst_ProgramStepsModel)
