@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QMap>
 #include <QPixmap>
+#include <QThread>
 
 #include <cmath>
 #include <limits>
@@ -322,7 +323,8 @@ QVariant ProgramStepsModel::data(const QModelIndex &index, int role) const
     }
     if (role != Qt::DecorationRole || column < LoadColumn)
         return QVariant();
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+    const QCoreApplication *app = QCoreApplication::instance();
+    if (!qobject_cast<const QGuiApplication *>(app) || app->thread() != QThread::currentThread())
         return QVariant();
     const Icons &icon = icons();
     const quint32 operate = step->operate();

@@ -37,14 +37,19 @@ QDataStream &operator>>(QDataStream &in, ioc::ProgramStep *step);
 // words through the setting maps of the model information, writes the program's protections into
 // the steps before a run, and reads and writes the program files:
 //
-//   program.data   QDataStream version 16, big-endian; format 1001 (1000 read only)
-//     0  uint32+UTF-16  "program"          22 int32   loop count (0 endless, 1 .. 100000)
-//     18 int16  format version              26 double  UVP action (0.0 limit, 1.0 trip)
-//     20 int16  mode (0 CC, 1 CR, 2 CV, 3 CP)  34/42/50 double  OCP A, OPP W, UVP V
-//     58/59/60 bool  OCP trip, OPP trip, UVP on
-//     61 + 28 x i  step: int64 dwell us, int32 operate word, double level, double slew A/us
-//   laststep.data  (91 bytes) "laststep", int16 1001, int16 mode, int32 enabled, 4 x double 0,
-//     3 x bool false, int64 0, int32 0x10000 when the load is on, double level, double slew
+//   program.data, QDataStream version 16, big-endian; format 1001 written, 1000 read
+//     offset      type           field
+//     0           uint32+UTF-16  header "program" (byte count 14)
+//     18          int16          format version
+//     20          int16          mode: 0 CC, 1 CR, 2 CV, 3 CP
+//     22          int32          loop count: 0 endless, 1 .. 100000
+//     26          double         UVP action: 0.0 limit, 1.0 trip
+//     34, 42, 50  double         OCP level A, OPP level W, UVP level V
+//     58, 59, 60  bool           OCP trip, OPP trip, UVP on
+//     61 + 28 i   step i         int64 dwell us, int32 operate word, double level, double A/us
+//   format 1000: the head's loop word as held, then 76-byte steps of raw register words
+//   laststep.data (91 bytes): header "laststep", int16 1001, int16 mode, int32 enabled,
+//     4 x double 0, 3 x bool false, int64 0, int32 0x10000 for load on, double level, double A/us
 //
 // Levels are stored as real values and re-quantised against the present ranges on reading; a file
 // is taken only in the mode it was written in.
@@ -99,8 +104,8 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     // Reads the row's step without moving the current step, so that a repaint between setRow()
-    // and a step setter cannot redirect the setter. Decoration icons need a QGuiApplication;
-    // without one the decoration role is empty.
+    // and a step setter cannot redirect the setter. Decoration icons need a QGuiApplication and
+    // its thread; elsewhere the decoration role is empty.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     // Edit role, columns 0 to 3; a value that is not a number changes nothing and gives false.
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
