@@ -587,56 +587,6 @@ ProgramStep::TrigGenerate ProgramStepsModel::triggerGenerate() const
     return m_currentStep ? m_currentStep->triggerGenerate() : ProgramStep::TrigGenerate();
 }
 
-bool ProgramStepsModel::triggerWaitMsync() const
-{
-    return triggerWait().testFlag(ProgramStep::WaitMSync);
-}
-
-bool ProgramStepsModel::triggerWaitDigital2() const
-{
-    return triggerWait().testFlag(ProgramStep::WaitDigital2);
-}
-
-bool ProgramStepsModel::triggerWaitBus() const
-{
-    return triggerWait().testFlag(ProgramStep::WaitBus);
-}
-
-bool ProgramStepsModel::triggerWaitTrigIn() const
-{
-    return triggerWait().testFlag(ProgramStep::WaitTriggerIn);
-}
-
-bool ProgramStepsModel::triggerWaitCutoff() const
-{
-    return triggerWait().testFlag(ProgramStep::WaitCutoff);
-}
-
-bool ProgramStepsModel::triggerGenerateTALink() const
-{
-    return triggerGenerate().testFlag(ProgramStep::GenerateTALink);
-}
-
-bool ProgramStepsModel::triggerGenerateTrigOut() const
-{
-    return triggerGenerate().testFlag(ProgramStep::GenerateTriggerOut);
-}
-
-bool ProgramStepsModel::triggerGenerateDigital0() const
-{
-    return triggerGenerate().testFlag(ProgramStep::GenerateDigital0);
-}
-
-bool ProgramStepsModel::triggerGenerateDigital1() const
-{
-    return triggerGenerate().testFlag(ProgramStep::GenerateDigital1);
-}
-
-bool ProgramStepsModel::triggerGenerateDigital2() const
-{
-    return triggerGenerate().testFlag(ProgramStep::GenerateDigital2);
-}
-
 QString ProgramStepsModel::levelToString() const
 {
     EngineLocker lock(&engineMutex());
@@ -780,58 +730,6 @@ void ProgramStepsModel::setTriggerWait(ProgramStep::TrigWait flags)
     });
 }
 
-void ProgramStepsModel::setTriggerWaitMsync(bool on)
-{
-    changeStep(CurrentRow, WaitBeforeColumn, WaitBeforeColumn, [on](ProgramStep *step) {
-        ProgramStep::TrigWait wait = step->triggerWait();
-        if (on)
-            wait = (wait & ~ProgramStep::TrigWait(ProgramStep::WaitBus)) | ProgramStep::WaitMSync;
-        else
-            wait &= ~ProgramStep::TrigWait(ProgramStep::WaitMSync);
-        step->setTriggerWait(wait);
-    });
-}
-
-void ProgramStepsModel::setTriggerWaitDigital2(bool on)
-{
-    changeStep(CurrentRow, WaitBeforeColumn, WaitBeforeColumn, [on](ProgramStep *step) {
-        ProgramStep::TrigWait wait = step->triggerWait();
-        if (on)
-            wait = (wait & ~ProgramStep::TrigWait(ProgramStep::WaitBus))
-                | ProgramStep::WaitDigital2;
-        else
-            wait &= ~ProgramStep::TrigWait(ProgramStep::WaitDigital2);
-        step->setTriggerWait(wait);
-    });
-}
-
-void ProgramStepsModel::setTriggerWaitBus(bool on)
-{
-    changeStep(CurrentRow, WaitBeforeColumn, WaitBeforeColumn, [on](ProgramStep *step) {
-        ProgramStep::TrigWait wait = step->triggerWait();
-        if (on)
-            wait = (wait & ~(ProgramStep::WaitMSync | ProgramStep::WaitDigital2))
-                | ProgramStep::WaitBus;
-        else
-            wait &= ~ProgramStep::TrigWait(ProgramStep::WaitBus);
-        step->setTriggerWait(wait);
-    });
-}
-
-void ProgramStepsModel::setTriggerWaitTrigIn(bool on)
-{
-    changeStep(CurrentRow, WaitAfterColumn, WaitAfterColumn, [on](ProgramStep *step) {
-        step->setTriggerWait(step->triggerWait().setFlag(ProgramStep::WaitTriggerIn, on));
-    });
-}
-
-void ProgramStepsModel::setTriggerWaitCutoff(bool on)
-{
-    changeStep(CurrentRow, WaitAfterColumn, WaitAfterColumn, [on](ProgramStep *step) {
-        step->setTriggerWait(step->triggerWait().setFlag(ProgramStep::WaitCutoff, on));
-    });
-}
-
 void ProgramStepsModel::setTriggerGenerate(ProgramStep::TrigGenerate flags)
 {
     changeStep(CurrentRow, GenerateColumn, DigitalColumn, [flags](ProgramStep *step) {
@@ -839,42 +737,26 @@ void ProgramStepsModel::setTriggerGenerate(ProgramStep::TrigGenerate flags)
     });
 }
 
-void ProgramStepsModel::setTriggerGenerateTALink(bool on)
+void ProgramStepsModel::setWaitBit(ProgramStep::TrigWaitFlag flag, bool on)
 {
-    changeStep(CurrentRow, GenerateColumn, GenerateColumn, [on](ProgramStep *step) {
-        step->setTriggerGenerate(step->triggerGenerate().setFlag(ProgramStep::GenerateTALink, on));
+    // Before the step MSYNC and DIGITAL2 combine with each other, never with BUS.
+    const bool before = flag & WaitBeforeMask;
+    ProgramStep::TrigWait excluded;
+    if (on && flag == ProgramStep::WaitBus)
+        excluded = ProgramStep::WaitMSync | ProgramStep::WaitDigital2;
+    else if (on && before)
+        excluded = ProgramStep::WaitBus;
+    const int column = before ? WaitBeforeColumn : WaitAfterColumn;
+    changeStep(CurrentRow, column, column, [flag, on, excluded](ProgramStep *step) {
+        step->setTriggerWait((step->triggerWait() & ~excluded).setFlag(flag, on));
     });
 }
 
-void ProgramStepsModel::setTriggerGenerateTrigOut(bool on)
+void ProgramStepsModel::setGenerateBit(ProgramStep::TrigGenerateFlag flag, bool on)
 {
-    changeStep(CurrentRow, GenerateColumn, GenerateColumn, [on](ProgramStep *step) {
-        step->setTriggerGenerate(
-            step->triggerGenerate().setFlag(ProgramStep::GenerateTriggerOut, on));
-    });
-}
-
-void ProgramStepsModel::setTriggerGenerateDigital0(bool on)
-{
-    changeStep(CurrentRow, DigitalColumn, DigitalColumn, [on](ProgramStep *step) {
-        step->setTriggerGenerate(
-            step->triggerGenerate().setFlag(ProgramStep::GenerateDigital0, on));
-    });
-}
-
-void ProgramStepsModel::setTriggerGenerateDigital1(bool on)
-{
-    changeStep(CurrentRow, DigitalColumn, DigitalColumn, [on](ProgramStep *step) {
-        step->setTriggerGenerate(
-            step->triggerGenerate().setFlag(ProgramStep::GenerateDigital1, on));
-    });
-}
-
-void ProgramStepsModel::setTriggerGenerateDigital2(bool on)
-{
-    changeStep(CurrentRow, DigitalColumn, DigitalColumn, [on](ProgramStep *step) {
-        step->setTriggerGenerate(
-            step->triggerGenerate().setFlag(ProgramStep::GenerateDigital2, on));
+    const int column = flag & DigitalMask ? DigitalColumn : GenerateColumn;
+    changeStep(CurrentRow, column, column, [flag, on](ProgramStep *step) {
+        step->setTriggerGenerate(step->triggerGenerate().setFlag(flag, on));
     });
 }
 
@@ -951,67 +833,84 @@ void ProgramStepsModel::setVoltageLevel(int counts)
     m_cvLevelValue = registerWord(bound, m_cvLevelCount);
 }
 
+bool ProgramStepsModel::storeRealLevel(const BoundValue &bound,
+    double value,
+    qint32 ProgramStepsModel::*stored,
+    void (ProgramStepsModel::*setter)(int),
+    qint32 *counts)
+{
+    qint32 n = 0;
+    if (!realToCounts(bound, value, &n))
+        return false;
+    const qint32 before = this->*stored;
+    (this->*setter)(n);
+    if (counts)
+        *counts = n;
+    return n != before;
+}
+
 void ProgramStepsModel::setRealCurrentProtectionLevel(double amps)
 {
+    bool changed = false;
     {
         EngineLocker lock(&engineMutex());
-        qint32 counts = 0;
-        if (!realToCounts(ocpBound(), amps, &counts))
-            return;
-        const qint32 before = m_ocpCount;
-        setCurrentProtectionLevel(counts);
-        if (counts == before)
-            return;
+        changed = storeRealLevel(ocpBound(),
+            amps,
+            &ProgramStepsModel::m_ocpCount,
+            &ProgramStepsModel::setCurrentProtectionLevel);
     }
-    emit progCurrentProtectChanged(amps);
+    if (changed)
+        emit progCurrentProtectChanged(amps);
 }
 
 void ProgramStepsModel::setRealPowerProtectionLevel(double watts)
 {
+    bool changed = false;
     {
         EngineLocker lock(&engineMutex());
-        qint32 counts = 0;
-        if (!realToCounts(oppBound(), watts, &counts))
-            return;
-        const qint32 before = m_oppCount;
-        setPowerProtectionLevel(counts);
-        if (counts == before)
-            return;
+        changed = storeRealLevel(oppBound(),
+            watts,
+            &ProgramStepsModel::m_oppCount,
+            &ProgramStepsModel::setPowerProtectionLevel);
     }
-    emit progPowerProtectChanged(watts);
+    if (changed)
+        emit progPowerProtectChanged(watts);
 }
 
 void ProgramStepsModel::setRealVoltageProtectionLevel(double volts)
 {
-    double announced = 0.0;
+    bool changed = false;
+    double announced = std::numeric_limits<double>::lowest();
     {
         EngineLocker lock(&engineMutex());
         qint32 counts = 0;
-        if (!realToCounts(uvpBound(), volts, &counts))
-            return;
-        const qint32 before = m_uvpCount;
-        setVoltageProtectionLevel(counts);
-        setVoltageLevel(counts);
-        if (counts == before)
-            return;
-        announced = m_uvpState ? volts : std::numeric_limits<double>::lowest();
+        changed = storeRealLevel(uvpBound(),
+            volts,
+            &ProgramStepsModel::m_uvpCount,
+            &ProgramStepsModel::setVoltageProtectionLevel,
+            &counts);
+        // The UVP level is the CV-option level too.
+        if (std::isfinite(volts))
+            setVoltageLevel(counts);
+        if (m_uvpState)
+            announced = volts;
     }
-    emit progVoltageProtectChanged(announced);
+    if (changed)
+        emit progVoltageProtectChanged(announced);
 }
 
 void ProgramStepsModel::setRealVoltageLevel(double volts)
 {
+    bool changed = false;
     {
         EngineLocker lock(&engineMutex());
-        qint32 counts = 0;
-        if (!realToCounts(voltageBound(), volts, &counts))
-            return;
-        const qint32 before = m_cvLevelCount;
-        setVoltageLevel(counts);
-        if (counts == before)
-            return;
+        changed = storeRealLevel(voltageBound(),
+            volts,
+            &ProgramStepsModel::m_cvLevelCount,
+            &ProgramStepsModel::setVoltageLevel);
     }
-    emit progVoltageChanged(volts);
+    if (changed)
+        emit progVoltageChanged(volts);
 }
 
 double ProgramStepsModel::realCurrentProtectionLevel() const
@@ -1038,55 +937,52 @@ double ProgramStepsModel::realVoltageLevel() const
     return voltageBound().fromCounts(m_cvLevelCount);
 }
 
+bool ProgramStepsModel::storeFlag(bool ProgramStepsModel::*field, bool value)
+{
+    EngineLocker lock(&engineMutex());
+    if (this->*field == value)
+        return false;
+    this->*field = value;
+    return true;
+}
+
+bool ProgramStepsModel::flag(bool ProgramStepsModel::*field) const
+{
+    EngineLocker lock(&engineMutex());
+    return this->*field;
+}
+
 void ProgramStepsModel::setCurrentProtectionTripState(bool trip)
 {
-    {
-        EngineLocker lock(&engineMutex());
-        if (m_ocpTrip == trip)
-            return;
-        m_ocpTrip = trip;
-    }
-    emit progCurrentProtectTripStateChanged(trip);
+    if (storeFlag(&ProgramStepsModel::m_ocpTrip, trip))
+        emit progCurrentProtectTripStateChanged(trip);
 }
 
 void ProgramStepsModel::setPowerProtectionTripState(bool trip)
 {
-    {
-        EngineLocker lock(&engineMutex());
-        if (m_oppTrip == trip)
-            return;
-        m_oppTrip = trip;
-    }
-    emit progPowerProtectTripStateChanged(trip);
+    if (storeFlag(&ProgramStepsModel::m_oppTrip, trip))
+        emit progPowerProtectTripStateChanged(trip);
 }
 
 void ProgramStepsModel::setVoltageProtectionTripState(bool trip)
 {
-    {
-        EngineLocker lock(&engineMutex());
-        if (m_uvpTrip == trip)
-            return;
-        m_uvpTrip = trip;
-    }
-    emit progVoltageProtectTripStateChanged(trip);
+    if (storeFlag(&ProgramStepsModel::m_uvpTrip, trip))
+        emit progVoltageProtectTripStateChanged(trip);
 }
 
 bool ProgramStepsModel::currentProtectionTripState() const
 {
-    EngineLocker lock(&engineMutex());
-    return m_ocpTrip;
+    return flag(&ProgramStepsModel::m_ocpTrip);
 }
 
 bool ProgramStepsModel::powerProtectionTripState() const
 {
-    EngineLocker lock(&engineMutex());
-    return m_oppTrip;
+    return flag(&ProgramStepsModel::m_oppTrip);
 }
 
 bool ProgramStepsModel::voltageProtectionTripState() const
 {
-    EngineLocker lock(&engineMutex());
-    return m_uvpTrip;
+    return flag(&ProgramStepsModel::m_uvpTrip);
 }
 
 void ProgramStepsModel::setVoltageProtectionState(bool on)
@@ -1104,27 +1000,20 @@ void ProgramStepsModel::setVoltageProtectionState(bool on)
 
 bool ProgramStepsModel::voltageProtectionState() const
 {
-    EngineLocker lock(&engineMutex());
-    return m_uvpState;
+    return flag(&ProgramStepsModel::m_uvpState);
 }
 
 // --- Last step ---
 
 void ProgramStepsModel::setLaststepState(bool on)
 {
-    {
-        EngineLocker lock(&engineMutex());
-        m_laststepState = on;
-    }
+    storeFlag(&ProgramStepsModel::m_laststepState, on);
     emit laststepStateChanged(on);
 }
 
 void ProgramStepsModel::setLaststepOutput(bool on)
 {
-    {
-        EngineLocker lock(&engineMutex());
-        m_laststepOutput = on;
-    }
+    storeFlag(&ProgramStepsModel::m_laststepOutput, on);
     emit laststepOutputChanged(on);
 }
 
@@ -1164,14 +1053,12 @@ void ProgramStepsModel::setLaststepSlewrate(double ampsPerUs)
 
 bool ProgramStepsModel::laststepState() const
 {
-    EngineLocker lock(&engineMutex());
-    return m_laststepState;
+    return flag(&ProgramStepsModel::m_laststepState);
 }
 
 bool ProgramStepsModel::laststepOutput() const
 {
-    EngineLocker lock(&engineMutex());
-    return m_laststepOutput;
+    return flag(&ProgramStepsModel::m_laststepOutput);
 }
 
 double ProgramStepsModel::laststepLevel() const

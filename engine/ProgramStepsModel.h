@@ -134,16 +134,31 @@ public:
     bool output() const;
     ioc::ProgramStep::TrigWait triggerWait() const;
     ioc::ProgramStep::TrigGenerate triggerGenerate() const;
-    bool triggerWaitMsync() const;
-    bool triggerWaitDigital2() const;
-    bool triggerWaitBus() const;
-    bool triggerWaitTrigIn() const;
-    bool triggerWaitCutoff() const;
-    bool triggerGenerateTALink() const;
-    bool triggerGenerateTrigOut() const;
-    bool triggerGenerateDigital0() const;
-    bool triggerGenerateDigital1() const;
-    bool triggerGenerateDigital2() const;
+    bool triggerWaitMsync() const { return triggerWait() & ioc::ProgramStep::WaitMSync; }
+    bool triggerWaitDigital2() const { return triggerWait() & ioc::ProgramStep::WaitDigital2; }
+    bool triggerWaitBus() const { return triggerWait() & ioc::ProgramStep::WaitBus; }
+    bool triggerWaitTrigIn() const { return triggerWait() & ioc::ProgramStep::WaitTriggerIn; }
+    bool triggerWaitCutoff() const { return triggerWait() & ioc::ProgramStep::WaitCutoff; }
+    bool triggerGenerateTALink() const
+    {
+        return triggerGenerate() & ioc::ProgramStep::GenerateTALink;
+    }
+    bool triggerGenerateTrigOut() const
+    {
+        return triggerGenerate() & ioc::ProgramStep::GenerateTriggerOut;
+    }
+    bool triggerGenerateDigital0() const
+    {
+        return triggerGenerate() & ioc::ProgramStep::GenerateDigital0;
+    }
+    bool triggerGenerateDigital1() const
+    {
+        return triggerGenerate() & ioc::ProgramStep::GenerateDigital1;
+    }
+    bool triggerGenerateDigital2() const
+    {
+        return triggerGenerate() & ioc::ProgramStep::GenerateDigital2;
+    }
     // The value in the range's SI prefix with its decimals, followed by the prefix.
     QString levelToString() const;
     QString slewrateToString() const;
@@ -160,17 +175,32 @@ public:
     void setRamp(bool on);
     void setTriggerWait(ioc::ProgramStep::TrigWait flags);
     // MSYNC and DIGITAL2 combine with each other, never with BUS.
-    void setTriggerWaitMsync(bool on);
-    void setTriggerWaitDigital2(bool on);
-    void setTriggerWaitBus(bool on);
-    void setTriggerWaitTrigIn(bool on);
-    void setTriggerWaitCutoff(bool on);
+    void setTriggerWaitMsync(bool on) { setWaitBit(ioc::ProgramStep::WaitMSync, on); }
+    void setTriggerWaitDigital2(bool on) { setWaitBit(ioc::ProgramStep::WaitDigital2, on); }
+    void setTriggerWaitBus(bool on) { setWaitBit(ioc::ProgramStep::WaitBus, on); }
+    void setTriggerWaitTrigIn(bool on) { setWaitBit(ioc::ProgramStep::WaitTriggerIn, on); }
+    void setTriggerWaitCutoff(bool on) { setWaitBit(ioc::ProgramStep::WaitCutoff, on); }
     void setTriggerGenerate(ioc::ProgramStep::TrigGenerate flags);
-    void setTriggerGenerateTALink(bool on);
-    void setTriggerGenerateTrigOut(bool on);
-    void setTriggerGenerateDigital0(bool on);
-    void setTriggerGenerateDigital1(bool on);
-    void setTriggerGenerateDigital2(bool on);
+    void setTriggerGenerateTALink(bool on)
+    {
+        setGenerateBit(ioc::ProgramStep::GenerateTALink, on);
+    }
+    void setTriggerGenerateTrigOut(bool on)
+    {
+        setGenerateBit(ioc::ProgramStep::GenerateTriggerOut, on);
+    }
+    void setTriggerGenerateDigital0(bool on)
+    {
+        setGenerateBit(ioc::ProgramStep::GenerateDigital0, on);
+    }
+    void setTriggerGenerateDigital1(bool on)
+    {
+        setGenerateBit(ioc::ProgramStep::GenerateDigital1, on);
+    }
+    void setTriggerGenerateDigital2(bool on)
+    {
+        setGenerateBit(ioc::ProgramStep::GenerateDigital2, on);
+    }
     // With a tree the step calls that program; without one it is an ordinary step again.
     // False without a current step.
     bool setSubProgram(const ioc::AvlTree *tree);
@@ -326,6 +356,16 @@ private:
     // The groups the mode uses that step 0 does not hold already.
     ProtectionGroups protectionGroups(const ioc::ProgramStep *first) const;
     void writeProtections(ioc::ProgramStep *step, ProtectionGroups groups) const;
+    // A real value in counts of bound (*counts) through a count setter; whether they differ
+    // from the count stored before. A value that is not finite changes nothing.
+    bool storeRealLevel(const BoundValue &bound,
+        double value,
+        qint32 ProgramStepsModel::*stored,
+        void (ProgramStepsModel::*setter)(int),
+        qint32 *counts = nullptr);
+    // Locked store and read of a flag; whether it changed.
+    bool storeFlag(bool ProgramStepsModel::*field, bool value);
+    bool flag(bool ProgramStepsModel::*field) const;
     void storeProtection(const QMap<int, BoundValue> &map,
         int widestKey,
         int key,
@@ -350,6 +390,9 @@ private:
     void setSlewrateAt(int row, double ampsPerUs);
     void setDwellAt(int row, double seconds);
     void setOutputAt(int row, bool on);
+    // One wait or generate bit of the current step, announced in its column.
+    void setWaitBit(ioc::ProgramStep::TrigWaitFlag flag, bool on);
+    void setGenerateBit(ioc::ProgramStep::TrigGenerateFlag flag, bool on);
     // Allocates steps numbered first .. first + count - 1, all or none.
     static bool allocateSteps(int first, int count, QVector<ioc::ProgramStep *> *steps);
     // A failed write (a non-empty reason, or one from the atomic write) is reported.

@@ -389,6 +389,10 @@ void tst_ProgramStepsModel::decorations()
     QCOMPARE(icon(6).toImage(), resourceImage("TrigTO.png"));
     QCOMPARE(icon(7).toImage(), resourceImage("Ext101.png"));
 
+    f.m_model->setTriggerGenerate(ProgramStep::GenerateDigital1);
+    QCOMPARE(icon(6).toImage(), QImage());
+    QCOMPARE(icon(7).toImage(), resourceImage("Ext010.png"));
+
     f.m_model->setOutput(false);
     QVERIFY(!f.m_model->data(load, Qt::DecorationRole).isValid());
     QVERIFY(!f.m_model->data(f.m_model->index(0, 3), Qt::DisplayRole).isValid());
