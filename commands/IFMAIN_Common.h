@@ -1,10 +1,12 @@
 #pragma once
 
+#include "commands/NotAvailable.h"
 #include "remote/ZOCommonCommands.h"
 
 // The instrument's handlers of the IEEE 488.2 common commands, in dictionary order. *CLS,
 // *OPC and *WAI are the library's: the acquisition reports to the shared tracker (s_opc), which
-// *OPC, *OPC? and *WAI serve. *RCL, *RST and *SAV belong to the setup files.
+// *OPC, *OPC? and *WAI serve. *RCL, *RST and *SAV belong to the setup files, which are not
+// built yet.
 
 using IFMAIN_Cls = zo4882::_IFMAIN_Cls;
 using IFMAIN_Opc = zo4882::_IFMAIN_Opc;
@@ -17,5 +19,9 @@ public:
     using zo4882::_IFMAIN_Opt::_IFMAIN_Opt;
     short OnQuery(const zo4882::ZO_PARSER_RESULT *result, zo4882::ZOCmdArg **answer) const override;
 };
+
+using IFMAIN_Rcl = IFMAIN_NotAvailable;
+using IFMAIN_Rst = IFMAIN_NotAvailable;
+using IFMAIN_Sav = IFMAIN_NotAvailable;
 
 using IFMAIN_Wai = zo4882::_IFMAIN_Wai;

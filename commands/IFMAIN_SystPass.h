@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/NotAvailable.h"
 #include "remote/ZOCommand.h"
 
 // The administrator password commands (SYSTem:PASSword), in dictionary order. They run in the
@@ -30,3 +31,6 @@ public:
     using zo4882::ZOCommand::ZOCommand;
     short OnQuery(const zo4882::ZO_PARSER_RESULT *result, zo4882::ZOCmdArg **answer) const override;
 };
+
+// SYSTem:PASSword:NEW "old","new": not built yet.
+using IFMAIN_SystPassNew = IFMAIN_NotAvailable;

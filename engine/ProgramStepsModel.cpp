@@ -7,6 +7,7 @@
 #include "instrument/ModelInformation.h"
 #include "platform/AtomicFile.h"
 #include "platform/BoardPath.h"
+#include "resources/PanelResources.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -230,8 +231,7 @@ ProgramStepsModel::ProgramStepsModel(const ModelInformation *info, QObject *pare
     : QAbstractTableModel(parent)
     , m_info(info)
 {
-    // The icons are compiled into a static library, whose resources its user registers.
-    Q_INIT_RESOURCE(images);
+    PanelResources::init();
 }
 
 ProgramStepsModel::~ProgramStepsModel()

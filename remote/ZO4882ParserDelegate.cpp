@@ -302,7 +302,7 @@ ZO4882ParserDelegate::UnitOutcome ZO4882ParserDelegate::runUnit(
         return Continue;
     }
 
-    const unsigned *types = query ? entry->queryArgTypes : entry->setArgTypes;
+    const unsigned *types = query ? entry->queryArgTypes : entry->setArgTypes.load();
     ZOCmdArg *chain = nullptr;
     ZOCmdArg *tail = nullptr;
     for (int i = 0; i < arguments; ++i) {

@@ -35,6 +35,7 @@ const ErrorPair _pairs[] = {
     { -158, "String data not allowed" },
     { -161, "Invalid block data" },
     { -171, "Invalid expression" },
+    { -200, "Execution error" },
     { -203, "Command protected" },
     { -211, "Trigger ignored" },
     { -213, "Init ignored" },

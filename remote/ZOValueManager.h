@@ -28,6 +28,8 @@ public:
     // an unknown id. Safe from any thread once registration is over.
     IValue *find(unsigned id) const;
     int count() const { return int(m_values.size()); }
+    // Room for n entries, so that registering them does not reallocate; start-up only.
+    void reserve(int n) { m_values.reserve(size_t(n)); }
 
     // Serialises value changes: held by the parser for a setting bound to a value id, by the
     // request service for LAN identify, by a device clear for its abort commit. Taken before the

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 class QRegularExpression;
 
 namespace zo4882 {
@@ -16,6 +18,32 @@ constexpr unsigned zoArgCount(int minimum, int maximum)
     return (static_cast<unsigned>(minimum) & 0xFFFFu) | (static_cast<unsigned>(maximum) << 16);
 }
 
+// The argument-type array of a setting form. A dictionary may swap it at run time (the
+// instrument's program-step levels follow the function mode) while the parser reads it, so the
+// pointer is atomic; it reads like a plain pointer and is written with store().
+class ZOArgTypes
+{
+public:
+    constexpr ZOArgTypes(const unsigned *types = nullptr) noexcept
+        : m_types(types)
+    { }
+    ZOArgTypes(const ZOArgTypes &other) noexcept
+        : m_types(other.load())
+    { }
+    ZOArgTypes &operator=(const ZOArgTypes &other) noexcept
+    {
+        store(other.load());
+        return *this;
+    }
+
+    const unsigned *load() const noexcept { return m_types.load(std::memory_order_acquire); }
+    void store(const unsigned *types) noexcept { m_types.store(types, std::memory_order_release); }
+    operator const unsigned *() const noexcept { return load(); }
+
+private:
+    std::atomic<const unsigned *> m_types;
+};
+
 // One row of a command dictionary. Tables are plain arrays of rows; the dictionary index
 // (ZODictIndex) fills in the compiled pattern of each row when it is built.
 struct ZO_SCPI_DICT_ENTRY
@@ -25,7 +53,7 @@ struct ZO_SCPI_DICT_ENTRY
     unsigned valueId; // registered value the command is bound to; 0 = none
     unsigned denyClass; // matched against the parser's deny flags; 0 = never denied
     unsigned setArgCount; // zoArgCount(min, max) of the setting form
-    const unsigned *setArgTypes; // one argument-type word per position (ZOCmdArg), or null
+    ZOArgTypes setArgTypes; // one argument-type word per position (ZOCmdArg), or null
     int setChannelList; // non-zero: trailing "(@...)" channel lists are accepted
     unsigned queryArgCount;
     const unsigned *queryArgTypes;

@@ -1,65 +1,154 @@
 #include "gui/toolkit/zoDoubleSpinBox.h"
 
-namespace {
+#include "instrument/BoundValueAcq.h"
 
-double factorOfPrefix(const QString &prefix)
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+zoDoubleSpinBox::zoDoubleSpinBox(QWidget *parent)
+    : QDoubleSpinBox(parent)
+{
+    // No decimals until configured, so that the selected digit (index 0) is the last one.
+    QDoubleSpinBox::setDecimals(0);
+    connect(this, &QAbstractSpinBox::editingFinished, this, &zoDoubleSpinBox::onEditingFinished);
+    connect(this,
+        qOverload<double>(&QDoubleSpinBox::valueChanged),
+        this,
+        &zoDoubleSpinBox::onSpinValueChanged);
+}
+
+double zoDoubleSpinBox::factorOfPrefix(const QString &prefix)
 {
     static const struct
     {
-        const char *name;
+        const char16_t *name;
         double factor;
-    } table[] = {
-        { "n", 1e-9 }, { "u", 1e-6 }, { "m", 1e-3 }, { "k", 1e3 }, { "M", 1e6 }, { "G", 1e9 }
-    };
+    } table[] = { { u"n", 1e-9 },
+        { u"u", 1e-6 },
+        { u"\u03bc", 1e-6 },
+        { u"m", 1e-3 },
+        { u"", 1.0 },
+        { u"k", 1e3 },
+        { u"M", 1e6 },
+        { u"G", 1e9 } };
     for (const auto &entry : table) {
-        if (prefix == QLatin1String(entry.name))
+        if (prefix == QString::fromUtf16(entry.name))
             return entry.factor;
     }
     return 1.0;
 }
 
-} // namespace
-
-zoDoubleSpinBox::zoDoubleSpinBox(QWidget *parent)
-    : QDoubleSpinBox(parent)
+double zoDoubleSpinBox::snapToInteger(double x)
 {
-    QDoubleSpinBox::setDecimals(0);
-    m_min = QDoubleSpinBox::minimum();
-    m_max = QDoubleSpinBox::maximum();
-    m_step = QDoubleSpinBox::singleStep();
-    m_value = QDoubleSpinBox::value();
-    // Keeps the stored value in step with entries made on the widget itself.
-    connect(this, qOverload<double>(&QDoubleSpinBox::valueChanged), this, [this](double shown) {
-        if (!m_rescaling)
-            m_value = shown * m_factor;
-    });
+    const double nearest = std::round(x);
+    return std::fabs(x - nearest) <= 1e-9 * std::max(1.0, std::fabs(x)) ? nearest : x;
 }
 
-void zoDoubleSpinBox::setSiPrefix(const QString &prefix)
+bool zoDoubleSpinBox::notAbove(double value, double bound)
 {
-    m_siPrefix = prefix;
-    m_factor = factorOfPrefix(prefix);
-    applyScaled();
+    return value <= bound
+        || std::fabs(value - bound) * 1e12 <= std::min(std::fabs(value), std::fabs(bound));
+}
+
+double zoDoubleSpinBox::digitWeight(int index)
+{
+    return index >= 0 ? 1.0 / BoundValueAcq::exactPow10(index) : BoundValueAcq::exactPow10(-index);
+}
+
+int zoDoubleSpinBox::leadResolutionOf(double shownMax)
+{
+    if (!(shownMax > 0.0) || std::isinf(shownMax))
+        return 0;
+    return -static_cast<int>(std::trunc(snapToInteger(std::log10(shownMax))));
+}
+
+void zoDoubleSpinBox::setValue(double value)
+{
+    showNumber(value / m_siFactor);
+    m_value = value;
+}
+
+double zoDoubleSpinBox::value() const
+{
+    return QDoubleSpinBox::value() * m_siFactor;
+}
+
+void zoDoubleSpinBox::setCursorResolution(int index)
+{
+    const int decimals = QDoubleSpinBox::decimals();
+    const int coarsest = m_leadResolution + m_leadOffset + 1;
+    if (index > decimals)
+        index = decimals;
+    else if (index < coarsest)
+        index = coarsest;
+
+    // Width of the maximum: its integer digits (at least one), the point and the decimals.
+    const int fullWidth =
+        (decimals == 0 ? 1 : 2) + (m_leadResolution <= 0 ? decimals - m_leadResolution : decimals);
+    const int fill = fullWidth - cleanText().length();
+    QDoubleSpinBox::setPrefix(m_prefix + QString(qMax(0, fill), QLatin1Char(' ')));
+
+    // Characters from the end of the caller's prefix to just behind the selected digit.
+    int span = cleanText().length() - decimals + index + qMax(0, fill);
+    if (decimals > 0 && index <= 0)
+        --span;
+    lineEdit()->setSelection(m_prefix.length(), qMax(0, span));
+    m_cursorResolution = index;
+}
+
+void zoDoubleSpinBox::createRegPattern()
+{
+    const int decimals = QDoubleSpinBox::decimals();
+    const double steps = snapToInteger(BoundValueAcq::exactPow10(decimals) * singleStep());
+    const long long count = static_cast<long long>(std::trunc(steps));
+    QString lastDigit = QStringLiteral("[0-9]?");
+    if (count == 2)
+        lastDigit = QStringLiteral("[0,2,4,6,8]?");
+    else if (count == 5)
+        lastDigit = QStringLiteral("[0,5]?");
+
+    // The dot matches any character, the decimal point included; \D? admits the one-character
+    // SI prefix shown as suffix.
+    const QString pattern = QStringLiteral("\\s*\\d*.\\d{0,%1}%2\\D?");
+    m_regPattern =
+        decimals > 0 ? pattern.arg(decimals - 1).arg(lastDigit) : pattern.arg(0).arg(QString());
 }
 
 void zoDoubleSpinBox::setDecimals(int decimals)
 {
-    // Qt rounds range and value to the decimals, so they are shown again afterwards.
-    QDoubleSpinBox::setDecimals(qMax(0, decimals));
-    applyScaled();
+    QDoubleSpinBox::setDecimals(decimals);
+    m_cursorResolution = QDoubleSpinBox::decimals();
+    createRegPattern();
+}
+
+void zoDoubleSpinBox::setMaximum(double max)
+{
+    QDoubleSpinBox::setMaximum(max / m_siFactor);
+    m_leadResolution = leadResolutionOf(max / m_siFactor);
+    showNumber(m_value / m_siFactor);
+}
+
+void zoDoubleSpinBox::setMinimum(double min)
+{
+    QDoubleSpinBox::setMinimum(min / m_siFactor);
+    showNumber(m_value / m_siFactor);
 }
 
 void zoDoubleSpinBox::setRange(double min, double max)
 {
-    m_min = min;
-    m_max = max;
-    applyScaled();
+    QDoubleSpinBox::setRange(min / m_siFactor, max / m_siFactor);
+    m_leadResolution = leadResolutionOf(max / m_siFactor);
+    showNumber(m_value / m_siFactor);
 }
 
 void zoDoubleSpinBox::setSingleStep(double step)
 {
-    m_step = step;
-    QDoubleSpinBox::setSingleStep(step / m_factor);
+    QDoubleSpinBox::setSingleStep(step / m_siFactor);
+    createRegPattern();
 }
 
 void zoDoubleSpinBox::setSuffix(const QString &suffix)
@@ -67,24 +156,98 @@ void zoDoubleSpinBox::setSuffix(const QString &suffix)
     QDoubleSpinBox::setSuffix(suffix);
 }
 
-void zoDoubleSpinBox::setValue(double value)
+void zoDoubleSpinBox::setPrefix(const QString &prefix)
 {
-    m_value = value;
-    m_rescaling = true;
-    QDoubleSpinBox::setValue(value / m_factor);
-    m_rescaling = false;
+    QDoubleSpinBox::setPrefix(prefix);
+    m_prefix = prefix;
 }
 
-double zoDoubleSpinBox::value() const
+void zoDoubleSpinBox::setSiPrefix(const QString &prefix)
 {
-    return QDoubleSpinBox::value() * m_factor;
+    m_siPrefix = prefix;
+    m_siFactor = factorOfPrefix(prefix);
+    showNumber(m_value / m_siFactor);
 }
 
-void zoDoubleSpinBox::applyScaled()
+void zoDoubleSpinBox::selectCursor(int key)
 {
-    m_rescaling = true;
-    QDoubleSpinBox::setRange(m_min / m_factor, m_max / m_factor);
-    QDoubleSpinBox::setSingleStep(m_step / m_factor);
-    QDoubleSpinBox::setValue(m_value / m_factor);
-    m_rescaling = false;
+    const int decimals = QDoubleSpinBox::decimals();
+    const int beforePoint = cleanText().length() - decimals - (decimals > 0 ? 1 : 0);
+    const int caret = lineEdit()->cursorPosition() - prefix().length();
+    int current = caret - beforePoint;
+    if (caret > beforePoint)
+        --current;
+    if (key == Qt::Key_Left)
+        setCursorResolution(current - 1);
+    else if (key == Qt::Key_Right)
+        setCursorResolution(current + 1);
+}
+
+void zoDoubleSpinBox::stepBy(int steps)
+{
+    m_stepping = true;
+    if (m_cursorResolution == QDoubleSpinBox::decimals())
+        QDoubleSpinBox::stepBy(steps);
+    else
+        showNumber(QDoubleSpinBox::value() + steps * digitWeight(m_cursorResolution));
+    // A step that changed nothing (at a limit) must not leave the report armed for whatever
+    // changes the value next, such as an update from the engine.
+    m_stepping = false;
+    setCursorResolution(m_cursorResolution);
+}
+
+void zoDoubleSpinBox::onEditingFinished()
+{
+    m_value = value();
+    Q_EMIT valuePrefixChanged(m_value);
+}
+
+void zoDoubleSpinBox::onSpinValueChanged()
+{
+    if (m_stepping) {
+        m_value = value();
+        Q_EMIT valuePrefixChanged(m_value);
+    }
+    m_stepping = false;
+}
+
+bool zoDoubleSpinBox::admits(const QString &text) const
+{
+    QString candidate = lineEdit()->text();
+    // Return, Backspace and Escape carry control characters that never reach the text.
+    if (!text.isEmpty() && text.at(0).isPrint())
+        candidate.insert(lineEdit()->cursorPosition(), text);
+    const QRegularExpression pattern(QRegularExpression::anchoredPattern(m_regPattern));
+    return pattern.match(candidate).hasMatch();
+}
+
+void zoDoubleSpinBox::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        selectCursor(event->key());
+        event->accept();
+        return;
+    case Qt::Key_Escape: {
+        setValue(m_value);
+        QKeyEvent commit(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QAbstractSpinBox::keyPressEvent(&commit);
+        event->setAccepted(commit.isAccepted());
+        return;
+    }
+    default:
+        break;
+    }
+    if (lineEdit()->hasSelectedText() || admits(event->text())) {
+        QAbstractSpinBox::keyPressEvent(event);
+        return;
+    }
+    event->accept(); // dropped: it does not fit the shape of a number
+}
+
+void zoDoubleSpinBox::focusInEvent(QFocusEvent *event)
+{
+    setCursorResolution(m_cursorResolution);
+    QAbstractSpinBox::focusInEvent(event);
 }

@@ -1,8 +1,10 @@
 #include "sim/remote/HeadlessInstrument.h"
 
 #include "commands/CTRL_SINK.h"
+#include "commands/DictIndexNative.h"
 #include "commands/MyParser.h"
 #include "commands/SystErrCustom.h"
+#include "commands/ValueObjects.h"
 #include "engine/Basic.h"
 #include "engine/Status.h"
 #include "engine/ioc/IoControl.h"
@@ -13,14 +15,19 @@
 #include "remote/ZO4882ParserAsync.h"
 #include "remote/ZOSystErrCue.h"
 #include "remote/ZOTcpService_ScpiRaw.h"
-#include "remote/ZOValueManager.h"
-#include "sim/remote/HeadlessDictionary.h"
 
 using ioc::IoControl;
 
 namespace {
 
 constexpr quint16 DefaultRawPort = 5025;
+
+// Built on first use and kept until the process ends, as the remote start-up keeps it.
+const DictIndexNative *instrumentDictionary()
+{
+    static const DictIndexNative index;
+    return &index;
+}
 
 } // namespace
 
@@ -55,9 +62,6 @@ HeadlessInstrument::~HeadlessInstrument()
         link->stop();
         link->wait();
     }
-    m_load.reset();
-    m_ccLevel.reset();
-    m_values.reset();
     m_basic.reset();
     m_statusThread.quit();
     m_statusThread.wait();
@@ -105,12 +109,11 @@ void HeadlessInstrument::createEngine()
 
 void HeadlessInstrument::createRemote()
 {
-    m_values = std::make_unique<zostd::ZOValueManager>();
-    m_ccLevel = std::make_unique<headless::CcLevelValue>(m_basic.get(), m_info.get());
-    m_load = std::make_unique<headless::LoadValue>(m_basic.get());
+    // The engine root will make the value objects; until it exists, they are made here.
+    createValueObjects(ValueEngine { m_basic.get(), m_status.get(), m_info.get(), &m_config });
 
     vek::Basic *basic = m_basic.get();
-    m_parser = std::make_unique<MyParser>(headless::dictionary(), [basic] {
+    m_parser = std::make_unique<MyParser>(instrumentDictionary(), [basic] {
         basic->setWatchdogProtection();
     });
     MyParser *parser = m_parser.get();

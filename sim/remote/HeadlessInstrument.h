@@ -23,19 +23,14 @@ namespace zo4882 {
 class ZO4882ParserAsync;
 class ZOTcpService_ScpiRaw;
 } // namespace zo4882
-namespace zostd {
-class ZOValueManager;
-}
-namespace headless {
-class CcLevelValue;
-class LoadValue;
-} // namespace headless
 
 // What exists of the instrument without its panel, against the board under the board root: the
 // engine (both controller links, model information, status, basic settings, instrument
-// configuration), the preferences, the parser with the headless dictionary and its control
-// handler, and the raw-socket service. Development and tests only; the front-panel program
-// replaces it. Build and destroy it in the main thread, whose event loop must run.
+// configuration), the preferences, the value objects, the parser with the instrument's
+// dictionary and its control handler, and the raw-socket service. Development and tests only;
+// the front-panel program replaces it. Build and destroy it in the main thread, whose event
+// loop must run. The value objects outlive it (they live until the process ends); build it once
+// per process.
 class HeadlessInstrument
 {
 public:
@@ -64,9 +59,6 @@ private:
     QThread m_statusThread;
     std::unique_ptr<vek::Basic> m_basic;
     std::unique_ptr<PreferenceInfo> m_preferences;
-    std::unique_ptr<zostd::ZOValueManager> m_values;
-    std::unique_ptr<headless::CcLevelValue> m_ccLevel;
-    std::unique_ptr<headless::LoadValue> m_load;
     std::unique_ptr<MyParser> m_parser;
     std::unique_ptr<CTRL_SINK> m_controlSink;
     std::unique_ptr<zo4882::ZO4882ParserAsync> m_control;

@@ -46,6 +46,8 @@ private Q_SLOTS:
     void identityOnTheRawPort();
     void visaClientSetsAndReadsTheLevel();
     void loadSwitchFollowsTheBoard();
+    void voltageResponseByKeyword();
+    void commandNotBuiltAnswersAnError();
     void twentyMessagesInOneWrite();
     void messageSplitOverTwoWritesRunsOnce();
     void overrunQueuesOneErrorAndTheNextMessageWorks();
@@ -126,6 +128,26 @@ void tst_RawSocket::loadSwitchFollowsTheBoard()
     QCOMPARE(query(client, "INP ON;INP?"), QByteArray("1\n"));
     QCOMPARE(query(client, "OUTP:STAT OFF;:OUTP?"), QByteArray("0\n"));
     QCOMPARE(query(client, "SYST:ERR:COUN?"), QByteArray("+0\n"));
+}
+
+void tst_RawSocket::voltageResponseByKeyword()
+{
+    QTcpSocket client;
+    QVERIFY(connectClean(client));
+    // Any alias sets the keyword; the answer is always its first alias.
+    QCOMPARE(query(client, "VOLT:RESP NORMAL;:VOLT:RESP?"), QByteArray("NORM\n"));
+    QCOMPARE(query(client, "SOUR:VOLT:RESP fast;RESP?"), QByteArray("FAST\n"));
+    QCOMPARE(query(client, "VOLTAGE:RESPONSE NORM;:VOLT:RESP?"), QByteArray("NORM\n"));
+    QCOMPARE(query(client, "SYST:ERR:COUN?"), QByteArray("+0\n"));
+}
+
+void tst_RawSocket::commandNotBuiltAnswersAnError()
+{
+    QTcpSocket client;
+    QVERIFY(connectClean(client));
+    QCOMPARE(
+        query(client, "*RST;:SYST:ERR?"), QByteArray("-200,\"Execution error;not available\"\n"));
+    QCOMPARE(query(client, "SYST:ERR?"), QByteArray("+0,\"No error\"\n"));
 }
 
 void tst_RawSocket::twentyMessagesInOneWrite()

@@ -1,0 +1,198 @@
+#include "commands/DictIndexNative.h"
+#include "commands/OutputValues.h"
+#include "commands/SourceValues.h"
+#include "commands/ValueNotAvailable.h"
+#include "commands/ValueObjects.h"
+#include "remote/IParserEventSink.h"
+#include "remote/ZO4882ParserDelegate.h"
+#include "remote/ZOCommandRunner.h"
+#include "remote/ZOSystErrCue.h"
+#include "remote/ZOValueManager.h"
+
+#include <QtTest>
+
+#include <memory>
+
+using namespace zo4882;
+
+namespace {
+
+// The parser's part as the instrument's parser plays it: every unit through the command runner.
+class RunningSink : public IParserEventSink
+{
+public:
+    void OnParsed(const ZO_PARSER_RESULT *result, const unsigned &, ZOCmdArg **answer) override
+    {
+        ZOCommandRunner::run(result, answer);
+    }
+    short OnSettingsConflict(unsigned) const override { return -203; }
+};
+
+template <class V> V *registered(unsigned id)
+{
+    return dynamic_cast<V *>(zostd::ZOValueManager::s_pSelf->find(id));
+}
+
+} // namespace
+
+// The value registry as createValueObjects() leaves it, without an engine: every id in place,
+// placeholders where a family is still to come, the twins linked, and what the dictionary makes
+// of them.
+class tst_ValueObjects : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void everyIdOnce();
+    void placeholdersStandForFamiliesToCome();
+    void triggeredLevelFollowsItsTwin();
+    void keywordValueIsItsOwnBridge();
+    void messages_data();
+    void messages();
+    void createdAgainReplacesTheSet();
+
+private:
+    RunningSink m_sink;
+    std::unique_ptr<DictIndexNative> m_index;
+    std::unique_ptr<ZO4882ParserDelegate> m_parser;
+};
+
+void tst_ValueObjects::initTestCase()
+{
+    QCOMPARE(createValueObjects(ValueEngine {}), 116);
+    m_index = std::make_unique<DictIndexNative>();
+    m_parser = std::make_unique<ZO4882ParserDelegate>(&m_sink);
+    m_parser->registerDictionary(m_index.get(), NODE_SOURCE);
+}
+
+void tst_ValueObjects::cleanupTestCase()
+{
+    m_parser.reset();
+    m_index.reset();
+}
+
+void tst_ValueObjects::everyIdOnce()
+{
+    const zostd::ZOValueManager &registry = *zostd::ZOValueManager::s_pSelf;
+    // Every id a dictionary entry names is there, under its own id.
+    for (const ZO_SCPI_DICT_ENTRY &entry : DictIndexNative::s_dictNative) {
+        if (!entry.valueId)
+            continue;
+        const zostd::IValue *value = registry.find(entry.valueId);
+        QVERIFY2(value, entry.name);
+        QCOMPARE(value->getID(), entry.valueId);
+    }
+    // So are the ids only the panel and the request service reach.
+    for (unsigned id : { 141u, 146u, 1206u, 4001u, 9903u, 9904u, 9905u })
+        QVERIFY2(
+            registry.find(id) && registry.find(id)->getID() == id, qPrintable(QString::number(id)));
+    QVERIFY(!registry.find(2108));
+    QVERIFY(!registry.find(0));
+}
+
+void tst_ValueObjects::placeholdersStandForFamiliesToCome()
+{
+    const auto *zcur = registered<ValueNotAvailable>(9903);
+    QVERIFY(zcur);
+    QCOMPARE(zcur->className(), "ValueZcur");
+    auto *volt = registered<ValueNotAvailable>(170);
+    QVERIFY(volt);
+    QCOMPARE(volt->className(), "ValueVolt");
+    QCOMPARE(volt->getKvType(), ValueNotAvailable::kvtype);
+    QCOMPARE(volt->commit(), -200);
+
+    QVERIFY(registered<ValueCurr>(110));
+    QVERIFY(registered<ValueCurrTrig>(111));
+    QVERIFY(registered<ValueVoltResp>(174));
+    QVERIFY(registered<ValueOutp>(140));
+}
+
+void tst_ValueObjects::triggeredLevelFollowsItsTwin()
+{
+    auto *level = registered<ValueCurr>(110);
+    auto *triggered = registered<ValueCurrTrig>(111);
+    QVERIFY(level && triggered);
+    QCOMPARE(level->twin(), triggered);
+    QCOMPARE(triggered->twin(), level);
+    // Without model information the level's stored limits are its limits.
+    level->setLimits(0.5, 7.0);
+    QCOMPARE(triggered->getMin(), 0.5);
+    QCOMPARE(triggered->getMax(), 7.0);
+    QCOMPARE(triggered->setValue(1.0), -113);
+}
+
+void tst_ValueObjects::keywordValueIsItsOwnBridge()
+{
+    auto *response = registered<ValueVoltResp>(174);
+    QVERIFY(response);
+    const zostd::IKeywordBridge *bridge = response->getKeywordBridge();
+    QVERIFY(bridge);
+    QCOMPARE(bridge->getCount(), 2);
+    QCOMPARE(bridge->getMappedValue("normal"), 0);
+    QCOMPARE(bridge->getMappedKeyword(0), std::string("NORM"));
+    QCOMPARE(int(response->getMin()), 0);
+    QCOMPARE(int(response->getMax()), 1);
+    QVERIFY(response->rangeCheck());
+    QCOMPARE(response->setValue(2), -222);
+}
+
+void tst_ValueObjects::messages_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QStringList>("errors");
+
+    const QStringList notAvailable { "-200 not available" };
+    // A value family still to come: both forms refused, nothing answered.
+    QTest::newRow("level to come") << QByteArray("VOLT 1") << QByteArray() << notAvailable;
+    QTest::newRow("level query to come") << QByteArray("VOLT?") << QByteArray() << notAvailable;
+    QTest::newRow("action to come") << QByteArray("ABOR") << QByteArray() << notAvailable;
+    QTest::newRow("channel value to come")
+        << QByteArray("ZCUR? (@1)") << QByteArray() << notAvailable;
+    // A handler still to come, also over a value still to come.
+    QTest::newRow("handler to come") << QByteArray("*RST") << QByteArray() << notAvailable;
+    QTest::newRow("keyword list to come")
+        << QByteArray("SYST:CONF:SOUT:PROT?") << QByteArray() << notAvailable;
+    QTest::newRow("load switch on-time to come")
+        << QByteArray("OUTP ON,5") << QByteArray() << notAvailable;
+    QTest::newRow("each unit answers")
+        << QByteArray("*RST;*SAV 1") << QByteArray() << (notAvailable + notAvailable);
+    // Built values.
+    QTest::newRow("triggered level refused")
+        << QByteArray("CURR:TRIG 1") << QByteArray() << QStringList { "-113 CURR:TRIG 1" };
+    QTest::newRow("keyword answer")
+        << QByteArray("VOLT:RESP?") << QByteArray("NORM\n") << QStringList();
+    QTest::newRow("keyword not in the bridge")
+        << QByteArray("VOLT:RESP SLOW") << QByteArray() << QStringList { "-224 VOLT:RESP SLOW" };
+}
+
+void tst_ValueObjects::messages()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(QByteArray, answer);
+    QFETCH(QStringList, errors);
+
+    s_systErrCue.clear();
+    const int length = m_parser->parse(INTF_SOCKET, message.constData(), message.size(), 0);
+    QCOMPARE(QByteArray(m_parser->response(), length), answer);
+    QStringList queued;
+    while (!s_systErrCue.isEmpty()) {
+        const SYST_ERR_INFO e = s_systErrCue.decue();
+        queued << QString::number(e.code()) + ' ' + e.detail();
+    }
+    QCOMPARE(queued, errors);
+}
+
+void tst_ValueObjects::createdAgainReplacesTheSet()
+{
+    const zostd::ZOValueManager *before = zostd::ZOValueManager::s_pSelf;
+    QCOMPARE(createValueObjects(ValueEngine {}), 116);
+    QVERIFY(zostd::ZOValueManager::s_pSelf != before);
+    auto *level = registered<ValueCurr>(110);
+    QVERIFY(level && level->twin() == registered<ValueCurrTrig>(111));
+}
+
+QTEST_GUILESS_MAIN(tst_ValueObjects)
+#include "tst_ValueObjects.moc"
