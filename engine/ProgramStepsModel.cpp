@@ -141,7 +141,8 @@ int wholeRecords(qint64 available, int recordBytes, QString *problem)
 
 QString damagedStep(int row)
 {
-    return QStringLiteral("step %1 is damaged; it and the steps after it were dropped").arg(row + 1);
+    return QStringLiteral("step %1 is damaged; it and the steps after it were dropped")
+        .arg(row + 1);
 }
 
 // count records; reading stops before the first damaged one, which *problem names.
@@ -175,8 +176,7 @@ public:
     StepLocker()
         : m_engine(&engineMutex())
         , m_shadow(&ioc::IoControl::shadowMutex())
-    {
-    }
+    { }
 
 private:
     EngineLocker m_engine;
@@ -430,7 +430,6 @@ bool ProgramStepsModel::removeRows(int row, int count, const QModelIndex &parent
     return !parent.isValid() && removeSteps(row, count);
 }
 
-
 ProgramStepsModel::SCPIERR_T ProgramStepsModel::insertSteps(int row, int count)
 {
     const int first = qMax(row, 0);
@@ -616,10 +615,8 @@ QString ProgramStepsModel::slewrateTextOf(const ProgramStep *step) const
 
 // --- Step setters ---
 
-void ProgramStepsModel::changeStep(int row,
-    int firstColumn,
-    int lastColumn,
-    const std::function<void(ProgramStep *)> &change)
+void ProgramStepsModel::changeStep(
+    int row, int firstColumn, int lastColumn, const std::function<void(ProgramStep *)> &change)
 {
     {
         StepLocker lock;
@@ -715,12 +712,16 @@ void ProgramStepsModel::setOutput(bool on)
 
 void ProgramStepsModel::setOutputAt(int row, bool on)
 {
-    changeStep(row, LoadColumn, LoadColumn, [on](ProgramStep *step) { step->setLoad(on); });
+    changeStep(row, LoadColumn, LoadColumn, [on](ProgramStep *step) {
+        step->setLoad(on);
+    });
 }
 
 void ProgramStepsModel::setRamp(bool on)
 {
-    changeStep(CurrentRow, LoadColumn, LoadColumn, [this, on](ProgramStep *step) { applyRamp(step, on); });
+    changeStep(CurrentRow, LoadColumn, LoadColumn, [this, on](ProgramStep *step) {
+        applyRamp(step, on);
+    });
 }
 
 void ProgramStepsModel::setTriggerWait(ProgramStep::TrigWait flags)
@@ -1089,8 +1090,8 @@ void ProgramStepsModel::setProgramObject(ioc::AvlTree *tree)
             m_currentRange = vek::Source::getCurrentRange();
             m_voltageRange = vek::Source::m_voltRange.load();
             m_powerRange = vek::Source::getPowerRange();
-            m_treeConnection = connect(
-                tree, &QObject::destroyed, this, &ProgramStepsModel::onTreeDestroyed);
+            m_treeConnection =
+                connect(tree, &QObject::destroyed, this, &ProgramStepsModel::onTreeDestroyed);
         }
     }
     endResetModel();
@@ -1172,7 +1173,8 @@ ProgramStepsModel::ProtectionGroups ProgramStepsModel::protectionGroups(
     }
     // A group goes to the steps only when step 0 does not hold it already.
     const quint32 operate = first->operate();
-    groups.opp = groups.opp && (first->cp() != m_oppValue || bool(operate & OpTripBit) != m_oppTrip);
+    groups.opp =
+        groups.opp && (first->cp() != m_oppValue || bool(operate & OpTripBit) != m_oppTrip);
     groups.ocp =
         groups.ocp && (first->ccLimit() != m_ocpValue || bool(operate & OcTripBit) != m_ocpTrip);
     groups.uvp = groups.uvp
@@ -1259,10 +1261,8 @@ QByteArray ProgramStepsModel::laststepFileData() const
     return data;
 }
 
-bool ProgramStepsModel::writeFile(const QString &path,
-    const QString &tag,
-    const QByteArray &data,
-    QString reason)
+bool ProgramStepsModel::writeFile(
+    const QString &path, const QString &tag, const QByteArray &data, QString reason)
 {
     const QString file = filePath(path, tag);
     int result = SystemError;
@@ -1350,9 +1350,8 @@ ProgramStepsModel::LoadProblem ProgramStepsModel::loadSteps1001(QDataStream &in,
         return { CorruptData, QStringLiteral("a protection setting is not a number") };
 
     LoadProblem problem;
-    const QVector<Record1001> records =
-        readRecords1001(in, wholeRecords(size - in.device()->pos(), Record1001Bytes, &problem.text),
-            &problem.text);
+    const QVector<Record1001> records = readRecords1001(
+        in, wholeRecords(size - in.device()->pos(), Record1001Bytes, &problem.text), &problem.text);
     if (!problem.text.isEmpty())
         problem.code = CorruptData;
 

@@ -181,10 +181,7 @@ public:
     void setTriggerWaitTrigIn(bool on) { setWaitBit(ioc::ProgramStep::WaitTriggerIn, on); }
     void setTriggerWaitCutoff(bool on) { setWaitBit(ioc::ProgramStep::WaitCutoff, on); }
     void setTriggerGenerate(ioc::ProgramStep::TrigGenerate flags);
-    void setTriggerGenerateTALink(bool on)
-    {
-        setGenerateBit(ioc::ProgramStep::GenerateTALink, on);
-    }
+    void setTriggerGenerateTALink(bool on) { setGenerateBit(ioc::ProgramStep::GenerateTALink, on); }
     void setTriggerGenerateTrigOut(bool on)
     {
         setGenerateBit(ioc::ProgramStep::GenerateTriggerOut, on);

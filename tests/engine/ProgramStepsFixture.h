@@ -37,8 +37,9 @@ public:
             report.modelCode = 4101;
             return report;
         });
-        ProgramStepsModel::setErrorSink(
-            [this](int code, const QString &detail) { m_errors.append({ code, detail }); });
+        ProgramStepsModel::setErrorSink([this](int code, const QString &detail) {
+            m_errors.append({ code, detail });
+        });
         m_model = std::make_unique<ProgramStepsModel>(m_info.get());
         m_tester = std::make_unique<QAbstractItemModelTester>(
             m_model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);

@@ -22,8 +22,13 @@ using StepPtr = std::unique_ptr<ProgramStep, StepDeleter>;
 // The words of a step that a copy must carry.
 QVector<quint64> contents(const ProgramStep *step)
 {
-    return { step->time(), step->operate(), step->dc(), step->slewRate(), step->cvLimit(),
-        step->cp(), step->uvp() };
+    return { step->time(),
+        step->operate(),
+        step->dc(),
+        step->slewRate(),
+        step->cvLimit(),
+        step->cp(),
+        step->uvp() };
 }
 
 QImage resourceImage(const char *name)
@@ -87,8 +92,8 @@ void tst_ProgramStepsModel::newModelShowsHeadersOnly()
     QCOMPARE(model.headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Load"));
     QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
         QString::fromUtf8("SR[A/μs]"));
-    QCOMPARE(model.headerData(7, Qt::Horizontal, Qt::DisplayRole).toString(),
-        QString::fromUtf8("→"));
+    QCOMPARE(
+        model.headerData(7, Qt::Horizontal, Qt::DisplayRole).toString(), QString::fromUtf8("→"));
     QCOMPARE(model.headerData(9, Qt::Vertical, Qt::DisplayRole).toInt(), 10);
     QCOMPARE(model.headerData(9, Qt::Horizontal, Qt::DisplayRole).toInt(), 10);
     QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
@@ -229,8 +234,8 @@ void tst_ProgramStepsModel::levelIsRoundedAndClamped_data()
     QTest::newRow("CR") << int(Mode::CR) << 2.5 << 2.5 << 2500000u << 0u << "2.5000";
     QTest::newRow("CV above the range")
         << int(Mode::CV) << 151.0 << 150.0 << 150000000u << 0u << "150.000";
-    QTest::newRow("CP in the CP word") << int(Mode::CP) << 75.0 << 75.0 << 0u << 75000000u
-                                       << "75.000";
+    QTest::newRow("CP in the CP word")
+        << int(Mode::CP) << 75.0 << 75.0 << 0u << 75000000u << "75.000";
     QTest::newRow("ARB has no level") << int(Mode::ARB) << 5.0 << 0.0 << 0u << 0u << "0.0";
 }
 
@@ -330,7 +335,8 @@ void tst_ProgramStepsModel::triggerWaitCombinations_data()
     QTest::newRow("msync clears bus") << bus << "msync" << msync;
     QTest::newRow("digital2 clears bus") << bus << "digital2" << digital2;
     QTest::newRow("msync with digital2") << digital2 << "msync" << (msync | digital2);
-    QTest::newRow("after-step waits combine") << (bus | trigIn) << "cutoff" << (bus | trigIn | cutoff);
+    QTest::newRow("after-step waits combine")
+        << (bus | trigIn) << "cutoff" << (bus | trigIn | cutoff);
     QTest::newRow("msync off") << (msync | digital2) << "-msync" << digital2;
     QTest::newRow("bus off") << (bus | cutoff) << "-bus" << cutoff;
 }

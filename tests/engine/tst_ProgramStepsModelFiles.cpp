@@ -56,8 +56,17 @@ public:
         bool oppTrip,
         bool uvpOn)
     {
-        return text("program").i16(1001).i16(mode).i32(loop).f64(uvpAction).f64(ocp).f64(opp).f64(
-            uvp).flag(ocpTrip).flag(oppTrip).flag(uvpOn);
+        return text("program")
+            .i16(1001)
+            .i16(mode)
+            .i32(loop)
+            .f64(uvpAction)
+            .f64(ocp)
+            .f64(opp)
+            .f64(uvp)
+            .flag(ocpTrip)
+            .flag(oppTrip)
+            .flag(uvpOn);
     }
     Bytes &step(qint64 us, quint32 operate, double level, double slew)
     {
@@ -316,8 +325,9 @@ void tst_ProgramStepsModelFiles::loopCountRoundTrips()
 
 void tst_ProgramStepsModelFiles::operateWordsRoundTripBitForBit()
 {
-    const QVector<quint32> words { 0x10, 0x0, 0xFFFFFFFF, 0x80000000, 0x5A5AA5A5, 0x1F004000,
-        0xE0008800, 0x00F3FFFF };
+    const QVector<quint32> words {
+        0x10, 0x0, 0xFFFFFFFF, 0x80000000, 0x5A5AA5A5, 0x1F004000, 0xE0008800, 0x00F3FFFF
+    };
     QVERIFY(f.addSteps(words.size()));
     for (int i = 0; i < words.size(); ++i)
         f.step(unsigned(i))->setOperate(words[i]);
@@ -393,9 +403,7 @@ void tst_ProgramStepsModelFiles::damagedFiles_data()
     QTest::newRow("negative loop count")
         << Bytes().header(0, -1, 0, 1, 1, 1, 0, 0, 0).step(50, 0x10, 1, 1).data() << 0 << 1u;
     QTest::newRow("protection level not a number")
-        << Bytes()
-               .header(0, 3, 0, std::numeric_limits<double>::quiet_NaN(), 1, 1, 0, 0, 0)
-               .data()
+        << Bytes().header(0, 3, 0, std::numeric_limits<double>::quiet_NaN(), 1, 1, 0, 0, 0).data()
         << 0 << 1u;
     QTest::newRow("second step level not a number")
         << Bytes()
@@ -480,8 +488,13 @@ void tst_ProgramStepsModelFiles::oldFormatIsClampedToTheRanges()
     // Format 1000: the head's loop word as stored (endless), then 76-byte records of raw words.
     Bytes file;
     file.text("program").i16(1000).i16(0).u32(0x80000000);
-    const auto record = [&file](qint64 us, quint32 operate, quint32 dc, quint32 slew,
-                            quint32 cvLimit, quint32 cp, qint32 loop) {
+    const auto record = [&file](qint64 us,
+                            quint32 operate,
+                            quint32 dc,
+                            quint32 slew,
+                            quint32 cvLimit,
+                            quint32 cp,
+                            qint32 loop) {
         file.i64(us).u32(operate).u32(dc).u32(slew).u32(cvLimit).u32(cp);
         for (int i = 0; i < 11; ++i)
             file.u32(0xDEADBEEF);
@@ -516,7 +529,9 @@ void tst_ProgramStepsModelFiles::failedWriteKeepsTheOldFile()
 {
     QVERIFY(writeFile(programPath, goldenProgram()));
     QVERIFY(f.addSteps(3));
-    platform::AtomicFile::setRenameFunction([](const QString &, const QString &) { return false; });
+    platform::AtomicFile::setRenameFunction([](const QString &, const QString &) {
+        return false;
+    });
     QVERIFY(!f.m_model->save(dir));
     QVERIFY(!f.m_model->saveLaststep(dir));
     QCOMPARE(readFile(programPath), goldenProgram());

@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         || !writeBoardFile(source + "/laststep.data", bytes))
         __builtin_trap();
     const qint16 mode = size >= 22 ? qFromBigEndian<qint16>(data + 20) : 0;
-    vek::Source::m_functionMode = mode >= 0 && mode <= 4 ? vek::SourceMode(mode) : vek::SourceMode(0);
+    vek::Source::m_functionMode =
+        mode >= 0 && mode <= 4 ? vek::SourceMode(mode) : vek::SourceMode(0);
 
     const int freeSlots = ioc::ProgramStep::freeSlots();
     {
