@@ -91,3 +91,10 @@ qint64 BoundValue::toRegister(qint32 counts) const
 {
     return std::llround(counts * m_factor);
 }
+
+double BoundValue::toRealValueEx(quint32 word) const
+{
+    if (m_factor == 0.0)
+        return 0.0;
+    return std::round(word / m_factor) / exactPow10(m_power);
+}

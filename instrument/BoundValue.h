@@ -26,6 +26,10 @@ public:
     double fromCounts(qint32 counts) const;
     // counts x m_factor rounded to the nearest: the register value the controller receives.
     qint64 toRegister(qint32 counts) const;
+    // A register word read back as a value: word / m_factor counts, rounded to the nearest count
+    // so that a level reads back as it was set, over 10^m_power; 0.0 for an entry without a
+    // factor (an unknown model's safe entry).
+    double toRealValueEx(quint32 word) const;
 
     qint32 m_minCount = 0; // lower limit in counts
     qint32 m_maxCount = 0; // upper limit in counts

@@ -63,6 +63,14 @@ int AvlTree::insert(unsigned number, ProgramStep **inserted)
     return 0;
 }
 
+bool AvlTree::insertStep(ProgramStep *step)
+{
+    if (!step || !m_head)
+        return false;
+    attach(step);
+    return true;
+}
+
 bool AvlTree::remove(unsigned number)
 {
     bool found = false;

@@ -52,6 +52,10 @@ public:
     // Inserts a new default step; an equal number goes to the left of the present one. Returns
     // 0, or MemoryError with the tree and every mark left as they were when the pool is full.
     int insert(unsigned number, ProgramStep **inserted = nullptr);
+    // Takes a step the caller allocated (new ProgramStep(number)) and owns it from then on; for
+    // callers that allocate every step of a change before they touch the tree. False, with the
+    // step still the caller's, for a null step or a tree that is not valid.
+    bool insertStep(ProgramStep *step);
     // Removes the step and frees its slot; false when no step has the number. A step with two
     // children takes over its predecessor's whole payload (settings, loop count and what it runs)
     // and the predecessor's node leaves the tree instead.

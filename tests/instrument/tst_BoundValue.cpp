@@ -321,6 +321,12 @@ void tst_BoundValue::registerValue()
     QCOMPARE(v.toCounts(12.345, &counts), 0);
     QCOMPARE(v.toRegister(counts), qint64(12345000));
     QCOMPARE(v.toRegister(v.m_maxCount), qint64(150000000));
+
+    // Read back: a word a count's worth off the grid still gives the level that was set.
+    QCOMPARE(v.toRealValueEx(12345000), 12.345);
+    QCOMPARE(v.toRealValueEx(12345400), 12.345);
+    QCOMPARE(v.toRealValueEx(0xFFFFFFFF), 4294.967); // no wrap in 32 bits
+    QCOMPARE(BoundValue::safeEntry().toRealValueEx(12345000), 0.0);
 }
 
 void tst_BoundValue::overflowIsRefused_data()

@@ -255,6 +255,15 @@ void tst_AvlTree::insertion()
     QVERIFY(checkedHeight(tree.root()) > 0);
     QCOMPARE(tree.head()->dataAddress(), tree.root()->nodeAddress());
     QCOMPARE(nodeRecordOwners(tree, tree.takeStepSet()), marked);
+
+    // A step the caller allocated goes to the same place with the same marks.
+    AvlTree adopting;
+    for (unsigned n : toUnsigned(before))
+        QCOMPARE(adopting.insert(n), 0);
+    adopting.takeStepSet();
+    QVERIFY(adopting.insertStep(new ProgramStep(number)));
+    QCOMPARE(::shape(adopting.root()), shape);
+    QCOMPARE(nodeRecordOwners(adopting, adopting.takeStepSet()), marked);
 }
 
 void tst_AvlTree::removeWithTwoChildrenMovesWholePayload_data()
@@ -463,6 +472,12 @@ void tst_AvlTree::fullPoolFailsCleanly()
         QCOMPARE(ProgramStep::freeSlots(), 2);
         QCOMPARE(partial.getRootAddress(), 0u);
         QCOMPARE(partial.insert(1), AvlTree::MemoryError);
+        // A caller's own step is not taken either; it stays the caller's to free.
+        StepPtr own(new ProgramStep(1));
+        QVERIFY(own);
+        QVERIFY(!partial.insertStep(own.get()));
+        QVERIFY(!partial.insertStep(nullptr));
+        own.reset();
         QVERIFY(partial.takeStepSet().isEmpty());
         QCOMPARE(ProgramStep::freeSlots(), 2);
     }
