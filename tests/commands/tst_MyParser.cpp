@@ -120,13 +120,14 @@ QByteArrayList tst_MyParser::send(const QByteArrayList &messages)
     for (const QByteArray &m : messages)
         m_parser->post(
             createScpiMessage(m.constData(), m.size(), 0, INTF_SOCKET, nullptr, m_responder.get()));
-    // A last query marks the end: its answer comes after every other.
-    const QByteArray end("*TST?");
+    // A last message marks the end: its answer comes after every other, and no message of a
+    // test answers "0;1" (a lone "0" is also what SYST:PASS:STAT? answers).
+    const QByteArray end("*TST?;*OPC?");
     m_parser->post(
         createScpiMessage(end.constData(), end.size(), 0, INTF_SOCKET, nullptr, m_responder.get()));
     if (!QTest::qWaitFor(
             [this] {
-                return !m_responder->answers.isEmpty() && m_responder->answers.last() == "0\n";
+                return !m_responder->answers.isEmpty() && m_responder->answers.last() == "0;1\n";
             },
             5000))
         return { "timeout" };
