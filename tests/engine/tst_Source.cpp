@@ -64,6 +64,7 @@ private Q_SLOTS:
     void functionModeWithPulseRunsOnTheCcLoop();
     void initializeAnnouncesAndConnectsTheInputs();
     void clearProtectionRearmsTheWatchdogOnce();
+    void requestHandShakeAcrossThreads_data();
     void requestHandShakeAcrossThreads();
 
 private:
@@ -563,24 +564,48 @@ void tst_Source::clearProtectionRearmsTheWatchdogOnce()
     QCOMPARE(rearmed, 1);
 }
 
+void tst_Source::requestHandShakeAcrossThreads_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("result");
+    QTest::newRow("answered by a slot in the GUI thread") << "queued" << 304;
+    QTest::newRow("answered before the wait begins") << "at once" << 305;
+    QTest::newRow("never answered, ended by the shut-down") << "never" << -200;
+}
+
 void tst_Source::requestHandShakeAcrossThreads()
 {
+    QFETCH(QString, answer);
+    QFETCH(int, result);
     build();
     Source *source = m_source.get();
-    std::atomic<int> result { 1 };
-    std::unique_ptr<QThread> handler(QThread::create([source, &result] {
-        // As a remote handler does: the request is answered by a slot in the GUI thread.
-        result = source->runRequest([source] {
-            QMetaObject::invokeMethod(
-                source,
-                [source] {
-                    source->finishRequest(304);
-                },
-                Qt::QueuedConnection);
+    std::atomic<int> got { 1 };
+    std::atomic<bool> asked { false };
+    std::unique_ptr<QThread> handler(QThread::create([&] {
+        // As a remote handler does.
+        got = source->runRequest([&] {
+            if (answer == "queued") {
+                QMetaObject::invokeMethod(
+                    source,
+                    [source] {
+                        source->finishRequest(304);
+                    },
+                    Qt::QueuedConnection);
+            } else if (answer == "at once") {
+                source->finishRequest(305);
+            }
+            asked = true;
         });
     }));
     handler->start();
-    QTRY_COMPARE(result.load(), 304);
+    if (answer == "never") {
+        // As the parser's shut-down does: a wait begun after one call is ended by the next.
+        QTRY_VERIFY(asked.load());
+        QVERIFY(!handler->wait(50));
+        while (!handler->wait(10))
+            Source::interruptRequests();
+    }
+    QTRY_COMPARE(got.load(), result);
     QVERIFY(handler->wait(5000));
 }
 
