@@ -164,23 +164,23 @@ QString tst_BasicConcurrency::disagreement()
     quint32 dc = 0;
     switch (function) {
     case Mode::CC:
-        dc = levelWord(ModelInformation::rangeValue(info.currentMap(), range),
-            m_basic->getRealCurrentLevel());
+        dc = levelWord(
+            ModelInformation::rangeValue(info.currentMap(), range), m_basic->getRealCurrentLevel());
         break;
     case Mode::CR:
         dc = levelWord(ModelInformation::rangeValue(info.conductanceMap(), range),
             m_basic->getRealConductanceLevel());
         break;
     case Mode::CV:
-        dc = levelWord(ModelInformation::rangeValue(info.voltageMap(), 1),
-            m_basic->getRealVoltageLevel());
+        dc = levelWord(
+            ModelInformation::rangeValue(info.voltageMap(), 1), m_basic->getRealVoltageLevel());
         break;
     default:
         if (load)
             expect("CP word",
-            step1[Cp],
-            levelWord(ModelInformation::rangeValue(info.powerMap(), Source::getPowerRange()),
-                m_basic->getRealPowerLevel()));
+                step1[Cp],
+                levelWord(ModelInformation::rangeValue(info.powerMap(), Source::getPowerRange()),
+                    m_basic->getRealPowerLevel()));
         break;
     }
     const bool levelSent = load || function == Mode::CC || function == Mode::CR;
@@ -190,10 +190,8 @@ QString tst_BasicConcurrency::disagreement()
         expect("load bit", (*step)[Operate] & LoadBit, load ? LoadBit : 0);
     }
     if (!differences.isEmpty())
-        differences.prepend(QStringLiteral("mode %1 range %2 load %3")
-                                .arg(int(function))
-                                .arg(range)
-                                .arg(load));
+        differences.prepend(
+            QStringLiteral("mode %1 range %2 load %3").arg(int(function)).arg(range).arg(load));
     return differences.join(QStringLiteral("; "));
 }
 

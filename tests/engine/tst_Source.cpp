@@ -511,7 +511,8 @@ void tst_Source::initializeAnnouncesAndConnectsTheInputs()
     Source::m_extCurrIoRange = 0x100;
     Source::m_voltRange = KeywordBridge_LowHigh::LOW;
     // A second source, as the engine root builds two: initialize() runs once events do.
-    Source other(m_engine.writer.get(), m_engine.info.get(), m_engine.status.get(), &m_engine.config);
+    Source other(
+        m_engine.writer.get(), m_engine.info.get(), m_engine.status.get(), &m_engine.config);
     QSignalSpy modes(&other, &Source::operationModeChanged);
     QSignalSpy ranges(&other, &Source::currRangeChanged);
     QSignalSpy voltRanges(&other, &Source::voltRangeChanged);

@@ -502,8 +502,8 @@ void tst_ZOTcpSession_ScpiRaw::clientEndingItsSendingGetsItsAnswers()
 // them (here a bound of 100 ms), and the answers are dropped later.
 void tst_ZOTcpSession_ScpiRaw::heldParserDoesNotKeepAnEndedConnection()
 {
-    m_service = std::make_unique<ZOTcpService_ScpiRaw>(
-        0, m_parser.get(), QHostAddress::LocalHost, 100);
+    m_service =
+        std::make_unique<ZOTcpService_ScpiRaw>(0, m_parser.get(), QHostAddress::LocalHost, 100);
     QCOMPARE(m_service->start(), 0);
     QTcpSocket client;
     QVERIFY(connectClient(client, m_service->port()));
