@@ -859,8 +859,10 @@ SCPIERR_T Basic::setOutput(bool on)
     sendTree();
     m_load = on;
     // Until the report, a switch on counts as load on for the other setters' checks.
-    if (bit)
+    if (bit) {
+        ++m_loadSwitchesOn;
         m_stateLoad = true;
+    }
     // The wait runs with the engine unlocked (a step opened by a caller stays locked). A status
     // word read before the switch may wake it first: wait for the state asked for, bounded for
     // a switch the controller refuses.
@@ -873,8 +875,10 @@ SCPIERR_T Basic::setOutput(bool on)
     // The state reported now, not when the wait ended: a later switch may have been reported
     // in between.
     EngineStep report;
+    if (bit)
+        --m_loadSwitchesOn;
     const bool reported = m_status->loadOn();
-    m_stateLoad = reported;
+    m_stateLoad = reported || m_loadSwitchesOn > 0;
     report.announce([this, reported] {
         emit outputUiChanged(reported);
     });

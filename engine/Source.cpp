@@ -32,6 +32,7 @@ std::atomic<KeywordBridge_NormFast::values> Source::m_voltResponse { KeywordBrid
 std::atomic<KeywordBridge_NormFast::values> Source::m_condResponse { KeywordBridge_NormFast::NORM };
 std::atomic<quint32> Source::m_triggerDelay { 0 };
 std::atomic<bool> Source::m_watchDogStatus { false };
+std::atomic<int> Source::m_loadSwitchesOn { 0 };
 
 namespace {
 
@@ -141,6 +142,7 @@ void Source::resetState()
     s_ioTrigSources = IoControl::ttsImmediate;
     m_triggerDelay = 0;
     m_watchDogStatus = false;
+    m_loadSwitchesOn = 0;
     s_programRunState = KeywordBridge_IdleWtgRun::IDLE;
 }
 
@@ -440,7 +442,7 @@ void Source::onLoadChange(bool on)
 {
     emit outputUiChanged(on);
     EngineStep step;
-    m_stateLoad = on;
+    m_stateLoad = on || m_loadSwitchesOn > 0;
 }
 
 // --- Other operations ---

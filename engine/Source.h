@@ -123,7 +123,8 @@ public Q_SLOTS:
     virtual void onExtLoadChange(bool on, bool flagOnly);
     virtual void onExtAlarmClear();
     virtual void onExtCurrentRangeChange(vek::Status::ExternalRange range);
-    // From the status object: emits outputUiChanged(on), then stores the load state.
+    // From the status object: emits outputUiChanged(on), then stores the load state (on while a
+    // load switch on awaits its report).
     void onLoadChange(bool on);
 
 public:
@@ -184,6 +185,10 @@ protected:
     // The checks, send and store of setFunctionMode(), in the caller's step, so that an
     // override's own checks go before these in the same step.
     SCPIERR_T applyFunctionMode(SourceMode mode, EngineStep &step);
+
+    // Load switches on still waiting for the status object's report; while there is one, the
+    // load counts as on (m_stateLoad). Written under engineMutex().
+    static std::atomic<int> m_loadSwitchesOn;
 
     ioc::IoControl *const m_writer;
     ModelInformation *const m_info;
