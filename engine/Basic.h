@@ -40,7 +40,8 @@ class Basic : public Source
 public:
     // Handed down by the command set at start-up (both optional): re-spans the value objects
     // whose limits follow a range, and adjusts the arguments that depend on the function mode.
-    // Called within the setter's engine step: they must not wait for another thread.
+    // Called within the setter's engine step: they must not wait for another thread nor take
+    // the value registry's mutex (see engine/EngineLock.h).
     using ModeAdjuster = std::function<void(SourceMode mode)>;
     using CurrentRangeAdjuster = std::function<void(SourceCurrentRange range)>;
     using VoltageRangeAdjuster = std::function<void(SourceVoltageRange range)>;

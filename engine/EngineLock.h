@@ -16,8 +16,10 @@ namespace vek {
 // because setters call setters (a mode change re-applies levels; a recall runs many setters).
 //
 // Lock order (outermost first):
-//   engineMutex()  ->  Source::stateMutex()  ->  writer link's shadow-register mutex
-//                  ->  status object's load mutex  ->  transient-state mutex  ->  SPI mutex
+//   value registry's mutex (a remote command's set runs under it)
+//   ->  engineMutex()  ->  Source::stateMutex() or the status object's load mutex
+//   ->  writer link's shadow-register mutex  ->  transient-state mutex  ->  SPI mutex
+// So nothing run within a step (adjusters, the engine's own callbacks) takes the registry's.
 // It is never held across a blocking queued call into another thread, nor while waiting for
 // the board to report a state: such setters release it first (a setter running in the GUI
 // thread that the parser thread waits for would otherwise deadlock).
