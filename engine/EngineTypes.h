@@ -26,6 +26,8 @@ constexpr SCPIERR_T ExternalControl = 111;
 constexpr SCPIERR_T SineRunning = 113;
 constexpr SCPIERR_T ImmediateInList = 204;
 constexpr SCPIERR_T UndefinedHeader = -113;
+// A request to another thread that the parser's shut-down ended before it was answered.
+constexpr SCPIERR_T ExecutionError = -200;
 constexpr SCPIERR_T SettingsConflict = -221;
 constexpr SCPIERR_T DataOutOfRange = -222;
 constexpr SCPIERR_T IllegalParameter = -224;

@@ -5,9 +5,10 @@
 namespace zo4882 {
 
 ZOTcpService_ScpiRaw::ZOTcpService_ScpiRaw(
-    quint16 port, ZO4882Parser *parser, const QHostAddress &address)
+    quint16 port, ZO4882Parser *parser, const QHostAddress &address, int drainLimitMs)
     : ZOTcpService(port, address)
     , m_parser(parser)
+    , m_drainLimitMs(drainLimitMs)
 { }
 
 ZOTcpService_ScpiRaw::~ZOTcpService_ScpiRaw()
@@ -17,7 +18,7 @@ ZOTcpService_ScpiRaw::~ZOTcpService_ScpiRaw()
 
 zostd::ZOTcpSession *ZOTcpService_ScpiRaw::createProtocolSpecificSession(QTcpSocket *socket)
 {
-    return new ZOTcpSession_ScpiRaw(socket, m_parser);
+    return new ZOTcpSession_ScpiRaw(socket, m_parser, m_drainLimitMs);
 }
 
 } // namespace zo4882

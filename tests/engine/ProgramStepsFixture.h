@@ -26,7 +26,7 @@ public:
     bool setUp()
     {
         m_root = std::make_unique<BoardRootFixture>();
-        QFile model(qEnvironmentVariable("VEK_SOURCE_DIR") + "/sim/boardroot/usr/bin/model.info");
+        QFile model(QStringLiteral(VEK_SOURCE_DIR "/sim/boardroot/usr/bin/model.info"));
         if (!m_root->isValid() || !m_root->prepareBoard() || !model.open(QIODevice::ReadOnly)
             || !m_root->write(ModelInformation::fileName, model.readAll()))
             return false;

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -363,6 +364,10 @@ void tst_ZOSystErrCue::concurrentPostsAndReads()
     }
     for (std::thread &poster : posters)
         poster.join();
+    // On a busy machine the drainer may not have run yet: the queue is full, so it takes one.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (taken.load() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
     stop = true;
     drainer.join();
     watcher.join();

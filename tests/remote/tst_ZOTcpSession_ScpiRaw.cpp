@@ -499,9 +499,12 @@ void tst_ZOTcpSession_ScpiRaw::clientEndingItsSendingGetsItsAnswers()
 }
 
 // The wait for the answers is bounded: a parser stuck longer lets the connection end without
-// them (the session's default bound, two seconds), and the answers are dropped later.
+// them (here a bound of 100 ms), and the answers are dropped later.
 void tst_ZOTcpSession_ScpiRaw::heldParserDoesNotKeepAnEndedConnection()
 {
+    m_service =
+        std::make_unique<ZOTcpService_ScpiRaw>(0, m_parser.get(), QHostAddress::LocalHost, 100);
+    QCOMPARE(m_service->start(), 0);
     QTcpSocket client;
     QVERIFY(connectClient(client, m_service->port()));
     ParserGate gate(m_parser.get());

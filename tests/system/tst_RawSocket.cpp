@@ -106,8 +106,7 @@ void tst_RawSocket::visaClientSetsAndReadsTheLevel()
     const QString python = QStringLiteral("/usr/bin/python3");
     if (!QFileInfo(python).isExecutable())
         QSKIP("Debian's /usr/bin/python3 is not installed");
-    const QString script =
-        qEnvironmentVariable("VEK_SOURCE_DIR") + QStringLiteral("/tests/system/visa_raw_socket.py");
+    const QString script = QStringLiteral(VEK_SOURCE_DIR "/tests/system/visa_raw_socket.py");
     QProcess visa;
     visa.setProcessChannelMode(QProcess::MergedChannels);
     // Isolated: no interpreter settings or user packages from the environment.
