@@ -5,8 +5,8 @@
 namespace zo4882 {
 
 ZOTcpService_ScpiRaw::ZOTcpService_ScpiRaw(
-    quint16 port, ZO4882Parser *parser, const QHostAddress &address)
-    : ZOTcpService(port, address)
+    quint16 port, ZO4882Parser *parser, const QHostAddress &address, int maxSessions)
+    : ZOTcpService(port, address, maxSessions)
     , m_parser(parser)
 { }
 

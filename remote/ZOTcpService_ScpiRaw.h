@@ -15,9 +15,11 @@ class ZOTcpService_ScpiRaw : public zostd::ZOTcpService
 public:
     // parser: where the sessions post (ZO4882Parser::s_pSelf when null); it must outlive the
     // service's sessions, that is, stop() the service before destroying the parser.
+    // maxSessions: concurrent connections; those beyond it are closed at once.
     explicit ZOTcpService_ScpiRaw(quint16 port,
         ZO4882Parser *parser = nullptr,
-        const QHostAddress &address = QHostAddress::Any);
+        const QHostAddress &address = QHostAddress::Any,
+        int maxSessions = DefaultMaxSessions);
     ~ZOTcpService_ScpiRaw() override;
 
 protected:

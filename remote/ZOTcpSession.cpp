@@ -63,12 +63,28 @@ void ZOTcpSession::OnThreadStart()
 
 void ZOTcpSession::OnReceive()
 {
+    receive(false);
+}
+
+void ZOTcpSession::resumeReceive()
+{
+    receive(m_fill > 0);
+}
+
+bool ZOTcpSession::mayReceive() const
+{
+    return true;
+}
+
+void ZOTcpSession::receive(bool fresh)
+{
     if (m_closed || m_closing || !m_buffer)
         return;
     // The socket emits readyRead only for bytes it fetches anew, never for bytes it already
     // holds, so one pass keeps reading and decoding until the socket is drained or stuck.
-    bool fresh = false; // bytes the decoder has not been offered since its last call
     for (;;) {
+        if (!mayReceive())
+            return;
         qint64 got = 0;
         if (m_fill < m_bufferSize && m_socket->bytesAvailable() > 0) {
             got = m_socket->read(

@@ -19,7 +19,40 @@ private Q_SLOTS:
     void twoClientsGetTwoSessionThreads();
     void bindFailureIsReported();
     void stopClosesEverySessionAndCanRestart();
+    void connectionsBeyondTheLimitAreClosedAtOnce();
 };
+
+void tst_ZOTcpService::connectionsBeyondTheLimitAreClosedAtOnce()
+{
+    EchoProbe probe;
+    LineEchoService service(&probe, 4096, Decode::AllLines, 0, 3);
+    QCOMPARE(service.start(), 0);
+    QCOMPARE(service.maxSessions(), 3);
+
+    QTcpSocket held[3];
+    for (QTcpSocket &client : held) {
+        QVERIFY(connectClient(client, service.port()));
+        client.write("held\n");
+        QCOMPARE(readBytes(client, 5), QByteArray("held\n"));
+    }
+    QTcpSocket extra[5];
+    for (QTcpSocket &client : extra)
+        QVERIFY(connectClient(client, service.port()));
+    for (QTcpSocket &client : extra)
+        QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(service.sessionCount(), 3);
+    QCOMPARE(service.refusedCount(), 5);
+
+    // A place that comes free is taken by the next connection.
+    held[0].disconnectFromHost();
+    QTRY_COMPARE(service.sessionCount(), 2);
+    QTcpSocket next;
+    QVERIFY(connectClient(next, service.port()));
+    next.write("next\n");
+    QCOMPARE(readBytes(next, 5), QByteArray("next\n"));
+    held[1].write("still\n");
+    QCOMPARE(readBytes(held[1], 6), QByteArray("still\n"));
+}
 
 void tst_ZOTcpService::twoClientsGetTwoSessionThreads()
 {
