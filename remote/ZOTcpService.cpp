@@ -17,13 +17,14 @@ namespace zostd {
 
 namespace {
 
-// Whether count descriptors could be opened now. Racy by nature, but it keeps a thread from
-// starting where its event loop would find none and Qt would end the program.
-bool descriptorsFree(int count)
+// Whether count descriptors could be opened now (by duplicating an open one). Racy by nature,
+// but it keeps a thread from starting where its event loop would find none and Qt would end
+// the program.
+bool descriptorsFree(int open, int count)
 {
     std::vector<int> taken;
     for (int i = 0; i < count; ++i) {
-        const int fd = ::fcntl(0, F_DUPFD_CLOEXEC, 0);
+        const int fd = ::fcntl(open, F_DUPFD_CLOEXEC, 0);
         if (fd < 0)
             break;
         taken.push_back(fd);
@@ -93,7 +94,8 @@ void ZOTcpService::OnConnect()
 {
     while (m_server && m_server->hasPendingConnections()) {
         QTcpSocket *socket = m_server->nextPendingConnection();
-        if (m_sessionCount.load() >= m_maxSessions || !descriptorsFree(SessionDescriptorReserve))
+        if (m_sessionCount.load() >= m_maxSessions
+            || !descriptorsFree(int(socket->socketDescriptor()), SessionDescriptorReserve))
             refuse(socket);
         else
             startSession(socket);

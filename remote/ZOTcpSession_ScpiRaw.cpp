@@ -10,6 +10,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <climits>
+
 namespace zo4882 {
 
 ZOTcpSession_ScpiRaw::ZOTcpSession_ScpiRaw(
@@ -82,7 +84,7 @@ int ZOTcpSession_ScpiRaw::OnDataReceive(const unsigned char *data, int len)
     const ZOStreamInput::Taken taken = m_input.take(buffer,
         len,
         false,
-        m_flow->room(),
+        inputEnded() ? INT_MAX : m_flow->room(),
         [this, parser](char *at, int n, bool end, int most, int *posted) {
             if (!parser)
                 return 0;

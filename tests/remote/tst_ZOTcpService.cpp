@@ -2,8 +2,11 @@
 
 #include "remote/ZOSystErrCue.h"
 
+#include <QDir>
 #include <QTcpServer>
 #include <QtTest>
+
+#include <sys/resource.h>
 
 using zo4882::s_systErrCue;
 
@@ -20,7 +23,40 @@ private Q_SLOTS:
     void bindFailureIsReported();
     void stopClosesEverySessionAndCanRestart();
     void connectionsBeyondTheLimitAreClosedAtOnce();
+    void connectionWithoutDescriptorsIsClosed();
 };
+
+// Out of descriptors, a new session's thread could not have its event loop (Qt would end the
+// program): the connection is closed instead, and served again once descriptors are free.
+void tst_ZOTcpService::connectionWithoutDescriptorsIsClosed()
+{
+    EchoProbe probe;
+    LineEchoService service(&probe);
+    QCOMPARE(service.start(), 0);
+    rlimit saved {};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int open = int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files).size());
+
+    QTcpSocket starved;
+    {
+        // The client's and the accepted descriptor, and fewer than a session needs beside.
+        rlimit tight = saved;
+        tight.rlim_cur = rlim_t(open + 2 + 3);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+        const bool connected = connectClient(starved, service.port());
+        if (connected)
+            QTRY_COMPARE(starved.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+        QVERIFY(connected);
+    }
+    QCOMPARE(service.refusedCount(), 1);
+    QCOMPARE(service.sessionCount(), 0);
+
+    QTcpSocket client;
+    QVERIFY(connectClient(client, service.port()));
+    client.write("fed\n");
+    QCOMPARE(readBytes(client, 4), QByteArray("fed\n"));
+}
 
 void tst_ZOTcpService::connectionsBeyondTheLimitAreClosedAtOnce()
 {
