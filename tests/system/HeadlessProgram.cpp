@@ -28,9 +28,16 @@ QString HeadlessProgram::executable()
     return QStringLiteral(VEK_REMOTE_EXE);
 }
 
-bool HeadlessProgram::start(const QString &root, const QStringList &extraArgs)
+bool HeadlessProgram::start(
+    const QString &root, const QStringList &extraArgs, const QStringList &launcher)
 {
-    m_process.start(executable(), QStringList { QStringLiteral("--root"), root } + extraArgs);
+    QStringList arguments = QStringList { QStringLiteral("--root"), root } + extraArgs;
+    if (launcher.isEmpty()) {
+        m_process.start(executable(), arguments);
+    } else {
+        arguments = launcher.mid(1) + QStringList { executable() } + arguments;
+        m_process.start(launcher.first(), arguments);
+    }
     if (!m_process.waitForStarted(StartTimeoutMs)) {
         m_error = QStringLiteral("cannot start %1: %2").arg(executable(), m_process.errorString());
         return false;
@@ -95,6 +102,11 @@ bool connectTo(QTcpSocket &socket, quint16 port)
         return false;
     socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     return true;
+}
+
+bool connectClean(QTcpSocket &socket, quint16 port)
+{
+    return connectTo(socket, port) && query(socket, "*CLS;SYST:ERR:COUN?") == "+0\n";
 }
 
 QByteArray readLines(QTcpSocket &socket, int n, int timeoutMs)

@@ -18,8 +18,10 @@ public:
     HeadlessProgram(const HeadlessProgram &) = delete;
     HeadlessProgram &operator=(const HeadlessProgram &) = delete;
 
-    // extraArgs go to vek-remote (for example "--port", "0").
-    bool start(const QString &root, const QStringList &extraArgs = {});
+    // extraArgs go to vek-remote (for example "--port", "0"). launcher: a program that runs
+    // vek-remote in its own process (prlimit with its options and "--"), none when empty.
+    bool start(
+        const QString &root, const QStringList &extraArgs = {}, const QStringList &launcher = {});
     // SIGTERM, then kill after a bound; true when it had run and exited with status 0.
     bool stop();
 
@@ -42,6 +44,9 @@ private:
 namespace rawclient {
 
 bool connectTo(QTcpSocket &socket, quint16 port);
+// connectTo() with the error queue emptied (a fresh root's -315 entries for its missing stored
+// files are no test's business).
+bool connectClean(QTcpSocket &socket, quint16 port);
 // Reads until n newline-ended lines arrived or timeoutMs passed; returns what came.
 QByteArray readLines(QTcpSocket &socket, int n, int timeoutMs = 10000);
 // Writes a query line and returns its answer line (newline included).
