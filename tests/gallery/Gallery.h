@@ -39,3 +39,4 @@ private:
 void galleryEntries(Gallery &gallery);
 void gallerySoftKeys(Gallery &gallery);
 void galleryDialogs(Gallery &gallery);
+void galleryTexts(Gallery &gallery);
