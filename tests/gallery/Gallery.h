@@ -40,3 +40,4 @@ void galleryEntries(Gallery &gallery);
 void gallerySoftKeys(Gallery &gallery);
 void galleryDialogs(Gallery &gallery);
 void galleryTexts(Gallery &gallery);
+void galleryReadouts(Gallery &gallery);

@@ -20,6 +20,7 @@ const struct
     { "softkeys", gallerySoftKeys },
     { "dialogs", galleryDialogs },
     { "texts", galleryTexts },
+    { "readouts", galleryReadouts },
 };
 
 } // namespace
