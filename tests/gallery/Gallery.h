@@ -41,3 +41,4 @@ void gallerySoftKeys(Gallery &gallery);
 void galleryDialogs(Gallery &gallery);
 void galleryTexts(Gallery &gallery);
 void galleryReadouts(Gallery &gallery);
+void galleryTrees(Gallery &gallery);

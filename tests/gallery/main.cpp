@@ -21,6 +21,7 @@ const struct
     { "dialogs", galleryDialogs },
     { "texts", galleryTexts },
     { "readouts", galleryReadouts },
+    { "trees", galleryTrees },
 };
 
 } // namespace
