@@ -1,11 +1,14 @@
-// Settings trees as the settings views show them: the value tree over value objects, at rest
-// and with each kind of editor open.
+// Settings trees as the settings views show them: the value tree over value objects and the
+// JSON tree of the interface page, at rest and with their editors open.
 
+#include "gui/toolkit/JsonItemDelegate.h"
 #include "gui/toolkit/zoValueItemDelegate.h"
 #include "tests/gallery/Gallery.h"
+#include "tests/support/JsonTreeFixture.h"
 #include "tests/support/SettingsTreeFixture.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTest>
 #include <QTreeView>
 
@@ -13,8 +16,8 @@ namespace {
 
 const QSize screen(320, 240);
 
-// A tree view set up as the settings views do.
-QTreeView *settingsView(QAbstractItemModel *model)
+// A tree view set up as the settings views do, with the given delegate (taken over).
+QTreeView *settingsView(QAbstractItemModel *model, QStyledItemDelegate *delegate)
 {
     auto *view = new QTreeView;
     const QFont font(QStringLiteral("DejaVu Sans"), 8);
@@ -35,7 +38,8 @@ QTreeView *settingsView(QAbstractItemModel *model)
     header->setFont(bold);
     header->setDefaultSectionSize(120);
     view->setModel(model);
-    view->setItemDelegate(new zoValueItemDelegate(view));
+    delegate->setParent(view);
+    view->setItemDelegate(delegate);
     view->expandAll();
     return view;
 }
@@ -50,7 +54,30 @@ void shootValueTree(Gallery &gallery,
     tree.count.setValue(0);
     tree.keyword.setValue(1);
     tree.list.setValue({ 2, 5 });
-    QTreeView *view = settingsView(tree.model.get());
+    QTreeView *view = settingsView(tree.model.get(), new zoValueItemDelegate);
+    const QModelIndex cell = tree.valueCell(tree.*row);
+    gallery.shoot(name, view, screen, [view, cell, inEditor] {
+        view->setFocus(Qt::OtherFocusReason);
+        view->setCurrentIndex(cell);
+        if (!inEditor)
+            return;
+        view->edit(cell);
+        if (QWidget *editor = view->indexWidget(cell)) {
+            editor->setFocus(Qt::OtherFocusReason);
+            inEditor(editor);
+        }
+    });
+}
+
+// Shoots the interface page's JSON tree, read-only or in modify mode with one row's editor open.
+void shootJsonTree(Gallery &gallery,
+    const QString &name,
+    JsNode *JsonTreeFixture::*row,
+    const std::function<void(QWidget *)> &inEditor = {})
+{
+    JsonTreeFixture tree;
+    tree.model->m_editable = bool(inEditor);
+    QTreeView *view = settingsView(tree.model.get(), new JsonItemDelegate);
     const QModelIndex cell = tree.valueCell(tree.*row);
     gallery.shoot(name, view, screen, [view, cell, inEditor] {
         view->setFocus(Qt::OtherFocusReason);
@@ -88,4 +115,17 @@ void galleryTrees(Gallery &gallery)
         QStringLiteral("tree-values-integer-editor-off"),
         &SettingsTreeFixture::countRow,
         [](QWidget *) {});
+
+    shootJsonTree(gallery, QStringLiteral("tree-json"), &JsonTreeFixture::address);
+    shootJsonTree(gallery,
+        QStringLiteral("tree-json-address-stepped"),
+        &JsonTreeFixture::address,
+        [](QWidget *editor) {
+            auto *edit = qobject_cast<QLineEdit *>(editor);
+            edit->setSelection(edit->text().size() - 1, 1);
+            QTest::keyClick(editor, Qt::Key_Down);
+        });
+    shootJsonTree(
+        gallery, QStringLiteral("tree-json-choice-editor"), &JsonTreeFixture::dhcp, [](QWidget *) {
+        });
 }
