@@ -39,3 +39,6 @@ private:
 void galleryEntries(Gallery &gallery);
 void gallerySoftKeys(Gallery &gallery);
 void galleryDialogs(Gallery &gallery);
+void galleryTexts(Gallery &gallery);
+void galleryReadouts(Gallery &gallery);
+void galleryTrees(Gallery &gallery);

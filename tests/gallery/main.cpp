@@ -19,6 +19,9 @@ const struct
     { "entries", galleryEntries },
     { "softkeys", gallerySoftKeys },
     { "dialogs", galleryDialogs },
+    { "texts", galleryTexts },
+    { "readouts", galleryReadouts },
+    { "trees", galleryTrees },
 };
 
 } // namespace
