@@ -4,7 +4,7 @@
 #include "engine/ioc/AvlTree.h"
 #include "instrument/ModelInformation.h"
 #include "platform/AtomicFile.h"
-#include "tests/instrument/BoardRootFixture.h"
+#include "tests/instrument/SingleUnitModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QDirIterator>
@@ -72,16 +72,9 @@ private:
 void tst_ProgramsModel::init()
 {
     m_root = std::make_unique<BoardRootFixture>();
-    QFile model(qEnvironmentVariable("VEK_SOURCE_DIR") + "/sim/boardroot/usr/bin/model.info");
-    QVERIFY(m_root->isValid() && m_root->prepareBoard() && model.open(QIODevice::ReadOnly));
-    QVERIFY(m_root->write(ModelInformation::fileName, model.readAll()));
-    QVERIFY(QDir().mkpath(dir(QString())));
     vek::Source::resetState();
-    m_info = std::make_unique<ModelInformation>([] {
-        ioc::MODELS_INFO report;
-        report.modelCode = 4101;
-        return report;
-    });
+    m_info = SingleUnitModel::load(*m_root);
+    QVERIFY(m_info && QDir().mkpath(dir(QString())));
     m_model = std::make_unique<ProgramsModel>(m_info.get());
     m_tester = std::make_unique<QAbstractItemModelTester>(
         m_model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
