@@ -167,7 +167,7 @@ void ConfigFlash::command(const QByteArray &in, QByteArray *out)
     case PP:
         if (in.size() > 4 && startWrite()) {
             pageProgram(in);
-            finishWrite();
+            finishWrite(true);
         }
         break;
     case SE:
@@ -208,10 +208,10 @@ bool ConfigFlash::startWrite()
     return true;
 }
 
-void ConfigFlash::finishWrite()
+void ConfigFlash::finishWrite(bool program)
 {
     m_busyLeft = m_busyReadings;
-    if (m_stuck == Stuck::AfterWrite)
+    if (m_stuck == Stuck::AfterWrite || (program && m_stuck == Stuck::AfterProgram))
         m_stuck = Stuck::Now;
     if (m_busyLeft > 0 || m_stuck == Stuck::Now)
         m_status |= WIP;

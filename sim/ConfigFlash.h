@@ -28,7 +28,7 @@ public:
     static constexpr int BlockSize = 0x10000;
     static constexpr int SectorSize = 0x1000;
 
-    enum class Stuck { Off, Now, AfterWrite };
+    enum class Stuck { Off, Now, AfterWrite, AfterProgram };
 
     // root: the board root whose gpio114 gates the flash; empty: always reachable.
     explicit ConfigFlash(const QString &root = QString());
@@ -49,8 +49,8 @@ public:
     // right after the command).
     void setBusyReadings(int n) { m_busyReadings = qMax(0, n); }
     int busyReadings() const { return m_busyReadings; }
-    // Now: busy from now on; AfterWrite: the next program or erase never finishes; Off: the
-    // write in progress, if any, is done.
+    // Now: busy from now on; AfterWrite: the next program or erase never finishes;
+    // AfterProgram: the next page program never finishes; Off: the write in progress is done.
     void setStuck(Stuck stuck);
     // The bits of mask at address never program (they stay 1). A mask of 0 removes the fault.
     void setBitError(quint32 address, quint8 mask);
@@ -65,7 +65,7 @@ private:
     void command(const QByteArray &in, QByteArray *out);
     quint32 address(const QByteArray &in) const;
     bool startWrite();
-    void finishWrite();
+    void finishWrite(bool program = false);
     void pageProgram(const QByteArray &in);
     void erase(quint32 start, int length);
     bool isProtected() const { return (m_status & 0x3C) != 0; }

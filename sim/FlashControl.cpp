@@ -74,6 +74,8 @@ QString stuck(ConfigFlash &flash, const QStringList &args)
         flash.setStuck(ConfigFlash::Stuck::Now);
     else if (how == QLatin1String("write"))
         flash.setStuck(ConfigFlash::Stuck::AfterWrite);
+    else if (how == QLatin1String("program"))
+        flash.setStuck(ConfigFlash::Stuck::AfterProgram);
     else if (how == QLatin1String("off"))
         flash.setStuck(ConfigFlash::Stuck::Off);
     else
@@ -114,7 +116,7 @@ const SubCommand s_commands[] = {
     { "id", "flash id HEX (density 10..18)", 1, id },
     { "fill", "flash fill HEX", 1, fill },
     { "busy", "flash busy N", 1, busy },
-    { "stuck", "flash stuck now|write|off", 1, stuck },
+    { "stuck", "flash stuck now|write|program|off", 1, stuck },
     { "biterror", "flash biterror ADDR MASK", 2, bitError },
     { "protect", "flash protect on|off", 1, protect },
     { "image", "flash image PATH", 1, image },
@@ -132,7 +134,7 @@ QStringList FlashControl::handle(ConfigFlash &flash, const QStringList &args)
         return { reply.isEmpty() ? QStringLiteral("ERR usage: ") + QLatin1String(c.usage)
                                  : reply };
     }
-    return { QStringLiteral("ERR usage: flash [id HEX | fill HEX | busy N | stuck now|write|off"
+    return { QStringLiteral("ERR usage: flash [id HEX | fill HEX | busy N | stuck now|write|program|off"
                             " | biterror ADDR MASK | protect on|off | image PATH]") };
 }
 

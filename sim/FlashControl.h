@@ -13,7 +13,9 @@ namespace sim {
 //   flash id HEX                OK   (JEDEC identification; the size follows it, image blank)
 //   flash fill HEX              OK   (every byte of the image)
 //   flash busy N                OK   (status readings that show busy after a write)
-//   flash stuck now|write|off   OK   (busy for good: now, or from the next write on)
+//   flash stuck now|write|program|off
+//                               OK   (busy for good: now, from the next program or erase on,
+//                                     or from the next page program on; off: done at once)
 //   flash biterror ADDR MASK    OK   (bits of MASK at ADDR never program; MASK 0 clears)
 //   flash protect on|off        OK   (all block-protection bits)
 //   flash image PATH            OK <size>  (the image, written to PATH through a rename)
