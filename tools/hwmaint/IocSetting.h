@@ -340,3 +340,4 @@ private:
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(ioc::IocSetting::SenseModes)
 Q_DECLARE_OPERATORS_FOR_FLAGS(ioc::IocSetting::SenseVoltModes)
+Q_DECLARE_OPERATORS_FOR_FLAGS(ioc::IocSetting::CalCommands)
