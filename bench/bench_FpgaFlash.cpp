@@ -40,7 +40,9 @@ QByteArray mcsFile(int size, int recordBytes)
     quint32 x = 12345;
     for (int offset = 0; offset < size; offset += recordBytes) {
         if (offset % 0x10000 == 0)
-            file += record(4, 0, QByteArray::fromHex(QByteArray::number(offset >> 16, 16).rightJustified(4, '0')));
+            file += record(4,
+                0,
+                QByteArray::fromHex(QByteArray::number(offset >> 16, 16).rightJustified(4, '0')));
         QByteArray data(qMin(recordBytes, size - offset), '\0');
         for (char &c : data) {
             x = x * 1103515245u + 12345u;
@@ -117,12 +119,15 @@ int main(int argc, char *argv[])
     PanelControl::spiFlashEnable(false);
     board.stop();
     if (updated != 0 || verified != 0 || raw <= 0) {
-        std::fprintf(stderr, "bench_FpgaFlash: update %d, verify %d, raw %.3f s\n", updated, verified, raw);
+        std::fprintf(
+            stderr, "bench_FpgaFlash: update %d, verify %d, raw %.3f s\n", updated, verified, raw);
         return 1;
     }
     std::printf("image %d KiB in %d-byte records\n", size / 1024, recordBytes);
     std::printf("baseline: raw exchange of the same bytes   %8.3f s\n", raw);
-    std::printf("fpgaupdate (erase, program, read back)     %8.3f s  ratio %7.1f\n", update, update / raw);
-    std::printf("fpgaverify (read back)                     %8.3f s  ratio %7.1f\n", verify, verify / raw);
+    std::printf(
+        "fpgaupdate (erase, program, read back)     %8.3f s  ratio %7.1f\n", update, update / raw);
+    std::printf(
+        "fpgaverify (read back)                     %8.3f s  ratio %7.1f\n", verify, verify / raw);
     return 0;
 }

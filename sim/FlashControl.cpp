@@ -131,11 +131,11 @@ QStringList FlashControl::handle(ConfigFlash &flash, const QStringList &args)
             continue;
         const QStringList rest = args.mid(1);
         const QString reply = rest.size() == c.arguments ? c.run(flash, rest) : QString();
-        return { reply.isEmpty() ? QStringLiteral("ERR usage: ") + QLatin1String(c.usage)
-                                 : reply };
+        return { reply.isEmpty() ? QStringLiteral("ERR usage: ") + QLatin1String(c.usage) : reply };
     }
-    return { QStringLiteral("ERR usage: flash [id HEX | fill HEX | busy N | stuck now|write|program|off"
-                            " | biterror ADDR MASK | protect on|off | image PATH]") };
+    return { QStringLiteral(
+        "ERR usage: flash [id HEX | fill HEX | busy N | stuck now|write|program|off"
+        " | biterror ADDR MASK | protect on|off | image PATH]") };
 }
 
 } // namespace sim

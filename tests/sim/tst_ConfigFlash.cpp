@@ -20,7 +20,8 @@ QByteArray bytes(std::initializer_list<int> values)
 // A header of opcode and address, then n more bytes of value fill.
 QByteArray command(int opcode, quint32 address, int n = 0, char fill = 0)
 {
-    return bytes({ opcode, int(address >> 16) & 0xFF, int(address >> 8) & 0xFF, int(address) & 0xFF })
+    return bytes(
+               { opcode, int(address >> 16) & 0xFF, int(address >> 8) & 0xFF, int(address) & 0xFF })
         + QByteArray(n, fill);
 }
 
@@ -185,7 +186,8 @@ void tst_ConfigFlash::controlCommands()
     ConfigFlash flash;
     QTemporaryDir dir;
     const auto run = [&flash](const QString &line) {
-        return sim::FlashControl::handle(flash, line.split(' ', Qt::SkipEmptyParts).mid(1)).join('|');
+        return sim::FlashControl::handle(flash, line.split(' ', Qt::SkipEmptyParts).mid(1))
+            .join('|');
     };
     QCOMPARE(run("flash"), QString("OK c22015 2097152 00 0 0 1"));
     QCOMPARE(run("flash id c22014"), QString("OK"));

@@ -67,7 +67,8 @@ protected:
     // Sends count transfers as one SPI message under m_spiMutex; call with m_mutex held.
     int sendMessage(const spi_ioc_transfer *transfers, int count);
 
-    mutable QMutex m_mutex; // guards the derived worker's queue, m_stop and m_failure; m_wake's mutex
+    mutable QMutex
+        m_mutex; // guards the derived worker's queue, m_stop and m_failure; m_wake's mutex
     QWaitCondition m_wake;
     bool m_stop = false;
     int m_failure = 0; // first failed SPI request's negative errno

@@ -73,7 +73,11 @@ public:
     static constexpr quint32 CalDateRegister = 0x80004734;
 
     // Fields of the control words; each value carries its bits in the field's position.
-    enum SenseMode : quint32 { SenseModeRms = 0x00000, SenseModePeak = 0x10000, SenseModeAverage = 0x20000 };
+    enum SenseMode : quint32 {
+        SenseModeRms = 0x00000,
+        SenseModePeak = 0x10000,
+        SenseModeAverage = 0x20000
+    };
     Q_DECLARE_FLAGS(SenseModes, SenseMode) // bits 16-17
     enum SenseVoltMode : quint32 {
         SenseVoltRms = 0x00000,
@@ -121,17 +125,29 @@ public:
     void setAcwVoltageTimerState(bool on) { setBit(m_acwControl, AcwControl, 6, on); }
     void setAcwSenseGroundGuardState(bool on) { setBit(m_acwControl, AcwControl, 7, on); }
     void setAcwSenseMode(SenseModes mode) { setField(m_acwControl, AcwControl, 0x30000, mode); }
-    void setAcwSenseVoltMode(SenseVoltModes mode) { setField(m_acwControl, AcwControl, 0xC0000, mode); }
+    void setAcwSenseVoltMode(SenseVoltModes mode)
+    {
+        setField(m_acwControl, AcwControl, 0xC0000, mode);
+    }
     void transferAcwControl() { setField(m_acwControl, AcwControl, 0, 0); }
-    void setAcwVoltageLevel(double volts) { setLevel(&m_acwLevel, m_acwStartPercent, AcwControl, volts); }
-    void setAcwVoltageStartLevel(double percent) { setStartLevel(&m_acwStartPercent, m_acwLevel, AcwControl, percent); }
+    void setAcwVoltageLevel(double volts)
+    {
+        setLevel(&m_acwLevel, m_acwStartPercent, AcwControl, volts);
+    }
+    void setAcwVoltageStartLevel(double percent)
+    {
+        setStartLevel(&m_acwStartPercent, m_acwLevel, AcwControl, percent);
+    }
     void setAcwVoltageTimer(double s) { queueUnsigned(AcwControl + 0x10, s * 1000); }
     void setAcwVoltageSweepRiseTimer(double s) { queueUnsigned(AcwControl + 0x14, s * 1000); }
     void setAcwVoltageSweepFallTimer(double s) { queueUnsigned(AcwControl + 0x18, s * 1000); }
     void setAcwSenseJudgmentUpper(double a) { queueSigned(AcwControl + 0x30, a * 1e9); }
     void setAcwSenseJudgmentLower(double a) { queueSigned(AcwControl + 0x34, a * 1e9); }
     void setAcwSenseResponse(SenseResponse r) { queueSigned(AcwControl + 0x44, r); }
-    void setAcwCalculateScaleOffset(double scale, double offset) { queueSignedPair(AcwControl + 0x50, scale * 1e9, offset * 1e9); }
+    void setAcwCalculateScaleOffset(double scale, double offset)
+    {
+        queueSignedPair(AcwControl + 0x50, scale * 1e9, offset * 1e9);
+    }
     void setAcwRouteTerminal(unsigned long long route) { queueRoute(AcwControl + 0x70, route); }
 
     // Dcw: as Acw, with the discharge timer and the judgement delay (s, u x 1000).
@@ -143,14 +159,26 @@ public:
     void setDcwVoltageTimerState(bool on) { setBit(m_dcwControl, DcwControl, 6, on); }
     void setDcwSenseGroundGuardState(bool on) { setBit(m_dcwControl, DcwControl, 7, on); }
     void setDcwSenseJudgmentDelayAuto(bool on) { setBit(m_dcwControl, DcwControl, 12, on); }
-    void setDcwSenseVoltMode(SenseVoltModes mode) { setField(m_dcwControl, DcwControl, 0xC0000, mode); }
+    void setDcwSenseVoltMode(SenseVoltModes mode)
+    {
+        setField(m_dcwControl, DcwControl, 0xC0000, mode);
+    }
     void transferDcwControl() { setField(m_dcwControl, DcwControl, 0, 0); }
-    void setDcwVoltageLevel(double volts) { setLevel(&m_dcwLevel, m_dcwStartPercent, DcwControl, volts); }
-    void setDcwVoltageStartLevel(double percent) { setStartLevel(&m_dcwStartPercent, m_dcwLevel, DcwControl, percent); }
+    void setDcwVoltageLevel(double volts)
+    {
+        setLevel(&m_dcwLevel, m_dcwStartPercent, DcwControl, volts);
+    }
+    void setDcwVoltageStartLevel(double percent)
+    {
+        setStartLevel(&m_dcwStartPercent, m_dcwLevel, DcwControl, percent);
+    }
     void setDcwVoltageTimer(double s) { queueUnsigned(DcwControl + 0x10, s * 1000); }
     void setDcwVoltageSweepRiseTimer(double s) { queueUnsigned(DcwControl + 0x14, s * 1000); }
     void setDcwVoltageSweepFallTimer(double s) { queueUnsigned(DcwControl + 0x18, s * 1000); }
-    void setDcwVoltageDischargeTimerMinimum(double s) { queueUnsigned(DcwControl + 0x1c, s * 1000); }
+    void setDcwVoltageDischargeTimerMinimum(double s)
+    {
+        queueUnsigned(DcwControl + 0x1c, s * 1000);
+    }
     void setDcwSenseJudgmentUpper(double a) { queueSigned(DcwControl + 0x30, a * 1e9); }
     void setDcwSenseJudgmentLower(double a) { queueSigned(DcwControl + 0x34, a * 1e9); }
     void setDcwSenseJudgmentDelay(double s) { queueUnsigned(DcwControl + 0x40, s * 1000); }
@@ -159,8 +187,14 @@ public:
     void setDcwRouteTerminal(unsigned long long route) { queueRoute(DcwControl + 0x70, route); }
 
     // Ir: current judgements in A (s x 1e9), resistance judgements and offset in ohm (s x 0.01).
-    void setIrSenseJudgmentCurrentLowerState(bool on) { setJudgementBit(m_irControl, IrControl, 0, on); }
-    void setIrSenseJudgmentCurrentUpperState(bool on) { setJudgementBit(m_irControl, IrControl, 1, on); }
+    void setIrSenseJudgmentCurrentLowerState(bool on)
+    {
+        setJudgementBit(m_irControl, IrControl, 0, on);
+    }
+    void setIrSenseJudgmentCurrentUpperState(bool on)
+    {
+        setJudgementBit(m_irControl, IrControl, 1, on);
+    }
     void setIrVoltageStartState(bool on) { setBit(m_irControl, IrControl, 3, on); }
     void setIrCalculateScaleOffsetState(bool on) { setBit(m_irControl, IrControl, 4, on); }
     void setIrVoltageTimerState(bool on) { setBit(m_irControl, IrControl, 6, on); }
@@ -169,10 +203,19 @@ public:
     void setIrSenseJudgLowerState(bool on) { setJudgementBit(m_irControl, IrControl, 9, on); }
     void setIrSenseJudgmentDelayAuto(bool on) { setBit(m_irControl, IrControl, 12, on); }
     void setIrVoltRange(VoltRange range) { setField(m_irControl, IrControl, 0x2000, range); }
-    void setIrSenseVoltMode(SenseVoltModes mode) { setField(m_irControl, IrControl, 0xC0000, mode); }
+    void setIrSenseVoltMode(SenseVoltModes mode)
+    {
+        setField(m_irControl, IrControl, 0xC0000, mode);
+    }
     void transferIrControl() { setField(m_irControl, IrControl, 0, 0); }
-    void setIrVoltageLevel(double volts) { setLevel(&m_irLevel, m_irStartPercent, IrControl, volts); }
-    void setIrVoltageStartLevel(double percent) { setStartLevel(&m_irStartPercent, m_irLevel, IrControl, percent); }
+    void setIrVoltageLevel(double volts)
+    {
+        setLevel(&m_irLevel, m_irStartPercent, IrControl, volts);
+    }
+    void setIrVoltageStartLevel(double percent)
+    {
+        setStartLevel(&m_irStartPercent, m_irLevel, IrControl, percent);
+    }
     void setIrVoltageTimer(double s) { queueUnsigned(IrControl + 0x10, s * 1000); }
     void setIrVoltageSweepRiseTimer(double s) { queueUnsigned(IrControl + 0x14, s * 1000); }
     void setIrVoltageDischargeTimerMinimum(double s) { queueUnsigned(IrControl + 0x1c, s * 1000); }
@@ -186,8 +229,14 @@ public:
 
     // Ec (AC current) and EcDc (DC current): current in A (s x 1e6), voltage judgements in V
     // and resistance judgements in ohm (s x 1e6).
-    void setEcSenseJudgmentVoltageLowerState(bool on) { setJudgementBit(m_ecControl, EcControl, 0, on); }
-    void setEcSenseJudgmentVoltageUpperState(bool on) { setJudgementBit(m_ecControl, EcControl, 1, on); }
+    void setEcSenseJudgmentVoltageLowerState(bool on)
+    {
+        setJudgementBit(m_ecControl, EcControl, 0, on);
+    }
+    void setEcSenseJudgmentVoltageUpperState(bool on)
+    {
+        setJudgementBit(m_ecControl, EcControl, 1, on);
+    }
     void setEcCurrentFrequency60Hz(bool on) { setBit(m_ecControl, EcControl, 2, on); }
     void setEcCalculateScalelState(bool on) { setBit(m_ecControl, EcControl, 4, on); }
     void setEcCurrentSweepFallTimerState(bool on) { setBit(m_ecControl, EcControl, 5, on); }
@@ -207,13 +256,25 @@ public:
     void setEcSenseJudgmentResistanceLower(double ohm) { queueSigned(EcControl + 0x3c, ohm * 1e6); }
     void setEcCalculateScaleOffset(double offset) { queueSigned(EcControl + 0x50, offset * 1e6); }
 
-    void setEcDcSenseJudgmentVoltageLowerState(bool on) { setJudgementBit(m_ecDcControl, EcDcControl, 0, on); }
-    void setEcDcSenseJudgmentVoltageUpperState(bool on) { setJudgementBit(m_ecDcControl, EcDcControl, 1, on); }
+    void setEcDcSenseJudgmentVoltageLowerState(bool on)
+    {
+        setJudgementBit(m_ecDcControl, EcDcControl, 0, on);
+    }
+    void setEcDcSenseJudgmentVoltageUpperState(bool on)
+    {
+        setJudgementBit(m_ecDcControl, EcDcControl, 1, on);
+    }
     void setEcDcCalculateScalelState(bool on) { setBit(m_ecDcControl, EcDcControl, 4, on); }
     void setEcDcCurrentSweepFallTimerState(bool on) { setBit(m_ecDcControl, EcDcControl, 5, on); }
     void setEcDcCurrentTimerState(bool on) { setBit(m_ecDcControl, EcDcControl, 6, on); }
-    void setEcDcSenseJudgmentUpperState(bool on) { setJudgementBit(m_ecDcControl, EcDcControl, 8, on); }
-    void setEcDcSenseJudgmentLowerState(bool on) { setJudgementBit(m_ecDcControl, EcDcControl, 9, on); }
+    void setEcDcSenseJudgmentUpperState(bool on)
+    {
+        setJudgementBit(m_ecDcControl, EcDcControl, 8, on);
+    }
+    void setEcDcSenseJudgmentLowerState(bool on)
+    {
+        setJudgementBit(m_ecDcControl, EcDcControl, 9, on);
+    }
     void setEcDcSenseTerminalContactCheck(bool on) { setBit(m_ecDcControl, EcDcControl, 10, on); }
     void setEcDcSenseTerminal2Wire(bool on) { setBit(m_ecDcControl, EcDcControl, 11, on); }
     void transferEcDcControl() { setField(m_ecDcControl, EcDcControl, 0, 0); }
@@ -223,9 +284,18 @@ public:
     void setEcDcCurrentSweepFallTimer(double s) { queueUnsigned(EcDcControl + 0x18, s * 1000); }
     void setEcDcSenseJudgmentVoltageUpper(double v) { queueSigned(EcDcControl + 0x30, v * 1e6); }
     void setEcDcSenseJudgmentVoltageLower(double v) { queueSigned(EcDcControl + 0x34, v * 1e6); }
-    void setEcDcSenseJudgmentResistanceUpper(double ohm) { queueSigned(EcDcControl + 0x38, ohm * 1e6); }
-    void setEcDcSenseResistanceJudgmentLower(double ohm) { queueSigned(EcDcControl + 0x3c, ohm * 1e6); }
-    void setEcDcCalculateScaleOffset(double offset) { queueSigned(EcDcControl + 0x50, offset * 1e6); }
+    void setEcDcSenseJudgmentResistanceUpper(double ohm)
+    {
+        queueSigned(EcDcControl + 0x38, ohm * 1e6);
+    }
+    void setEcDcSenseResistanceJudgmentLower(double ohm)
+    {
+        queueSigned(EcDcControl + 0x3c, ohm * 1e6);
+    }
+    void setEcDcCalculateScaleOffset(double offset)
+    {
+        queueSigned(EcDcControl + 0x50, offset * 1e6);
+    }
 
     // Pd: voltages in V (s x 1000), times in s (u x 1000), current judgement in A (s x 1e9),
     // charges in C (s x 1e15).
@@ -235,8 +305,14 @@ public:
     void setPdVoltageTimerState(bool on) { setBit(m_pdControl, PdControl, 6, on); }
     void setPdSenseEChargeJudgUpperState(bool on) { setBit(m_pdControl, PdControl, 9, on); }
     void setPdSenseEChargeBandWidth(bool on) { setBit(m_pdControl, PdControl, 12, on); }
-    void setPdSenseVoltMode(SenseVoltModes mode) { setField(m_pdControl, PdControl, 0xC0000, mode); }
-    void setPdPattern(sourcePattern pattern) { setField(m_pdControl, PdControl, 0x30000000, pattern); }
+    void setPdSenseVoltMode(SenseVoltModes mode)
+    {
+        setField(m_pdControl, PdControl, 0xC0000, mode);
+    }
+    void setPdPattern(sourcePattern pattern)
+    {
+        setField(m_pdControl, PdControl, 0x30000000, pattern);
+    }
     void transferPdControl() { setField(m_pdControl, PdControl, 0, 0); }
     void setPdVoltageLevel(double v) { queueSigned(PdControl + 0x08, v * 1000); }
     void setPdSecondaryVoltageLevel(double v) { queueSigned(PdControl + 0x0c, v * 1000); }
@@ -256,7 +332,10 @@ public:
     void testAbort() { queueUnsigned(TestRegister, 0); }
     // Sent only when the mode differs from the last one set.
     void setFunctionMode(IoControl::FunctionMode mode);
-    void setCalDacValueLevel(int first, int second) { queueSignedPair(CalDacRegister, first, second); }
+    void setCalDacValueLevel(int first, int second)
+    {
+        queueSignedPair(CalDacRegister, first, second);
+    }
     // Queues the calibration command word, then clears its bits 17-19.
     void transferCalExecute();
     // Low 16 bits: the commands; the high 16 bits are kept.

@@ -65,7 +65,8 @@ public:
     };
 
     // queue and mutex belong to the owner and outlive the object.
-    LcIoc(quint32 base, QVector<RegWriteTransfer *> *queue, QMutex *mutex, QObject *parent = nullptr);
+    LcIoc(
+        quint32 base, QVector<RegWriteTransfer *> *queue, QMutex *mutex, QObject *parent = nullptr);
 
     virtual void setSenseNetwork(LcIoc::Network network);
     virtual void setSenseCurrentMode(LcIoc::LcSenseMode mode);

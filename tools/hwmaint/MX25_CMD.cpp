@@ -262,7 +262,11 @@ int cmdChipErase()
     if (busy != Done)
         return busy;
     Console::print(QStringLiteral("executing erase"));
-    const int rc = writeAndWait([] { return opcodeOnly(CE); }, ChipErasePolls);
+    const int rc = writeAndWait(
+        [] {
+            return opcodeOnly(CE);
+        },
+        ChipErasePolls);
     if (rc == Done) {
         Console::printLine(QStringLiteral("complete!"));
     } else if (rc == TimeOut) {

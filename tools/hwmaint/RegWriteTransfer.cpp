@@ -46,7 +46,8 @@ QVector<quint32> RegWriteTransfer::words() const
 {
     QVector<quint32> out(int(m_xfer.len / 4));
     if (m_xfer.tx_buf)
-        std::memcpy(out.data(), reinterpret_cast<const void *>(quintptr(m_xfer.tx_buf)), out.size() * 4);
+        std::memcpy(
+            out.data(), reinterpret_cast<const void *>(quintptr(m_xfer.tx_buf)), out.size() * 4);
     return out;
 }
 

@@ -78,7 +78,8 @@ int fpgaTools::run(Run how, const QStringList &files)
     auto stop = [this, how](int code) {
         Console::endProgress();
         Console::errorLine(how == Run::Update
-                ? QStringLiteral("%1: update stopped; the flash holds part of the file.").arg(m_file)
+                ? QStringLiteral("%1: update stopped; the flash holds part of the file.")
+                      .arg(m_file)
                 : QStringLiteral("%1: verify stopped.").arg(m_file));
         spiFlashEnable(false);
         return code;
@@ -186,11 +187,11 @@ int fpgaTools::checkRange(const QVector<McsReader::Line> &lines, unsigned int si
     for (const McsReader::Line &line : lines) {
         const bool data = line.kind == McsReader::Kind::Data
             && quint64(line.address) + quint64(line.data.size()) > size;
-        const bool block = m_blockErase && line.kind == McsReader::Kind::LinearAddress
-            && line.address >= size;
+        const bool block =
+            m_blockErase && line.kind == McsReader::Kind::LinearAddress && line.address >= size;
         if (data || block) {
-            Console::errorLine(QStringLiteral("Record beyond the flash size (%1 bytes).")
-                                   .arg(size));
+            Console::errorLine(
+                QStringLiteral("Record beyond the flash size (%1 bytes).").arg(size));
             Console::errorLine(QStringLiteral("%1: line %2 rejected; the flash is not touched.")
                                    .arg(m_file)
                                    .arg(line.number));
@@ -253,8 +254,8 @@ int fpgaTools::readBack(const McsReader::Line &line)
         return deviceFailure(QStringLiteral(" (read)"));
     if (data == line.data)
         return ReadBackSame;
-    Console::errorLine(QStringLiteral("read: ") + hex(line.address) + QStringLiteral(" | ")
-        + bytes(data));
+    Console::errorLine(
+        QStringLiteral("read: ") + hex(line.address) + QStringLiteral(" | ") + bytes(data));
     Console::errorLine(QStringLiteral("verify data failed."));
     return ReadBackDiffers;
 }
@@ -262,7 +263,8 @@ int fpgaTools::readBack(const McsReader::Line &line)
 int fpgaTools::deviceFailure(const QString &what)
 {
     Console::endProgress();
-    Console::errorLine(QStringLiteral("Flash device error%1: %2").arg(what, errnoText(lastError())));
+    Console::errorLine(
+        QStringLiteral("Flash device error%1: %2").arg(what, errnoText(lastError())));
     return Failed;
 }
 
@@ -272,8 +274,8 @@ void fpgaTools::printRecord(const McsReader::Line &line)
         return;
     switch (line.kind) {
     case McsReader::Kind::Data:
-        Console::printLine(
-            QStringLiteral("msc:  ") + hex(line.address) + QStringLiteral(" | ") + bytes(line.data));
+        Console::printLine(QStringLiteral("msc:  ") + hex(line.address) + QStringLiteral(" | ")
+            + bytes(line.data));
         break;
     case McsReader::Kind::EndOfFile:
         Console::printLine(QStringLiteral("End of File Recoard"));
@@ -291,9 +293,9 @@ void fpgaTools::printRecord(const McsReader::Line &line)
 
 int fpgaTools::spiFlashCommand(const QString &operation)
 {
-    static const QStringList operations = { QStringLiteral("rdid"),
-        QStringLiteral("res"),
-        QStringLiteral("ce") };
+    static const QStringList operations = {
+        QStringLiteral("rdid"), QStringLiteral("res"), QStringLiteral("ce")
+    };
     if (!operations.contains(operation)) {
         Console::errorLine(
             QStringLiteral("Unknown flash operation \"%1\"; use -o rdid|res|ce.").arg(operation));

@@ -147,15 +147,17 @@ void tst_IocSetting::settersOfOtherInstruments_data()
 {
     QTest::addColumn<Setters>("calls");
     QTest::addColumn<Frames>("frames");
-    QTest::newRow("Acw level at the default 50 % start")
-        << Setters([](IocSetting *s) { s->setAcwVoltageLevel(1.5); })
-        << Frames { { 0x80004008, 2, 1500, 750 } };
+    QTest::newRow("Acw level at the default 50 % start") << Setters([](IocSetting *s) {
+        s->setAcwVoltageLevel(1.5);
+    }) << Frames { { 0x80004008, 2, 1500, 750 } };
     QTest::newRow("Dcw start level, then level") << Setters([](IocSetting *s) {
         s->setDcwVoltageLevel(2.0009);
         s->setDcwVoltageStartLevel(20);
         s->setDcwVoltageLevel(3);
-    }) << Frames { { 0x80004088, 2, 2000, 1000 }, { 0x8000408c, 1, 400 },
-                   { 0x80004088, 2, 3000, 600 } };
+    })
+                                                 << Frames { { 0x80004088, 2, 2000, 1000 },
+                                                        { 0x8000408c, 1, 400 },
+                                                        { 0x80004088, 2, 3000, 600 } };
     QTest::newRow("Ir bit 9 after bit 1") << Setters([](IocSetting *s) {
         s->setIrSenseJudgmentCurrentUpperState(true);
         s->setIrSenseJudgLowerState(true);
@@ -165,16 +167,23 @@ void tst_IocSetting::settersOfOtherInstruments_data()
         s->setEcSenseJudgmentLowerState(true);
         s->setEcSenseTerminal2Wire(true);
         s->setEcSenseJudgmentVoltageLowerState(false);
-    }) << Frames { { 0x80004180, 1, 0x100 }, { 0x80004180, 1, 0x300 }, { 0x80004180, 1, 0xB00 },
-                   { 0x80004180, 1, 0x800 } };
+    })
+                                                 << Frames { { 0x80004180, 1, 0x100 },
+                                                        { 0x80004180, 1, 0x300 },
+                                                        { 0x80004180, 1, 0xB00 },
+                                                        { 0x80004180, 1, 0x800 } };
     QTest::newRow("Acw fields from the start word 2") << Setters([](IocSetting *s) {
         s->setAcwSenseJudgLowerState(true);
         s->setAcwSenseMode(IocSetting::SenseModeAverage);
         s->setAcwSenseMode(IocSetting::SenseModePeak);
         s->setAcwSenseVoltMode(IocSetting::SenseVoltAverage);
         s->transferAcwControl();
-    }) << Frames { { 0x80004000, 1, 0x3 }, { 0x80004000, 1, 0x20003 }, { 0x80004000, 1, 0x10003 },
-                   { 0x80004000, 1, 0x90003 }, { 0x80004000, 1, 0x90003 } };
+    })
+                                                      << Frames { { 0x80004000, 1, 0x3 },
+                                                             { 0x80004000, 1, 0x20003 },
+                                                             { 0x80004000, 1, 0x10003 },
+                                                             { 0x80004000, 1, 0x90003 },
+                                                             { 0x80004000, 1, 0x90003 } };
     QTest::newRow("Pd pattern and values") << Setters([](IocSetting *s) {
         s->setPdPattern(IocSetting::PatternRamp);
         s->setPdSecondaryVoltageTimer(0.25);
@@ -185,14 +194,17 @@ void tst_IocSetting::settersOfOtherInstruments_data()
         s->setPdCalculateVoltageExtinction(-1.0);
         s->setEcCurrentTimer(-2.0);
         s->setEcCurrentLevel(-2.5);
-    }) << Frames { { 0x80004440, 1, 0x7FFFFFFF }, { 0x80004444, 1, 0x80000000 },
-                   { 0x80004190, 1, 0 }, { 0x80004188, 1, quint32(-2500000) } };
-    QTest::newRow("route terminal, upper half first")
-        << Setters([](IocSetting *s) { s->setIrRouteiTerminal(0x123456789ULL); })
-        << Frames { { 0x80004170, 2, 0x1, 0x23456789 } };
-    QTest::newRow("scale and offset pair")
-        << Setters([](IocSetting *s) { s->setAcwCalculateScaleOffset(1.5e-9, -2e-9); })
-        << Frames { { 0x80004050, 2, 1, quint32(-2) } };
+    })
+                                                  << Frames { { 0x80004440, 1, 0x7FFFFFFF },
+                                                         { 0x80004444, 1, 0x80000000 },
+                                                         { 0x80004190, 1, 0 },
+                                                         { 0x80004188, 1, quint32(-2500000) } };
+    QTest::newRow("route terminal, upper half first") << Setters([](IocSetting *s) {
+        s->setIrRouteiTerminal(0x123456789ULL);
+    }) << Frames { { 0x80004170, 2, 0x1, 0x23456789 } };
+    QTest::newRow("scale and offset pair") << Setters([](IocSetting *s) {
+        s->setAcwCalculateScaleOffset(1.5e-9, -2e-9);
+    }) << Frames { { 0x80004050, 2, 1, quint32(-2) } };
     QTest::newRow("same function mode twice") << Setters([](IocSetting *s) {
         s->setFunctionMode(ioc::IoControl::fmPd);
         s->setFunctionMode(ioc::IoControl::fmPd);
@@ -205,10 +217,14 @@ void tst_IocSetting::settersOfOtherInstruments_data()
         s->calculationCal();
         s->setCalDacValueLevel(-1, 7);
         s->setCalDate({ 2024, 5, 17 });
-    }) << Frames { { 0x80004720, 1, 0x10000 }, { 0x80004720, 1, 0x50000 },
-                   { 0x80004720, 1, 0x50000 }, { 0x80004720, 1, 0x10005 },
-                   { 0x80004720, 1, 0x30000 }, { 0x80004718, 2, quint32(-1), 7 },
-                   { 0x80004734, 1, 0x110507E8 } };
+    })
+                                 << Frames { { 0x80004720, 1, 0x10000 },
+                                        { 0x80004720, 1, 0x50000 },
+                                        { 0x80004720, 1, 0x50000 },
+                                        { 0x80004720, 1, 0x10005 },
+                                        { 0x80004720, 1, 0x30000 },
+                                        { 0x80004718, 2, quint32(-1), 7 },
+                                        { 0x80004734, 1, 0x110507E8 } };
     QTest::newRow("test start and abort") << Setters([](IocSetting *s) {
         s->testExecute(true);
         s->testAbort();
@@ -221,10 +237,14 @@ void tst_IocSetting::settersOfOtherInstruments_data()
         s->tc2()->setSenseProbe(LcIoc::ProbeLineNeutral);
         s->tc1()->setSenseTimerDelay(1.5);
         s->tc1()->setCalculateScaleOffset(-3e-9);
-    }) << Frames { { 0x80004380, 1, 0x20000000 }, { 0x80004280, 1, 0x2 },
-                   { 0x80004280, 1, 0x300002 }, { 0x800042b0, 1, 1500 },
-                   { 0x80004300, 1, 0x3000000 }, { 0x80004240, 1, 1500 },
-                   { 0x80004250, 1, quint32(-3) } };
+    })
+                                            << Frames { { 0x80004380, 1, 0x20000000 },
+                                                   { 0x80004280, 1, 0x2 },
+                                                   { 0x80004280, 1, 0x300002 },
+                                                   { 0x800042b0, 1, 1500 },
+                                                   { 0x80004300, 1, 0x3000000 },
+                                                   { 0x80004240, 1, 1500 },
+                                                   { 0x80004250, 1, quint32(-3) } };
     QTest::newRow("stores send nothing") << Setters([](IocSetting *s) {
         s->setAcqTriggerTimer(5);
         s->setSensApertureCount(9);
@@ -243,7 +263,8 @@ void tst_IocSetting::settersOfOtherInstruments()
     const Frames queued = writer.queuedFrames();
     Frames withoutCrc;
     for (const QVector<quint32> &f : queued) {
-        QCOMPARE(f.last(), quint32(ioc::RegWriteTransfer::qChecksumMT(f.constData(), (f.size() - 1) * 4)));
+        QCOMPARE(f.last(),
+            quint32(ioc::RegWriteTransfer::qChecksumMT(f.constData(), (f.size() - 1) * 4)));
         withoutCrc << f.mid(0, f.size() - 1);
     }
     QCOMPARE(withoutCrc, frames);

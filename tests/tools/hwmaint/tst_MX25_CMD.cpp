@@ -137,8 +137,8 @@ void tst_MX25_CMD::refusalsSendNothing_data()
     QTest::newRow("across the end") << 0x1FFFF8u << 16 << int(AddressInvalid)
                                     << QString("Flash Address Invalid.(page program)\n");
     // Would wrap inside the page.
-    QTest::newRow("across a page") << 0x1F8u << 16 << int(LengthInvalid)
-                                   << QString("Flash Length Invalid.(page program)\n");
+    QTest::newRow("across a page")
+        << 0x1F8u << 16 << int(LengthInvalid) << QString("Flash Length Invalid.(page program)\n");
 }
 
 void tst_MX25_CMD::refusalsSendNothing()
@@ -181,8 +181,7 @@ void tst_MX25_CMD::busyBeforeTheCommand()
     QCOMPARE(cmdBE(0), int(Busy));
     QCOMPARE(cmdWRSR(0), int(Busy));
     QCOMPARE(cmdChipErase(), int(Busy));
-    QCOMPARE(m_errText,
-        QString("Flash Is Busy. (page program)\nFlash Is Busy.(Chip Erase)\n"));
+    QCOMPARE(m_errText, QString("Flash Is Busy. (page program)\nFlash Is Busy.(Chip Erase)\n"));
     QCOMPARE(m_outText, QString());
     QCOMPARE(m_board->command("flash").section(' ', 3, 3), QString("01")); // WEL never set
     QCOMPARE(IsFlashBusy(), 1);

@@ -31,9 +31,9 @@ void tst_McsReader::decode_data()
 
     QTest::newRow("data") << QByteArray(":0401000001020304F1") << Kind::Data << 0x100u
                           << QByteArray::fromHex("01020304") << QString();
-    QTest::newRow("lowercase, CR LF, blanks") << QByteArray("  :0401000001020304f1\r")
-                                              << Kind::Data << 0x100u
-                                              << QByteArray::fromHex("01020304") << QString();
+    QTest::newRow("lowercase, CR LF, blanks")
+        << QByteArray("  :0401000001020304f1\r") << Kind::Data << 0x100u
+        << QByteArray::fromHex("01020304") << QString();
     QTest::newRow("bad checksum") << QByteArray(":0401000001020304F2") << Kind::Error << 0u
                                   << QByteArray() << QString("Checksum error");
     QTest::newRow("end of file") << QByteArray(":00000001FF") << Kind::EndOfFile << 0u
@@ -51,9 +51,8 @@ void tst_McsReader::decode_data()
     QTest::newRow("segment 1000") << QByteArray(":020000021000EC") << Kind::Error << 0u
                                   << QByteArray()
                                   << QString("Extended Segment Address not supported");
-    QTest::newRow("count beyond the line") << QByteArray(":0501000001020304F0") << Kind::Error
-                                           << 0u << QByteArray()
-                                           << QString("Invalid Record length");
+    QTest::newRow("count beyond the line") << QByteArray(":0501000001020304F0") << Kind::Error << 0u
+                                           << QByteArray() << QString("Invalid Record length");
     QTest::newRow("odd length") << QByteArray(":0401000001020304F") << Kind::Error << 0u
                                 << QByteArray() << QString("Invalid Record length");
     QTest::newRow("too short") << QByteArray(":00") << Kind::Error << 0u << QByteArray()
@@ -113,13 +112,13 @@ void tst_McsReader::badFiles_data()
     QTest::newRow("checksum in line 2")
         << QByteArray(":020000040000FA\n:0401000001020304F2\n:00000001FF\n") << 2
         << QString("Checksum error");
-    QTest::newRow("overlap") << head + ":0201020055AAFC\n:00000001FF\n" << 3
-                             << QString("Overlapping records");
+    QTest::newRow("overlap") << head + ":0201020055AAFC\n:00000001FF\n"
+                             << 3 << QString("Overlapping records");
     QTest::newRow("overlap across an upper address")
-        << head + ":020000040001F9\n:00000001FF\n:0101030011EA\n" << 5
-        << QString("Overlapping records");
-    QTest::newRow("type 5 before the end")
-        << head + ":04000005000000C037\n:00000001FF\n" << 3 << QString("Invalid Record type");
+        << head + ":020000040001F9\n:00000001FF\n:0101030011EA\n"
+        << 5 << QString("Overlapping records");
+    QTest::newRow("type 5 before the end") << head + ":04000005000000C037\n:00000001FF\n"
+                                           << 3 << QString("Invalid Record type");
 }
 
 void tst_McsReader::badFiles()

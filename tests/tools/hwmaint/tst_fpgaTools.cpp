@@ -171,7 +171,8 @@ void tst_fpgaTools::updateAndVerify()
     // No progress dots with -m; the chip, busy at the first status reading after each
     // program, shows a poll dot there.
     QVERIFY(!m_out.contains(".."));
-    QCOMPARE(m_out.count("\n.msc:  "), data.size() / 16 - 3); // not after the first or an upper address
+    QCOMPARE(
+        m_out.count("\n.msc:  "), data.size() / 16 - 3); // not after the first or an upper address
 
     const QByteArray flash = image();
     QCOMPARE(flash.size(), FlashSize);
@@ -192,9 +193,8 @@ void tst_fpgaTools::blockErase()
     const QByteArray two = pattern(0x100, 3);
     // Block 0 is not named before its data; block 2 is named twice, the second time after its
     // data (which must survive).
-    const QString file = writeFile(QStringList() << dataLines(zero, 0x0, false)
-                                                 << dataLines(two, 0x20000) << upper(2)
-                                                 << EndRecord);
+    const QString file = writeFile(QStringList()
+        << dataLines(zero, 0x0, false) << dataLines(two, 0x20000) << upper(2) << EndRecord);
     QCOMPARE(hwmaint({ "-c", "fpgaupdate", "-b", file }), 0);
     QCOMPARE(m_err, QString());
     QVERIFY(!m_out.contains("executing erase"));
@@ -208,8 +208,8 @@ void tst_fpgaTools::blockErase()
     QCOMPARE(counters(), QString("32 2"));
 
     // A file that names block 0 first erases it once, before its data, and says so with -m.
-    QCOMPARE(hwmaint({ "-c", "fpgaupdate", "-b", "-m", writeFile(dataLines(zero, 0) << EndRecord) }),
-        0);
+    QCOMPARE(
+        hwmaint({ "-c", "fpgaupdate", "-b", "-m", writeFile(dataLines(zero, 0) << EndRecord) }), 0);
     QCOMPARE(m_out.count("Extended Linear Address: 0x0\n"), 1);
     QCOMPARE(counters(), QString("48 3"));
 }
@@ -230,8 +230,8 @@ void tst_fpgaTools::recordsAcrossPages()
     // A 32-byte record from 0xF0 spans two pages; the last record ends at the flash's end.
     const QByteArray a = pattern(32, 4);
     const QByteArray b = pattern(16, 5);
-    const QString file = writeFile({ record(0, 0xF0, a), upper(0x1F), record(0, 0xFFF0, b),
-        EndRecord });
+    const QString file =
+        writeFile({ record(0, 0xF0, a), upper(0x1F), record(0, 0xFFF0, b), EndRecord });
     QCOMPARE(hwmaint({ "-c", "fpgaupdate", file }), 0);
     QCOMPARE(m_err, QString());
     const QByteArray flash = image();
@@ -256,7 +256,8 @@ void tst_fpgaTools::badFilesLeaveTheFlashAlone_data()
     QTest::newRow("beyond the flash")
         << (QStringList(good) << upper(0x20) << record(0, 0, QByteArray(1, 0)) << EndRecord)
         << QString("Record beyond the flash size (2097152 bytes).\n%1: line 7 rejected");
-    QTest::newRow("overlap") << (QStringList(good) << record(0, 0x3F, QByteArray(2, 0)) << EndRecord)
+    QTest::newRow("overlap") << (QStringList(good)
+        << record(0, 0x3F, QByteArray(2, 0)) << EndRecord)
                              << QString("Overlapping records\n%1: line 6 rejected");
     QTest::newRow("empty file") << QStringList()
                                 << QString("Missing End of File Record\n%1: rejected");
@@ -318,8 +319,8 @@ void tst_fpgaTools::flashOperations_data()
                           << QString("Identification: 0xc22015\n") << QString();
     QTest::newRow("res") << QStringList { "--operate", "res" } << 0
                          << QString("Electric Identification: 0x14\n") << QString();
-    QTest::newRow("ce") << QStringList { "-o", "ce" } << 0
-                        << QString("executing erase.complete!\n") << QString();
+    QTest::newRow("ce") << QStringList { "-o", "ce" } << 0 << QString("executing erase.complete!\n")
+                        << QString();
     QTest::newRow("xyz") << QStringList { "-o", "xyz" } << 2 << QString()
                          << QString("Unknown flash operation \"xyz\"; use -o rdid|res|ce.\n");
     QTest::newRow("no operation") << QStringList() << 2 << QString()
@@ -356,8 +357,7 @@ void tst_fpgaTools::dispatcher_data()
                    "mode.")
         << QString();
     QTest::newRow("fpgaupdate --help") << QStringList { "--command", "fpgaupdate", "--help" } << 0
-                                       << QString("block erase mode.")
-                                       << QString();
+                                       << QString("block erase mode.") << QString();
     QTest::newRow("flash --help") << QStringList { "-c", "flash", "--help" } << 0
                                   << QString("-o, --operate <rdid|res|ce>") << QString();
     QTest::newRow("--version") << QStringList { "-c", "fpgaverify", "--version" } << 0
@@ -369,9 +369,9 @@ void tst_fpgaTools::dispatcher_data()
                                      << QString("hwmaint: unknown command \"other\"");
     QTest::newRow("no file") << QStringList { "-c", "fpgaverify" } << 2 << QString()
                              << QString("Connot open file for reading: no file given\n");
-    QTest::newRow("missing file")
-        << QStringList { "-c", "fpgaupdate", "nothere.mcs" } << 2 << QString()
-        << QString("Connot open file for reading: No such file or directory\n");
+    QTest::newRow("missing file") << QStringList {
+        "-c", "fpgaupdate", "nothere.mcs"
+    } << 2 << QString() << QString("Connot open file for reading: No such file or directory\n");
 }
 
 void tst_fpgaTools::dispatcher()
@@ -403,8 +403,8 @@ void tst_fpgaTools::commandLinks()
     QCOMPARE(m_out, QString("Identification: 0xc22015\n"));
     QCOMPARE(hwmaint({ "--version" }, m_work->path() + "/iocboot"), 0);
     QCOMPARE(m_out, QString("ZORVANE IOC Maintenance Tools v0.07.0021\n"));
-    QCOMPARE(hwmaint({ "-c", "exec -a hwmaint \"$0\" -c flash -o res", HWMAINT_EXE }, "/bin/bash"),
-        0);
+    QCOMPARE(
+        hwmaint({ "-c", "exec -a hwmaint \"$0\" -c flash -o res", HWMAINT_EXE }, "/bin/bash"), 0);
     QCOMPARE(m_out, QString("Electric Identification: 0x14\n"));
 }
 
