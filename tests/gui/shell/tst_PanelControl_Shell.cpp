@@ -1,11 +1,11 @@
 #include "gui/shell/PanelControl.h"
 #include "platform/BoardPath.h"
 #include "platform/SysfsFile.h"
-#include "sim/BoardRoot.h"
+#include "tests/support/SeededBoardRoot.h"
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -21,8 +21,7 @@ const QString backlightFile = QStringLiteral("/sys/class/backlight/backlight/bri
 
 QString read(const QString &boardPath)
 {
-    QString text;
-    return SysfsFile::read(boardPath, &text) == 0 ? text : QStringLiteral("<none>");
+    return SeededBoardRoot::read(boardPath);
 }
 
 QString gpio(int line, const char *attribute)
@@ -89,17 +88,13 @@ private Q_SLOTS:
     void backlight();
 
 private:
-    QTemporaryDir *m_root = nullptr;
+    std::unique_ptr<SeededBoardRoot> m_root;
 };
 
 void tst_PanelControl_Shell::init()
 {
-    m_root = new QTemporaryDir;
-    QVERIFY(m_root->isValid());
-    QString error;
-    QVERIFY2(
-        sim::BoardRoot::prepare(m_root->path(), VEK_BOARDROOT_TEMPLATE, &error), qPrintable(error));
-    BoardPath::setRoot(m_root->path());
+    m_root.reset(new SeededBoardRoot);
+    QVERIFY2(m_root->isValid(), qPrintable(m_root->error()));
     PanelControl::s_alarmBeepEnabled = true;
     PanelControl::s_scpiBeepEnabled = true;
     PanelControl::s_keyBeepEnabled = true;
@@ -109,9 +104,7 @@ void tst_PanelControl_Shell::init()
 
 void tst_PanelControl_Shell::cleanup()
 {
-    BoardPath::setRoot(QString());
-    delete m_root;
-    m_root = nullptr;
+    m_root.reset();
 }
 
 void tst_PanelControl_Shell::initialize()
