@@ -19,6 +19,7 @@ const struct
     { "entries", galleryEntries },
     { "softkeys", gallerySoftKeys },
     { "dialogs", galleryDialogs },
+    { "updater", galleryUpdater },
 };
 
 } // namespace

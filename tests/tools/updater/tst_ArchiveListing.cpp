@@ -1,0 +1,118 @@
+// The image reader: which archives may be unpacked into the unpack folder, and which are refused.
+
+#include "tests/tools/updater/TarBuilder.h"
+#include "tools/updater/ArchiveListing.h"
+#include "tools/updater/CheckList.h"
+
+#include <QBuffer>
+#include <QtTest>
+
+using updater::ArchiveListing;
+using updater::CheckList;
+
+class tst_ArchiveListing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void archives_data();
+    void archives();
+    void checkLists_data();
+    void checkLists();
+};
+
+void tst_ArchiveListing::archives_data()
+{
+    QTest::addColumn<QByteArray>("gzipped");
+    QTest::addColumn<bool>("contained");
+    const QByteArray file("data\n");
+    const auto row = [](const char *name, const TarBuilder &tar, bool contained) {
+        QTest::newRow(name) << tar.gzip() << contained;
+    };
+
+    row("files, folders and inner links",
+        TarBuilder()
+            .member("update/", '5')
+            .member("./update/fileSystem/etc/version.info", '0', file)
+            .member("update/lib", '2', {}, "fileSystem/etc")
+            .member("update/up", '2', {}, "../update/lib/../x")
+            .member("hard", '1', {}, "update/fileSystem/etc/version.info")
+            .member("dev/null", '3'),
+        true);
+    row("member ../x", TarBuilder().member("../x", '0', file), false);
+    row("member a/../../x", TarBuilder().member("a/../../x", '0', file), false);
+    row("absolute member", TarBuilder().member("/etc/passwd", '0', file), false);
+    row("absolute link", TarBuilder().member("l", '2', {}, "/etc"), false);
+    row("link leaving the folder", TarBuilder().member("a/l", '2', {}, "../../x"), false);
+    // l1 is the folder itself, so l1/.. is its parent, though it reads as the folder.
+    row("escape through another link",
+        TarBuilder().member("l2", '2', {}, "l1/..").member("l1", '2', {}, "sub/.."),
+        false);
+    row("link loop", TarBuilder().member("a", '2', {}, "b/x").member("b", '2', {}, "a/x"), false);
+    row("hard link to ../x", TarBuilder().member("h", '1', {}, "../x"), false);
+    row("unknown member type", TarBuilder().member("s", 'S', file), false);
+    row("damaged header", TarBuilder().member("x", '0', file, {}, false), false);
+    row("pax path ../evil", TarBuilder().pax("path", "../evil").member("ok", '0', file), false);
+    row("pax linkpath", TarBuilder().pax("linkpath", "/etc").member("l", '2', {}, "ok"), false);
+    row("GNU long name",
+        TarBuilder().member("././@LongLink", 'L', "../" + QByteArray(120, 'n')).member("x"),
+        false);
+
+    const QByteArray good = TarBuilder().member("a", '0', file).gzip();
+    QTest::newRow("two gzip members") << good + TarBuilder().member("b").gzip() << true;
+    QTest::newRow("trailing bytes ignored") << good + QByteArray(100, '\0') << true;
+    QTest::newRow("cut short") << good.left(good.size() / 2) << false;
+    QTest::newRow("empty file") << QByteArray() << false;
+    QTest::newRow("not gzip") << QByteArray("not an archive at all") << false;
+    QTest::newRow("no members") << TarBuilder::compress(QByteArray(1024, '\0')) << false;
+    QTest::newRow("tar cut inside a member") << TarBuilder::compress(
+        TarBuilder().member("a", '0', QByteArray(2000, 'x')).tar().left(1024))
+                                             << false;
+}
+
+void tst_ArchiveListing::archives()
+{
+    QFETCH(QByteArray, gzipped);
+    QFETCH(bool, contained);
+    QBuffer buffer(&gzipped);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    QString reason;
+    QCOMPARE(ArchiveListing::isContained(&buffer, &reason), contained);
+    QCOMPARE(reason.isEmpty(), contained);
+}
+
+void tst_ArchiveListing::checkLists_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("name"); // empty: refused
+    const QByteArray hex("0123456789abcdef0123456789ABCDEF");
+    QTest::newRow("text mode") << hex + "  Update.img\n"
+                               << "Update.img";
+    QTest::newRow("binary mode, CRLF, blank lines") << "\n" + hex + " *Update.img\r\n\n"
+                                                    << "Update.img";
+    QTest::newRow("name with blanks") << hex + "  my image.img"
+                                      << "my image.img";
+    QTest::newRow("two entries") << hex + "  a\n" + hex + "  b\n" << QString();
+    QTest::newRow("empty") << QByteArray("\n\n") << QString();
+    QTest::newRow("short digest") << hex.left(31) + "  a\n" << QString();
+    QTest::newRow("not hex") << "g" + hex.mid(1) + "  a\n" << QString();
+    QTest::newRow("one blank") << hex + " a\n" << QString();
+    QTest::newRow("escaped name") << "\\" + hex + "  a\\nb\n" << QString();
+    QTest::newRow("BSD style") << "MD5 (Update.img) = " + hex << QString();
+}
+
+void tst_ArchiveListing::checkLists()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, name);
+    QString parsed, reason;
+    QByteArray digest;
+    QCOMPARE(CheckList::parse(text, &parsed, &digest, &reason), !name.isEmpty());
+    if (!name.isEmpty()) {
+        QCOMPARE(parsed, name);
+        QCOMPARE(digest.toHex(), text.trimmed().mid(0, 32).toLower());
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_ArchiveListing)
+#include "tst_ArchiveListing.moc"
