@@ -51,9 +51,12 @@ void galleryUpdater(Gallery &gallery)
     QTemporaryDir root;
     const QString oldRoot = platform::BoardPath::root();
     platform::BoardPath::setRoot(root.path());
-    writeFile(root.filePath("etc/version.info"), versionInfo("VEK-4101", "1.10.0"));
-    writeFile(root.filePath("media/usb/update/fileSystem/etc/version.info"),
-        versionInfo("VEK-4101", "1.9.0"));
+    writeFile(root.filePath("etc/version.info"), versionInfo("VEK-4101", "1.9.0"));
+    // The unpacked image's version file, as the checks read it.
+    const auto image = [&](const char *model, const char *version) {
+        writeFile(root.filePath("media/usb/update/fileSystem/etc/version.info"),
+            versionInfo(model, version));
+    };
     writeLogo(root.filePath("usr/bin/image/Logo.png"));
     const QPalette panelPalette = QApplication::palette();
     QApplication::setPalette(QApplication::style()->standardPalette());
@@ -71,7 +74,8 @@ void galleryUpdater(Gallery &gallery)
                 w->onUiStart();
             } },
         { "updater-update-50",
-            [](zoUpdater *w) {
+            [&](zoUpdater *w) {
+                image("VEK-4101", "1.10.0");
                 w->controller()->checkVersion();
                 w->onUiStartUpdateShell();
                 w->onUiProgressbarChange(50);
@@ -85,12 +89,14 @@ void galleryUpdater(Gallery &gallery)
                 w->onUiFinal();
             } },
         { "updater-error-7",
-            [](zoUpdater *w) {
+            [&](zoUpdater *w) {
+                image("VEK-4101", "1.8.2");
                 w->controller()->checkVersion();
                 w->onUiError(Controller::VersionTooOld);
             } },
         { "updater-error-6",
-            [](zoUpdater *w) {
+            [&](zoUpdater *w) {
+                image("VEK-4102", "1.10.0");
                 w->controller()->checkModel();
                 w->onUiError(Controller::ModelMismatch);
             } },
