@@ -20,6 +20,17 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcUpdate, "zoupdater")
 
+// The debug log of the tool, in the category "zoupdater".
+QDebug debugLog()
+{
+    return QMessageLogger().debug(lcUpdate());
+}
+
+QDebug warningLog()
+{
+    return QMessageLogger().warning(lcUpdate());
+}
+
 const QString usbMountPath = QStringLiteral("/run/media/");
 const QString deployPath = QStringLiteral("/media/usb/");
 const QString versionFile = QStringLiteral("/etc/version.info");
@@ -120,14 +131,14 @@ void Controller::createConnection()
 {
     connect(m_initialState, &QState::entered, this, &Controller::onInitialEntered);
     connect(m_idleState, &QState::entered, this, [] {
-        qCDebug(lcUpdate) << "idle";
+        debugLog() << "idle";
     });
     connect(m_updateState, &QState::entered, this, &Controller::onUpdateEntered);
     connect(m_successState, &QState::entered, this, [] {
-        qCDebug(lcUpdate) << "success";
+        debugLog() << "success";
     });
     connect(m_errorState, &QState::entered, this, [] {
-        qCDebug(lcUpdate) << "error";
+        debugLog() << "error";
     });
     connect(m_finalState, &QState::entered, this, &Controller::onFinalEntered);
     connect(&m_process,
@@ -154,11 +165,11 @@ void Controller::createConnection()
 
 void Controller::onInitialEntered()
 {
-    qCDebug(lcUpdate) << "initial";
+    debugLog() << "initial";
     m_currentModel = getModelInformation(versionFile, QStringLiteral("modelType"));
-    qCDebug(lcUpdate) << m_currentModel << "currentmodel";
+    debugLog() << m_currentModel << "currentmodel";
     m_currentVersion = getModelInformation(versionFile, QStringLiteral("version"));
-    qCDebug(lcUpdate) << m_currentVersion << "currentVersion";
+    debugLog() << m_currentVersion << "currentVersion";
     m_sdCard = checkExistUpdateImage(QStringLiteral("mmc*"));
     const QString deploy = BoardPath::map(deployPath);
     if (!QFileInfo::exists(deploy))
@@ -167,7 +178,7 @@ void Controller::onInitialEntered()
 
 void Controller::onUpdateEntered()
 {
-    qCDebug(lcUpdate) << "update";
+    debugLog() << "update";
     const int failed = runChecks();
     if (failed >= 0) {
         emit error(static_cast<ErrorMessage>(failed));
@@ -183,7 +194,7 @@ int Controller::runChecks()
     m_updateVersion.clear();
     // Every attempt starts from an empty unpack folder: nothing of an earlier image may pass.
     if (!emptyDeployFolder()) {
-        qCWarning(lcUpdate) << "cannot empty" << deployPath;
+        warningLog() << "cannot empty" << deployPath;
         return UpdateImageDeployError;
     }
     if (!m_sdCard && !checkExistUpdateImage(QStringLiteral("sd*")))
@@ -215,7 +226,7 @@ void Controller::startScript()
     if (rc != 0) {
         ChildProcess::Result failed;
         failed.error = rc;
-        qCDebug(lcUpdate) << "update.sh Process error" << ChildProcess::describe(script, failed);
+        debugLog() << "update.sh Process error" << ChildProcess::describe(script, failed);
         emit error(UpdateProcessError);
         return;
     }
@@ -233,7 +244,7 @@ bool Controller::checkExistUpdateImage(const QString &pattern)
         const QString path = usbMountPath + entry + QLatin1Char('/');
         if (QFileInfo(BoardPath::map(path + updateImage)).isFile()) {
             m_updatePath = path;
-            qCDebug(lcUpdate) << "update image on" << m_updatePath;
+            debugLog() << "update image on" << m_updatePath;
             return true;
         }
     }
@@ -246,7 +257,7 @@ bool Controller::checksumUpdateImage(const QString &dir, const QString &file)
     QString reason;
     if (updater::CheckList::verify(BoardPath::map(dir), file, image, &reason))
         return false;
-    qCWarning(lcUpdate).noquote() << dir + file + QStringLiteral(":") << reason;
+    warningLog().noquote() << dir + file + QStringLiteral(":") << reason;
     return true;
 }
 
@@ -255,7 +266,7 @@ bool Controller::checkDeplyUpdateImage(const QString &dir, const QString &file)
     const QString archive = dir + file;
     QString reason;
     if (!updater::ArchiveListing::isContainedFile(BoardPath::map(archive), &reason)) {
-        qCWarning(lcUpdate).noquote() << archive + QStringLiteral(":") << reason;
+        warningLog().noquote() << archive + QStringLiteral(":") << reason;
         return true;
     }
     // --force-local: a colon in the path never names a remote host.
@@ -272,7 +283,7 @@ bool Controller::checkDeplyUpdateImage(const QString &dir, const QString &file)
         ChildProcess::Output::Forward);
     if (result.succeeded())
         return false;
-    qCWarning(lcUpdate).noquote() << ChildProcess::describe(tarProgram, result);
+    warningLog().noquote() << ChildProcess::describe(tarProgram, result);
     return true;
 }
 
@@ -284,14 +295,14 @@ bool Controller::checkExistZoUpdateImage()
 bool Controller::checkModel()
 {
     m_updateModel = getModelInformation(deployPath + imageVersionFile, QStringLiteral("modelType"));
-    qCDebug(lcUpdate) << m_updateModel << "updateModel";
+    debugLog() << m_updateModel << "updateModel";
     return m_currentModel != m_updateModel;
 }
 
 bool Controller::checkVersion()
 {
     m_updateVersion = getModelInformation(deployPath + imageVersionFile, QStringLiteral("version"));
-    qCDebug(lcUpdate) << m_updateVersion << "updateVersion";
+    debugLog() << m_updateVersion << "updateVersion";
     return compareVersions(m_currentVersion, m_updateVersion) > 0;
 }
 
@@ -304,7 +315,7 @@ void Controller::umount()
     const ChildProcess::Result result =
         ChildProcess::run(umountProgram, { mountPoint }, 60000, ChildProcess::Output::Forward);
     if (!result.succeeded())
-        qCDebug(lcUpdate).noquote() << ChildProcess::describe(umountProgram, result);
+        debugLog().noquote() << ChildProcess::describe(umountProgram, result);
 }
 
 QString Controller::getModelInformation(const QString &file, const QString &key)
@@ -351,19 +362,19 @@ void Controller::onScriptOutput()
         const QList<QByteArray> fields = line.split(':');
         if (fields.size() < 2 || fields.first() != "progressBar")
             continue;
-        qCDebug(lcUpdate) << fields.first() << fields.last();
+        debugLog() << fields.first() << fields.last();
         bool ok = false;
         const int value = fields.last().trimmed().toInt(&ok, 10);
         if (!ok)
             continue;
-        qCDebug(lcUpdate) << value;
+        debugLog() << value;
         emit updateStepChanged(value);
     }
 }
 
 void Controller::onScriptErrorOutput()
 {
-    qCDebug(lcUpdate) << m_process.readAllStandardError();
+    debugLog() << m_process.readAllStandardError();
 }
 
 void Controller::onScriptFinished(int exitCode, QProcess::ExitStatus status)
@@ -372,18 +383,18 @@ void Controller::onScriptFinished(int exitCode, QProcess::ExitStatus status)
     if (!m_scriptRunning)
         return;
     m_scriptRunning = false;
-    qCDebug(lcUpdate) << exitCode << "update.sh exitCode";
+    debugLog() << exitCode << "update.sh exitCode";
     if (status == QProcess::CrashExit || exitCode != 0) {
         emit error(UpdateProcessError);
         return;
     }
-    qCDebug(lcUpdate) << "update.sh finished";
+    debugLog() << "update.sh finished";
     emit success();
 }
 
 void Controller::onScriptError(QProcess::ProcessError processError)
 {
-    qCDebug(lcUpdate) << "update.sh Process error" << processError << m_process.errorString();
+    debugLog() << "update.sh Process error" << processError << m_process.errorString();
     // A crash also ends in finished(), which reports it; a script that never started has no
     // exit code to read (QProcess reports 0).
     if (processError == QProcess::Crashed || !m_scriptRunning)
@@ -394,9 +405,9 @@ void Controller::onScriptError(QProcess::ProcessError processError)
 
 void Controller::onFinalEntered()
 {
-    qCDebug(lcUpdate) << "finalstate";
+    debugLog() << "finalstate";
     if (!emptyDeployFolder())
-        qCWarning(lcUpdate) << "cannot empty" << deployPath;
+        warningLog() << "cannot empty" << deployPath;
     umount();
 }
 

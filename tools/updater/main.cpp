@@ -35,7 +35,7 @@ int main(int argc, char *argv[])
     parser.process(app);
 
     const bool isSilent = parser.isSet(silent);
-    qCDebug(lcUpdate) << (isSilent ? "true" : "false");
+    QMessageLogger().debug(lcUpdate()) << (isSilent ? "true" : "false");
 
     zoUpdater window(isSilent);
     window.showMaximized();
