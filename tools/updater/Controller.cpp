@@ -5,6 +5,7 @@
 #include "tools/updater/ArchiveListing.h"
 #include "tools/updater/CheckList.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
@@ -43,10 +44,14 @@ const QString scriptArgument = QStringLiteral("v2.00");
 const QString tarProgram = QStringLiteral("/bin/tar");
 const QString umountProgram = QStringLiteral("/bin/umount");
 constexpr qint64 MaxVersionFileSize = 64 * 1024; // a version file is a few lines of XML
+constexpr int CleanUpMs = 30000; // the longest the unpack folder's removal may hold the panel
 
 // Empties dir without following links; folders the image left read-only are opened first.
-bool removeInside(const QString &dir)
+// Gives up, leaving the rest, once the deadline has passed.
+bool removeInside(const QString &dir, const QDeadlineTimer &deadline)
 {
+    if (deadline.hasExpired())
+        return false;
     bool ok = true;
     const QFileInfoList entries = QDir(dir).entryInfoList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -56,7 +61,7 @@ bool removeInside(const QString &dir)
             QFile::setPermissions(path,
                 entry.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner
                     | QFileDevice::ExeOwner);
-            ok = removeInside(path) && ok;
+            ok = removeInside(path, deadline) && ok;
             ok = QDir().rmdir(path) && ok;
         } else {
             ok = QFile::remove(path) && ok;
@@ -414,5 +419,5 @@ void Controller::onFinalEntered()
 bool Controller::emptyDeployFolder()
 {
     const QString deploy = BoardPath::map(deployPath);
-    return !QFileInfo(deploy).isDir() || removeInside(deploy);
+    return !QFileInfo(deploy).isDir() || removeInside(deploy, QDeadlineTimer(CleanUpMs));
 }

@@ -7,7 +7,7 @@ update.sh prints "progressBar:step:<n>" for each value of --progress (pausing --
 working directory and the names in that directory to $BOARD_ROOT/var/log/update.sh.log, and exits
 with --exit.
 
-  make_update_image.py OUT --model M --version V [--exit N] [--progress 10,50,100] [--pause S]
+  make_update_image.py OUT --model M --version V [--exit N] [--progress 10,50,100] [--pause S] [--script-mode 644]
       [--raw-line LINE] [--corrupt] [--list-name NAME] [--inner-list-name NAME] [--outer-member NAME]
       [--outer-symlink NAME:TARGET] [--extra NAME] [--no-inner]
 """
@@ -77,6 +77,7 @@ def main():
     ap.add_argument("--exit", type=int, default=0)
     ap.add_argument("--progress", default="10,50,100")
     ap.add_argument("--pause", default="0")
+    ap.add_argument("--script-mode", type=lambda m: int(m, 8), default=0o755)
     ap.add_argument("--raw-line", action="append", default=[])
     ap.add_argument("--corrupt", action="store_true")
     ap.add_argument("--list-name", default="Update.img")
@@ -92,7 +93,7 @@ def main():
     version = VERSION_INFO.format(model=a.model, version=a.version)
 
     def inner_content(tar):
-        add_file(tar, "update.sh", script.encode(), 0o755)
+        add_file(tar, "update.sh", script.encode(), a.script_mode)
         add_file(tar, "update/fileSystem/etc/version.info", version.encode())
 
     inner = targz(inner_content)

@@ -31,6 +31,7 @@ private slots:
     void goodImageRunsScript();
     void refusedImages_data();
     void refusedImages();
+    void brokenPrograms();
     void versions_data();
     void versions();
     void scriptOutputLines();
@@ -206,6 +207,19 @@ void tst_Controller::refusedImages()
     QVERIFY(!QFileInfo::exists(path("/media/y")));
     QVERIFY(!QFileInfo::exists(path("/media/usb/etc")));
     QVERIFY(!QFileInfo::exists(path("/media/usb/up")));
+}
+
+void tst_Controller::brokenPrograms()
+{
+    // A script that cannot start has no exit code to go by: it is error 8 all the same.
+    makeImage(
+        "/run/media/sda1", { "--model", "VEK-4101", "--version", "1.0.0", "--script-mode", "644" });
+    auto controller = idleController();
+    QVERIFY(controller);
+    QCOMPARE(attempt(controller.get()).error, int(Controller::UpdateProcessError));
+    // A missing tar fails the unpack; the host's own is never run in its place.
+    QVERIFY(QFile::remove(path("/bin/tar")));
+    QCOMPARE(attempt(controller.get()).error, int(Controller::UpdateImageDeployError));
 }
 
 void tst_Controller::versions_data()
