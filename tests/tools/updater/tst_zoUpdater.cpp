@@ -132,7 +132,8 @@ void tst_zoUpdater::pageFileUpToNul()
     QVERIFY(QDir().mkpath(path("/usr/bin/zoUpdaterContents")));
     QFile file(path("/usr/bin/zoUpdaterContents/idle.html"));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray("<p>Fl\xc3\xa4sh <b>now</b></p>\0<p>junk</p>", 38));
+    static const char html[] = "<p>Fl\xc3\xa4sh <b>now</b></p>\0<p>junk</p>";
+    file.write(html, sizeof html - 1);
     file.close();
     auto w = window();
     QVERIFY(w);
