@@ -2,13 +2,11 @@
 
 #include "tests/tools/updater/TarBuilder.h"
 #include "tools/updater/ArchiveListing.h"
-#include "tools/updater/CheckList.h"
 
 #include <QBuffer>
 #include <QtTest>
 
 using updater::ArchiveListing;
-using updater::CheckList;
 
 class tst_ArchiveListing : public QObject
 {
@@ -17,8 +15,6 @@ class tst_ArchiveListing : public QObject
 private slots:
     void archives_data();
     void archives();
-    void checkLists_data();
-    void checkLists();
 };
 
 void tst_ArchiveListing::archives_data()
@@ -88,39 +84,6 @@ void tst_ArchiveListing::archives()
     QCOMPARE(ArchiveListing::isContained(&buffer, &reason), refusal.isEmpty());
     QVERIFY2(reason.contains(refusal), qPrintable(reason));
     QCOMPARE(reason.isEmpty(), refusal.isEmpty());
-}
-
-void tst_ArchiveListing::checkLists_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QString>("name"); // empty: refused
-    const QByteArray hex("0123456789abcdef0123456789ABCDEF");
-    QTest::newRow("text mode") << hex + "  Update.img\n"
-                               << "Update.img";
-    QTest::newRow("binary mode, CRLF, blank lines") << "\n" + hex + " *Update.img\r\n\n"
-                                                    << "Update.img";
-    QTest::newRow("name with blanks") << hex + "  my image.img"
-                                      << "my image.img";
-    QTest::newRow("two entries") << hex + "  a\n" + hex + "  b\n" << QString();
-    QTest::newRow("empty") << QByteArray("\n\n") << QString();
-    QTest::newRow("short digest") << hex.left(31) + "  a\n" << QString();
-    QTest::newRow("not hex") << "g" + hex.mid(1) + "  a\n" << QString();
-    QTest::newRow("one blank") << hex + " a\n" << QString();
-    QTest::newRow("escaped name") << "\\" + hex + "  a\\nb\n" << QString();
-    QTest::newRow("BSD style") << "MD5 (Update.img) = " + hex << QString();
-}
-
-void tst_ArchiveListing::checkLists()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(QString, name);
-    QString parsed, reason;
-    QByteArray digest;
-    QCOMPARE(CheckList::parse(text, &parsed, &digest, &reason), !name.isEmpty());
-    if (!name.isEmpty()) {
-        QCOMPARE(parsed, name);
-        QCOMPARE(digest.toHex(), text.trimmed().mid(0, 32).toLower());
-    }
 }
 
 QTEST_GUILESS_MAIN(tst_ArchiveListing)
