@@ -14,7 +14,7 @@ namespace platform {
 namespace {
 constexpr int KillWaitMs = 5000;
 
-void prepare(QProcess *process, const QString &path, const QStringList &arguments)
+void configure(QProcess *process, const QString &path, const QStringList &arguments)
 {
     process->setProgram(path);
     process->setArguments(BoardPath::mapArguments(arguments));
@@ -51,7 +51,7 @@ ChildProcess::Result ChildProcess::run(
         return result;
 
     QProcess process;
-    prepare(&process, path, arguments);
+    configure(&process, path, arguments);
     if (output == Output::Forward)
         process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start(QIODevice::ReadWrite);
@@ -83,9 +83,18 @@ int ChildProcess::startDetached(const QString &program, const QStringList &argum
     if (rc != 0)
         return rc;
     QProcess process;
-    prepare(&process, path, arguments);
+    configure(&process, path, arguments);
     process.setStandardInputFile(QProcess::nullDevice());
     return process.startDetached(pid) ? 0 : -EIO;
+}
+
+int ChildProcess::prepare(QProcess *process, const QString &program, const QStringList &arguments)
+{
+    QString path;
+    const int rc = resolve(program, &path);
+    if (rc == 0)
+        configure(process, path, arguments);
+    return rc;
 }
 
 QString ChildProcess::describe(const QString &program, const Result &result)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QProcess;
+
 namespace platform {
 
 // The board's external programs (mount, umount, dd, cp, ifup, reboot, ...), started by their
@@ -54,6 +56,11 @@ public:
     // in Result::error; *pid receives the child's process id.
     static int startDetached(
         const QString &program, const QStringList &arguments, qint64 *pid = nullptr);
+
+    // Sets process up to run the program as run() would (resolved, arguments mapped, BOARD_ROOT
+    // passed on), for a caller that starts it itself and follows its signals. Returns 0 or an
+    // error as in Result::error; on an error the process is left as it was.
+    static int prepare(QProcess *process, const QString &program, const QStringList &arguments);
 
     // "<program>: <what went wrong>" for messages, e.g. "/bin/mount: exit status 32".
     static QString describe(const QString &program, const Result &result);
