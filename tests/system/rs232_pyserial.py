@@ -85,6 +85,16 @@ def main():
     check("queue empty after the overrun", err.startswith(b"+0,"), err)
     check("identity after the overrun", line.query(b"*IDN?\n") == idn)
 
+    # A flood of text without line ends: each full buffer is dropped with -363, the line stays
+    # usable and loses nothing after the flood.
+    port.write(bytes(range(32, 127)) * 200)
+    port.flush()
+    time.sleep(0.5)
+    line.query(b"\n*CLS;*OPC?\n")
+    check("identity after a flood", line.query(b"*IDN?\n") == idn)
+    err = line.query(b"SYST:ERR?\n")
+    check("queue empty after the flood", err.startswith(b"+0,"), err)
+
     # Line settings from the preferences (19200 8N1, no flow control) as the kernel holds them.
     fd = os.open(device, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
     attrs = termios.tcgetattr(fd)
