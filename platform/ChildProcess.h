@@ -44,6 +44,10 @@ public:
 
     // The file that runs for a board program path, or an error as in Result::error.
     static int resolve(const QString &program, QString *path);
+    // Resolves the program and sets it, the mapped arguments and, under a board root, the
+    // environment on process, which the caller then starts. Returns 0 or an error as in
+    // Result::error (process is left untouched then).
+    static int prepare(QProcess *process, const QString &program, const QStringList &arguments);
 
     // Runs the program and waits at most timeoutMs for its end; a program still running then
     // is killed. Standard input is closed.
@@ -56,11 +60,6 @@ public:
     // in Result::error; *pid receives the child's process id.
     static int startDetached(
         const QString &program, const QStringList &arguments, qint64 *pid = nullptr);
-
-    // Sets process up to run the program as run() would (resolved, arguments mapped, BOARD_ROOT
-    // passed on), for a caller that starts it itself and follows its signals. Returns 0 or an
-    // error as in Result::error; on an error the process is left as it was.
-    static int prepare(QProcess *process, const QString &program, const QStringList &arguments);
 
     // "<program>: <what went wrong>" for messages, e.g. "/bin/mount: exit status 32".
     static QString describe(const QString &program, const Result &result);

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -46,9 +47,12 @@ bool HeadlessProgram::start(
     while (!deadline.hasExpired()) {
         m_output += m_process.readAllStandardOutput();
         const int end = m_output.indexOf('\n');
-        if (end >= 0 && m_output.startsWith("port ")) {
-            m_port = quint16(m_output.mid(5, end - 5).toUInt());
-            return m_port != 0;
+        // "port N telnet M"
+        const QList<QByteArray> words = m_output.left(std::max(end, 0)).split(' ');
+        if (end >= 0 && words.size() == 4 && words[0] == "port" && words[2] == "telnet") {
+            m_port = quint16(words[1].toUInt());
+            m_telnetPort = quint16(words[3].toUInt());
+            return m_port != 0 && m_telnetPort != 0;
         }
         if (m_process.state() == QProcess::NotRunning) {
             m_error = QStringLiteral("vek-remote exited at start: %1")

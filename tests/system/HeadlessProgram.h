@@ -8,7 +8,7 @@
 class QTcpSocket;
 
 // The headless instrument program (vek-remote) as a process on a board root, for the system
-// tests. start() waits (bounded) until it reports its raw-socket port; stop() ends it with
+// tests. start() waits (bounded) until it reports its raw-socket and telnet ports; stop() ends it with
 // SIGTERM and tells whether it exited cleanly. Every wait has a bound.
 class HeadlessProgram
 {
@@ -26,6 +26,7 @@ public:
     bool stop();
 
     quint16 port() const { return m_port; }
+    quint16 telnetPort() const { return m_telnetPort; }
     qint64 pid() const { return m_process.processId(); }
     QString errorString() const { return m_error; }
     // Resident memory in KiB (VmRSS), -1 when it cannot be read.
@@ -38,6 +39,7 @@ private:
     QByteArray m_output;
     QString m_error;
     quint16 m_port = 0;
+    quint16 m_telnetPort = 0;
 };
 
 // Client helpers over blocking sockets.
