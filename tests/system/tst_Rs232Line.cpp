@@ -73,7 +73,7 @@ void tst_Rs232Line::hostProgramOverThePty()
     if (!QFileInfo(python).isExecutable())
         QSKIP("Debian's /usr/bin/python3 is not installed");
     const QString script =
-        qEnvironmentVariable("VEK_SOURCE_DIR") + QStringLiteral("/tests/system/rs232_pyserial.py");
+        QStringLiteral(VEK_SOURCE_DIR "/tests/system/rs232_pyserial.py");
     QProcess host;
     host.setProcessChannelMode(QProcess::MergedChannels);
     host.start(python,
