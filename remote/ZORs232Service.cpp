@@ -151,6 +151,15 @@ void ZORs232Service::writeAnswer(const SCPIRESP_T &answer)
 
 int ZORs232Service::OnDataReceive(unsigned char *data, int count)
 {
+    // The rest of a message refused for overrun never runs: its bytes go through its end.
+    int skipped = 0;
+    if (m_discard.active()) {
+        skipped = m_discard.skip(reinterpret_cast<const char *>(data), count, false);
+        if (m_discard.active())
+            return skipped;
+        data += skipped;
+        count -= skipped;
+    }
     ZO4882Parser *parser = m_parser ? m_parser : ZO4882Parser::s_pSelf.load();
     int used = 0;
     if (parser) {
@@ -163,9 +172,11 @@ int ZORs232Service::OnDataReceive(unsigned char *data, int count)
         })) {
         writeRecord(s_stb.condition() & ~ZO_STB_REGISTER::MessageAvailable);
     }
-    if (ZOInputLimit::overrun(INTF_RS232, count, used, m_capacity))
-        return count;
-    return ZOInputLimit::skipControls(data, used, count);
+    if (ZOInputLimit::overrun(INTF_RS232, count, used, m_capacity)) {
+        m_discard.begin(reinterpret_cast<const char *>(data) + used, count - used);
+        return skipped + count;
+    }
+    return skipped + ZOInputLimit::skipControls(data, used, count);
 }
 
 void ZORs232Service::buffer(unsigned char byte)
@@ -250,6 +261,7 @@ void ZORs232Service::runMeta(unsigned char code, unsigned char argument)
     case 0x05:
         // A device clear empties the input buffer as well: a partial message is dropped.
         m_fill = 0;
+        m_discard.reset();
         m_block = Text;
         post(CTL488_DEVICE_CLEAR);
         writeRecord(s_stb.condition() & ~ZO_STB_REGISTER::MessageAvailable);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "remote/ZOOverrunDiscard.h"
+
 #include <QObject>
 #include <QSerialPort>
 
@@ -100,6 +102,7 @@ private:
     const int m_capacity = Capacity;
     std::unique_ptr<unsigned char[]> m_buffer;
     int m_fill = 0;
+    ZOOverrunDiscard m_discard; // the rest of a message refused for overrun
     // Meta-command state, kept across reads.
     int m_pendingMeta = 0; // the code waiting for its argument byte, 0 for none
     BlockState m_block = Text;

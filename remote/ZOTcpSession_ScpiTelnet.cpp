@@ -59,6 +59,17 @@ int ZOTcpSession_ScpiTelnet::OnDataReceive(const unsigned char *data, int len)
     if (m_edited > 0 && buffer[0] == ETX)
         return -1;
 
+    // The rest of a message refused for overrun never runs: its bytes go through its end.
+    int skipped = 0;
+    if (m_discard.active()) {
+        skipped = m_discard.skip(reinterpret_cast<const char *>(buffer), m_edited, false);
+        m_edited -= skipped;
+        if (m_discard.active())
+            return skipped;
+        buffer += skipped;
+    }
+    const int rest = held - skipped;
+
     int used = 0;
     const bool lineEnd = std::any_of(buffer, buffer + m_edited, [](unsigned char c) {
         return c == '\r' || c == '\n';
@@ -73,7 +84,8 @@ int ZOTcpSession_ScpiTelnet::OnDataReceive(const unsigned char *data, int len)
             socket(),
             m_responder);
     }
-    if (ZOInputLimit::overrun(INTF_TELNET, held, used, bufferSize())) {
+    if (ZOInputLimit::overrun(INTF_TELNET, rest, used, bufferSize())) {
+        m_discard.begin(reinterpret_cast<const char *>(buffer) + used, rest - used);
         m_edited = 0;
         return held;
     }
@@ -81,7 +93,7 @@ int ZOTcpSession_ScpiTelnet::OnDataReceive(const unsigned char *data, int len)
     if (lineEnd)
         used = ZOInputLimit::skipControls(buffer, used, m_edited, ETX);
     m_edited -= used;
-    return used;
+    return skipped + used;
 }
 
 int ZOTcpSession_ScpiTelnet::OnBufferFull(const unsigned char *data, int len)

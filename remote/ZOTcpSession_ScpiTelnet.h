@@ -1,5 +1,7 @@
 #pragma once
 
+#include "remote/ZOOverrunDiscard.h"
+
 #include "remote/ZOTcpSession.h"
 
 namespace zo4882 {
@@ -41,6 +43,7 @@ private:
     ZO4882Parser *const m_parser;
     ScpiResponder_ScpiTelnet *const m_responder; // child
     int m_edited = 0; // bytes at the front of the buffer that are edited text
+    ZOOverrunDiscard m_discard; // the rest of a message refused for overrun
 };
 
 } // namespace zo4882
