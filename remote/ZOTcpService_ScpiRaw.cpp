@@ -5,8 +5,9 @@
 namespace zo4882 {
 
 ZOTcpService_ScpiRaw::ZOTcpService_ScpiRaw(
-    quint16 port, ZO4882Parser *parser, const QHostAddress &address, int drainLimitMs)
-    : ZOTcpService(port, address)
+    quint16 port, ZO4882Parser *parser, const QHostAddress &address, int maxSessions,
+    int drainLimitMs)
+    : ZOTcpService(port, address, maxSessions)
     , m_parser(parser)
     , m_drainLimitMs(drainLimitMs)
 { }

@@ -1,5 +1,5 @@
-// vek-gallery DIR [FAMILY...]: renders every toolkit widget family (or the named ones) into
-// DIR/<family>-<state>.png. Exits non-zero when a picture cannot be written.
+// vek-gallery DIR [FAMILY...]: renders every toolkit widget family and the update tool's window
+// (or the named ones) into DIR/<family>-<state>.png. Exits non-zero when a picture cannot be written.
 
 #include "tests/gallery/Gallery.h"
 #include "tests/support/PanelTestLook.h"
@@ -19,6 +19,10 @@ const struct
     { "entries", galleryEntries },
     { "softkeys", gallerySoftKeys },
     { "dialogs", galleryDialogs },
+    { "texts", galleryTexts },
+    { "readouts", galleryReadouts },
+    { "trees", galleryTrees },
+    { "updater", galleryUpdater },
 };
 
 } // namespace

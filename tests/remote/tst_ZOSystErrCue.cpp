@@ -176,6 +176,16 @@ void tst_ZOSystErrCue::fullMessage_data()
                                                   << "";
     QTest::newRow("unknown code with hook, detail") << 999 << QByteArray("X") << null << true << "X"
                                                     << ";X";
+    // A 3000-byte parameter: the detail is cut, never the code's text; the whole fits 255.
+    const QByteArray longParam(3000, 'x');
+    const QString text = QStringLiteral("Illegal parameter value");
+    QTest::newRow("long detail cut to the bound")
+        << -224 << QByteArray("CURR") << longParam << false
+        << QString(QStringLiteral("CURR ") + QString(3000, 'x')).left(255)
+        << QString(text + QStringLiteral(";CURR ") + QString(255 - text.size() - 6, 'x'));
+    QTest::newRow("control bytes shown as blanks")
+        << -224 << QByteArray("CURR") << QByteArray("#14a\nb\r\tc") << false << "CURR #14a b  c"
+        << "Illegal parameter value;CURR #14a b  c";
 }
 
 void tst_ZOSystErrCue::fullMessage()
