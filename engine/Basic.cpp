@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QMutexLocker>
 
+#include <cmath>
 #include <limits>
 
 namespace vek {
@@ -824,6 +825,276 @@ double Basic::getRealPulseLevelConductance() const
 {
     EngineLocker lock(&engineMutex());
     return conductanceBound().fromCounts(m_pulseLevelCr);
+}
+
+// --- Pulse timing ---
+
+namespace {
+
+constexpr quint64 MinPulsePeriod = 10; // µs
+constexpr quint64 MaxPulsePeriod = 1000000;
+constexpr qint32 MinPulseDuty = 5000; // thousandths of a percent
+constexpr qint32 MaxPulseDuty = 95000;
+constexpr qint64 MinSineFrequency = 1000; // mHz
+constexpr qint64 MaxSineFrequency = 10000000;
+constexpr double MaxCutOffSeconds = 3600000.0;
+constexpr quint64 MaxCutOffMicroseconds = 3600000000000ULL;
+
+// A real value times scale, truncated toward zero, checked in double before the narrowing:
+// false for NaN and anything beyond what the count can hold.
+bool truncatedCount(double value, double scale, qint64 *count)
+{
+    const double scaled = value * scale;
+    if (!(scaled > -9.0e18 && scaled < 9.0e18))
+        return false;
+    *count = qint64(scaled);
+    return true;
+}
+
+// The modulator's sine frequencies in mHz.
+constexpr qint64 SineTable[] = { 1000,
+    2000,
+    3000,
+    4000,
+    5000,
+    6000,
+    7000,
+    8000,
+    9000,
+    10000,
+    20000,
+    30000,
+    40000,
+    50000,
+    60000,
+    70000,
+    80000,
+    90000,
+    100000,
+    200000,
+    300000,
+    400000,
+    500000,
+    600000,
+    700000,
+    800000,
+    900000,
+    1000000,
+    2000000,
+    5000000,
+    10000000,
+    20000000 };
+
+// The nearest table entry; a value on a midpoint goes to the upper entry.
+qint64 nearestSineFrequency(qint64 milliHertz)
+{
+    const int last = int(sizeof(SineTable) / sizeof(SineTable[0])) - 1;
+    for (int i = 0; i < last; ++i) {
+        // Twice the midpoint, so that no half is lost to integer division.
+        if (SineTable[i] + SineTable[i + 1] > 2 * milliHertz)
+            return SineTable[i];
+    }
+    return SineTable[last];
+}
+
+} // namespace
+
+SCPIERR_T Basic::setRealPulseFrequency(double hertz, updateTiming timing)
+{
+    EngineStep step;
+    qint64 milliHertz = 0;
+    if (!truncatedCount(hertz, 1000.0, &milliHertz))
+        return Error::DataOutOfRange;
+    if (milliHertz == m_pulseFrequency && timing != UpdateAlways)
+        return setPulseFrequency(milliHertz, timing);
+    const SCPIERR_T result = setPulseFrequency(milliHertz, timing);
+    if (result == Error::None)
+        step.announce([this, hertz] {
+            emit pulseFrequencyUiChanged(hertz);
+        });
+    return result;
+}
+
+SCPIERR_T Basic::setPulseFrequency(qint64 milliHertz, updateTiming timing)
+{
+    EngineStep step;
+    if (double(milliHertz) < m_info->pulseMin() * 1000.0
+        || double(milliHertz) > m_info->pulseMax() * 1000.0 || milliHertz <= 0)
+        return Error::DataOutOfRange;
+    if (milliHertz == m_pulseFrequency && timing != UpdateAlways)
+        return Error::None;
+    // 1e9 / f rounded half away from zero (f is positive).
+    const quint64 period = (2000000000ULL / quint64(milliHertz) + 1) / 2;
+    // A period the modulator cannot run is refused, not reported as set.
+    return setPulseCycleTime(period, timing);
+}
+
+SCPIERR_T Basic::setPulseCycleTime(quint64 microseconds, updateTiming timing)
+{
+    EngineStep step;
+    if (microseconds < MinPulsePeriod || microseconds > MaxPulsePeriod)
+        return Error::DataOutOfRange;
+    if (microseconds == m_pulsePeriod && timing != UpdateAlways)
+        return Error::None;
+    m_pulsePeriod = microseconds;
+    m_pulseFrequency = qint64(1000000000ULL / microseconds);
+    return setPulseDutyCycle(m_pulseDuty, UpdateAlways);
+}
+
+SCPIERR_T Basic::setRealPulseDutyCycle(double percent, updateTiming timing)
+{
+    EngineStep step;
+    qint64 duty = 0;
+    if (!truncatedCount(percent, 1000.0, &duty) || duty < MinPulseDuty || duty > MaxPulseDuty)
+        return Error::DataOutOfRange;
+    return setPulseDutyCycle(qint32(duty), timing);
+}
+
+SCPIERR_T Basic::setPulseDutyCycle(qint32 duty, updateTiming timing)
+{
+    EngineStep step;
+    if (duty < MinPulseDuty || duty > MaxPulseDuty)
+        return Error::DataOutOfRange;
+    if (duty == m_pulseDuty && timing != UpdateAlways)
+        return Error::None;
+
+    // The modulator's shortest step: 5 µs on a 100 kHz model, 20 µs otherwise.
+    const quint64 minimum = m_info->pulseMax() == 100000.0 ? 5 : 20;
+    const quint64 period = m_pulsePeriod;
+    quint64 high = (period * quint64(duty) + 50000) / 100000;
+    bool clamped = false;
+    if (high <= minimum) {
+        high = minimum;
+        clamped = true;
+    }
+    quint64 low = period > high ? period - high : 0;
+    if (low < minimum) {
+        low = minimum;
+        high = period > minimum ? period - minimum : 0;
+        clamped = true;
+    }
+    m_pulseHighTime = high;
+    m_pulseLowTime = low;
+    if (m_pulseState) {
+        changeSteps([high, low](ProgramStep *step1, ProgramStep *step2) {
+            step1->setTime(high);
+            step2->setTime(low);
+        });
+        sendTree();
+    }
+    if (clamped)
+        duty = qint32((high * 100 * 2 / period + 1) / 2 * 1000);
+    m_pulseDuty = duty;
+    step.announce([this, duty] {
+        emit pulseDutyCycleUiChanged(duty / 1000.0);
+    });
+    return Error::None;
+}
+
+// --- Sine modulation ---
+
+SCPIERR_T Basic::setRealSineFrequency(double hertz, updateTiming timing)
+{
+    EngineStep step;
+    if (!m_info->hasSine())
+        return Error::UndefinedHeader;
+    qint64 milliHertz = 0;
+    if (!truncatedCount(hertz, 1000.0, &milliHertz))
+        return Error::DataOutOfRange;
+    if (milliHertz == m_sineFrequency && timing != UpdateAlways)
+        return setSineFrequency(milliHertz, timing);
+    const SCPIERR_T result = setSineFrequency(milliHertz, timing);
+    if (result == Error::None) {
+        const double set = m_sineFrequency / 1000.0;
+        step.announce([this, set] {
+            emit sineFrequencyUiChanged(set);
+        });
+    }
+    return result;
+}
+
+SCPIERR_T Basic::setSineFrequency(qint64 milliHertz, updateTiming timing)
+{
+    EngineStep step;
+    if (!m_info->hasSine())
+        return Error::UndefinedHeader;
+    if (milliHertz < MinSineFrequency || milliHertz > MaxSineFrequency)
+        return Error::DataOutOfRange;
+    const qint64 frequency = nearestSineFrequency(milliHertz);
+    if (frequency != m_sineFrequency || timing == UpdateAlways) {
+        m_writer->setSineFrequency(uint(50000000.0 / double(frequency) - 0.5));
+        m_writer->transfer();
+        m_sineFrequency = frequency;
+    }
+    return Error::None;
+}
+
+// --- Cut-offs ---
+
+SCPIERR_T Basic::setOutputCutOffElapsedTime(double seconds, updateTiming timing)
+{
+    EngineStep step;
+    if (!m_info->iocCutoff())
+        return Error::UndefinedHeader;
+    quint64 microseconds = 0;
+    if (seconds >= 0.0 && seconds <= MaxCutOffSeconds)
+        microseconds = quint64(seconds * 1000000.0);
+    else if (timing != UpdateAlways || std::isnan(seconds))
+        return Error::DataOutOfRange;
+    else
+        microseconds = seconds < 0.0 ? 0 : MaxCutOffMicroseconds;
+    if (microseconds == m_writer->cutOffElapsedTime() && timing != UpdateAlways)
+        return Error::None;
+    m_writer->setCutOffElapsedTime(microseconds);
+    m_writer->transfer();
+    step.announce([this, microseconds] {
+        emit cutOffETimeUiChanged(microseconds);
+    });
+    return Error::None;
+}
+
+SCPIERR_T Basic::setOutputCutOffElapsedTimeState(bool on)
+{
+    EngineStep step;
+    if (!m_info->iocCutoff())
+        return Error::UndefinedHeader;
+    if (on == m_writer->cutOffElapsedTimeState())
+        return Error::None;
+    m_writer->setCutOffElapsedTimeState(on);
+    m_writer->transfer();
+    step.announce([this, on] {
+        emit cutOffETimeStateUiChanged(on);
+    });
+    return Error::None;
+}
+
+double Basic::getOutputCutOffElapsedTime() const
+{
+    return double(m_writer->cutOffElapsedTime()) / 1000000.0;
+}
+
+bool Basic::getOutputCutOffElapsedTimeState() const
+{
+    return m_writer->cutOffElapsedTimeState();
+}
+
+// --- Mutual sync ---
+
+SCPIERR_T Basic::setMSyncState(bool on)
+{
+    EngineStep step;
+    const bool link = m_status->linkOn();
+    const bool value = on && link;
+    if (value != m_msyncState) {
+        m_writer->setOutputMSyncState(value);
+        m_writer->transfer();
+        m_msyncState = value;
+        step.announce([this, value] {
+            emit msyncStateUiChanged(value);
+        });
+    }
+    // Only a request for m-sync is refused without the link; switching it off always succeeds.
+    return on && !link ? Error::MSyncNotEstablished : Error::None;
 }
 
 // --- Load ---

@@ -136,6 +136,41 @@ public:
     double getRealPulseLevelCurrentForDisplay() const { return m_pulseLevelCcReal; }
     double getRealPulseLevelConductanceForDisplay() const { return m_pulseLevelCrReal; }
 
+    // --- Pulse timing: step 1 holds the main level for the high time, step 2 the pulse level
+    // for the low time ---
+    // Within the model's pulse limits (-222); the period is 1e9 / mHz µs, rounded.
+    SCPIERR_T setRealPulseFrequency(double hertz, updateTiming timing);
+    SCPIERR_T setPulseFrequency(qint64 milliHertz, updateTiming timing);
+    // 10 to 1,000,000 µs (-222); the duty is applied again to the new period.
+    SCPIERR_T setPulseCycleTime(quint64 microseconds, updateTiming timing);
+    // 5 % to 95 % in thousandths of a percent (-222). Neither time drops below the model's
+    // minimum step time; when one is raised to it, the duty reported is the one that results.
+    SCPIERR_T setRealPulseDutyCycle(double percent, updateTiming timing);
+    SCPIERR_T setPulseDutyCycle(qint32 duty, updateTiming timing);
+    qint64 getPulseFrequency() const { return m_pulseFrequency; }
+    quint64 getPulseCycleTime() const { return m_pulsePeriod; }
+    qint32 getPulseDutyCycle() const { return m_pulseDuty; }
+    quint64 getPulseHighTime() const { return m_pulseHighTime; }
+    quint64 getPulseLowTime() const { return m_pulseLowTime; }
+
+    // --- Sine modulation (-113 on a model without it) ---
+    // 1 Hz to 10 kHz (-222), set to the nearest entry of the modulator's frequency table.
+    SCPIERR_T setRealSineFrequency(double hertz, updateTiming timing);
+    SCPIERR_T setSineFrequency(qint64 milliHertz, updateTiming timing);
+    qint64 getSineFrequency() const { return m_sineFrequency; }
+
+    // --- Battery-test cut-offs (-113 without the controller's cut-off function) ---
+    // 0 to 3,600,000 s (-222 unless timing Always clamps), sent in whole µs.
+    SCPIERR_T setOutputCutOffElapsedTime(double seconds, updateTiming timing);
+    SCPIERR_T setOutputCutOffElapsedTimeState(bool on);
+    double getOutputCutOffElapsedTime() const;
+    bool getOutputCutOffElapsedTimeState() const;
+
+    // --- Mutual sync with a parallel partner ---
+    // Without the established link m-sync goes off and the result is 110.
+    SCPIERR_T setMSyncState(bool on);
+    bool getMSyncState() const { return m_msyncState; }
+
     // Switches the load (104 while a program runs): the load bit of both steps follows on and the
     // external load input, the tree is sent, and the call returns once the status object reports
     // that load state (or after loadWaitMs, when the controller refuses it), with the reported
@@ -163,6 +198,12 @@ Q_SIGNALS:
     void voltageProtectStateUiChanged(bool trip);
     void outputShortUiChanged(bool on);
     void currentPulseUiChanged(double amps);
+    void pulseFrequencyUiChanged(double hertz);
+    void pulseDutyCycleUiChanged(double percent);
+    void sineFrequencyUiChanged(double hertz);
+    void cutOffETimeUiChanged(unsigned long long microseconds);
+    void cutOffETimeStateUiChanged(bool on);
+    void msyncStateUiChanged(bool on);
     void conductancePulseUiChanged(double siemens);
 
 private:
@@ -224,6 +265,14 @@ private:
     std::atomic<bool> m_uvpState { false };
     std::atomic<qint32> m_pulseLevelCc { 0 };
     std::atomic<qint32> m_pulseLevelCr { 0 };
+    // Pulse timing: frequency in mHz, duty in thousandths of a percent, times in µs.
+    std::atomic<qint64> m_pulseFrequency { 1000000 };
+    std::atomic<qint32> m_pulseDuty { 50000 };
+    std::atomic<quint64> m_pulsePeriod { 1000 };
+    std::atomic<quint64> m_pulseHighTime { 500 };
+    std::atomic<quint64> m_pulseLowTime { 500 };
+    std::atomic<qint64> m_sineFrequency { 1000 };
+    std::atomic<bool> m_msyncState { false };
     std::atomic<double> m_ccLevelReal { 0.0 };
     std::atomic<double> m_crLevelReal { 0.0 };
     std::atomic<double> m_pulseLevelCcReal { 0.0 };

@@ -22,6 +22,7 @@ constexpr SCPIERR_T OutputShort = 103;
 constexpr SCPIERR_T ProgramRunning = 104;
 constexpr SCPIERR_T PulseRunning = 105;
 constexpr SCPIERR_T InvalidFunctionMode = 106;
+constexpr SCPIERR_T MSyncNotEstablished = 110;
 constexpr SCPIERR_T ExternalControl = 111;
 constexpr SCPIERR_T SineRunning = 113;
 constexpr SCPIERR_T ImmediateInList = 204;

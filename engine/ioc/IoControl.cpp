@@ -336,6 +336,24 @@ void IoControl::setCutOffElapsedTime(quint64 us)
     m_cutoffTime = us;
 }
 
+quint64 IoControl::cutOffElapsedTime() const
+{
+    QMutexLocker lock(&shared().mutex);
+    return m_cutoffTime;
+}
+
+bool IoControl::cutOffElapsedTimeState() const
+{
+    QMutexLocker lock(&shared().mutex);
+    return (m_cutoffState & Cutoff::ElapsedTimeOn) != 0;
+}
+
+uint IoControl::sineFrequency() const
+{
+    QMutexLocker lock(&shared().mutex);
+    return m_sineFrequency;
+}
+
 void IoControl::setCutOffCapacity(qint64 counts)
 {
     QMutexLocker lock(&shared().mutex);

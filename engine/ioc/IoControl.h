@@ -174,6 +174,10 @@ public:
     void setCutOffEnergyState(bool on);
     void setCutOffVoltage(uint count);
     void setCutOffElapsedTime(quint64 us);
+    // The pending values as the setters above left them (read back by the engine's setters).
+    quint64 cutOffElapsedTime() const;
+    bool cutOffElapsedTimeState() const;
+    uint sineFrequency() const;
     void setCutOffCapacity(qint64 counts);
     void setCutOffEnergy(qint64 counts);
     void setFunctionMode(FunctionMode mode);

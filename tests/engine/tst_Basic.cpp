@@ -1,6 +1,9 @@
 #include "engine/Basic.h"
 #include "tests/support/EngineFixture.h"
 
+#include "instrument/ModelHandler.h"
+
+#include <QBuffer>
 #include <QThread>
 #include <QtTest>
 
@@ -64,6 +67,13 @@ private Q_SLOTS:
     void rangeChangeClampsTheStepsAndKeepsTheSetting();
     void externalRangeInputAppliesTheRangeAgain();
     void ccLoadRegulatesTheSource();
+    void pulseTiming_data();
+    void pulseTiming();
+    void pulseStepTimesReachTheBoard();
+    void sineFrequencyTakesTheNearestTableEntry_data();
+    void sineFrequencyTakesTheNearestTableEntry();
+    void elapsedTimeCutOff();
+    void msyncWithoutTheLink();
 
 private:
     void build();
@@ -87,6 +97,7 @@ void tst_Basic::init()
 
 void tst_Basic::cleanup()
 {
+    Source::m_pulseState = false;
     m_basic.reset();
     QVERIFY2(m_engine.stop(), qPrintable(m_engine.errorString()));
 }
@@ -547,6 +558,176 @@ void tst_Basic::ccLoadRegulatesTheSource()
     QVERIFY(!Source::m_stateLoad);
     QTRY_VERIFY(!Source::m_stateLoad);
     QTRY_VERIFY_WITH_TIMEOUT(std::abs(m_volts - 12.0) < 0.02 && m_amps < 0.01, 5000);
+}
+
+namespace {
+
+// Gives the board's model the modulator of a 100 kHz model with sine modulation.
+bool makeFastSineModel(ModelInformation *info)
+{
+    QByteArray text("<models><model tag=\"4101\" name=\"VEK3-150-30\">"
+                    "<pulse-function min=\"1\" max=\"100000\"/>"
+                    "<sine-function min=\"1\" max=\"10000\"/>"
+                    "</model></models>");
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+    ModelHandler handler(info, 4101);
+    return handler.parse(&buffer) && info->hasSine() && info->pulseMax() == 100000.0;
+}
+
+} // namespace
+
+void tst_Basic::pulseTiming_data()
+{
+    QTest::addColumn<bool>("fast"); // 100 kHz model: 5 µs minimum step, else 20 µs
+    QTest::addColumn<double>("hertz");
+    QTest::addColumn<double>("percent");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<quint64>("high");
+    QTest::addColumn<quint64>("low");
+    QTest::addColumn<int>("duty");
+
+    QTest::newRow("50 % at 5 Hz") << false << 5.0 << 50.0 << 0 << quint64(100000) << quint64(100000)
+                                  << 50000;
+    QTest::newRow("4.9 %") << false << 5.0 << 4.9 << -222 << quint64(100000) << quint64(100000)
+                           << 50000;
+    QTest::newRow("95.1 %") << false << 5.0 << 95.1 << -222 << quint64(100000) << quint64(100000)
+                            << 50000;
+    QTest::newRow("5 % at 20 kHz, 20 us minimum")
+        << false << 20000.0 << 5.0 << 0 << quint64(20) << quint64(30) << 40000;
+    QTest::newRow("95 % at 20 kHz, 20 us minimum")
+        << false << 20000.0 << 95.0 << 0 << quint64(30) << quint64(20) << 60000;
+    QTest::newRow("5 % at 100 kHz, 5 us minimum")
+        << true << 100000.0 << 5.0 << 0 << quint64(5) << quint64(5) << 50000;
+    QTest::newRow("above the model's maximum")
+        << false << 20001.0 << 50.0 << -222 << quint64(500) << quint64(500) << 50000;
+    QTest::newRow("below the model's minimum")
+        << false << 0.999 << 50.0 << -222 << quint64(500) << quint64(500) << 50000;
+    QTest::newRow("NaN") << false << std::nan("") << 50.0 << -222 << quint64(500) << quint64(500)
+                         << 50000;
+    QTest::newRow("huge") << false << 1e300 << 50.0 << -222 << quint64(500) << quint64(500)
+                          << 50000;
+}
+
+// Frequency first, then duty; a refused frequency leaves the 1 kHz, 50 % default, a refused
+// duty the times of the new frequency.
+void tst_Basic::pulseTiming()
+{
+    QFETCH(bool, fast);
+    QFETCH(double, hertz);
+    QFETCH(double, percent);
+    QFETCH(int, error);
+    QFETCH(quint64, high);
+    QFETCH(quint64, low);
+    QFETCH(int, duty);
+
+    if (fast)
+        QVERIFY(makeFastSineModel(m_engine.info.get()));
+    QSignalSpy duties(m_basic.get(), &Basic::pulseDutyCycleUiChanged);
+    int result = m_basic->setRealPulseFrequency(hertz, vek::UpdateIfChanged);
+    if (result == 0)
+        result = m_basic->setRealPulseDutyCycle(percent, vek::UpdateIfChanged);
+    QCOMPARE(result, error);
+    QCOMPARE(m_basic->getPulseHighTime(), high);
+    QCOMPARE(m_basic->getPulseLowTime(), low);
+    QCOMPARE(m_basic->getPulseDutyCycle(), duty);
+    QCOMPARE(
+        m_basic->getPulseHighTime() + m_basic->getPulseLowTime(), m_basic->getPulseCycleTime());
+    if (error == 0)
+        QCOMPARE(duties.last().at(0).toDouble(), duty / 1000.0);
+}
+
+void tst_Basic::pulseStepTimesReachTheBoard()
+{
+    Source::m_pulseState = true;
+    QCOMPARE(m_basic->setPulseCycleTime(200000, vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(m_basic->setRealPulseDutyCycle(25.0, vek::UpdateIfChanged), SCPIERR_T(0));
+    QVERIFY(m_engine.flushWriter());
+    QCOMPARE(step(1).value(TimeLow), 50000u);
+    QCOMPARE(step(1).value(TimeHigh), 0u);
+    QCOMPARE(step(2).value(TimeLow), 150000u);
+    QCOMPARE(m_basic->getPulseFrequency(), qint64(5000));
+    // Out of the modulator's period range: nothing changes.
+    QCOMPARE(m_basic->setPulseCycleTime(9, vek::UpdateAlways), SCPIERR_T(-222));
+    QCOMPARE(m_basic->setPulseCycleTime(1000001, vek::UpdateAlways), SCPIERR_T(-222));
+    QCOMPARE(m_basic->getPulseCycleTime(), quint64(200000));
+}
+
+void tst_Basic::sineFrequencyTakesTheNearestTableEntry_data()
+{
+    QTest::addColumn<double>("hertz");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<double>("set");
+
+    QTest::newRow("1.4 Hz") << 1.4 << 0 << 1.0;
+    QTest::newRow("1.5 Hz, on the midpoint") << 1.5 << 0 << 2.0;
+    QTest::newRow("74 Hz") << 74.0 << 0 << 70.0;
+    QTest::newRow("3.5 kHz") << 3500.0 << 0 << 5000.0;
+    QTest::newRow("10 kHz") << 10000.0 << 0 << 10000.0;
+    QTest::newRow("0.9 Hz") << 0.9 << -222 << 0.0;
+    QTest::newRow("15 kHz") << 15000.0 << -222 << 0.0;
+    QTest::newRow("NaN") << std::nan("") << -222 << 0.0;
+}
+
+void tst_Basic::sineFrequencyTakesTheNearestTableEntry()
+{
+    QFETCH(double, hertz);
+    QFETCH(int, error);
+    QFETCH(double, set);
+
+    QVERIFY(makeFastSineModel(m_engine.info.get()));
+    QSignalSpy changes(m_basic.get(), &Basic::sineFrequencyUiChanged);
+    QCOMPARE(int(m_basic->setRealSineFrequency(hertz, vek::UpdateAlways)), error);
+    QCOMPARE(changes.size(), error == 0 ? 1 : 0);
+    if (error != 0)
+        return;
+    QCOMPARE(changes.at(0).at(0).toDouble(), set);
+    QCOMPARE(m_basic->getSineFrequency(), qint64(set * 1000));
+    QVERIFY(m_engine.flushWriter());
+    const quint32 word = m_engine.peek(ioc::Address::SineGroup).value(0);
+    QCOMPARE(word, quint32(50000000.0 / (set * 1000) - 0.5));
+}
+
+void tst_Basic::elapsedTimeCutOff()
+{
+    QSignalSpy times(m_basic.get(), &Basic::cutOffETimeUiChanged);
+    const auto boardMicroseconds = [this] {
+        if (!m_engine.flushWriter())
+            return quint64(0);
+        const QVector<quint32> words = m_engine.peek(ioc::Address::CutoffGroup, 4);
+        return quint64(words.value(2)) | quint64(words.value(3)) << 32;
+    };
+
+    QCOMPARE(m_basic->setOutputCutOffElapsedTime(3600001.0, vek::UpdateIfChanged), SCPIERR_T(-222));
+    QCOMPARE(m_basic->setOutputCutOffElapsedTime(-1.0, vek::UpdateStepsOnly), SCPIERR_T(-222));
+    QCOMPARE(m_basic->setOutputCutOffElapsedTime(std::nan(""), vek::UpdateAlways), SCPIERR_T(-222));
+    QCOMPARE(times.size(), 0);
+
+    QCOMPARE(m_basic->setOutputCutOffElapsedTime(3600001.0, vek::UpdateAlways), SCPIERR_T(0));
+    QCOMPARE(boardMicroseconds(), 3600000000000ULL);
+    QCOMPARE(times.last().at(0).toULongLong(), 3600000000000ULL);
+    QCOMPARE(m_basic->getOutputCutOffElapsedTime(), 3600000.0);
+
+    QCOMPARE(m_basic->setOutputCutOffElapsedTime(90.5, vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(boardMicroseconds(), 90500000ULL);
+    QCOMPARE(m_basic->setOutputCutOffElapsedTime(90.5, vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(times.size(), 2); // unchanged: not announced again
+
+    QSignalSpy states(m_basic.get(), &Basic::cutOffETimeStateUiChanged);
+    QCOMPARE(m_basic->setOutputCutOffElapsedTimeState(true), SCPIERR_T(0));
+    QCOMPARE(m_basic->setOutputCutOffElapsedTimeState(true), SCPIERR_T(0));
+    QVERIFY(m_basic->getOutputCutOffElapsedTimeState());
+    QCOMPARE(states.size(), 1);
+}
+
+void tst_Basic::msyncWithoutTheLink()
+{
+    QSignalSpy changes(m_basic.get(), &Basic::msyncStateUiChanged);
+    QVERIFY(!m_engine.status->linkOn());
+    QCOMPARE(m_basic->setMSyncState(true), SCPIERR_T(110));
+    QVERIFY(!m_basic->getMSyncState());
+    QCOMPARE(m_basic->setMSyncState(false), SCPIERR_T(0));
+    QCOMPARE(changes.size(), 0); // it never was on
 }
 
 QTEST_MAIN(tst_Basic)
