@@ -7,8 +7,7 @@
 
 Axis::Axis(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 void Axis::setMin(double value)
 {

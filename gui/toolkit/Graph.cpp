@@ -30,8 +30,8 @@ const int MinBand = 3;
 
 QPen gridPen(const QWidget *widget)
 {
-    QPen pen(widget->palette().color(QPalette::Light), 0.4, Qt::SolidLine, Qt::SquareCap,
-        Qt::BevelJoin);
+    QPen pen(
+        widget->palette().color(QPalette::Light), 0.4, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
     return pen;
 }
 
@@ -109,10 +109,10 @@ void Graph::setPlotSettings(const Axes &axes)
     refreshPixmap();
 }
 
-void Graph::setXAxis(QSharedPointer<Axis>) {}
-void Graph::clearPlot(const Plot *) {}
-void Graph::clearPlots() {}
-void Graph::setStyle(ChartStyte) {}
+void Graph::setXAxis(QSharedPointer<Axis>) { }
+void Graph::clearPlot(const Plot *) { }
+void Graph::clearPlots() { }
+void Graph::setStyle(ChartStyte) { }
 
 QSize Graph::sizeHint() const
 {
@@ -279,7 +279,8 @@ void Graph::drawGrid(QPainter *painter)
                 previousTop = yi - fh / 2;
                 painter->setPen(grid);
                 const int textLeft = left - (offset + axis->labelWidth());
-                painter->drawText(QRect(QPoint(textLeft, yi - fh / 2), QPoint(xa - 6, yi - fh / 2 + fh - 1)),
+                painter->drawText(
+                    QRect(QPoint(textLeft, yi - fh / 2), QPoint(xa - 6, yi - fh / 2 + fh - 1)),
                     Qt::AlignRight | Qt::AlignVCenter,
                     text);
             }
@@ -307,7 +308,8 @@ void Graph::drawCurves(QPainter *painter)
     if (!x || x->max() <= x->min())
         return;
     painter->save();
-    painter->setClipRect(QRect(QPoint(r.left() + 1, r.top() + 1), QPoint(r.right() - 1, r.bottom() - 1)));
+    painter->setClipRect(
+        QRect(QPoint(r.left() + 1, r.top() + 1), QPoint(r.right() - 1, r.bottom() - 1)));
     const double width = r.right() - r.left();
     const double height = r.bottom() - r.top();
     for (auto it = m_plotBindings.cbegin(); it != m_plotBindings.cend(); ++it) {
@@ -328,8 +330,8 @@ void Graph::drawCurves(QPainter *painter)
                 line.append(QPointF(r.left() + width * (xv - x->min()) / (x->max() - x->min()),
                     r.bottom() - height * (yv - y->min()) / (y->max() - y->min())));
             }
-            painter->setPen(QPen(plot->lineColor(), plot->lineWidth(), Qt::SolidLine, Qt::SquareCap,
-                Qt::BevelJoin));
+            painter->setPen(QPen(
+                plot->lineColor(), plot->lineWidth(), Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
             painter->drawPolyline(line);
         }
         plot->setDrawnRow(rows > 0 ? rows - 1 : 0);

@@ -6,8 +6,7 @@ Plot::Plot(int column, QAbstractItemModel *model, QObject *parent)
     : QObject(parent)
     , m_column(column)
     , m_model(model)
-{
-}
+{ }
 
 void Plot::setVisble(bool on)
 {

@@ -6,8 +6,7 @@
 
 Plots::Plots(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 void Plots::setModel(QAbstractItemModel *model)
 {
@@ -53,9 +52,8 @@ void Plots::append(const QModelIndex &topLeft, const QModelIndex &bottomRight)
     }
 }
 
-void Plots::onDataChange(const QModelIndex &topLeft,
-    const QModelIndex &bottomRight,
-    const QVector<int> &roles)
+void Plots::onDataChange(
+    const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles)
 {
     Q_UNUSED(roles)
     // One rescan per column covers every changed row of it.
@@ -77,8 +75,8 @@ void Plots::onRowsInsert(const QModelIndex &parent, int first, int last)
         if (m_model->rowCount() != first + 1)
             appended = false;
         for (int row = first; row <= last; ++row)
-            changed |= p->calculateMinMaxData(m_model->index(row, p->column()),
-                m_model->index(row, 0));
+            changed |=
+                p->calculateMinMaxData(m_model->index(row, p->column()), m_model->index(row, 0));
     }
     if (!appended) {
         if (changed)

@@ -33,9 +33,8 @@ Q_SIGNALS:
     void dataUpdated();
 
 public Q_SLOTS:
-    void onDataChange(const QModelIndex &topLeft,
-        const QModelIndex &bottomRight,
-        const QVector<int> &roles);
+    void onDataChange(
+        const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles);
     void onRowsInsert(const QModelIndex &parent, int first, int last);
     void onRowsAboutToBeRemove(const QModelIndex &parent, int first, int last);
     void onRowsRemove(const QModelIndex &parent, int first, int last);

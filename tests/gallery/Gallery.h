@@ -42,3 +42,4 @@ void galleryDialogs(Gallery &gallery);
 void galleryTexts(Gallery &gallery);
 void galleryReadouts(Gallery &gallery);
 void galleryTrees(Gallery &gallery);
+void galleryCharts(Gallery &gallery);

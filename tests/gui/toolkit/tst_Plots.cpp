@@ -18,8 +18,8 @@ struct Table
     void addRow(double x, double y) { insertRow(model.rowCount(), x, y); }
     void insertRow(int row, double x, double y)
     {
-        model.insertRow(row, { new QStandardItem(QString::number(x)),
-                                 new QStandardItem(QString::number(y)) });
+        model.insertRow(
+            row, { new QStandardItem(QString::number(x)), new QStandardItem(QString::number(y)) });
     }
     QStandardItemModel model;
 };
@@ -29,9 +29,15 @@ struct Recorder
 {
     explicit Recorder(Plots &plots)
     {
-        QObject::connect(&plots, &Plots::refreshed, [this] { seen << "refreshed"; });
-        QObject::connect(&plots, &Plots::autoScaleUpdated, [this] { seen << "autoScaleUpdated"; });
-        QObject::connect(&plots, &Plots::dataUpdated, [this] { seen << "dataUpdated"; });
+        QObject::connect(&plots, &Plots::refreshed, [this] {
+            seen << "refreshed";
+        });
+        QObject::connect(&plots, &Plots::autoScaleUpdated, [this] {
+            seen << "autoScaleUpdated";
+        });
+        QObject::connect(&plots, &Plots::dataUpdated, [this] {
+            seen << "dataUpdated";
+        });
     }
     QStringList take() { return std::exchange(seen, {}); }
     QStringList seen;
@@ -56,10 +62,9 @@ void tst_Plots::plotsPerHeader_data()
 {
     QTest::addColumn<QStringList>("headers");
     QTest::addColumn<QList<int>>("columns");
-    QTest::newRow("logger table")
-        << QStringList { "ETime[s]", "Current[A]", "Voltage[V]", "Power[W]", "Capacity[Ah]",
-               "Energy[Wh]" }
-        << QList<int> { 1, 2, 3, 4, 5 };
+    QTest::newRow("logger table") << QStringList {
+        "ETime[s]", "Current[A]", "Voltage[V]", "Power[W]", "Capacity[Ah]", "Energy[Wh]"
+    } << QList<int> { 1, 2, 3, 4, 5 };
     QTest::newRow("empty header stops")
         << QStringList { "ETime[s]", "Current[A]", "", "Power[W]" } << QList<int> { 1 };
     QTest::newRow("time only") << QStringList { "ETime[s]" } << QList<int> {};
