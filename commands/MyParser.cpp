@@ -1,5 +1,7 @@
 #include "commands/MyParser.h"
 
+#include "engine/Source.h"
+
 MyParser::MyParser(
     const zo4882::IDictIndex *dict, std::function<void()> watchdogProtection, int tickMs)
     : zo4882::ZO4882Parser(dict, zo4882::NODE_SOURCE, tickMs)
@@ -10,6 +12,12 @@ MyParser::MyParser(
 MyParser::~MyParser()
 {
     stop();
+}
+
+void MyParser::OnShutdown()
+{
+    zo4882::ZO4882Parser::OnShutdown();
+    vek::Source::interruptRequests();
 }
 
 short MyParser::OnSettingsConflict(unsigned deniedBits) const

@@ -25,4 +25,8 @@ public:
 
     // -203 "Command protected" for the administrator flag, otherwise -221 "Settings conflict".
     short OnSettingsConflict(unsigned deniedBits) const override;
+
+protected:
+    // Ends, besides the base's waits, a request to the engine the running message waits for.
+    void OnShutdown() override;
 };

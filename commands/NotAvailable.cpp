@@ -1,16 +1,8 @@
 #include "commands/NotAvailable.h"
 
 #include "commands/ValueNotAvailable.h"
-#include "remote/QueueError.h"
 #include "remote/ZOValueManager.h"
 #include "remote/ZO_SCPI_DICT_ENTRY.h"
-
-short notAvailable(const zo4882::ZO_PARSER_RESULT *result)
-{
-    zo4882::queueErrorFrom(
-        result ? result->intf : zo4882::INTF_PANEL, -200, QStringLiteral("not available"));
-    return 0;
-}
 
 short IFMAIN_NotAvailable::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
 {

@@ -4,10 +4,7 @@
 
 // Commands whose work is not built yet answer an execution error, never a silent success.
 
-// Queues -200 "Execution error" with the detail "not available" for the command's interface
-// and returns 0: the error is queued here so that its detail says why, and the parser, which
-// queues any other result with the header as detail, adds no second entry.
-short notAvailable(const zo4882::ZO_PARSER_RESULT *result);
+using zo4882::notAvailable;
 
 // The handler of a dictionary entry whose handler class is not built yet: both forms answer
 // notAvailable(). The header that declares a handler names it with

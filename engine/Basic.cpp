@@ -1,5 +1,6 @@
 #include "engine/Basic.h"
 
+#include "engine/EngineLock.h"
 #include "engine/ioc/ProgramStep.h"
 #include "instrument/ModelInformation.h"
 
@@ -113,21 +114,18 @@ const BoundValue &Basic::uvpBound() const
 
 SCPIERR_T Basic::setFunctionMode(SourceMode mode)
 {
-    SCPIERR_T result = Error::None;
-    {
-        QMutexLocker lock(&stateMutex());
-        if (m_stateLoad)
-            return Error::LoadOn;
-        if (m_outputShort && modeIsCvCpArb(mode))
-            return Error::OutputShort;
-        if (m_pulseState && modeIsCvCpArb(mode))
-            return Error::PulseRunning;
-        if (m_sineState && mode != Mode::CC)
-            return Error::SineRunning;
-        if (programRunning())
-            return Error::ProgramRunning;
-        result = setFunctionModeLocked(mode, lock);
-    }
+    EngineStep step;
+    if (m_stateLoad)
+        return Error::LoadOn;
+    if (m_outputShort && modeIsCvCpArb(mode))
+        return Error::OutputShort;
+    if (m_pulseState && modeIsCvCpArb(mode))
+        return Error::PulseRunning;
+    if (m_sineState && mode != Mode::CC)
+        return Error::SineRunning;
+    if (programRunning())
+        return Error::ProgramRunning;
+    const SCPIERR_T result = applyFunctionMode(mode, step);
     if (result != Error::None)
         return result;
 
@@ -145,6 +143,7 @@ SCPIERR_T Basic::setFunctionMode(SourceMode mode)
 
 SCPIERR_T Basic::setFunctionModeCvOption(bool on)
 {
+    EngineStep step;
     if (programRunning())
         return Error::ProgramRunning;
     const SCPIERR_T result = Source::setFunctionModeCvOption(on);
@@ -166,6 +165,7 @@ SCPIERR_T Basic::setFunctionModeCvOption(bool on)
 
 SCPIERR_T Basic::setCurrentRange(SourceCurrentRange range)
 {
+    EngineStep step;
     if (m_stateLoad)
         return Error::LoadOn;
     const SCPIERR_T result = Source::setCurrentRange(range, UpdateAlways);
@@ -180,6 +180,7 @@ SCPIERR_T Basic::setCurrentRange(SourceCurrentRange range)
 
 SCPIERR_T Basic::setVoltageRange(SourceVoltageRange range)
 {
+    EngineStep step;
     if (m_stateLoad)
         return Error::LoadOn;
     const SCPIERR_T result = Source::setVoltageRange(range);
@@ -293,6 +294,7 @@ SCPIERR_T Basic::setRealLevel(double value,
     ValueSignal changed,
     bool *announced)
 {
+    EngineStep step;
     if (announced)
         *announced = false;
     qint32 counts = 0;
@@ -304,13 +306,16 @@ SCPIERR_T Basic::setRealLevel(double value,
     if (result == Error::None) {
         if (announced)
             *announced = true;
-        emit(this->*changed)(value);
+        step.announce([this, changed, value] {
+            emit(this->*changed)(value);
+        });
     }
     return result;
 }
 
 SCPIERR_T Basic::setRealCurrentLevel(double amps, updateTiming timing)
 {
+    EngineStep step;
     const SCPIERR_T result = setRealLevel(
         amps, timing, currentBound(), m_ccLevel, &Basic::setCurrentLevel, &Basic::currentUiChanged);
     if (result == Error::None)
@@ -320,6 +325,7 @@ SCPIERR_T Basic::setRealCurrentLevel(double amps, updateTiming timing)
 
 SCPIERR_T Basic::setCurrentLevel(qint32 counts, updateTiming timing)
 {
+    EngineStep step;
     if (counts == m_ccLevel && timing == UpdateIfChanged)
         return Error::None;
     const BoundValue &bound = currentBound();
@@ -340,6 +346,7 @@ SCPIERR_T Basic::setCurrentLevel(qint32 counts, updateTiming timing)
 
 SCPIERR_T Basic::setRealConductanceLevel(double siemens, updateTiming timing)
 {
+    EngineStep step;
     const SCPIERR_T result = setRealLevel(siemens,
         timing,
         conductanceBound(),
@@ -354,6 +361,7 @@ SCPIERR_T Basic::setRealConductanceLevel(double siemens, updateTiming timing)
 
 SCPIERR_T Basic::setConductanceLevel(qint32 counts, updateTiming timing)
 {
+    EngineStep step;
     if (counts == m_crLevel && timing == UpdateIfChanged)
         return Error::None;
     const BoundValue &bound = conductanceBound();
@@ -373,6 +381,7 @@ SCPIERR_T Basic::setConductanceLevel(qint32 counts, updateTiming timing)
 
 SCPIERR_T Basic::setRealVoltageLevel(double volts, updateTiming timing)
 {
+    EngineStep step;
     // With the CV option the level is the UVP level too.
     const bool cvOption = m_functionModeCvOption;
     bool announced = false;
@@ -383,13 +392,17 @@ SCPIERR_T Basic::setRealVoltageLevel(double volts, updateTiming timing)
         &Basic::setVoltageLevel,
         &Basic::voltageUiChanged,
         &announced);
-    if (announced && cvOption)
-        emit voltageProtectUiChanged(volts);
+    if (announced && cvOption) {
+        step.announce([this, volts] {
+            emit voltageProtectUiChanged(volts);
+        });
+    }
     return result;
 }
 
 SCPIERR_T Basic::setVoltageLevel(qint32 counts, updateTiming timing)
 {
+    EngineStep step;
     if (counts == m_cvLevel && timing == UpdateIfChanged)
         return Error::None;
     const BoundValue &bound = voltageBound();
@@ -433,12 +446,14 @@ SCPIERR_T Basic::setVoltageLevel(qint32 counts, updateTiming timing)
 
 SCPIERR_T Basic::setRealPowerLevel(double watts, updateTiming timing)
 {
+    EngineStep step;
     return setRealLevel(
         watts, timing, powerBound(), m_cpLevel, &Basic::setPowerLevel, &Basic::powerUiChanged);
 }
 
 SCPIERR_T Basic::setPowerLevel(qint32 counts, updateTiming timing)
 {
+    EngineStep step;
     if (counts == m_cpLevel && timing == UpdateIfChanged)
         return Error::None;
     const BoundValue &bound = powerBound();
@@ -463,6 +478,7 @@ SCPIERR_T Basic::setPowerLevel(qint32 counts, updateTiming timing)
 
 SCPIERR_T Basic::setRealCurrentSlewRateLevel(double ampsPerUs, updateTiming timing)
 {
+    EngineStep step;
     return setRealLevel(ampsPerUs,
         timing,
         slewRateBound(),
@@ -473,6 +489,7 @@ SCPIERR_T Basic::setRealCurrentSlewRateLevel(double ampsPerUs, updateTiming timi
 
 SCPIERR_T Basic::setCurrentSlewRateLevel(qint32 counts, updateTiming timing)
 {
+    EngineStep step;
     if (counts == m_slewRate && timing == UpdateIfChanged)
         return Error::None;
     const BoundValue &bound = slewRateBound();
@@ -498,26 +515,31 @@ SCPIERR_T Basic::setCurrentSlewRateLevel(qint32 counts, updateTiming timing)
 
 double Basic::getRealCurrentLevel() const
 {
+    EngineLocker lock(&engineMutex());
     return currentBound().fromCounts(m_ccLevel);
 }
 
 double Basic::getRealConductanceLevel() const
 {
+    EngineLocker lock(&engineMutex());
     return conductanceBound().fromCounts(m_crLevel);
 }
 
 double Basic::getRealVoltageLevel() const
 {
+    EngineLocker lock(&engineMutex());
     return voltageBound().fromCounts(m_cvLevel);
 }
 
 double Basic::getRealPowerLevel() const
 {
+    EngineLocker lock(&engineMutex());
     return powerBound().fromCounts(m_cpLevel);
 }
 
 double Basic::getRealCurrentSlewRateLevel() const
 {
+    EngineLocker lock(&engineMutex());
     return storedValue(slewRateBound(), m_slewRate, NeverSet);
 }
 
@@ -525,6 +547,7 @@ double Basic::getRealCurrentSlewRateLevel() const
 
 SCPIERR_T Basic::setCurrentProtectionLevel(qint32 counts, updateTiming timing)
 {
+    EngineStep step;
     if (counts == m_ocpLevel && timing != UpdateAlways)
         return Error::None;
     // Protection levels clamp only when forced: a re-application with StepsOnly is refused.
@@ -549,6 +572,7 @@ SCPIERR_T Basic::setCurrentProtectionLevel(qint32 counts, updateTiming timing)
 
 SCPIERR_T Basic::setPowerProtectionLevel(qint32 counts, updateTiming timing)
 {
+    EngineStep step;
     if (counts == m_oppLevel && timing != UpdateAlways)
         return Error::None;
     // Power range 5: high voltage and high current range, the widest.
@@ -571,6 +595,7 @@ SCPIERR_T Basic::setPowerProtectionLevel(qint32 counts, updateTiming timing)
 
 SCPIERR_T Basic::setVoltageProtectionLevel(qint32 counts, updateTiming timing)
 {
+    EngineStep step;
     if (counts == m_uvpLevel && timing == UpdateIfChanged)
         return Error::None;
     const BoundValue &bound = uvpBound();
@@ -600,23 +625,28 @@ SCPIERR_T Basic::setVoltageProtectionLevel(qint32 counts, updateTiming timing)
 
 SCPIERR_T Basic::setVoltageProtectionState(bool on)
 {
+    EngineStep step;
     if (on == m_uvpState)
         return Error::None;
     setIoVoltageProtectionState(on);
     sendTree();
+    double shown = std::numeric_limits<double>::max();
     if (on) {
         m_uvpState = true;
-        emit voltageProtectUiChanged(getRealVoltageProtectionLevel());
+        shown = getRealVoltageProtectionLevel();
     } else {
         Source::setFunctionModeCvOption(false);
         m_uvpState = false;
-        emit voltageProtectUiChanged(std::numeric_limits<double>::max());
     }
+    step.announce([this, shown] {
+        emit voltageProtectUiChanged(shown);
+    });
     return Error::None;
 }
 
 SCPIERR_T Basic::setVoltageProtectionTripState(bool trip, updateTiming timing)
 {
+    EngineStep step;
     // External CV control works only with the limit action.
     if (m_voltExternal)
         return Error::None;
@@ -627,22 +657,27 @@ SCPIERR_T Basic::setVoltageProtectionTripState(bool trip, updateTiming timing)
     if (trip)
         Source::setFunctionModeCvOption(false);
     m_uvpTrip = trip;
-    emit voltageProtectStateUiChanged(trip);
+    step.announce([this, trip] {
+        emit voltageProtectStateUiChanged(trip);
+    });
     return Error::None;
 }
 
 double Basic::getRealCurrentProtectionLevel() const
 {
+    EngineLocker lock(&engineMutex());
     return storedValue(ocpBound(), m_ocpLevel, NeverSet);
 }
 
 double Basic::getRealPowerProtectionLevel() const
 {
+    EngineLocker lock(&engineMutex());
     return storedValue(oppBound(), m_oppLevel, NeverSet);
 }
 
 double Basic::getRealVoltageProtectionLevel() const
 {
+    EngineLocker lock(&engineMutex());
     return storedValue(uvpBound(), m_uvpLevel, NeverSet);
 }
 
@@ -666,26 +701,24 @@ void Basic::writeUvpBits(bool on, bool trip)
 
 SCPIERR_T Basic::setOutputShort(bool on, updateTiming timing)
 {
-    SourceMode mode = Mode::CC;
-    {
-        QMutexLocker lock(&stateMutex());
-        if (!m_info->iocShort())
-            return Error::UndefinedHeader;
-        if (on == m_outputShort && timing == UpdateIfChanged)
-            return Error::None;
-        mode = m_functionMode;
-        if (modeIsCvCpArb(mode))
-            return Error::InvalidFunctionMode;
-        if (m_pulseState)
-            return Error::PulseRunning;
-        if (m_sineState)
-            return Error::SineRunning;
-        if (m_external)
-            return Error::ExternalControl;
-        if (programRunning())
-            return Error::ProgramRunning;
-        m_outputShort = on;
-    }
+    EngineStep step;
+    if (!m_info->iocShort())
+        return Error::UndefinedHeader;
+    if (on == m_outputShort && timing == UpdateIfChanged)
+        return Error::None;
+    const SourceMode mode = m_functionMode;
+    if (modeIsCvCpArb(mode))
+        return Error::InvalidFunctionMode;
+    if (m_pulseState)
+        return Error::PulseRunning;
+    if (m_sineState)
+        return Error::SineRunning;
+    if (m_external)
+        return Error::ExternalControl;
+    if (programRunning())
+        return Error::ProgramRunning;
+
+    m_outputShort = on;
     changeSteps([on](ProgramStep *step1, ProgramStep *step2) {
         step1->setOutputShort(on);
         step2->setOutputShort(on);
@@ -700,8 +733,11 @@ SCPIERR_T Basic::setOutputShort(bool on, updateTiming timing)
         setCurrentLevel(m_ccLevel, UpdateStepsOnly);
     if (loadIsOn())
         sendTree();
-    if (timing != UpdateStepsOnly)
-        emit outputShortUiChanged(on);
+    if (timing != UpdateStepsOnly) {
+        step.announce([this, on] {
+            emit outputShortUiChanged(on);
+        });
+    }
     return Error::None;
 }
 
@@ -709,6 +745,7 @@ SCPIERR_T Basic::setOutputShort(bool on, updateTiming timing)
 
 SCPIERR_T Basic::setRealPulseLevelCurrent(double amps, updateTiming timing)
 {
+    EngineStep step;
     const SCPIERR_T result = setRealLevel(amps,
         timing,
         currentBound(),
@@ -722,6 +759,7 @@ SCPIERR_T Basic::setRealPulseLevelCurrent(double amps, updateTiming timing)
 
 SCPIERR_T Basic::setPulseLevelCurrent(qint32 counts, updateTiming timing)
 {
+    EngineStep step;
     const BoundValue &bound = currentBound();
     // Never above the main level, whatever the timing.
     if (counts > m_ccLevel || counts < bound.m_minCount)
@@ -743,6 +781,7 @@ SCPIERR_T Basic::setPulseLevelCurrent(qint32 counts, updateTiming timing)
 
 SCPIERR_T Basic::setRealPulseLevelConductance(double siemens, updateTiming timing)
 {
+    EngineStep step;
     const SCPIERR_T result = setRealLevel(siemens,
         timing,
         conductanceBound(),
@@ -756,6 +795,7 @@ SCPIERR_T Basic::setRealPulseLevelConductance(double siemens, updateTiming timin
 
 SCPIERR_T Basic::setPulseLevelConductance(qint32 counts, updateTiming timing)
 {
+    EngineStep step;
     const BoundValue &bound = conductanceBound();
     if (counts > m_crLevel || counts < bound.m_minCount)
         return Error::DataOutOfRange;
@@ -776,11 +816,13 @@ SCPIERR_T Basic::setPulseLevelConductance(qint32 counts, updateTiming timing)
 
 double Basic::getRealPulseLevelCurrent() const
 {
+    EngineLocker lock(&engineMutex());
     return currentBound().fromCounts(m_pulseLevelCc);
 }
 
 double Basic::getRealPulseLevelConductance() const
 {
+    EngineLocker lock(&engineMutex());
     return conductanceBound().fromCounts(m_pulseLevelCr);
 }
 
@@ -788,6 +830,7 @@ double Basic::getRealPulseLevelConductance() const
 
 SCPIERR_T Basic::setOutput(bool on)
 {
+    EngineStep step;
     if (programRunning())
         return Error::ProgramRunning;
 
@@ -798,26 +841,47 @@ SCPIERR_T Basic::setOutput(bool on)
         step1->setLoad(bit);
         step2->setLoad(bit);
     });
-    bool reported = bit;
-    if (m_status) {
-        // Sent under the status object's load mutex, so that the status word that wakes the
-        // wait cannot be processed before the wait begins.
-        QMutexLocker lock(&m_status->loadMutex());
+    if (!m_status) {
         m_writer->transfer();
         sendTree();
         m_load = on;
-        // A status word read before the switch may wake the wait first: wait for the state
-        // asked for, bounded for a switch the controller refuses.
-        QDeadlineTimer deadline(m_loadWaitMs);
-        while (m_status->loadOn() != bit
-            && m_status->loadCondition().wait(&m_status->loadMutex(), deadline)) { }
-        reported = m_status->loadOn();
-    } else {
-        m_writer->transfer();
-        sendTree();
-        m_load = on;
+        m_stateLoad = bit;
+        step.announce([this, bit] {
+            emit outputUiChanged(bit);
+        });
+        return Error::None;
     }
-    onLoadChange(reported);
+
+    // Sent under the status object's load mutex, so that the status word that wakes the wait
+    // cannot be processed before the wait begins.
+    QMutexLocker loadLock(&m_status->loadMutex());
+    m_writer->transfer();
+    sendTree();
+    m_load = on;
+    // Until the report, a switch on counts as load on for the other setters' checks.
+    if (bit) {
+        ++m_loadSwitchesOn;
+        m_stateLoad = true;
+    }
+    // The wait runs with the engine unlocked (a step opened by a caller stays locked). A status
+    // word read before the switch may wake it first: wait for the state asked for, bounded for
+    // a switch the controller refuses.
+    step.unlock();
+    QDeadlineTimer deadline(m_loadWaitMs);
+    while (m_status->loadOn() != bit
+        && m_status->loadCondition().wait(&m_status->loadMutex(), deadline)) { }
+    loadLock.unlock();
+
+    // The state reported now, not when the wait ended: a later switch may have been reported
+    // in between.
+    EngineStep report;
+    if (bit)
+        --m_loadSwitchesOn;
+    const bool reported = m_status->loadOn();
+    m_stateLoad = reported || m_loadSwitchesOn > 0;
+    report.announce([this, reported] {
+        emit outputUiChanged(reported);
+    });
     return Error::None;
 }
 
@@ -867,6 +931,7 @@ void Basic::writeMainLevel(quint32 word, bool resend)
 void Basic::initialize()
 {
     Source::initialize();
+    EngineStep step;
     changeSteps([](ProgramStep *step1, ProgramStep *step2) {
         step1->setLoad(false);
         step2->setLoad(false);
@@ -878,6 +943,7 @@ void Basic::initialize()
 
 void Basic::onExtCurrentRangeChange(vek::Status::ExternalRange range)
 {
+    EngineStep step;
     const quint32 bits = quint32(range);
     if (bits == 0 || bits == IoControl::CurrentLow || bits == IoControl::CurrentMedium)
         m_extCurrIoRange = bits;

@@ -30,7 +30,9 @@ namespace vek {
 // count setter and on 0 emit the setting's *UiChanged signal with the value as requested.
 // A refused setter changes nothing, display values included. The stored counts are the
 // setting; the steps mirror them for the present mode and range, clamped to its limits.
-// No lock of its own: the stored counts are atomic, the steps change under the shadow mutex.
+// Every setter is one EngineStep (engine/EngineLock.h), signals and adjusters included; the
+// getters take the engine lock, so they never mix a range with a level of another setting.
+// The steps change under the shadow mutex too, which the writer link shares.
 class Basic : public Source
 {
     Q_OBJECT
@@ -38,6 +40,8 @@ class Basic : public Source
 public:
     // Handed down by the command set at start-up (both optional): re-spans the value objects
     // whose limits follow a range, and adjusts the arguments that depend on the function mode.
+    // Called within the setter's engine step: they must not wait for another thread nor take
+    // the value registry's mutex (see engine/EngineLock.h).
     using ModeAdjuster = std::function<void(SourceMode mode)>;
     using CurrentRangeAdjuster = std::function<void(SourceCurrentRange range)>;
     using VoltageRangeAdjuster = std::function<void(SourceVoltageRange range)>;
@@ -135,7 +139,9 @@ public:
     // Switches the load (104 while a program runs): the load bit of both steps follows on and the
     // external load input, the tree is sent, and the call returns once the status object reports
     // that load state (or after loadWaitMs, when the controller refuses it), with the reported
-    // state applied. Not from the status object's thread.
+    // state applied. Not from the status object's thread. The wait runs with the engine lock
+    // released, unless the caller's own step holds it; until the report, a switch on counts as
+    // load on for the other setters' checks.
     SCPIERR_T setOutput(bool on);
 
 public Q_SLOTS:

@@ -25,10 +25,20 @@ constexpr SCPIERR_T InvalidFunctionMode = 106;
 constexpr SCPIERR_T ExternalControl = 111;
 constexpr SCPIERR_T SineRunning = 113;
 constexpr SCPIERR_T ImmediateInList = 204;
+constexpr SCPIERR_T IllegalProgramName = 301;
+constexpr SCPIERR_T ProgramNameExists = 302;
+constexpr SCPIERR_T ProgramNotFound = 303;
+constexpr SCPIERR_T ProgramNotSelected = 304;
+constexpr SCPIERR_T SelectedProgramDelete = 305;
+constexpr SCPIERR_T CreateDuringSelection = 313;
 constexpr SCPIERR_T UndefinedHeader = -113;
+// A request to another thread that the parser's shut-down ended before it was answered.
+constexpr SCPIERR_T ExecutionError = -200;
 constexpr SCPIERR_T SettingsConflict = -221;
 constexpr SCPIERR_T DataOutOfRange = -222;
 constexpr SCPIERR_T IllegalParameter = -224;
+constexpr SCPIERR_T SystemError = -310;
+constexpr SCPIERR_T MemoryError = -311;
 } // namespace Error
 
 } // namespace vek

@@ -243,18 +243,7 @@ ProgramStepsModel::~ProgramStepsModel()
 
 const BoundValue *ProgramStepsModel::levelBound() const
 {
-    switch (m_mode) {
-    case Mode::CC:
-        return &ModelInformation::rangeValue(m_info->currentMap(), m_currentRange);
-    case Mode::CR:
-        return &ModelInformation::rangeValue(m_info->conductanceMap(), m_currentRange);
-    case Mode::CV:
-        return &ModelInformation::rangeValue(m_info->voltageMap(), m_voltageRange);
-    case Mode::CP:
-        return &ModelInformation::rangeValue(m_info->powerMap(), m_powerRange);
-    default:
-        return nullptr;
-    }
+    return m_info->levelBound(m_mode, m_currentRange, m_voltageRange, m_powerRange);
 }
 
 const BoundValue &ProgramStepsModel::slewRateBound() const

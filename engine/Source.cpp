@@ -1,5 +1,6 @@
 #include "engine/Source.h"
 
+#include "engine/EngineLock.h"
 #include "instrument/InstrumentConfigInfo.h"
 #include "instrument/ModelInformation.h"
 
@@ -31,6 +32,7 @@ std::atomic<KeywordBridge_NormFast::values> Source::m_voltResponse { KeywordBrid
 std::atomic<KeywordBridge_NormFast::values> Source::m_condResponse { KeywordBridge_NormFast::NORM };
 std::atomic<quint32> Source::m_triggerDelay { 0 };
 std::atomic<bool> Source::m_watchDogStatus { false };
+std::atomic<int> Source::m_loadSwitchesOn { 0 };
 
 namespace {
 
@@ -116,6 +118,7 @@ QMutex &Source::stateMutex()
 
 void Source::resetState()
 {
+    EngineLocker engine(&engineMutex());
     QMutexLocker lock(&stateMutex());
     m_functionMode = KeywordBridge_CcCrCvCpArb::CC;
     m_functionModeCvOption = false;
@@ -139,6 +142,7 @@ void Source::resetState()
     s_ioTrigSources = IoControl::ttsImmediate;
     m_triggerDelay = 0;
     m_watchDogStatus = false;
+    m_loadSwitchesOn = 0;
     s_programRunState = KeywordBridge_IdleWtgRun::IDLE;
 }
 
@@ -167,6 +171,7 @@ void Source::setWatchdogRecovery(WatchdogRecovery recovery)
 
 SCPIERR_T Source::setCurrentRange(SourceCurrentRange range, updateTiming timing)
 {
+    EngineStep step;
     if (range == KeywordBridge_LowMedHigh::MED && m_info->condRangeMap().size() == 2)
         return Error::DataOutOfRange;
     if (range == m_currRange && timing != UpdateAlways)
@@ -186,12 +191,16 @@ SCPIERR_T Source::setCurrentRange(SourceCurrentRange range, updateTiming timing)
     m_writer->setCurrentRange(IoControl::CurrentRange(bits), m_info->modelNames().size() > 1);
     m_writer->transfer();
     m_currRange = range;
-    emit currRangeChanged(getCurrentRange(), range);
+    const SourceCurrentRange effective = getCurrentRange();
+    step.announce([this, effective, range] {
+        emit currRangeChanged(effective, range);
+    });
     return Error::None;
 }
 
 SCPIERR_T Source::setVoltageRange(SourceVoltageRange range)
 {
+    EngineStep step;
     if (range == KeywordBridge_LowHigh::LOW && m_info->voltRangeMap().size() == 1)
         return Error::DataOutOfRange;
     if (range == m_voltRange)
@@ -206,17 +215,19 @@ SCPIERR_T Source::setVoltageRange(SourceVoltageRange range)
         range == KeywordBridge_LowHigh::LOW ? IoControl::VoltageLow : IoControl::VoltageHigh);
     m_writer->transfer();
     m_voltRange = range;
-    emit voltRangeChanged(range);
+    step.announce([this, range] {
+        emit voltRangeChanged(range);
+    });
     return Error::None;
 }
 
 SCPIERR_T Source::setFunctionMode(SourceMode mode)
 {
-    QMutexLocker lock(&stateMutex());
-    return setFunctionModeLocked(mode, lock);
+    EngineStep step;
+    return applyFunctionMode(mode, step);
 }
 
-SCPIERR_T Source::setFunctionModeLocked(SourceMode mode, QMutexLocker &lock)
+SCPIERR_T Source::applyFunctionMode(SourceMode mode, EngineStep &step)
 {
     if (mode == m_functionMode)
         return Error::None;
@@ -241,7 +252,6 @@ SCPIERR_T Source::setFunctionModeLocked(SourceMode mode, QMutexLocker &lock)
     }
 
     m_functionMode = mode;
-    lock.unlock();
     m_writer->progCommand(IoControl::TranAbort, IoControl::ViaProgramGroup);
     m_writer->transfer();
     external(m_external);
@@ -255,31 +265,36 @@ SCPIERR_T Source::setFunctionModeLocked(SourceMode mode, QMutexLocker &lock)
         start = IoControl::TranSineInit;
     m_writer->progCommand(start, IoControl::ViaCommandRegister);
     m_writer->transfer();
-    emit operationModeChanged(mode, m_functionModeCvOption);
+    const bool cvOption = m_functionModeCvOption;
+    step.announce([this, mode, cvOption] {
+        emit operationModeChanged(mode, cvOption);
+    });
     return Error::None;
 }
 
 SCPIERR_T Source::setFunctionModeCvOption(bool on)
 {
-    {
-        QMutexLocker lock(&stateMutex());
-        if (modeIsCvCpArb(m_functionMode))
-            return Error::InvalidFunctionMode;
-        if (on == m_functionModeCvOption)
-            return Error::None;
-        if (m_voltExternal && m_stateLoad)
-            return Error::LoadOn;
-        m_functionModeCvOption = on;
-    }
+    EngineStep step;
+    if (modeIsCvCpArb(m_functionMode))
+        return Error::InvalidFunctionMode;
+    if (on == m_functionModeCvOption)
+        return Error::None;
+    if (m_voltExternal && m_stateLoad)
+        return Error::LoadOn;
+
     m_writer->setCvExternal(m_voltExternal);
     m_writer->transfer();
-    emit operationModeChanged(m_functionMode, on);
+    m_functionModeCvOption = on;
+    const SourceMode mode = m_functionMode;
+    step.announce([this, mode, on] {
+        emit operationModeChanged(mode, on);
+    });
     return Error::None;
 }
 
 SCPIERR_T Source::setPulseState(bool on)
 {
-    QMutexLocker lock(&stateMutex());
+    EngineStep step;
     if (on == m_pulseState)
         return Error::None;
     if (modeIsCvCpArb(m_functionMode))
@@ -290,6 +305,7 @@ SCPIERR_T Source::setPulseState(bool on)
         return Error::ExternalControl;
 
     // The other modulation goes off first, so that no reader sees both on.
+    QMutexLocker lock(&stateMutex());
     if (on)
         m_sineState = false;
     m_pulseState = on;
@@ -298,7 +314,7 @@ SCPIERR_T Source::setPulseState(bool on)
 
 SCPIERR_T Source::setSineState(bool on)
 {
-    QMutexLocker lock(&stateMutex());
+    EngineStep step;
     if (on == m_sineState)
         return Error::None;
     if (m_functionMode != KeywordBridge_CcCrCvCpArb::CC)
@@ -308,6 +324,7 @@ SCPIERR_T Source::setSineState(bool on)
     if (m_external)
         return Error::ExternalControl;
 
+    QMutexLocker lock(&stateMutex());
     if (on)
         m_pulseState = false;
     m_sineState = on;
@@ -316,6 +333,7 @@ SCPIERR_T Source::setSineState(bool on)
 
 SCPIERR_T Source::setCurrentSSTime(double seconds)
 {
+    EngineStep step;
     if (seconds == m_ssTime)
         return Error::None;
     if (m_stateLoad)
@@ -334,6 +352,7 @@ SCPIERR_T Source::setCurrentSSTime(double seconds)
 
 SCPIERR_T Source::setVoltageResponse(KeywordBridge_NormFast::values response)
 {
+    EngineStep step;
     if (response == m_voltResponse)
         return Error::None;
     if (m_stateLoad)
@@ -349,6 +368,7 @@ SCPIERR_T Source::setVoltageResponse(KeywordBridge_NormFast::values response)
 
 SCPIERR_T Source::setConductanceResponse(KeywordBridge_NormFast::values response)
 {
+    EngineStep step;
     if (response == m_condResponse)
         return Error::None;
     if (m_stateLoad)
@@ -364,6 +384,7 @@ SCPIERR_T Source::setConductanceResponse(KeywordBridge_NormFast::values response
 
 SCPIERR_T Source::setArbResponse(double seconds)
 {
+    EngineStep step;
     // Models without the table have no ARB response setting at all.
     if (m_info->arbResponse().isEmpty())
         return Error::UndefinedHeader;
@@ -406,6 +427,7 @@ void Source::initialize()
 void Source::onExtLoadChange(bool on, bool flagOnly)
 {
     Q_UNUSED(flagOnly)
+    EngineStep step;
     m_extLoad = on;
 }
 
@@ -419,13 +441,16 @@ void Source::onExtCurrentRangeChange(vek::Status::ExternalRange range)
 void Source::onLoadChange(bool on)
 {
     emit outputUiChanged(on);
-    m_stateLoad = on;
+    EngineStep step;
+    m_stateLoad = on || m_loadSwitchesOn > 0;
 }
 
 // --- Other operations ---
 
 SourceCurrentRange Source::getCurrentRange()
 {
+    // Locked: the selected range and the external input's bits are one reading.
+    EngineLocker lock(&engineMutex());
     const SourceCurrentRange selected = m_currRange;
     if (selected != KeywordBridge_LowMedHigh::HIGH)
         return selected;
@@ -441,11 +466,13 @@ SourceCurrentRange Source::getCurrentRange()
 
 int Source::getPowerRange()
 {
+    EngineLocker lock(&engineMutex());
     return int(getCurrentRange()) + (m_voltRange == KeywordBridge_LowHigh::HIGH ? 3 : 0);
 }
 
 SCPIERR_T Source::setRemoteSensing(bool on, updateTiming timing)
 {
+    EngineStep step;
     if (on == m_config->remoteSensing && timing != UpdateAlways)
         return Error::None;
     if (m_stateLoad)
@@ -454,12 +481,15 @@ SCPIERR_T Source::setRemoteSensing(bool on, updateTiming timing)
     m_writer->setRemoteSens(on);
     m_writer->transfer();
     m_config->remoteSensing = on;
-    emit remoteSensingChanged(on);
+    step.announce([this, on] {
+        emit remoteSensingChanged(on);
+    });
     return Error::None;
 }
 
 SCPIERR_T Source::setRemoteSensing()
 {
+    EngineStep step;
     return setRemoteSensing(m_config->remoteSensing, UpdateAlways);
 }
 
@@ -483,30 +513,32 @@ void Source::currentAddExternal(bool on)
 
 SCPIERR_T Source::setExternal(bool on)
 {
-    {
-        QMutexLocker lock(&stateMutex());
-        if (on == m_external)
-            return Error::None;
-        if (m_stateLoad)
-            return Error::LoadOn;
-        if (m_outputShort)
-            return Error::OutputShort;
-        if (m_pulseState)
-            return Error::PulseRunning;
-        if (m_sineState)
-            return Error::SineRunning;
-        if (programRunning())
-            return Error::ProgramRunning;
-        m_external = on;
-    }
+    EngineStep step;
+    if (on == m_external)
+        return Error::None;
+    if (m_stateLoad)
+        return Error::LoadOn;
+    if (m_outputShort)
+        return Error::OutputShort;
+    if (m_pulseState)
+        return Error::PulseRunning;
+    if (m_sineState)
+        return Error::SineRunning;
+    if (programRunning())
+        return Error::ProgramRunning;
+
     external(on);
     m_writer->transfer();
-    emit externalChanged(on);
+    m_external = on;
+    step.announce([this, on] {
+        emit externalChanged(on);
+    });
     return Error::None;
 }
 
 SCPIERR_T Source::setVoltageExternal(bool on)
 {
+    EngineStep step;
     if (on == m_voltExternal)
         return Error::None;
     if (m_stateLoad)
@@ -517,12 +549,15 @@ SCPIERR_T Source::setVoltageExternal(bool on)
     voltageExternal(on);
     m_writer->transfer();
     m_voltExternal = on;
-    emit voltageExternalChanged(on);
+    step.announce([this, on] {
+        emit voltageExternalChanged(on);
+    });
     return Error::None;
 }
 
 SCPIERR_T Source::setCurrentAddExternal(bool on)
 {
+    EngineStep step;
     if (on == m_ccAddExternal)
         return Error::None;
     if (m_stateLoad)
@@ -533,12 +568,15 @@ SCPIERR_T Source::setCurrentAddExternal(bool on)
     currentAddExternal(on);
     m_writer->transfer();
     m_ccAddExternal = on;
-    emit currentAddExternalChanged(on);
+    step.announce([this, on] {
+        emit currentAddExternalChanged(on);
+    });
     return Error::None;
 }
 
 SCPIERR_T Source::setTriggerSources(TrigTransientSources sources)
 {
+    EngineStep step;
     if (!sources)
         return Error::IllegalParameter;
     if (programRunning())
@@ -554,6 +592,7 @@ SCPIERR_T Source::setTriggerSources(TrigTransientSources sources)
 
 SCPIERR_T Source::setTriggerDelay(double seconds)
 {
+    EngineStep step;
     if (!(seconds >= 0.0 && seconds <= 100.0))
         return Error::DataOutOfRange;
     if (programRunning())
@@ -566,6 +605,7 @@ SCPIERR_T Source::setTriggerDelay(double seconds)
 SCPIERR_T Source::setDigital2Direction(
     const KeywordBridge_InpOutp::values &value, updateTiming timing)
 {
+    EngineStep step;
     const bool output = value == KeywordBridge_InpOutp::OUTP;
     if (output == (m_config->digital2Direction == 1) && timing != UpdateAlways)
         return Error::None;
@@ -582,6 +622,7 @@ SCPIERR_T Source::setDigital2Direction(
 
 SCPIERR_T Source::setDigital2Direction()
 {
+    EngineStep step;
     return setDigital2Direction(
         m_config->digital2Direction == 1 ? KeywordBridge_InpOutp::OUTP : KeywordBridge_InpOutp::INP,
         UpdateAlways);
@@ -589,6 +630,7 @@ SCPIERR_T Source::setDigital2Direction()
 
 SCPIERR_T Source::setEmergencyOff()
 {
+    EngineStep step;
     m_writer->progCommand(IoControl::ProgForceLoadOff, IoControl::ViaProgramGroup);
     m_writer->transfer();
     return Error::None;
@@ -596,6 +638,7 @@ SCPIERR_T Source::setEmergencyOff()
 
 SCPIERR_T Source::clearProtection()
 {
+    EngineStep step;
     m_writer->progCommand(IoControl::TranAbort, IoControl::ViaProgramGroup);
     m_writer->clearAlarm();
     m_writer->transfer();
@@ -607,13 +650,14 @@ SCPIERR_T Source::clearProtection()
             recover = s_watchdogRecovery;
         }
         if (recover)
-            recover();
+            step.announce(recover);
     }
     return Error::None;
 }
 
 SCPIERR_T Source::setWatchdogProtection()
 {
+    EngineStep step;
     m_writer->setWatchDogAlarm();
     m_writer->transfer();
     m_watchDogStatus = true;
@@ -622,6 +666,7 @@ SCPIERR_T Source::setWatchdogProtection()
 
 SCPIERR_T Source::setAcFailProtection()
 {
+    EngineStep step;
     m_writer->setWatchDogAlarm();
     m_writer->transfer();
     return Error::None;
@@ -631,22 +676,43 @@ SCPIERR_T Source::setAcFailProtection()
 
 SCPIERR_T Source::runRequest(const std::function<void()> &emitRequest)
 {
-    QMutexLocker lock(&m_requestMutex);
-    m_requestDone = false;
-    // The request signal goes out under the mutex so that the slot cannot finish before the
-    // wait begins; it is queued to another thread, so this cannot deadlock.
+    RequestShake &shake = requestShake();
+    quint64 interrupts = 0;
+    {
+        QMutexLocker lock(&shake.mutex);
+        m_requestDone = false;
+        interrupts = shake.interrupts;
+    }
+    // Emitted with no lock held: an answer that comes before the wait begins is kept by the
+    // done flag.
     emitRequest();
-    while (!m_requestDone)
-        m_requestCondition.wait(&m_requestMutex);
-    return m_requestResult;
+    QMutexLocker lock(&shake.mutex);
+    while (!m_requestDone && shake.interrupts == interrupts)
+        shake.changed.wait(&shake.mutex);
+    return m_requestDone ? m_requestResult : Error::ExecutionError;
 }
 
 void Source::finishRequest(SCPIERR_T result)
 {
-    QMutexLocker lock(&m_requestMutex);
+    RequestShake &shake = requestShake();
+    QMutexLocker lock(&shake.mutex);
     m_requestResult = result;
     m_requestDone = true;
-    m_requestCondition.wakeAll();
+    shake.changed.wakeAll();
+}
+
+void Source::interruptRequests()
+{
+    RequestShake &shake = requestShake();
+    QMutexLocker lock(&shake.mutex);
+    ++shake.interrupts;
+    shake.changed.wakeAll();
+}
+
+Source::RequestShake &Source::requestShake()
+{
+    static RequestShake shake;
+    return shake;
 }
 
 } // namespace vek

@@ -3,6 +3,7 @@
 #include "commands/keywords/KeywordsProgram.h"
 #include "commands/keywords/KeywordsSource.h"
 #include "commands/keywords/KeywordsSystem.h"
+#include "engine/EngineLock.h"
 #include "engine/EngineTypes.h"
 #include "engine/Status.h"
 #include "engine/ioc/IoControl.h"
@@ -30,13 +31,13 @@ using TrigTransientSources = ioc::IoControl::TrigTransientSources;
 // read directly by the value objects, presets, setup files and screens.
 //
 // Setters run in the caller's thread (GUI or parser) and return an SCPI error number. Each
-// checks the state in a fixed order, and only after its last check sets the writer link's
-// registers, transfers, stores and announces: a refusal leaves state and controller unchanged.
-// The class-wide state is read and written from several threads: every field is atomic. The
-// fields that change together (pulse and sine state; the two trigger-source sets) change under
-// stateMutex(), so that no reader sees pulse and sine on at once; and the setters of function
-// mode, CV option, pulse, sine, external control and short check each other's fields and store
-// their own as one step under it, so that two setters in two threads cannot both pass.
+// runs as one EngineStep (engine/EngineLock.h): it checks the state in a fixed order, and only
+// after its last check sets the writer link's registers, transfers and stores; its signals go
+// out once the step has ended. A refusal leaves state and controller unchanged, and no two
+// setters in two threads can both pass their checks against the same state.
+// The class-wide state is read from several threads without the engine lock: every field is
+// atomic. The fields that change together (pulse and sine state; the two trigger-source sets)
+// change under stateMutex() too, so that no reader sees pulse and sine on at once.
 class Source : public QObject
 {
     Q_OBJECT
@@ -52,8 +53,9 @@ public:
     ~Source() override;
 
     // --- Class-wide state (initial values as at power-on) ---
-    static std::atomic<SourceMode> m_functionMode; // written under stateMutex(); CC
-    static std::atomic<bool> m_functionModeCvOption; // written under stateMutex(); false
+    // Every field is written under engineMutex().
+    static std::atomic<SourceMode> m_functionMode; // CC
+    static std::atomic<bool> m_functionModeCvOption; // false
     static std::atomic<SourceCurrentRange> m_currRange; // selected range; HIGH
     static std::atomic<SourceVoltageRange> m_voltRange; // HIGH
     // Range bits last reported in status bits 8-9 (0x100, 0x200, 0x300); the basic settings
@@ -64,8 +66,8 @@ public:
     static std::atomic<bool> m_extLoad; // external load-on input as reported; true
     static std::atomic<bool> m_pulseState; // written under stateMutex(); false
     static std::atomic<bool> m_sineState; // written under stateMutex(); false
-    static std::atomic<bool> m_outputShort; // written under stateMutex(); false
-    // External control of the CC, CR or CP level; written under stateMutex(); false
+    static std::atomic<bool> m_outputShort; // false
+    // External control of the CC, CR or CP level; false
     static std::atomic<bool> m_external;
     static std::atomic<bool> m_voltExternal; // external CV control; false
     static std::atomic<bool> m_ccAddExternal; // external control added to the CC level; false
@@ -83,9 +85,8 @@ public:
     static void setIoTriggerSources(TrigTransientSources sources);
 
     // Guards the writes of the fields that change together (pulse and sine state, the two
-    // trigger-source sets) and makes the interlocked setters' checks and store one step. Taken
-    // with no other lock held, before the shadow-register mutex; never held while emitting or
-    // across transfer().
+    // trigger-source sets). Taken after engineMutex(), before the shadow-register mutex; never
+    // held while emitting or across transfer().
     static QMutex &stateMutex();
 
     // Puts the class-wide state back to its power-on values (start-up, tests).
@@ -122,7 +123,8 @@ public Q_SLOTS:
     virtual void onExtLoadChange(bool on, bool flagOnly);
     virtual void onExtAlarmClear();
     virtual void onExtCurrentRangeChange(vek::Status::ExternalRange range);
-    // From the status object: emits outputUiChanged(on), then stores the load state.
+    // From the status object: emits outputUiChanged(on), then stores the load state (on while a
+    // load switch on awaits its report).
     void onLoadChange(bool on);
 
 public:
@@ -159,12 +161,14 @@ public:
     SCPIERR_T setAcFailProtection();
 
     // --- Request hand-shake with a remote handler ---
-    // Handler side (parser thread): locks the request mutex, calls emitRequest (which emits the
-    // request signal; its slot must run queued in another thread), waits without time limit
-    // until finishRequest() and returns the result.
+    // Handler side (parser thread, no engine step open): calls emitRequest (which emits the
+    // request signal; its slot must run queued in another thread), waits until finishRequest()
+    // and returns the result, or -200 when interruptRequests() ended the wait first.
     SCPIERR_T runRequest(const std::function<void()> &emitRequest);
     // Slot side: stores result and wakes the waiting handler.
     void finishRequest(SCPIERR_T result);
+    // Ends every request wait in progress (the parser's shut-down); later waits are not affected.
+    static void interruptRequests();
 
 Q_SIGNALS:
     void operationModeChanged(vek::SourceMode mode, bool cvOption);
@@ -178,9 +182,13 @@ Q_SIGNALS:
     void outputUiChanged(bool on);
 
 protected:
-    // setFunctionMode() with stateMutex() held through lock, so that an override's own checks
-    // and these go with the store as one step. Releases the lock before sending.
-    SCPIERR_T setFunctionModeLocked(SourceMode mode, QMutexLocker &lock);
+    // The checks, send and store of setFunctionMode(), in the caller's step, so that an
+    // override's own checks go before these in the same step.
+    SCPIERR_T applyFunctionMode(SourceMode mode, EngineStep &step);
+
+    // Load switches on still waiting for the status object's report; while there is one, the
+    // load counts as on (m_stateLoad). Written under engineMutex().
+    static std::atomic<int> m_loadSwitchesOn;
 
     ioc::IoControl *const m_writer;
     ModelInformation *const m_info;
@@ -188,9 +196,15 @@ protected:
     InstrumentConfigInfo *const m_config;
 
 private:
-    // Guards m_requestResult and m_requestDone; used with m_requestCondition.
-    QMutex m_requestMutex;
-    QWaitCondition m_requestCondition;
+    // The hand-shake's class-wide lock, so that one interruption reaches every object's wait.
+    struct RequestShake
+    {
+        QMutex mutex; // guards interrupts and every object's m_requestResult and m_requestDone
+        QWaitCondition changed; // woken by an answer or an interruption
+        quint64 interrupts = 0; // counts interruptRequests()
+    };
+    static RequestShake &requestShake();
+
     SCPIERR_T m_requestResult = 0;
     bool m_requestDone = false;
 };

@@ -360,3 +360,20 @@ void ModelInformation::reportError(int code, const QString &detail)
     if (m_errorSink)
         m_errorSink(code, detail);
 }
+
+const BoundValue *ModelInformation::levelBound(
+    int mode, int currentRange, int voltageRange, int powerRange) const
+{
+    switch (mode) {
+    case 0:
+        return &rangeValue(m_currentMap, currentRange);
+    case 1:
+        return &rangeValue(m_conductanceMap, currentRange);
+    case 2:
+        return &rangeValue(m_voltageMap, voltageRange);
+    case 3:
+        return &rangeValue(m_powerMap, powerRange);
+    default:
+        return nullptr;
+    }
+}

@@ -106,6 +106,10 @@ public:
     const QMap<int, BoundValue> &voltageMap() const { return m_voltageMap; }
     const QMap<int, BoundValue> &powerMap() const { return m_powerMap; }
     const QMap<int, BoundValue> &slewRateMap() const { return m_slewRateMap; }
+    // The level bound of a function mode (0 CC, 1 CR, 2 CV, 3 CP) at the given range keys;
+    // null for ARB and any other mode.
+    const BoundValue *levelBound(
+        int mode, int currentRange, int voltageRange, int powerRange) const;
     const QMap<int, BoundValue> &oppMap() const { return m_oppMap; }
     const QMap<int, BoundValue> &ocpMap() const { return m_ocpMap; }
     const QMap<int, BoundValue> &uvpMap() const { return m_uvpMap; }

@@ -13,18 +13,6 @@ namespace platform {
 
 namespace {
 constexpr int KillWaitMs = 5000;
-
-void prepare(QProcess *process, const QString &path, const QStringList &arguments)
-{
-    process->setProgram(path);
-    process->setArguments(BoardPath::mapArguments(arguments));
-    const QString root = BoardPath::root();
-    if (!root.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("BOARD_ROOT"), root);
-        process->setProcessEnvironment(env);
-    }
-}
 } // namespace
 
 int ChildProcess::resolve(const QString &program, QString *path)
@@ -41,17 +29,31 @@ int ChildProcess::resolve(const QString &program, QString *path)
     return 0;
 }
 
+int ChildProcess::prepare(QProcess *process, const QString &program, const QStringList &arguments)
+{
+    QString path;
+    const int rc = resolve(program, &path);
+    if (rc != 0)
+        return rc;
+    process->setProgram(path);
+    process->setArguments(BoardPath::mapArguments(arguments));
+    const QString root = BoardPath::root();
+    if (!root.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("BOARD_ROOT"), root);
+        process->setProcessEnvironment(env);
+    }
+    return 0;
+}
+
 ChildProcess::Result ChildProcess::run(
     const QString &program, const QStringList &arguments, int timeoutMs, Output output)
 {
     Result result;
-    QString path;
-    result.error = resolve(program, &path);
+    QProcess process;
+    result.error = prepare(&process, program, arguments);
     if (result.error != 0)
         return result;
-
-    QProcess process;
-    prepare(&process, path, arguments);
     if (output == Output::Forward)
         process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start(QIODevice::ReadWrite);
@@ -78,12 +80,10 @@ ChildProcess::Result ChildProcess::run(
 
 int ChildProcess::startDetached(const QString &program, const QStringList &arguments, qint64 *pid)
 {
-    QString path;
-    const int rc = resolve(program, &path);
+    QProcess process;
+    const int rc = prepare(&process, program, arguments);
     if (rc != 0)
         return rc;
-    QProcess process;
-    prepare(&process, path, arguments);
     process.setStandardInputFile(QProcess::nullDevice());
     return process.startDetached(pid) ? 0 : -EIO;
 }

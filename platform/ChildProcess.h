@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QProcess;
+
 namespace platform {
 
 // The board's external programs (mount, umount, dd, cp, ifup, reboot, ...), started by their
@@ -42,6 +44,10 @@ public:
 
     // The file that runs for a board program path, or an error as in Result::error.
     static int resolve(const QString &program, QString *path);
+    // Resolves the program and sets it, the mapped arguments and, under a board root, the
+    // environment on process, which the caller then starts. Returns 0 or an error as in
+    // Result::error (process is left untouched then).
+    static int prepare(QProcess *process, const QString &program, const QStringList &arguments);
 
     // Runs the program and waits at most timeoutMs for its end; a program still running then
     // is killed. Standard input is closed.

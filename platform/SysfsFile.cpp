@@ -13,9 +13,10 @@
 namespace platform {
 
 namespace {
-int writeAttribute(const QString &path, const QByteArray &text)
+int writeAttribute(const QString &path, const QByteArray &text, bool *opened)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    *opened = fd >= 0;
     if (fd < 0)
         return -errno;
     ssize_t n;
@@ -30,13 +31,16 @@ int writeAttribute(const QString &path, const QByteArray &text)
 }
 } // namespace
 
-int SysfsFile::write(const QString &boardPath, const QString &text)
+int SysfsFile::write(const QString &boardPath, const QString &text, bool *opened)
 {
+    bool ignored = false;
+    if (!opened)
+        opened = &ignored;
     const QString root = BoardPath::root();
     const QString path = BoardPath::map(boardPath);
     if (root.isEmpty())
-        return writeAttribute(path, text.toLatin1());
-    return SysfsStandIn::write(path.mid(root.size()), path, text.toLatin1());
+        return writeAttribute(path, text.toLatin1(), opened);
+    return SysfsStandIn::write(path.mid(root.size()), path, text.toLatin1(), opened);
 }
 
 int SysfsFile::read(const QString &boardPath, QString *text)

@@ -21,8 +21,10 @@ namespace platform {
 class SysfsFile
 {
 public:
-    // Returns 0 or a negative errno (-ENOENT for a missing attribute).
-    static int write(const QString &boardPath, const QString &text);
+    // Returns 0 or a negative errno (-ENOENT for a missing attribute). When opened is given it
+    // tells whether the attribute opened, so a caller can tell a missing attribute from one
+    // that refused the text (an export of a line exported before fails with -EBUSY).
+    static int write(const QString &boardPath, const QString &text, bool *opened = nullptr);
     // Returns 0 or a negative errno; *text is left as it was on failure.
     static int read(const QString &boardPath, QString *text);
     static bool exists(const QString &boardPath);

@@ -178,10 +178,12 @@ int brightness(const QString &path, const QByteArray &text)
 }
 } // namespace
 
-int SysfsStandIn::write(const QString &boardPath, const QString &path, const QByteArray &text)
+int SysfsStandIn::write(
+    const QString &boardPath, const QString &path, const QByteArray &text, bool *opened)
 {
     // As in sysfs, only existing attributes can be written.
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    *opened = fd >= 0;
     if (fd < 0)
         return -errno;
     ::close(fd);

@@ -27,8 +27,10 @@ namespace platform {
 class SysfsStandIn
 {
 public:
-    // path is the mapped file path of boardPath. Returns 0 or a negative errno.
-    static int write(const QString &boardPath, const QString &path, const QByteArray &text);
+    // path is the mapped file path of boardPath. Returns 0 or a negative errno; *opened tells
+    // whether the attribute opened.
+    static int write(
+        const QString &boardPath, const QString &path, const QByteArray &text, bool *opened);
 };
 
 } // namespace platform

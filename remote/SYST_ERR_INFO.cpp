@@ -10,25 +10,38 @@ SYST_ERR_INFO::SYST_ERR_INFO(short code, INTF_TYPE_ENUM intf, const char *header
     , m_detail(QString::fromUtf8(header))
 {
     const QString parameter = QString::fromUtf8(param);
-    if (parameter.isEmpty())
-        return;
-    if (!m_detail.isEmpty())
-        m_detail += QLatin1Char(' ');
-    m_detail += parameter;
+    if (!parameter.isEmpty()) {
+        if (!m_detail.isEmpty())
+            m_detail += QLatin1Char(' ');
+        m_detail += parameter;
+    }
+    cleanDetail();
 }
 
 SYST_ERR_INFO::SYST_ERR_INFO(short code, INTF_TYPE_ENUM intf, const QString &detail)
     : m_code(code)
     , m_intf(intf)
     , m_detail(detail)
-{ }
+{
+    cleanDetail();
+}
 
 QString SYST_ERR_INFO::getFullErrorMessage() const
 {
     QString message = s_systErrCue.getMessage(m_code);
-    if (!m_detail.isEmpty())
-        message += QLatin1Char(';') + m_detail;
+    const int room = MaxFullLength - message.size() - 1;
+    if (!m_detail.isEmpty() && room > 0)
+        message += QLatin1Char(';') + m_detail.left(room);
     return message;
+}
+
+void SYST_ERR_INFO::cleanDetail()
+{
+    m_detail.truncate(MaxFullLength);
+    for (QChar &c : m_detail) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char(' ');
+    }
 }
 
 bool SYST_ERR_INFO::operator==(const SYST_ERR_INFO &other) const

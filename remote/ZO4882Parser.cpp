@@ -4,6 +4,7 @@
 #include "remote/QueueError.h"
 #include "remote/ZO4882Opc.h"
 #include "remote/ZOCommandRunner.h"
+#include "remote/ZOFlowControl.h"
 #include "remote/ZOMessageSplitter.h"
 #include "remote/ZOScpiResponderLink.h"
 
@@ -12,6 +13,7 @@
 #include <QSemaphore>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 
 namespace zo4882 {
@@ -116,26 +118,41 @@ int ZO4882Parser::postReceived(char *buffer,
     INTF_TYPE_ENUM intf,
     unsigned tag,
     void *device,
-    ZOScpiResponder *responder)
+    ZOScpiResponder *responder,
+    int maxMessages,
+    int *posted,
+    const std::shared_ptr<ZOFlowControl> &flow)
 {
-    if (!buffer || length <= 0)
+    int cut = 0;
+    if (posted)
+        *posted = 0;
+    if (!buffer || length <= 0 || maxMessages <= 0)
         return 0;
     int used = 0;
     for (;;) {
+        const int ask = std::min(maxMessages - cut, int(PARSER_SPLITTED_PACK::MAX_MESSAGES));
         PARSER_SPLITTED_PACK pack;
         const int count =
-            ZOMessageSplitter::split(buffer + used, length - used, endIsMessage, &pack);
+            ZOMessageSplitter::split(buffer + used, length - used, endIsMessage, &pack, ask);
         for (int i = 0; i < count; ++i) {
             SCPIMSG_T *message =
                 createScpiMessage(pack.messages[i], pack.lengths[i], tag, intf, device, responder);
-            if (message)
-                post(message);
-            else
+            if (!message) {
                 queueErrorFrom(intf, -310, QString::fromLatin1(OutOfMemory));
+                continue;
+            }
+            if (flow) {
+                message->flow = flow;
+                flow->messagePosted();
+            }
+            post(message);
         }
+        cut += count;
+        if (posted)
+            *posted = cut;
         used = int(pack.rest - buffer);
         // A full cut may have stopped before further complete messages.
-        if (count < PARSER_SPLITTED_PACK::MAX_MESSAGES || pack.restLength == 0)
+        if (count < ask || pack.restLength == 0 || cut >= maxMessages)
             break;
     }
     return used;
@@ -225,8 +242,11 @@ void ZO4882Parser::OnMsgPost(const SCPIMSG_T *queued)
     const int pending = m_pending.fetch_sub(1) - 1;
     refreshWatchDog();
     m_delegate.setAbort(false);
-    if (m_stopping || message->sequence <= m_clearedThrough.load()) {
-        if (m_discard.load() > 0)
+    // A closed session's messages go as a device clear would drop them.
+    const bool orphaned = message->flow && message->flow->isClosed();
+    const bool cleared = m_stopping || message->sequence <= m_clearedThrough.load();
+    if (cleared || orphaned) {
+        if (cleared && m_discard.load() > 0)
             m_discard.fetch_sub(1);
         if (pending <= 0)
             m_discard.store(0);

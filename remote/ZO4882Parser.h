@@ -9,14 +9,17 @@
 #include <QThread>
 
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QTimer;
 
 namespace zo4882 {
 
 class IDictIndex;
+class ZOFlowControl;
 class ZOScpiResponder;
 
 // The one program-message parser: transports post whole program messages from any thread; it
@@ -48,15 +51,20 @@ public:
     // has begun (the message is freed).
     int post(SCPIMSG_T *message);
     // Cuts every complete program message out of buffer (ZOMessageSplitter rules, also past
-    // its 16 messages per cut) and posts each with the given origin. Returns the number of
-    // bytes used; the caller keeps the rest for its next read. Call it in responder's thread.
+    // its 16 messages per cut), at most maxMessages, and posts each with the given origin and
+    // the session's flow control (counted as posted there). Returns the number of bytes used;
+    // the caller keeps the rest for its next read. *posted (when given) receives the number of
+    // messages cut. Call it in responder's thread.
     int postReceived(char *buffer,
         int length,
         bool endIsMessage,
         INTF_TYPE_ENUM intf,
         unsigned tag,
         void *device,
-        ZOScpiResponder *responder);
+        ZOScpiResponder *responder,
+        int maxMessages = INT_MAX,
+        int *posted = nullptr,
+        const std::shared_ptr<ZOFlowControl> &flow = {});
     // Run in post()'s caller thread before the message is queued: the remote/local handler
     // puts the instrument into the remote state here. Install it before any post.
     void setPostHook(std::function<void(const SCPIMSG_T &)> hook) { m_postHook = std::move(hook); }

@@ -1,5 +1,6 @@
 #include "remote/ZOCommand.h"
 
+#include "remote/QueueError.h"
 #include "remote/ZOValueManager.h"
 #include "remote/ZO_SCPI_DICT_ENTRY.h"
 
@@ -20,6 +21,12 @@ short ZOCommand::OnSet(const ZO_PARSER_RESULT *) const
 short ZOCommand::OnQuery(const ZO_PARSER_RESULT *, ZOCmdArg **) const
 {
     return -113;
+}
+
+short notAvailable(const ZO_PARSER_RESULT *result)
+{
+    queueErrorFrom(result ? result->intf : INTF_PANEL, -200, QStringLiteral("not available"));
+    return 0;
 }
 
 } // namespace zo4882

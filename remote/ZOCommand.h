@@ -43,4 +43,9 @@ protected:
     const ZO_SCPI_DICT_ENTRY *m_entry = nullptr;
 };
 
+// The answer of a command whose work is not built yet: queues -200 "Execution error" with the
+// detail "not available" for the command's interface and returns 0, so that the parser, which
+// queues any other result with the header as detail, adds no second entry.
+short notAvailable(const ZO_PARSER_RESULT *result);
+
 } // namespace zo4882

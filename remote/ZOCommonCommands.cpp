@@ -124,19 +124,19 @@ short _IFMAIN_Psc::OnQuery(const ZO_PARSER_RESULT *, ZOCmdArg **answer) const
     return 0;
 }
 
-short _IFMAIN_Rcl::OnSet(const ZO_PARSER_RESULT *) const
+short _IFMAIN_Rcl::OnSet(const ZO_PARSER_RESULT *result) const
 {
-    return 0;
+    return notAvailable(result);
 }
 
-short _IFMAIN_Rst::OnSet(const ZO_PARSER_RESULT *) const
+short _IFMAIN_Rst::OnSet(const ZO_PARSER_RESULT *result) const
 {
-    return 0;
+    return notAvailable(result);
 }
 
-short _IFMAIN_Sav::OnSet(const ZO_PARSER_RESULT *) const
+short _IFMAIN_Sav::OnSet(const ZO_PARSER_RESULT *result) const
 {
-    return 0;
+    return notAvailable(result);
 }
 
 short _IFMAIN_Sre::OnSet(const ZO_PARSER_RESULT *result) const
@@ -162,9 +162,9 @@ short _IFMAIN_Stb::OnQuery(const ZO_PARSER_RESULT *, ZOCmdArg **answer) const
     return 0;
 }
 
-short _IFMAIN_Trg::OnSet(const ZO_PARSER_RESULT *) const
+short _IFMAIN_Trg::OnSet(const ZO_PARSER_RESULT *result) const
 {
-    return 0;
+    return notAvailable(result);
 }
 
 short _IFMAIN_Tst::OnQuery(const ZO_PARSER_RESULT *, ZOCmdArg **answer) const

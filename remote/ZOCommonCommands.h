@@ -71,7 +71,7 @@ public:
     short OnQuery(const ZO_PARSER_RESULT *result, ZOCmdArg **answer) const override;
 };
 
-// *RCL, *RST, *SAV: nothing; the instrument has its own.
+// *RCL, *RST, *SAV: notAvailable() until the instrument's own replace them.
 class _IFMAIN_Rcl : public ZOCommand
 {
 public:
@@ -110,7 +110,7 @@ public:
     short OnQuery(const ZO_PARSER_RESULT *result, ZOCmdArg **answer) const override;
 };
 
-// *TRG: nothing; the instrument binds *TRG to its trigger action instead.
+// *TRG: notAvailable() until the instrument binds *TRG to its trigger action.
 class _IFMAIN_Trg : public ZOCommand
 {
 public:

@@ -1,5 +1,7 @@
 #include "remote/ZOMessageSplitter.h"
 
+#include <algorithm>
+
 namespace zo4882 {
 
 namespace {
@@ -26,8 +28,10 @@ long long blockLength(const char *buffer, int length, int i)
 
 } // namespace
 
-int ZOMessageSplitter::split(char *buffer, int length, bool endIsMessage, PARSER_SPLITTED_PACK *out)
+int ZOMessageSplitter::split(
+    char *buffer, int length, bool endIsMessage, PARSER_SPLITTED_PACK *out, int maxMessages)
 {
+    const int most = std::clamp(maxMessages, 1, int(PARSER_SPLITTED_PACK::MAX_MESSAGES));
     int count = 0;
     int i = 0;
     if (!buffer || length < 0)
@@ -35,7 +39,7 @@ int ZOMessageSplitter::split(char *buffer, int length, bool endIsMessage, PARSER
     while (i < length && static_cast<unsigned char>(buffer[i]) < 0x20)
         ++i;
     int start = i;
-    while (i < length && count < PARSER_SPLITTED_PACK::MAX_MESSAGES) {
+    while (i < length && count < most) {
         const char c = buffer[i];
         if (c == '#') {
             const long long block = blockLength(buffer, length, i);
@@ -59,7 +63,7 @@ int ZOMessageSplitter::split(char *buffer, int length, bool endIsMessage, PARSER
     out->rest = buffer + start;
     out->restLength = length - start;
     // With an end indication the message is complete even when a block in it is not.
-    if (endIsMessage && out->restLength > 0 && count < PARSER_SPLITTED_PACK::MAX_MESSAGES) {
+    if (endIsMessage && out->restLength > 0 && count < most) {
         out->messages[count] = out->rest;
         out->lengths[count] = out->restLength;
         ++count;

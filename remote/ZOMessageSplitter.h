@@ -23,8 +23,13 @@ public:
     // Leading control characters of the buffer are skipped, each terminator is replaced by NUL,
     // empty messages are dropped and at most 16 messages are cut; what follows is the
     // remainder. With endIsMessage (the transport saw an end-of-message indication) a
-    // non-empty remainder counts as one more message. Returns the number of messages.
-    static int split(char *buffer, int length, bool endIsMessage, PARSER_SPLITTED_PACK *out);
+    // non-empty remainder counts as one more message. maxMessages (1 to 16) lowers the number
+    // cut. Returns the number of messages.
+    static int split(char *buffer,
+        int length,
+        bool endIsMessage,
+        PARSER_SPLITTED_PACK *out,
+        int maxMessages = PARSER_SPLITTED_PACK::MAX_MESSAGES);
 };
 
 } // namespace zo4882

@@ -1,5 +1,6 @@
 #include "remote/ZOScpiMessage.h"
 
+#include "remote/ZOFlowControl.h"
 #include "remote/ZOScpiResponder.h"
 
 #include <climits>
@@ -56,6 +57,8 @@ SCPIMSG_T *createScpiMessage(const char *text,
 
 void freeScpiMessage(SCPIMSG_T *message)
 {
+    if (message && message->flow)
+        message->flow->messageDone();
     release(message);
 }
 

@@ -9,6 +9,7 @@
 
 namespace zo4882 {
 
+class ZOFlowControl;
 class ZOScpiResponderLink;
 class ZOScpiResponder;
 
@@ -23,6 +24,9 @@ struct SCPIMSG_T
     // Where answers go; null for none. A shared handle, so the parser never touches a
     // responder that has been destroyed meanwhile.
     std::shared_ptr<ZOScpiResponderLink> responder;
+    // The posting session's flow control, null for none: freeing the message counts it done,
+    // and once the session has closed the parser drops the message unparsed.
+    std::shared_ptr<ZOFlowControl> flow;
     std::uint64_t sequence = 0; // posting order, set by ZO4882Parser::post
     int length = 0;
 

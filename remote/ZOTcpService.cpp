@@ -6,11 +6,41 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
 
 namespace zostd {
 
-ZOTcpService::ZOTcpService(quint16 port, const QHostAddress &address)
+namespace {
+
+// Whether count descriptors could be opened now (by duplicating an open one). Racy by nature,
+// but it keeps a thread from starting where its event loop would find none and Qt would end
+// the program.
+bool descriptorsFree(int open, int count)
+{
+    std::vector<int> taken;
+    for (int i = 0; i < count; ++i) {
+        const int fd = ::fcntl(open, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0)
+            break;
+        taken.push_back(fd);
+    }
+    for (const int fd : taken)
+        ::close(fd);
+    return int(taken.size()) == count;
+}
+
+} // namespace
+
+ZOTcpService::ZOTcpService(
+    quint16 port, const QHostAddress &address, int maxSessions, int acceptRetryMs)
     : m_address(address)
+    , m_maxSessions(std::max(maxSessions, 1))
+    , m_acceptRetryMs(std::max(acceptRetryMs, 1))
     , m_port(port)
 { }
 
@@ -33,7 +63,9 @@ int ZOTcpService::start()
         return -310;
     }
     m_port = m_server->serverPort();
+    m_refusedCount = 0;
     connect(m_server, &QTcpServer::newConnection, this, &ZOTcpService::OnConnect);
+    connect(m_server, &QTcpServer::acceptError, this, &ZOTcpService::onAcceptError);
 
     // The listening socket moves with the service; its notifier re-arms in the new thread.
     m_listenerThread = std::make_unique<QThread>();
@@ -62,35 +94,67 @@ void ZOTcpService::OnConnect()
 {
     while (m_server && m_server->hasPendingConnections()) {
         QTcpSocket *socket = m_server->nextPendingConnection();
-        ZOTcpSession *session = createProtocolSpecificSession(socket);
-        if (!session) {
-            socket->abort();
-            delete socket;
-            continue;
-        }
-        socket->setReadBufferSize(SocketReadBufferSize);
-        // Answers leave as soon as they are written; a query's round trip must not wait for
-        // the acknowledgement of the previous segment.
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-
-        auto *thread = new QThread;
-        session->moveToThread(thread);
-        connect(thread, &QThread::started, session, &ZOTcpSession::OnThreadStart);
-        // Direct: the session thread quits by itself even while the listener thread waits.
-        connect(session, &ZOTcpSession::finished, thread, &QThread::quit, Qt::DirectConnection);
-        connect(thread,
-            &QThread::finished,
-            session,
-            &ZOTcpSession::OnThreadFinish,
-            Qt::DirectConnection);
-        const quint64 key = ++m_nextKey;
-        connect(thread, &QThread::finished, this, [this, key] {
-            reapSession(key);
-        });
-        m_sessionThreads.emplace(key, thread);
-        ++m_sessionCount;
-        thread->start();
+        if (m_sessionCount.load() >= m_maxSessions
+            || !descriptorsFree(int(socket->socketDescriptor()), SessionDescriptorReserve))
+            refuse(socket);
+        else
+            startSession(socket);
     }
+}
+
+void ZOTcpService::refuse(QTcpSocket *socket)
+{
+    ++m_refusedCount;
+    socket->abort();
+    delete socket;
+}
+
+// Qt pauses accepting on any error but a temporary one (out of descriptors, for example);
+// connections wait in the backlog until the retry.
+void ZOTcpService::onAcceptError()
+{
+    QTimer::singleShot(m_acceptRetryMs, this, [this] {
+        if (m_server)
+            m_server->resumeAccepting();
+    });
+}
+
+bool ZOTcpService::startSession(QTcpSocket *socket)
+{
+    ZOTcpSession *session = createProtocolSpecificSession(socket);
+    if (!session) {
+        refuse(socket);
+        return false;
+    }
+    socket->setReadBufferSize(SocketReadBufferSize);
+    // Answers leave as soon as they are written; a query's round trip must not wait for the
+    // acknowledgement of the previous segment.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+
+    auto *thread = new QThread;
+    session->moveToThread(thread);
+    connect(thread, &QThread::started, session, &ZOTcpSession::OnThreadStart);
+    // Direct: the session thread quits by itself even while the listener thread waits.
+    connect(session, &ZOTcpSession::finished, thread, &QThread::quit, Qt::DirectConnection);
+    connect(
+        thread, &QThread::finished, session, &ZOTcpSession::OnThreadFinish, Qt::DirectConnection);
+    const quint64 key = ++m_nextKey;
+    connect(thread, &QThread::finished, this, [this, key] {
+        reapSession(key);
+    });
+    thread->start();
+    // A thread that could not be created is neither running nor finished; one that already
+    // ended is reaped as usual.
+    if (!thread->isRunning() && !thread->isFinished()) {
+        ++m_refusedCount;
+        socket->abort();
+        delete session;
+        delete thread;
+        return false;
+    }
+    m_sessionThreads.emplace(key, thread);
+    ++m_sessionCount;
+    return true;
 }
 
 void ZOTcpService::shutdownInListener()

@@ -5,9 +5,11 @@
 namespace zo4882 {
 
 ZOTcpService_ScpiRaw::ZOTcpService_ScpiRaw(
-    quint16 port, ZO4882Parser *parser, const QHostAddress &address)
-    : ZOTcpService(port, address)
+    quint16 port, ZO4882Parser *parser, const QHostAddress &address, int maxSessions,
+    int drainLimitMs)
+    : ZOTcpService(port, address, maxSessions)
     , m_parser(parser)
+    , m_drainLimitMs(drainLimitMs)
 { }
 
 ZOTcpService_ScpiRaw::~ZOTcpService_ScpiRaw()
@@ -17,7 +19,7 @@ ZOTcpService_ScpiRaw::~ZOTcpService_ScpiRaw()
 
 zostd::ZOTcpSession *ZOTcpService_ScpiRaw::createProtocolSpecificSession(QTcpSocket *socket)
 {
-    return new ZOTcpSession_ScpiRaw(socket, m_parser);
+    return new ZOTcpSession_ScpiRaw(socket, m_parser, m_drainLimitMs);
 }
 
 } // namespace zo4882

@@ -15,9 +15,13 @@ class ZOTcpService_ScpiRaw : public zostd::ZOTcpService
 public:
     // parser: where the sessions post (ZO4882Parser::s_pSelf when null); it must outlive the
     // service's sessions, that is, stop() the service before destroying the parser.
+    // maxSessions: concurrent connections; those beyond it are closed at once.
+    // drainLimitMs: each session's bound on the wait for answers after the peer's end.
     explicit ZOTcpService_ScpiRaw(quint16 port,
         ZO4882Parser *parser = nullptr,
-        const QHostAddress &address = QHostAddress::Any);
+        const QHostAddress &address = QHostAddress::Any,
+        int maxSessions = DefaultMaxSessions,
+        int drainLimitMs = 2000);
     ~ZOTcpService_ScpiRaw() override;
 
 protected:
@@ -25,6 +29,7 @@ protected:
 
 private:
     ZO4882Parser *const m_parser;
+    const int m_drainLimitMs;
 };
 
 } // namespace zo4882

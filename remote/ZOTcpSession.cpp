@@ -63,17 +63,35 @@ void ZOTcpSession::OnThreadStart()
 
 void ZOTcpSession::OnReceive()
 {
+    receive(false);
+}
+
+void ZOTcpSession::resumeReceive()
+{
+    receive(m_fill > 0);
+}
+
+bool ZOTcpSession::mayReceive() const
+{
+    return true;
+}
+
+void ZOTcpSession::receive(bool fresh)
+{
     if (m_closed || m_closing || !m_buffer)
         return;
     // The socket emits readyRead only for bytes it fetches anew, never for bytes it already
     // holds, so one pass keeps reading and decoding until the socket is drained or stuck.
-    bool fresh = false; // bytes the decoder has not been offered since its last call
     for (;;) {
+        if (!m_inputEnded && !mayReceive())
+            return;
         qint64 got = 0;
         if (m_fill < m_bufferSize && m_socket->bytesAvailable() > 0) {
             got = m_socket->read(
                 reinterpret_cast<char *>(m_buffer.get()) + m_fill, m_bufferSize - m_fill);
-            if (got < 0) {
+            if (got < 0 && m_inputEnded) {
+                got = 0;
+            } else if (got < 0) {
                 closeConnection();
                 return;
             }
@@ -118,6 +136,13 @@ void ZOTcpSession::OnClose()
 {
     if (m_closed)
         return;
+    // The input held back by mayReceive() is complete now; the decoder gets it all first.
+    if (!m_inputEnded) {
+        m_inputEnded = true;
+        receive(m_fill > 0);
+        if (m_closed)
+            return;
+    }
     endSession();
     if (!m_lingering)
         emit finished();

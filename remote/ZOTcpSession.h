@@ -58,6 +58,8 @@ public slots:
     void OnThreadStart();
     void OnClose();
     void OnReceive();
+    // Reads and decodes again after mayReceive() had stopped it, also the bytes already held.
+    void resumeReceive();
     virtual void OnLciActivate();
     // Connected directly to the session thread's finished(): closes a session that is still
     // open (the service is stopping) and schedules the deletion.
@@ -78,6 +80,12 @@ protected:
     // and the socket would never signal again. Returns the bytes to drop at the front (at least
     // one is dropped), or < 0 to close. Base: the whole buffer, so reading goes on.
     virtual int OnBufferFull(const unsigned char *data, int len);
+    // Asked before every read and decode: false holds the input where it is (the socket's own
+    // buffer fills and the peer is pushed back) until resumeReceive(). Not asked once the
+    // input has ended (the connection closing): what is held is decoded then. Base: true.
+    virtual bool mayReceive() const;
+    // The connection is closing: the decoder is offered the last of the input, all of it.
+    bool inputEnded() const { return m_inputEnded; }
 
     // Session thread. One socket write per answer, sent at once (the socket has TCP_NODELAY).
     // Returns the bytes queued, or -1 when the connection is gone.
@@ -96,6 +104,8 @@ protected:
     void setFillCount(int fill);
 
 private:
+    // Reads and decodes until the socket is drained or stuck; fresh: held bytes not yet offered.
+    void receive(bool fresh);
     void endSession();
     void detachAnswerPort();
 
@@ -104,6 +114,7 @@ private:
     std::unique_ptr<unsigned char[]> m_buffer; // allocated in the session thread, not cleared
     int m_fill = 0; // bytes held at the front of m_buffer
     bool m_closing = false; // closeConnection() ran: nothing more is decoded
+    bool m_inputEnded = false; // the connection is closing: mayReceive() no longer holds input
     bool m_closed = false;
     bool m_lingering = false; // closed, and the thread waits for finishLinger()
     const std::shared_ptr<AnswerPort> m_answerPort;

@@ -3,11 +3,14 @@
 #include "remote/QueueError.h"
 #include "remote/ScpiResponder_ScpiRaw.h"
 #include "remote/ZO4882Parser.h"
+#include "remote/ZOFlowControl.h"
 #include "remote/ZOScpiMessage.h"
 
 #include <QMutexLocker>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include <climits>
 
 namespace zo4882 {
 
@@ -16,6 +19,8 @@ ZOTcpSession_ScpiRaw::ZOTcpSession_ScpiRaw(
     : ZOTcpSession(socket, BufferSize)
     , m_parser(parser)
     , m_drainLimitMs(drainLimitMs)
+    , m_input(BufferSize)
+    , m_flow(std::make_shared<ZOFlowControl>())
     , m_responder(new ScpiResponder_ScpiRaw(this, socket))
     , m_drain(std::make_shared<DrainHandle>())
 {
@@ -34,10 +39,16 @@ ZOTcpSession_ScpiRaw::ZOTcpSession_ScpiRaw(
             m_responder->closeDirect();
     });
     connect(socket, &QTcpSocket::bytesWritten, m_responder, &ScpiResponder_ScpiRaw::resumeDirect);
+    // Input held back by the bound of unsent answers resumes as they leave.
+    connect(socket, &QTcpSocket::bytesWritten, this, &ZOTcpSession::resumeReceive);
+    m_flow->setWakeUp([this] {
+        QMetaObject::invokeMethod(this, &ZOTcpSession::resumeReceive, Qt::QueuedConnection);
+    });
 }
 
 ZOTcpSession_ScpiRaw::~ZOTcpSession_ScpiRaw()
 {
+    m_flow->close();
     {
         QMutexLocker lock(&m_drain->mutex);
         m_drain->session = nullptr;
@@ -70,19 +81,24 @@ int ZOTcpSession_ScpiRaw::OnDataReceive(const unsigned char *data, int len)
     ZO4882Parser *parser = m_parser ? m_parser : ZO4882Parser::s_pSelf.load();
     // The buffer is this session's own; cutting writes a NUL over each terminator it uses up.
     char *buffer = reinterpret_cast<char *>(const_cast<unsigned char *>(data));
-    int used = 0;
-    if (parser) {
-        used = parser->postReceived(buffer, len, false, INTF_SOCKET, 0, socket(), m_responder);
-    }
-    // A full buffer holding no complete message can never complete: drop it whole.
-    if (len - used >= bufferSize()) {
+    const ZOStreamInput::Taken taken = m_input.take(buffer,
+        len,
+        false,
+        inputEnded() ? INT_MAX : m_flow->room(),
+        [this, parser](char *at, int n, bool end, int most, int *posted) {
+            if (!parser)
+                return 0;
+            return parser->postReceived(
+                at, n, end, INTF_SOCKET, 0, socket(), m_responder, most, posted, m_flow);
+        });
+    if (taken.overrun)
         queueErrorFrom(INTF_SOCKET, -363, QString());
-        return len;
-    }
-    // Control bytes between messages (a lone carriage return, blank lines) are used up too.
-    while (used < len && data[used] < 0x20)
-        ++used;
-    return used;
+    return taken.used;
+}
+
+bool ZOTcpSession_ScpiRaw::mayReceive() const
+{
+    return m_flow->mayRead(socket()->bytesToWrite());
 }
 
 void ZOTcpSession_ScpiRaw::OnSessionClose()
@@ -120,6 +136,7 @@ void ZOTcpSession_ScpiRaw::onParserDrained(DrainHandle &handle)
 
 void ZOTcpSession_ScpiRaw::endDrain()
 {
+    m_flow->close();
     m_responder->retire();
     m_responder->closeDirect();
     finishLinger();

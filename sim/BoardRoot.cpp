@@ -1,5 +1,7 @@
 #include "sim/BoardRoot.h"
 
+#include "sim/InputDevice.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -83,7 +85,7 @@ bool BoardRoot::prepare(const QString &root, const QString &templateDir, QString
             return false;
         }
     }
-    return linkHostTools(QDir(root).absolutePath(), error);
+    return InputDevice::create(root, error) && linkHostTools(QDir(root).absolutePath(), error);
 }
 
 } // namespace sim

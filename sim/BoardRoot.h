@@ -14,8 +14,9 @@ public:
     static const char *const HostTools[];
 
     // Copies template into root when root is missing or empty (".keep" markers are left out),
-    // then makes root/dev and root/run and links the harmless host tools the board's programs
-    // may run (HostTools) where they are missing. Returns false with a reason on failure.
+    // then makes root/dev and root/run, the encoder's FIFO (InputDevice) and links the harmless
+    // host tools the board's programs may run (HostTools) where they are missing. Returns false
+    // with a reason on failure.
     static bool prepare(const QString &root, const QString &templateDir, QString *error);
 };
 

@@ -41,7 +41,7 @@ BoardServer::BoardServer(Board &board, ConfigFlash &flash, BootController *boot)
     : m_board(board)
     , m_flash(flash)
     , m_boot(boot)
-    , m_control(board, boot)
+    , m_control(board, boot, &flash)
     , m_buffer(MaxDatagram, '\0')
 { }
 

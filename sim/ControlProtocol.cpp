@@ -1,6 +1,7 @@
 #include "sim/ControlProtocol.h"
 
 #include "sim/BootControl.h"
+#include "sim/FlashControl.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -70,6 +71,8 @@ QStringList ControlProtocol::handle(const QString &line, qint64 nowUs)
     }
     if (verb == QLatin1String("boot") && m_boot)
         return BootControl::handle(*m_boot, args);
+    if (verb == QLatin1String("flash") && m_flash)
+        return FlashControl::handle(*m_flash, args);
     return { dispatch(verb, args, nowUs) };
 }
 

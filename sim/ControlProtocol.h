@@ -2,6 +2,7 @@
 
 #include "sim/Board.h"
 #include "sim/BootController.h"
+#include "sim/ConfigFlash.h"
 
 #include <QString>
 #include <QStringList>
@@ -36,12 +37,15 @@ namespace sim {
 //   log [clear]                           <µs> <message> <ADDR> <count> <HEX word> ... / END
 //   reset                                 OK
 //   boot ...                              the maintenance side (sim/BootControl.h)
+//   flash ...                             the configuration flash (sim/FlashControl.h)
 class ControlProtocol
 {
 public:
-    explicit ControlProtocol(Board &board, BootController *boot = nullptr)
+    explicit ControlProtocol(
+        Board &board, BootController *boot = nullptr, ConfigFlash *flash = nullptr)
         : m_board(board)
         , m_boot(boot)
+        , m_flash(flash)
     { }
 
     QStringList handle(const QString &line, qint64 nowUs);
@@ -64,6 +68,7 @@ private:
 
     Board &m_board;
     BootController *m_boot; // null: no maintenance side
+    ConfigFlash *m_flash; // null: no configuration flash
 };
 
 } // namespace sim

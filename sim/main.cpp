@@ -38,7 +38,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     sim::Board board(sim::BoardServer::nowMicros());
-    sim::ConfigFlash flash;
+    sim::ConfigFlash flash(root);
     sim::BootController boot(root, sim::BoardServer::nowMicros());
     sim::BoardServer server(board, flash, &boot);
     if (!server.listen(root, &error)) {

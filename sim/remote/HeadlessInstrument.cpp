@@ -13,14 +13,32 @@
 #include "remote/QueueError.h"
 #include "remote/StatusRegisters.h"
 #include "remote/ZO4882ParserAsync.h"
+#include "remote/ZORs232Service.h"
 #include "remote/ZOSystErrCue.h"
 #include "remote/ZOTcpService_ScpiRaw.h"
+#include "remote/ZOTcpService_ScpiTelnet.h"
+
+#include "platform/BoardPath.h"
+
+#include <QFileInfo>
 
 using ioc::IoControl;
 
 namespace {
 
 constexpr quint16 DefaultRawPort = 5025;
+constexpr quint16 DefaultTelnetPort = 5024;
+// The instrument's serial port, under /dev.
+const char *const SerialPortName = "ttyO1";
+
+// A port from the command line (>= 0), else the preferences' or, when they name none, the
+// product's default.
+quint16 choosePort(int override, quint16 preferred, quint16 fallback)
+{
+    if (override >= 0)
+        return quint16(override);
+    return preferred != 0 ? preferred : fallback;
+}
 
 // Built on first use and kept until the process ends, as the remote start-up keeps it.
 const DictIndexNative *instrumentDictionary()
@@ -31,8 +49,9 @@ const DictIndexNative *instrumentDictionary()
 
 } // namespace
 
-HeadlessInstrument::HeadlessInstrument(int rawPort)
+HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort)
     : m_rawPortOverride(rawPort)
+    , m_telnetPortOverride(telnetPort)
 {
     // The error queue comes first: every later start-up problem is reported through it.
     m_errorHook = std::make_unique<SystErrCustom>(nullptr, nullptr, nullptr);
@@ -52,6 +71,11 @@ HeadlessInstrument::HeadlessInstrument(int rawPort)
 HeadlessInstrument::~HeadlessInstrument()
 {
     // Transports first, so no message arrives at a parser that is going away.
+    zo4882::s_stb.setStatusByteSink({});
+    zo4882::s_stb.setServiceRequestSink({});
+    m_rs232.reset();
+    m_telnet.reset();
+    zo4882::ZOTcpService_ScpiTelnet::s_pPI = nullptr;
     m_raw.reset();
     m_control.reset();
     vek::Source::setWatchdogRecovery({});
@@ -126,19 +150,49 @@ void HeadlessInstrument::createRemote()
     if (m_config.wdogEnabled)
         m_parser->setWatchDog(m_config.wdogDelay * 1000);
 
-    quint16 port =
-        m_rawPortOverride >= 0 ? quint16(m_rawPortOverride) : m_preferences->getScpiRawPort();
-    if (m_rawPortOverride < 0 && port == 0)
-        port = DefaultRawPort;
-    m_raw = std::make_unique<zo4882::ZOTcpService_ScpiRaw>(port, parser);
+    m_raw = std::make_unique<zo4882::ZOTcpService_ScpiRaw>(
+        choosePort(m_rawPortOverride, m_preferences->getScpiRawPort(), DefaultRawPort), parser);
+    zo4882::ZOTcpService_ScpiTelnet::s_pPI = m_preferences.get();
+    m_telnet = std::make_unique<zo4882::ZOTcpService_ScpiTelnet>(
+        choosePort(m_telnetPortOverride, m_preferences->getTelnetPort(), DefaultTelnetPort),
+        parser);
+    createRs232();
+}
+
+void HeadlessInstrument::createRs232()
+{
+    // A desktop root without a serial line (no pty linked in) has no RS-232 to serve.
+    const QString device = QStringLiteral("/dev/") + QLatin1String(SerialPortName);
+    if (!m_preferences->getRs232Enabled() || !QFileInfo::exists(platform::BoardPath::map(device)))
+        return;
+    const int flow = m_preferences->getRs232FlowCtrl();
+    m_rs232 = std::make_unique<zo4882::ZORs232Service>(QLatin1String(SerialPortName),
+        m_preferences->getRs232Bitrate(),
+        QSerialPort::DataBits(m_preferences->getRs232DataBits()),
+        m_preferences->getRs232StopBits() == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop,
+        flow == 1 ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl,
+        m_parser.get());
+    // Status records and service requests reach the host in the meta-command mode.
+    zo4882::ZORs232Service *rs232 = m_rs232.get();
+    const auto notify = [rs232](unsigned char stb) {
+        emit rs232->safuStbChangeNotified(stb);
+    };
+    zo4882::s_stb.setStatusByteSink(notify);
+    zo4882::s_stb.setServiceRequestSink(notify);
 }
 
 int HeadlessInstrument::start()
 {
-    return m_raw->start();
+    const int rc = m_raw->start();
+    return rc != 0 ? rc : m_telnet->start();
 }
 
 quint16 HeadlessInstrument::rawPort() const
 {
     return m_raw->port();
+}
+
+quint16 HeadlessInstrument::telnetPort() const
+{
+    return m_telnet->port();
 }

@@ -21,35 +21,42 @@ class Status;
 } // namespace vek
 namespace zo4882 {
 class ZO4882ParserAsync;
+class ZORs232Service;
 class ZOTcpService_ScpiRaw;
+class ZOTcpService_ScpiTelnet;
 } // namespace zo4882
 
 // What exists of the instrument without its panel, against the board under the board root: the
 // engine (both controller links, model information, status, basic settings, instrument
 // configuration), the preferences, the value objects, the parser with the instrument's
-// dictionary and its control handler, and the raw-socket service. Development and tests only;
+// dictionary and its control handler, the raw-socket and telnet services, and the RS-232 service
+// when the preferences enable it and the root holds its device (/dev/ttyO1, a pty in tests). Development and tests only;
 // the front-panel program replaces it. Build and destroy it in the main thread, whose event
 // loop must run. The value objects outlive it (they live until the process ends); build it once
 // per process.
 class HeadlessInstrument
 {
 public:
-    // rawPort: the raw-socket port; negative takes the preferences' port.
-    explicit HeadlessInstrument(int rawPort = -1);
+    // rawPort, telnetPort: the ports; negative takes the preferences' port.
+    explicit HeadlessInstrument(int rawPort = -1, int telnetPort = -1);
     ~HeadlessInstrument();
     HeadlessInstrument(const HeadlessInstrument &) = delete;
     HeadlessInstrument &operator=(const HeadlessInstrument &) = delete;
 
-    // Starts the raw-socket service; 0, or the queued error (-310) when the port is taken.
+    // Starts the raw-socket and telnet services; 0, or the queued error (-310) when a port is
+    // taken.
     int start();
-    // The bound port after start().
+    // The bound ports after start().
     quint16 rawPort() const;
+    quint16 telnetPort() const;
 
 private:
     void createEngine();
     void createRemote();
+    void createRs232();
 
     const int m_rawPortOverride;
+    const int m_telnetPortOverride;
     std::unique_ptr<SystErrCustom> m_errorHook;
     std::unique_ptr<ioc::IoControl> m_writer;
     std::unique_ptr<ioc::IoControl> m_monitor;
@@ -63,4 +70,6 @@ private:
     std::unique_ptr<CTRL_SINK> m_controlSink;
     std::unique_ptr<zo4882::ZO4882ParserAsync> m_control;
     std::unique_ptr<zo4882::ZOTcpService_ScpiRaw> m_raw;
+    std::unique_ptr<zo4882::ZOTcpService_ScpiTelnet> m_telnet;
+    std::unique_ptr<zo4882::ZORs232Service> m_rs232;
 };

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -52,8 +53,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption portOption(QStringLiteral("port"),
         QStringLiteral("Raw-socket port in place of the preferences' (0: any free port)."),
         QStringLiteral("PORT"));
+    const QCommandLineOption telnetOption(QStringLiteral("telnet-port"),
+        QStringLiteral("Telnet port in place of the preferences' (0: any free port)."),
+        QStringLiteral("PORT"));
     options.addOption(rootOption);
     options.addOption(portOption);
+    options.addOption(telnetOption);
     options.process(app);
 
     if (options.isSet(rootOption))
@@ -63,12 +68,15 @@ int main(int argc, char *argv[])
         return 2;
     }
     int port = -1;
-    if (options.isSet(portOption)) {
+    int telnetPort = -1;
+    for (const auto &[option, value] :
+        { std::pair { &portOption, &port }, std::pair { &telnetOption, &telnetPort } }) {
+        if (!options.isSet(*option))
+            continue;
         bool ok = false;
-        port = options.value(portOption).toInt(&ok);
-        if (!ok || port < 0 || port > 65535) {
-            std::fprintf(
-                stderr, "vek-remote: bad port %s\n", qPrintable(options.value(portOption)));
+        *value = options.value(*option).toInt(&ok);
+        if (!ok || *value < 0 || *value > 65535) {
+            std::fprintf(stderr, "vek-remote: bad port %s\n", qPrintable(options.value(*option)));
             return 2;
         }
     }
@@ -81,13 +89,15 @@ int main(int argc, char *argv[])
 
     int result = 0;
     {
-        HeadlessInstrument instrument(port);
+        HeadlessInstrument instrument(port, telnetPort);
         if (instrument.start() != 0) {
-            std::fprintf(stderr, "vek-remote: the raw-socket port cannot be bound\n");
+            std::fprintf(stderr, "vek-remote: the raw-socket or telnet port cannot be bound\n");
             return 1;
         }
         // Scripts and tests wait for this line.
-        std::printf("port %u\n", unsigned(instrument.rawPort()));
+        std::printf("port %u telnet %u\n",
+            unsigned(instrument.rawPort()),
+            unsigned(instrument.telnetPort()));
         std::fflush(stdout);
         result = app.exec();
     }

@@ -1,6 +1,7 @@
 #include "commands/AdminMode.h"
 #include "commands/InstrumentCommonRows.h"
 #include "commands/MyParser.h"
+#include "engine/Source.h"
 #include "platform/BoardPath.h"
 #include "remote/StatusRegisters.h"
 #include "remote/ZODictIndex.h"
@@ -30,6 +31,24 @@ public:
     }
 };
 
+// REQ waits for an engine request that is never answered, as a handler whose slot is stuck.
+std::atomic<vek::Source *> s_requestSource { nullptr };
+std::atomic<int> s_requestResult { 1 };
+std::atomic<bool> s_requestWaiting { false };
+
+class Request : public ZOCommand
+{
+public:
+    using ZOCommand::ZOCommand;
+    short OnSet(const ZO_PARSER_RESULT *) const override
+    {
+        s_requestResult = s_requestSource.load()->runRequest([] {
+            s_requestWaiting = true;
+        });
+        return 0;
+    }
+};
+
 ZO_SCPI_DICT_ENTRY denied(
     const char *pattern, unsigned denyClass, const char *first, const char *second)
 {
@@ -46,6 +65,7 @@ ZO_SCPI_DICT_ENTRY s_dict[] = {
     denied("^CAL(IBRATE)?:SAVE?\\??$", MyParser::DenyAdministrator, "C", "A"),
     rows::systErr(),
     denied("^SYST:LOCK$", 2, "S", "Y"),
+    rows::row("Request", rows::factory<Request>(), rows::noArgs, nullptr, "R", "E", "^REQ$"),
     instrumentrows::systPassCdis(),
     instrumentrows::systPassCen(),
     instrumentrows::systPassCenStat(),
@@ -74,6 +94,7 @@ private Q_SLOTS:
     void otherDenyClassIsASettingsConflict();
     void watchdogTripsTheSourceOnce();
     void optionsWithoutModel();
+    void stopEndsAWaitingEngineRequest();
 
 private:
     // Sends each message and waits for its answer (a query) or for the parser to be idle.
@@ -120,13 +141,14 @@ QByteArrayList tst_MyParser::send(const QByteArrayList &messages)
     for (const QByteArray &m : messages)
         m_parser->post(
             createScpiMessage(m.constData(), m.size(), 0, INTF_SOCKET, nullptr, m_responder.get()));
-    // A last query marks the end: its answer comes after every other.
-    const QByteArray end("*TST?");
+    // A last message marks the end: its answer comes after every other, and no message of a
+    // test answers "0;1" (a lone "0" is also what SYST:PASS:STAT? answers).
+    const QByteArray end("*TST?;*OPC?");
     m_parser->post(
         createScpiMessage(end.constData(), end.size(), 0, INTF_SOCKET, nullptr, m_responder.get()));
     if (!QTest::qWaitFor(
             [this] {
-                return !m_responder->answers.isEmpty() && m_responder->answers.last() == "0\n";
+                return !m_responder->answers.isEmpty() && m_responder->answers.last() == "0;1\n";
             },
             5000))
         return { "timeout" };
@@ -235,6 +257,21 @@ void tst_MyParser::watchdogTripsTheSourceOnce()
 void tst_MyParser::optionsWithoutModel()
 {
     QCOMPARE(send({ "*OPT?" }), QByteArrayList { "0\n" });
+}
+
+// Shutting down must not hang on a message whose handler waits for the engine's answer.
+void tst_MyParser::stopEndsAWaitingEngineRequest()
+{
+    vek::Source source(nullptr, nullptr, nullptr, nullptr);
+    s_requestSource = &source;
+    s_requestWaiting = false;
+    const QByteArray request("REQ");
+    m_parser->post(createScpiMessage(
+        request.constData(), request.size(), 0, INTF_SOCKET, nullptr, m_responder.get()));
+    QTRY_VERIFY(s_requestWaiting.load());
+    m_parser.reset();
+    QCOMPARE(s_requestResult.load(), int(vek::Error::ExecutionError));
+    s_requestSource = nullptr;
 }
 
 QTEST_GUILESS_MAIN(tst_MyParser)

@@ -4,7 +4,7 @@
 #include "engine/Source.h"
 #include "engine/ioc/AvlTree.h"
 #include "instrument/ModelInformation.h"
-#include "tests/instrument/BoardRootFixture.h"
+#include "tests/instrument/SingleUnitModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -26,24 +26,18 @@ public:
     bool setUp()
     {
         m_root = std::make_unique<BoardRootFixture>();
-        QFile model(qEnvironmentVariable("VEK_SOURCE_DIR") + "/sim/boardroot/usr/bin/model.info");
-        if (!m_root->isValid() || !m_root->prepareBoard() || !model.open(QIODevice::ReadOnly)
-            || !m_root->write(ModelInformation::fileName, model.readAll()))
-            return false;
         vek::Source::resetState();
         m_errors.clear();
-        m_info = std::make_unique<ModelInformation>([] {
-            ioc::MODELS_INFO report;
-            report.modelCode = 4101;
-            return report;
-        });
+        m_info = SingleUnitModel::load(*m_root);
+        if (!m_info)
+            return false;
         ProgramStepsModel::setErrorSink([this](int code, const QString &detail) {
             m_errors.append({ code, detail });
         });
         m_model = std::make_unique<ProgramStepsModel>(m_info.get());
         m_tester = std::make_unique<QAbstractItemModelTester>(
             m_model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        return m_info->modelNames().size() == 1;
+        return true;
     }
 
     void tearDown()

@@ -1,7 +1,5 @@
 #include "engine/Basic.h"
-#include "instrument/InstrumentConfigInfo.h"
-#include "instrument/ModelInformation.h"
-#include "tests/support/PowerBoard.h"
+#include "tests/support/EngineFixture.h"
 
 #include <QThread>
 #include <QtTest>
@@ -26,9 +24,7 @@ Q_DECLARE_METATYPE(vek::updateTiming)
 
 namespace {
 
-constexpr quint32 ProgramGroupAddress = 0x50000000; // word 0: program root
-constexpr quint32 ModeWordAddress = 0x60000000;
-constexpr quint32 StatusBlockAddress = 0xE0000000;
+constexpr quint32 ProgramGroupAddress = EngineFixture::ProgramGroupAddress; // word 0: root
 
 // Words of a step's data record.
 enum StepWord { TimeLow = 0, TimeHigh = 1, Operate = 2, Dc = 3, Slew = 4, CvLimit = 5, Cp = 6 };
@@ -40,14 +36,6 @@ constexpr quint32 AddCvBit = 0x800000;
 constexpr quint32 Amps(double a)
 {
     return quint32(a * 1e6 + 0.5);
-}
-
-quint32 hexWord(const QString &text)
-{
-    QString t = text;
-    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        t = t.mid(2);
-    return t.toUInt(nullptr, 16);
 }
 
 } // namespace
@@ -79,22 +67,13 @@ private Q_SLOTS:
 
 private:
     void build();
-    void flushWriter();
     // Data record (16 words) of step 1 or 2, read from the board.
     QVector<quint32> step(int number);
-    QVector<quint32> peek(quint32 address, int count);
     // Write units of the log that land in the data records of steps 1 and 2.
     int stepWrites();
-    quint32 modeWord();
 
-    std::unique_ptr<PowerBoard> m_board;
-    std::unique_ptr<IoControl> m_writer;
-    std::unique_ptr<IoControl> m_monitor;
-    std::unique_ptr<ModelInformation> m_info;
-    std::unique_ptr<QThread> m_statusThread;
-    std::unique_ptr<vek::Status> m_status;
+    EngineFixture m_engine;
     std::unique_ptr<Basic> m_basic;
-    InstrumentConfigInfo m_config;
     quint32 m_stepData[3] = {};
     std::atomic<double> m_volts { 0.0 };
     std::atomic<double> m_amps { 0.0 };
@@ -102,41 +81,22 @@ private:
 
 void tst_Basic::init()
 {
-    Source::resetState();
-    m_config.clear();
-    m_board = std::make_unique<PowerBoard>();
-    QVERIFY2(m_board->start(), qPrintable(m_board->errorString()));
-    QCOMPARE(m_board->command("units"), QString("OK"));
+    QVERIFY2(m_engine.startBoard(), qPrintable(m_engine.errorString()));
     build();
 }
 
 void tst_Basic::cleanup()
 {
     m_basic.reset();
-    m_writer.reset();
-    m_monitor.reset();
-    if (m_statusThread) {
-        m_statusThread->quit();
-        m_statusThread->wait();
-    }
-    m_status.reset();
-    m_statusThread.reset();
-    m_info.reset();
-    QCoreApplication::sendPostedEvents();
-    Source::resetState();
-    const bool clean = m_board->stop();
-    const QString error = m_board->errorString();
-    m_board.reset();
-    QVERIFY2(clean, qPrintable(error));
+    QVERIFY2(m_engine.stop(), qPrintable(m_engine.errorString()));
 }
 
 void tst_Basic::build()
 {
-    m_writer = std::make_unique<IoControl>(IoControl::Writer);
-    m_monitor = std::make_unique<IoControl>(IoControl::Monitor);
+    QVERIFY2(m_engine.buildLinks(true), qPrintable(m_engine.errorString()));
     // Direct: the record is read and freed in the monitor's thread.
     connect(
-        m_monitor.get(),
+        m_engine.monitor.get(),
         &IoControl::monitorUpdated,
         this,
         [this](const ioc::TRACE_DATA *record) {
@@ -145,78 +105,44 @@ void tst_Basic::build()
             delete record;
         },
         Qt::DirectConnection);
-    m_info = std::make_unique<ModelInformation>(m_writer.get(), m_monitor.get());
-    QCOMPARE(m_info->modelNames().size(), 1);
 
-    m_status = std::make_unique<vek::Status>(m_writer.get());
-    for (IoControl *link : { m_writer.get(), m_monitor.get() })
-        connect(link, &IoControl::statusChanged, m_status.get(), &vek::Status::onStatusChange);
-    m_statusThread = std::make_unique<QThread>();
-    m_status->moveToThread(m_statusThread.get());
-    m_statusThread->start();
-
-    m_basic = std::make_unique<Basic>(m_writer.get(), m_info.get(), m_status.get(), &m_config);
+    m_basic = std::make_unique<Basic>(
+        m_engine.writer.get(), m_engine.info.get(), m_engine.status.get(), &m_engine.config);
     QSignalSpy modes(m_basic.get(), &Source::operationModeChanged);
     QTRY_COMPARE(modes.size(), 1); // initialize() has run
-    flushWriter();
+    QVERIFY(m_engine.flushWriter());
 
     // Head -> root (step 2) -> its left child (step 1).
-    const quint32 head = peek(ProgramGroupAddress, 1).value(0);
-    const quint32 node2 = peek(head, 8).value(4);
-    const quint32 node1 = peek(node2, 8).value(5);
-    m_stepData[1] = peek(node1, 8).value(4);
-    m_stepData[2] = peek(node2, 8).value(4);
+    const quint32 head = m_engine.peek(ProgramGroupAddress).value(0);
+    const quint32 node2 = m_engine.peek(head, 8).value(4);
+    const quint32 node1 = m_engine.peek(node2, 8).value(5);
+    m_stepData[1] = m_engine.peek(node1, 8).value(4);
+    m_stepData[2] = m_engine.peek(node2, 8).value(4);
     QVERIFY(m_stepData[1] != m_stepData[2]);
-    QVERIFY(m_board->clearLog());
-}
-
-void tst_Basic::flushWriter()
-{
-    // The writer answers a register read after everything queued before it has been sent.
-    m_writer->transfer();
-    qint32 status = 0;
-    QCOMPARE(m_writer->readRegister(StatusBlockAddress, &status), 0);
-}
-
-QVector<quint32> tst_Basic::peek(quint32 address, int count)
-{
-    const QString reply = m_board->command(QString("peek %1 %2").arg(address, 0, 16).arg(count));
-    QVector<quint32> words;
-    const QStringList parts = reply.split(' ', Qt::SkipEmptyParts);
-    if (parts.value(0) != QLatin1String("OK"))
-        return words;
-    for (int i = 1; i < parts.size(); ++i)
-        words << hexWord(parts[i]);
-    return words;
+    QVERIFY(m_engine.board->clearLog());
 }
 
 QVector<quint32> tst_Basic::step(int number)
 {
-    flushWriter();
-    return peek(m_stepData[number], 16);
+    m_engine.flushWriter();
+    return m_engine.peek(m_stepData[number], 16);
 }
 
 int tst_Basic::stepWrites()
 {
-    flushWriter();
+    m_engine.flushWriter();
     int writes = 0;
-    for (const PowerBoard::LogEntry &e : m_board->log()) {
+    for (const PowerBoard::LogEntry &e : m_engine.board->log()) {
         if (e.address == m_stepData[1] || e.address == m_stepData[2])
             ++writes;
     }
     return writes;
 }
 
-quint32 tst_Basic::modeWord()
-{
-    flushWriter();
-    return peek(ModeWordAddress, 1).value(0);
-}
-
 void tst_Basic::initializeRunsTheSteadyProgramWithTheLoadOff()
 {
     // "OK <phase> <node> <loop>": the steady program runs, endlessly, at step 1 or 2.
-    const QStringList program = m_board->command("program").split(' ');
+    const QStringList program = m_engine.board->command("program").split(' ');
     QCOMPARE(program.value(1), QString("run"));
     for (int number : { 1, 2 }) {
         const QVector<quint32> words = step(number);
@@ -224,7 +150,7 @@ void tst_Basic::initializeRunsTheSteadyProgramWithTheLoadOff()
         QCOMPARE(words.value(TimeHigh), 0xFFFFu);
         QCOMPARE(words.value(Operate) & LoadBit, 0u);
     }
-    QCOMPARE(m_board->command("measure").split(' ').value(3), QString("0"));
+    QCOMPARE(m_engine.board->command("measure").split(' ').value(3), QString("0"));
     QVERIFY(!Source::m_stateLoad);
 }
 
@@ -267,7 +193,7 @@ void tst_Basic::ccLevel()
 
     QCOMPARE(m_basic->setRealCurrentLevel(2.0, vek::UpdateIfChanged), SCPIERR_T(0));
     QCOMPARE(step(1).value(Dc), Amps(2.0));
-    QVERIFY(m_board->clearLog());
+    QVERIFY(m_engine.board->clearLog());
     QSignalSpy changes(m_basic.get(), &Basic::currentUiChanged);
 
     QCOMPARE(int(m_basic->setRealCurrentLevel(amps, timing)), error);
@@ -360,7 +286,7 @@ void tst_Basic::refusalsChangeNothing()
     QFETCH(int, error);
 
     setup(*m_basic);
-    QVERIFY(m_board->clearLog());
+    QVERIFY(m_engine.board->clearLog());
     const quint32 mode = Source::m_functionMode;
     const auto range = Source::m_currRange.load();
     QSignalSpy modes(m_basic.get(), &Source::operationModeChanged);
@@ -369,8 +295,8 @@ void tst_Basic::refusalsChangeNothing()
 
     QCOMPARE(int(call(*m_basic)), error);
 
-    flushWriter();
-    QVERIFY(m_board->log().isEmpty());
+    m_engine.flushWriter();
+    QVERIFY(m_engine.board->log().isEmpty());
     QVERIFY(modes.isEmpty());
     QVERIFY(ranges.isEmpty());
     QVERIFY(levels.isEmpty());
@@ -400,6 +326,21 @@ void tst_Basic::interlockedSetterSeesAStoreMadeWhileItWaits_data()
     }) << Setup([](Basic &) {
         Source::m_pulseState = true;
     }) << 105;
+    QTest::newRow("current range while the load goes on") << Call([](Basic &b) {
+        return b.setCurrentRange(Range::LOW);
+    }) << Setup([](Basic &) {
+        Source::m_stateLoad = true;
+    }) << 102;
+    QTest::newRow("pulse level while the main level drops") << Call([](Basic &b) {
+        return b.setRealPulseLevelCurrent(1.0, vek::UpdateIfChanged);
+    }) << Setup([](Basic &b) {
+        QCOMPARE(b.setRealCurrentLevel(0.5, vek::UpdateIfChanged), SCPIERR_T(0));
+    }) << -222;
+    QTest::newRow("load on while a program starts") << Call([](Basic &b) {
+        return b.setOutput(true);
+    }) << Setup([](Basic &) {
+        Source::setProgramRunState(KeywordBridge_IdleWtgRun::RUN);
+    }) << 104;
 }
 
 // As the source's setters: the checks the basic settings add go with the store as one step,
@@ -417,14 +358,19 @@ void tst_Basic::interlockedSetterSeesAStoreMadeWhileItWaits()
         result = call(*m_basic);
     }));
     {
-        QMutexLocker lock(&Source::stateMutex());
+        vek::EngineLocker lock(&vek::engineMutex());
         thread->start();
         QTRY_VERIFY(entered);
+        // Held off until the other step ends.
+        QVERIFY(!thread->wait(50));
         store(*m_basic);
     }
     QVERIFY(thread->wait(5000));
     QCOMPARE(result.load(), error);
     QCOMPARE(Source::m_functionMode.load(), Mode::CC);
+    QCOMPARE(Source::m_currRange.load(), Range::HIGH);
+    QCOMPARE(Source::m_load.load(), false);
+    QCOMPARE(m_basic->getRealPulseLevelCurrent(), 0.0);
     QVERIFY(!Source::m_outputShort || !Source::m_pulseState);
 }
 
@@ -452,15 +398,15 @@ void tst_Basic::modeChangeAppliesTheStoredLevels()
 {
     QCOMPARE(m_basic->setRealCurrentLevel(2.0, vek::UpdateIfChanged), SCPIERR_T(0));
     // Other modes' levels are only stored while CC regulates.
-    flushWriter();
-    QVERIFY(m_board->clearLog());
+    m_engine.flushWriter();
+    QVERIFY(m_engine.board->clearLog());
     QCOMPARE(m_basic->setRealPowerLevel(50.0, vek::UpdateIfChanged), SCPIERR_T(0));
     QCOMPARE(m_basic->setRealVoltageLevel(10.0, vek::UpdateIfChanged), SCPIERR_T(0));
     QCOMPARE(stepWrites(), 0);
 
     QSignalSpy modes(m_basic.get(), &Source::operationModeChanged);
     QCOMPARE(m_basic->setFunctionMode(Mode::CP), SCPIERR_T(0));
-    QCOMPARE(modeWord() & 0xF, 0x8u);
+    QCOMPARE(m_engine.modeWord() & 0xF, 0x8u);
     QCOMPARE(modes.size(), 1);
     for (int number : { 1, 2 }) {
         const QVector<quint32> words = step(number);
@@ -534,7 +480,7 @@ void tst_Basic::rangeChangeClampsTheStepsAndKeepsTheSetting()
 
     QSignalSpy ranges(m_basic.get(), &Source::currRangeChanged);
     QCOMPARE(m_basic->setCurrentRange(Range::LOW), SCPIERR_T(0));
-    QCOMPARE(modeWord() & 0x300, 0x100u);
+    QCOMPARE(m_engine.modeWord() & 0x300, 0x100u);
     QCOMPARE(ranges.size(), 1);
     for (int number : { 1, 2 })
         QCOMPARE(step(number).value(Dc), Amps(0.3));
@@ -560,22 +506,22 @@ void tst_Basic::externalRangeInputAppliesTheRangeAgain()
     m_basic->onExtCurrentRangeChange(vek::Status::ExternalRangeMedium);
     QCOMPARE(Source::m_extCurrIoRange.load(), 0x200u);
     QCOMPARE(Source::getCurrentRange(), Range::MED);
-    QCOMPARE(modeWord() & 0x300, 0x200u);
+    QCOMPARE(m_engine.modeWord() & 0x300, 0x200u);
     QCOMPARE(step(1).value(Dc), Amps(2.0));
 
     // A value the input cannot force is not stored, but the range is applied again.
-    QVERIFY(m_board->clearLog());
+    QVERIFY(m_engine.board->clearLog());
     QSignalSpy ranges(m_basic.get(), &Source::currRangeChanged);
     m_basic->onExtCurrentRangeChange(vek::Status::ExternalRangeHigh);
     QCOMPARE(Source::m_extCurrIoRange.load(), 0x200u);
     QCOMPARE(ranges.size(), 1);
-    flushWriter();
-    QVERIFY(!m_board->log().isEmpty());
+    m_engine.flushWriter();
+    QVERIFY(!m_engine.board->log().isEmpty());
 }
 
 void tst_Basic::ccLoadRegulatesTheSource()
 {
-    QCOMPARE(m_board->command("source 12 0.1").section(' ', 0, 0), QString("OK"));
+    QCOMPARE(m_engine.board->command("source 12 0.1").section(' ', 0, 0), QString("OK"));
     QCOMPARE(m_basic->setRealCurrentLevel(2.0, vek::UpdateIfChanged), SCPIERR_T(0));
     QSignalSpy outputs(m_basic.get(), &Source::outputUiChanged);
     QCOMPARE(m_basic->setOutput(true), SCPIERR_T(0));

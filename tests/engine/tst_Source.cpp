@@ -1,9 +1,7 @@
 #include "engine/Source.h"
 #include "engine/ioc/IocProtocol.h"
-#include "instrument/InstrumentConfigInfo.h"
-#include "instrument/ModelInformation.h"
 #include "platform/BoardPath.h"
-#include "tests/support/PowerBoard.h"
+#include "tests/support/EngineFixture.h"
 
 #include <QRegularExpression>
 #include <QThread>
@@ -24,20 +22,13 @@ Q_DECLARE_METATYPE(Call)
 
 namespace {
 
-constexpr quint32 ModeWordAddress = 0x60000000;
-constexpr quint32 ProgramGroupAddress = 0x50000000; // word 1: program and integral commands
-constexpr quint32 CommandAddress = 0x50000004;
-constexpr quint32 AlarmAddress = 0x6000000C;
+constexpr quint32 ProgramGroupAddress = EngineFixture::ProgramGroupAddress; // word 1: commands
+constexpr quint32 CommandAddress = EngineFixture::CommandAddress;
+constexpr quint32 AlarmAddress = EngineFixture::AlarmAddress;
 
-// Word `index` of each write to one register address, oldest first.
 QList<quint32> writesTo(const QList<PowerBoard::LogEntry> &log, quint32 address, int index = 0)
 {
-    QList<quint32> words;
-    for (const PowerBoard::LogEntry &e : log) {
-        if (e.address == address && e.words.size() > index)
-            words << e.words.at(index);
-    }
-    return words;
+    return EngineFixture::writesTo(log, address, index);
 }
 
 QString describe(const QList<PowerBoard::LogEntry> &log)
@@ -73,49 +64,29 @@ private Q_SLOTS:
     void functionModeWithPulseRunsOnTheCcLoop();
     void initializeAnnouncesAndConnectsTheInputs();
     void clearProtectionRearmsTheWatchdogOnce();
+    void requestHandShakeAcrossThreads_data();
     void requestHandShakeAcrossThreads();
 
 private:
     // Builds links, model information and source; reduced: a model without the medium
     // conductance range and without the ARB response table.
     void build(bool reduced = false);
-    // Waits until the writer has sent everything pending.
-    void flushWriter();
     QList<PowerBoard::LogEntry> writesSinceClear();
-    quint32 modeWord();
 
-    std::unique_ptr<PowerBoard> m_board;
-    std::unique_ptr<IoControl> m_writer;
-    std::unique_ptr<IoControl> m_monitor;
-    std::unique_ptr<ModelInformation> m_info;
-    std::unique_ptr<vek::Status> m_status;
+    EngineFixture m_engine;
     std::unique_ptr<Source> m_source;
-    InstrumentConfigInfo m_config;
 };
 
 void tst_Source::init()
 {
-    Source::resetState();
     Source::setWatchdogRecovery({});
-    m_config.clear();
-    m_board = std::make_unique<PowerBoard>();
-    QVERIFY2(m_board->start(), qPrintable(m_board->errorString()));
-    QCOMPARE(m_board->command("units"), QString("OK"));
+    QVERIFY2(m_engine.startBoard(), qPrintable(m_engine.errorString()));
 }
 
 void tst_Source::cleanup()
 {
     m_source.reset();
-    m_status.reset();
-    m_info.reset();
-    m_writer.reset();
-    m_monitor.reset();
-    QCoreApplication::sendPostedEvents();
-    Source::resetState();
-    const bool clean = m_board->stop();
-    const QString error = m_board->errorString();
-    m_board.reset();
-    QVERIFY2(clean, qPrintable(error));
+    QVERIFY2(m_engine.stop(), qPrintable(m_engine.errorString()));
 }
 
 void tst_Source::build(bool reduced)
@@ -134,38 +105,20 @@ void tst_Source::build(bool reduced)
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(text.toUtf8());
     }
-    m_writer = std::make_unique<IoControl>(IoControl::Writer);
-    m_monitor = std::make_unique<IoControl>(IoControl::Monitor);
-    m_info = std::make_unique<ModelInformation>(m_writer.get(), m_monitor.get());
-    QCOMPARE(m_info->modelNames().size(), 1);
-    QCOMPARE(m_info->condRangeMap().size(), reduced ? 2 : 3);
-    QCOMPARE(m_info->arbResponse().isEmpty(), reduced);
-    m_status = std::make_unique<vek::Status>(m_writer.get());
-    m_source = std::make_unique<Source>(m_writer.get(), m_info.get(), m_status.get(), &m_config);
-    flushWriter();
-    QVERIFY(m_board->clearLog());
-}
-
-void tst_Source::flushWriter()
-{
-    // The writer answers a register read only after everything queued before it has been sent;
-    // counting its status reports could be satisfied by a report of an earlier cycle.
-    m_writer->transfer();
-    qint32 status = 0;
-    QCOMPARE(m_writer->readRegister(ioc::Address::StatusBlock, &status), 0);
+    QVERIFY2(m_engine.buildLinks(), qPrintable(m_engine.errorString()));
+    QCOMPARE(m_engine.info->condRangeMap().size(), reduced ? 2 : 3);
+    QCOMPARE(m_engine.info->arbResponse().isEmpty(), reduced);
+    m_source = std::make_unique<Source>(
+        m_engine.writer.get(), m_engine.info.get(), m_engine.status.get(), &m_engine.config);
+    QVERIFY(m_engine.flushWriter());
+    QVERIFY(m_engine.board->clearLog());
 }
 
 QList<PowerBoard::LogEntry> tst_Source::writesSinceClear()
 {
-    flushWriter();
-    return m_board->log();
-}
-
-quint32 tst_Source::modeWord()
-{
-    flushWriter();
-    const QString reply = m_board->command(QString("peek %1").arg(ModeWordAddress, 0, 16));
-    return reply.section(' ', 1, 1).toUInt(nullptr, 16);
+    if (!m_engine.flushWriter())
+        return {};
+    return m_engine.board->log();
 }
 
 void tst_Source::refusalsSendNothing_data()
@@ -383,10 +336,45 @@ void tst_Source::interlockedSetterSeesAStoreMadeWhileItWaits_data()
     }) << 105 << Setup([] {
         QVERIFY(!Source::m_external);
     });
+    QTest::newRow("current range while the load goes on") << Call([](Source &s) {
+        return s.setCurrentRange(KeywordBridge_LowMedHigh::LOW, vek::UpdateIfChanged);
+    }) << Setup([] {
+        Source::m_stateLoad = true;
+    }) << 102 << Setup([] {
+        QCOMPARE(Source::m_currRange.load(), KeywordBridge_LowMedHigh::HIGH);
+    });
+    QTest::newRow("CV response while a program starts") << Call([](Source &s) {
+        return s.setVoltageResponse(KeywordBridge_NormFast::FAST);
+    }) << Setup([] {
+        Source::setProgramRunState(KeywordBridge_IdleWtgRun::RUN);
+    }) << 104 << Setup([] {
+        QCOMPARE(Source::m_voltResponse.load(), KeywordBridge_NormFast::NORM);
+    });
+    QTest::newRow("external CV control while the load goes on") << Call([](Source &s) {
+        return s.setVoltageExternal(true);
+    }) << Setup([] {
+        Source::m_stateLoad = true;
+    }) << 102 << Setup([] {
+        QVERIFY(!Source::m_voltExternal);
+    });
+    QTest::newRow("added external control while a program starts") << Call([](Source &s) {
+        return s.setCurrentAddExternal(true);
+    }) << Setup([] {
+        Source::setProgramRunState(KeywordBridge_IdleWtgRun::RUN);
+    }) << 104 << Setup([] {
+        QVERIFY(!Source::m_ccAddExternal);
+    });
+    QTest::newRow("soft start while the load goes on") << Call([](Source &s) {
+        return s.setCurrentSSTime(0.5);
+    }) << Setup([] {
+        Source::m_stateLoad = true;
+    }) << 102 << Setup([] {
+        QCOMPARE(Source::m_ssTime.load(), 0.0);
+    });
 }
 
 // The panel and the parser call setters at once. Here the other setter's store is made under
-// the state mutex while the setter under test, in its own thread, is on its way: it must see
+// the engine lock while the setter under test, in its own thread, is on its way: it must see
 // the store and refuse, rather than pass its checks first and store after.
 void tst_Source::interlockedSetterSeesAStoreMadeWhileItWaits()
 {
@@ -403,9 +391,11 @@ void tst_Source::interlockedSetterSeesAStoreMadeWhileItWaits()
         result = call(*m_source);
     }));
     {
-        QMutexLocker lock(&Source::stateMutex());
+        vek::EngineLocker lock(&vek::engineMutex());
         thread->start();
         QTRY_VERIFY(entered);
+        // Held off until the other step ends.
+        QVERIFY(!thread->wait(50));
         store();
     }
     QVERIFY(thread->wait(5000));
@@ -418,16 +408,16 @@ void tst_Source::highRangeTakesTheExternalRangeBits()
     build();
     QCOMPARE(m_source->setCurrentRange(KeywordBridge_LowMedHigh::LOW, vek::UpdateIfChanged),
         SCPIERR_T(0));
-    QCOMPARE(modeWord() & 0x300, 0x100u);
+    QCOMPARE(m_engine.modeWord() & 0x300, 0x100u);
 
     // The range input reports medium: high follows it.
     Source::m_extCurrIoRange = 0x200;
     QSignalSpy ranges(m_source.get(), &Source::currRangeChanged);
-    QVERIFY(m_board->clearLog());
+    QVERIFY(m_engine.board->clearLog());
     QCOMPARE(m_source->setCurrentRange(KeywordBridge_LowMedHigh::HIGH, vek::UpdateIfChanged),
         SCPIERR_T(0));
-    QCOMPARE(modeWord() & 0x300, 0x200u);
-    const QList<PowerBoard::LogEntry> log = m_board->log();
+    QCOMPARE(m_engine.modeWord() & 0x300, 0x200u);
+    const QList<PowerBoard::LogEntry> log = m_engine.board->log();
     QCOMPARE(
         writesTo(log, ProgramGroupAddress, 1), QList<quint32>({ 0x4000000 })); // integral reset
     QCOMPARE(ranges.size(), 1);
@@ -459,15 +449,15 @@ void tst_Source::softStartTakesTheNextTableTime()
     QCOMPARE(m_source->setCurrentSSTime(0.0003), SCPIERR_T(0));
     QCOMPARE(Source::m_ssTime.load(), 0.0005);
     // Bits 16-19 carry the code; bit 15 is the link's own companion of bit 19.
-    QCOMPARE(modeWord() & 0xF0000, 0xA0000u);
+    QCOMPARE(m_engine.modeWord() & 0xF0000, 0xA0000u);
 
     // The time taken counts as unchanged.
-    QVERIFY(m_board->clearLog());
+    QVERIFY(m_engine.board->clearLog());
     QCOMPARE(m_source->setCurrentSSTime(0.0005), SCPIERR_T(0));
     QVERIFY(writesSinceClear().isEmpty());
     // The last table time is still inside.
     QCOMPARE(m_source->setCurrentSSTime(0.02), SCPIERR_T(0));
-    QCOMPARE(modeWord() & 0xF0000, 0xF0000u);
+    QCOMPARE(m_engine.modeWord() & 0xF0000, 0xF0000u);
 }
 
 void tst_Source::triggerDelayInMicroseconds_data()
@@ -502,11 +492,11 @@ void tst_Source::functionModeWithPulseRunsOnTheCcLoop()
     QCOMPARE(m_source->setPulseState(true), SCPIERR_T(0));
     QSignalSpy modes(m_source.get(), &Source::operationModeChanged);
     QCOMPARE(m_source->setFunctionMode(KeywordBridge_CcCrCvCpArb::CV), SCPIERR_T(0));
-    QCOMPARE(modeWord() & 0xF, 0x1u);
+    QCOMPARE(m_engine.modeWord() & 0xF, 0x1u);
     QCOMPARE(Source::m_functionMode.load(), KeywordBridge_CcCrCvCpArb::CV);
     QCOMPARE(modes.size(), 1);
     // The transient restarts as pulse through the command register.
-    QCOMPARE(writesTo(m_board->log(), CommandAddress).value(0) & 0xFF, 0x20u);
+    QCOMPARE(writesTo(m_engine.board->log(), CommandAddress).value(0) & 0xFF, 0x20u);
 
     // Sine switches pulse off, and only CC may then be chosen.
     QCOMPARE(m_source->setFunctionMode(KeywordBridge_CcCrCvCpArb::CC), SCPIERR_T(0));
@@ -521,7 +511,8 @@ void tst_Source::initializeAnnouncesAndConnectsTheInputs()
     Source::m_extCurrIoRange = 0x100;
     Source::m_voltRange = KeywordBridge_LowHigh::LOW;
     // A second source, as the engine root builds two: initialize() runs once events do.
-    Source other(m_writer.get(), m_info.get(), m_status.get(), &m_config);
+    Source other(
+        m_engine.writer.get(), m_engine.info.get(), m_engine.status.get(), &m_engine.config);
     QSignalSpy modes(&other, &Source::operationModeChanged);
     QSignalSpy ranges(&other, &Source::currRangeChanged);
     QSignalSpy voltRanges(&other, &Source::voltRangeChanged);
@@ -534,7 +525,7 @@ void tst_Source::initializeAnnouncesAndConnectsTheInputs()
     QCOMPARE(voltRanges.size(), 1);
     QCOMPARE(Source::getPowerRange(), 0);
 
-    m_status->onStatusChange(0x00200001, IoControl::TranStateSteady); // load on, CC
+    m_engine.status->onStatusChange(0x00200001, IoControl::TranStateSteady); // load on, CC
     QCOMPARE(outputs.size(), 1);
     QVERIFY(Source::m_stateLoad);
     QVERIFY(!Source::m_extLoad); // bit 23 clear
@@ -543,7 +534,7 @@ void tst_Source::initializeAnnouncesAndConnectsTheInputs()
 
     // A second initialize() does not double the connections.
     other.initialize();
-    m_status->onStatusChange(0x00800010, IoControl::TranStateSteady);
+    m_engine.status->onStatusChange(0x00800010, IoControl::TranStateSteady);
     QCOMPARE(outputs.size(), 2);
     QVERIFY(!Source::m_stateLoad);
     QVERIFY(Source::m_extLoad);
@@ -561,7 +552,7 @@ void tst_Source::clearProtectionRearmsTheWatchdogOnce()
     QVERIFY(Source::getWatchdogProtectiont());
     QCOMPARE(writesTo(writesSinceClear(), AlarmAddress), QList<quint32>({ 0x10000000 }));
 
-    QVERIFY(m_board->clearLog());
+    QVERIFY(m_engine.board->clearLog());
     QCOMPARE(m_source->clearProtection(), SCPIERR_T(0));
     QCOMPARE(m_source->clearProtection(), SCPIERR_T(0));
     QCOMPARE(rearmed, 1);
@@ -574,24 +565,48 @@ void tst_Source::clearProtectionRearmsTheWatchdogOnce()
     QCOMPARE(rearmed, 1);
 }
 
+void tst_Source::requestHandShakeAcrossThreads_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("result");
+    QTest::newRow("answered by a slot in the GUI thread") << "queued" << 304;
+    QTest::newRow("answered before the wait begins") << "at once" << 305;
+    QTest::newRow("never answered, ended by the shut-down") << "never" << -200;
+}
+
 void tst_Source::requestHandShakeAcrossThreads()
 {
+    QFETCH(QString, answer);
+    QFETCH(int, result);
     build();
     Source *source = m_source.get();
-    std::atomic<int> result { 1 };
-    std::unique_ptr<QThread> handler(QThread::create([source, &result] {
-        // As a remote handler does: the request is answered by a slot in the GUI thread.
-        result = source->runRequest([source] {
-            QMetaObject::invokeMethod(
-                source,
-                [source] {
-                    source->finishRequest(304);
-                },
-                Qt::QueuedConnection);
+    std::atomic<int> got { 1 };
+    std::atomic<bool> asked { false };
+    std::unique_ptr<QThread> handler(QThread::create([&] {
+        // As a remote handler does.
+        got = source->runRequest([&] {
+            if (answer == "queued") {
+                QMetaObject::invokeMethod(
+                    source,
+                    [source] {
+                        source->finishRequest(304);
+                    },
+                    Qt::QueuedConnection);
+            } else if (answer == "at once") {
+                source->finishRequest(305);
+            }
+            asked = true;
         });
     }));
     handler->start();
-    QTRY_COMPARE(result.load(), 304);
+    if (answer == "never") {
+        // As the parser's shut-down does: a wait begun after one call is ended by the next.
+        QTRY_VERIFY(asked.load());
+        QVERIFY(!handler->wait(50));
+        while (!handler->wait(10))
+            Source::interruptRequests();
+    }
+    QTRY_COMPARE(got.load(), result);
     QVERIFY(handler->wait(5000));
 }
 

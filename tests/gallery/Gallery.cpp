@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <memory>
 
 Gallery::Gallery(const QString &dir)
     : m_dir(dir)
@@ -38,8 +39,28 @@ void Gallery::shoot(
         shown();
     QApplication::processEvents();
 
+    save(name, &screen);
+}
+
+void Gallery::shootWindow(
+    const QString &name, QWidget *window, const QSize &size, const std::function<void()> &shown)
+{
+    std::unique_ptr<QWidget> owner(window);
+    window->setFixedSize(size);
+    window->show();
+    QApplication::setActiveWindow(window);
+    if (!QTest::qWaitForWindowActive(window))
+        std::fprintf(stderr, "gallery: %s: window not active\n", qPrintable(name));
+    if (shown)
+        shown();
+    QApplication::processEvents();
+    save(name, window);
+}
+
+void Gallery::save(const QString &name, QWidget *widget)
+{
     const QString path = m_dir.filePath(name + QStringLiteral(".png"));
-    if (screen.grab().save(path, "PNG")) {
+    if (widget->grab().save(path, "PNG")) {
         ++m_written;
     } else {
         std::fprintf(stderr, "gallery: cannot write %s\n", qPrintable(path));

@@ -26,10 +26,19 @@ public:
         const QSize &size,
         const std::function<void()> &shown = {});
 
+    // Shows window (taken over) as a top-level window of the given size with its own look, runs
+    // `shown`, then writes <name>.png; for programs other than the panel's.
+    void shootWindow(const QString &name,
+        QWidget *window,
+        const QSize &size,
+        const std::function<void()> &shown = {});
+
     int written() const { return m_written; }
     int failures() const { return m_failures; }
 
 private:
+    void save(const QString &name, QWidget *widget);
+
     QDir m_dir;
     int m_written = 0;
     int m_failures = 0;
@@ -43,3 +52,4 @@ void galleryTexts(Gallery &gallery);
 void galleryReadouts(Gallery &gallery);
 void galleryTrees(Gallery &gallery);
 void galleryCharts(Gallery &gallery);
+void galleryUpdater(Gallery &gallery);

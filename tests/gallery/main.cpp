@@ -1,5 +1,5 @@
-// vek-gallery DIR [FAMILY...]: renders every toolkit widget family (or the named ones) into
-// DIR/<family>-<state>.png. Exits non-zero when a picture cannot be written.
+// vek-gallery DIR [FAMILY...]: renders every toolkit widget family and the update tool's window
+// (or the named ones) into DIR/<family>-<state>.png. Exits non-zero when a picture cannot be written.
 
 #include "tests/gallery/Gallery.h"
 #include "tests/support/PanelTestLook.h"
@@ -23,6 +23,7 @@ const struct
     { "readouts", galleryReadouts },
     { "trees", galleryTrees },
     { "charts", galleryCharts },
+    { "updater", galleryUpdater },
 };
 
 } // namespace

@@ -349,8 +349,7 @@ void tst_ModelHandler::installedFile()
     QFETCH(double, amps);
     QFETCH(int, unitCount);
 
-    QFile installed(
-        QString::fromLocal8Bit(qgetenv("VEK_SOURCE_DIR")) + "/sim/boardroot/usr/bin/model.info");
+    QFile installed(QStringLiteral(VEK_SOURCE_DIR "/sim/boardroot/usr/bin/model.info"));
     QVERIFY(installed.open(QIODevice::ReadOnly));
     const ModelInformation *info = build(installed.readAll(), quint16(code), units);
     QVERIFY2(info->startupErrors().isEmpty(), qPrintable(info->startupErrors().value(0).second));

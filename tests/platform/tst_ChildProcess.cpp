@@ -1,10 +1,11 @@
 #include "platform/BoardPath.h"
 #include "platform/ChildProcess.h"
+#include "tests/platform/StandInRoot.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
+#include <memory>
 
 using platform::BoardPath;
 using platform::ChildProcess;
@@ -26,38 +27,24 @@ private Q_SLOTS:
     void detachedStart();
 
 private:
-    void standIn(const QString &boardPath, const QByteArray &body);
-
-    QTemporaryDir *m_root = nullptr;
+    std::unique_ptr<StandInRoot> m_root;
 };
 
 void tst_ChildProcess::init()
 {
-    m_root = new QTemporaryDir;
+    m_root = std::make_unique<StandInRoot>();
     QVERIFY(m_root->isValid());
-    BoardPath::setRoot(m_root->path());
 }
 
 void tst_ChildProcess::cleanup()
 {
-    delete m_root;
-    m_root = nullptr;
-}
-
-void tst_ChildProcess::standIn(const QString &boardPath, const QByteArray &body)
-{
-    const QString path = BoardPath::map(boardPath);
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("#!/bin/sh\n" + body + "\n");
-    f.close();
-    QVERIFY(f.setPermissions(f.permissions() | QFile::ExeOwner));
+    m_root.reset();
 }
 
 void tst_ChildProcess::standInGetsMappedArguments()
 {
-    standIn("/bin/args", "echo \"$BOARD_ROOT\"; for a in \"$@\"; do echo \"$a\"; done");
+    QVERIFY(m_root->standIn(
+        "/bin/args", "echo \"$BOARD_ROOT\"; for a in \"$@\"; do echo \"$a\"; done"));
     const ChildProcess::Result r = ChildProcess::run(
         "/bin/args", { "-t", "/etc/x y", "of=/run/f", "relative", "two words" }, 10000);
     QCOMPARE(r.error, 0);
@@ -88,7 +75,7 @@ void tst_ChildProcess::exitCodes()
     QFETCH(int, error);
     QFETCH(int, exitCode);
     QFETCH(QString, described);
-    standIn("/bin/p", body);
+    QVERIFY(m_root->standIn("/bin/p", body));
     const ChildProcess::Result r = ChildProcess::run("/bin/p", {}, 10000);
     QCOMPARE(r.error, error);
     QCOMPARE(r.exitCode, exitCode);
@@ -121,7 +108,7 @@ void tst_ChildProcess::neverFallsBackToTheHost()
 
 void tst_ChildProcess::hangingProgramIsKilled()
 {
-    standIn("/bin/hang", "exec sleep 60");
+    QVERIFY(m_root->standIn("/bin/hang", "exec sleep 60"));
     const ChildProcess::Result r = ChildProcess::run("/bin/hang", {}, 200);
     QCOMPARE(r.error, -ETIMEDOUT);
     QVERIFY(!r.succeeded());
@@ -129,7 +116,8 @@ void tst_ChildProcess::hangingProgramIsKilled()
 
 void tst_ChildProcess::detachedStart()
 {
-    standIn("/sbin/background", "echo \"$1\" > \"$2.tmp\" && mv \"$2.tmp\" \"$2\"");
+    QVERIFY(
+        m_root->standIn("/sbin/background", "echo \"$1\" > \"$2.tmp\" && mv \"$2.tmp\" \"$2\""));
     QDir().mkpath(m_root->path() + "/run");
     qint64 pid = 0;
     QCOMPARE(

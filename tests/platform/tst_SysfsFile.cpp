@@ -68,11 +68,14 @@ void tst_SysfsFile::gpioLine()
 {
     const QString dir = "/sys/class/gpio/gpio111/direction";
     const QString value = "/sys/class/gpio/gpio111/value";
-    QCOMPARE(SysfsFile::write(value, "1"), -ENOENT);
+    bool opened = true;
+    QCOMPARE(SysfsFile::write(value, "1", &opened), -ENOENT);
+    QVERIFY(!opened);
     QCOMPARE(SysfsFile::write("/sys/class/gpio/export", "111"), 0);
     QVERIFY(SysfsFile::exists(value));
     QCOMPARE(file(dir), QString("in"));
-    QCOMPARE(SysfsFile::write("/sys/class/gpio/export", "111"), -EBUSY);
+    QCOMPARE(SysfsFile::write("/sys/class/gpio/export", "111", &opened), -EBUSY);
+    QVERIFY(opened); // refused by the attribute, not missing
     QCOMPARE(SysfsFile::write(value, "1"), -EPERM);
 
     QCOMPARE(SysfsFile::write(dir, "high"), 0);
@@ -158,9 +161,12 @@ void tst_SysfsFile::boardWritesTheTextAsGiven()
 {
     BoardPath::setRoot(QString());
     const QString path = m_root->path() + "/attribute";
-    QCOMPARE(SysfsFile::write(path, "1"), -ENOENT);
+    bool opened = true;
+    QCOMPARE(SysfsFile::write(path, "1", &opened), -ENOENT);
+    QVERIFY(!opened);
     seed(path, "");
-    QCOMPARE(SysfsFile::write(path, "250000"), 0);
+    QCOMPARE(SysfsFile::write(path, "250000", &opened), 0);
+    QVERIFY(opened);
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("250000"));

@@ -104,9 +104,12 @@ private:
 class LineEchoService : public zostd::ZOTcpService
 {
 public:
-    LineEchoService(
-        EchoProbe *probe, int bufferSize = 4096, Decode mode = Decode::AllLines, quint16 port = 0)
-        : ZOTcpService(port, QHostAddress::LocalHost)
+    LineEchoService(EchoProbe *probe,
+        int bufferSize = 4096,
+        Decode mode = Decode::AllLines,
+        quint16 port = 0,
+        int maxSessions = DefaultMaxSessions)
+        : ZOTcpService(port, QHostAddress::LocalHost, maxSessions)
         , m_probe(probe)
         , m_bufferSize(bufferSize)
         , m_mode(mode)

@@ -210,7 +210,7 @@ void tst_ZO4882ParserDelegate::script_data()
     const QByteArray filler(4090, '1');
     QTest::newRow("expanded unit beyond the work buffer")
         << (QByteArray("SOUR:CURR 1;VOLT ") + filler + ";CURR 2") << 0u << none
-        << QStringList { "-113 VOLT " + QString::fromLatin1(filler) }
+        << QStringList { "-113 " + QString::fromLatin1("VOLT " + filler).left(255) }
         << QStringList { "CURR +1.00000E+00", "CURR +2.00000E+00" };
 }
 

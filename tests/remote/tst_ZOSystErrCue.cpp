@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -175,6 +176,16 @@ void tst_ZOSystErrCue::fullMessage_data()
                                                   << "";
     QTest::newRow("unknown code with hook, detail") << 999 << QByteArray("X") << null << true << "X"
                                                     << ";X";
+    // A 3000-byte parameter: the detail is cut, never the code's text; the whole fits 255.
+    const QByteArray longParam(3000, 'x');
+    const QString text = QStringLiteral("Illegal parameter value");
+    QTest::newRow("long detail cut to the bound")
+        << -224 << QByteArray("CURR") << longParam << false
+        << QString(QStringLiteral("CURR ") + QString(3000, 'x')).left(255)
+        << QString(text + QStringLiteral(";CURR ") + QString(255 - text.size() - 6, 'x'));
+    QTest::newRow("control bytes shown as blanks")
+        << -224 << QByteArray("CURR") << QByteArray("#14a\nb\r\tc") << false << "CURR #14a b  c"
+        << "Illegal parameter value;CURR #14a b  c";
 }
 
 void tst_ZOSystErrCue::fullMessage()
@@ -363,6 +374,10 @@ void tst_ZOSystErrCue::concurrentPostsAndReads()
     }
     for (std::thread &poster : posters)
         poster.join();
+    // On a busy machine the drainer may not have run yet: the queue is full, so it takes one.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (taken.load() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
     stop = true;
     drainer.join();
     watcher.join();

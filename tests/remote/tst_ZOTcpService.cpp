@@ -2,8 +2,11 @@
 
 #include "remote/ZOSystErrCue.h"
 
+#include <QDir>
 #include <QTcpServer>
 #include <QtTest>
+
+#include <sys/resource.h>
 
 using zo4882::s_systErrCue;
 
@@ -19,7 +22,73 @@ private Q_SLOTS:
     void twoClientsGetTwoSessionThreads();
     void bindFailureIsReported();
     void stopClosesEverySessionAndCanRestart();
+    void connectionsBeyondTheLimitAreClosedAtOnce();
+    void connectionWithoutDescriptorsIsClosed();
 };
+
+// Out of descriptors, a new session's thread could not have its event loop (Qt would end the
+// program): the connection is closed instead, and served again once descriptors are free.
+void tst_ZOTcpService::connectionWithoutDescriptorsIsClosed()
+{
+    EchoProbe probe;
+    LineEchoService service(&probe);
+    QCOMPARE(service.start(), 0);
+    rlimit saved {};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int open = int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files).size());
+
+    QTcpSocket starved;
+    {
+        // The client's and the accepted descriptor, and fewer than a session needs beside.
+        rlimit tight = saved;
+        tight.rlim_cur = rlim_t(open + 2 + 3);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+        const bool connected = connectClient(starved, service.port());
+        if (connected)
+            QTRY_COMPARE(starved.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+        QVERIFY(connected);
+    }
+    QCOMPARE(service.refusedCount(), 1);
+    QCOMPARE(service.sessionCount(), 0);
+
+    QTcpSocket client;
+    QVERIFY(connectClient(client, service.port()));
+    client.write("fed\n");
+    QCOMPARE(readBytes(client, 4), QByteArray("fed\n"));
+}
+
+void tst_ZOTcpService::connectionsBeyondTheLimitAreClosedAtOnce()
+{
+    EchoProbe probe;
+    LineEchoService service(&probe, 4096, Decode::AllLines, 0, 3);
+    QCOMPARE(service.start(), 0);
+    QCOMPARE(service.maxSessions(), 3);
+
+    QTcpSocket held[3];
+    for (QTcpSocket &client : held) {
+        QVERIFY(connectClient(client, service.port()));
+        client.write("held\n");
+        QCOMPARE(readBytes(client, 5), QByteArray("held\n"));
+    }
+    QTcpSocket extra[5];
+    for (QTcpSocket &client : extra)
+        QVERIFY(connectClient(client, service.port()));
+    for (QTcpSocket &client : extra)
+        QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(service.sessionCount(), 3);
+    QCOMPARE(service.refusedCount(), 5);
+
+    // A place that comes free is taken by the next connection.
+    held[0].disconnectFromHost();
+    QTRY_COMPARE(service.sessionCount(), 2);
+    QTcpSocket next;
+    QVERIFY(connectClient(next, service.port()));
+    next.write("next\n");
+    QCOMPARE(readBytes(next, 5), QByteArray("next\n"));
+    held[1].write("still\n");
+    QCOMPARE(readBytes(held[1], 6), QByteArray("still\n"));
+}
 
 void tst_ZOTcpService::twoClientsGetTwoSessionThreads()
 {

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -28,9 +29,16 @@ QString HeadlessProgram::executable()
     return QStringLiteral(VEK_REMOTE_EXE);
 }
 
-bool HeadlessProgram::start(const QString &root, const QStringList &extraArgs)
+bool HeadlessProgram::start(
+    const QString &root, const QStringList &extraArgs, const QStringList &launcher)
 {
-    m_process.start(executable(), QStringList { QStringLiteral("--root"), root } + extraArgs);
+    QStringList arguments = QStringList { QStringLiteral("--root"), root } + extraArgs;
+    if (launcher.isEmpty()) {
+        m_process.start(executable(), arguments);
+    } else {
+        arguments = launcher.mid(1) + QStringList { executable() } + arguments;
+        m_process.start(launcher.first(), arguments);
+    }
     if (!m_process.waitForStarted(StartTimeoutMs)) {
         m_error = QStringLiteral("cannot start %1: %2").arg(executable(), m_process.errorString());
         return false;
@@ -39,9 +47,12 @@ bool HeadlessProgram::start(const QString &root, const QStringList &extraArgs)
     while (!deadline.hasExpired()) {
         m_output += m_process.readAllStandardOutput();
         const int end = m_output.indexOf('\n');
-        if (end >= 0 && m_output.startsWith("port ")) {
-            m_port = quint16(m_output.mid(5, end - 5).toUInt());
-            return m_port != 0;
+        // "port N telnet M"
+        const QList<QByteArray> words = m_output.left(std::max(end, 0)).split(' ');
+        if (end >= 0 && words.size() == 4 && words[0] == "port" && words[2] == "telnet") {
+            m_port = quint16(words[1].toUInt());
+            m_telnetPort = quint16(words[3].toUInt());
+            return m_port != 0 && m_telnetPort != 0;
         }
         if (m_process.state() == QProcess::NotRunning) {
             m_error = QStringLiteral("vek-remote exited at start: %1")
@@ -95,6 +106,11 @@ bool connectTo(QTcpSocket &socket, quint16 port)
         return false;
     socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     return true;
+}
+
+bool connectClean(QTcpSocket &socket, quint16 port)
+{
+    return connectTo(socket, port) && query(socket, "*CLS;SYST:ERR:COUN?") == "+0\n";
 }
 
 QByteArray readLines(QTcpSocket &socket, int n, int timeoutMs)

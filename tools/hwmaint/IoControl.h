@@ -29,6 +29,19 @@ class IoControl : public QThread
 public:
     static constexpr quint32 MaxSpeedHz = 24000000;
 
+    // Function modes of other instrument types (register 0x80004700).
+    enum FunctionMode {
+        fmNone = 0,
+        fmAcw = 1,
+        fmDcw = 2,
+        fmIr = 3,
+        fmEc = 4,
+        fmEcDc = 5,
+        fmPd = 6,
+        fmLc = 7,
+    };
+    Q_ENUM(FunctionMode)
+
     ~IoControl() override;
 
     // Wakes the worker so that it sends what is queued.
@@ -54,7 +67,8 @@ protected:
     // Sends count transfers as one SPI message under m_spiMutex; call with m_mutex held.
     int sendMessage(const spi_ioc_transfer *transfers, int count);
 
-    QMutex m_mutex; // guards the derived worker's queue, m_stop and m_failure; m_wake's mutex
+    mutable QMutex
+        m_mutex; // guards the derived worker's queue, m_stop and m_failure; m_wake's mutex
     QWaitCondition m_wake;
     bool m_stop = false;
     int m_failure = 0; // first failed SPI request's negative errno

@@ -1,5 +1,6 @@
 #include "tools/hwmaint/PanelControl.h"
 
+#include "platform/PanelDevices.h"
 #include "platform/SysfsFile.h"
 
 #include <QString>
@@ -8,23 +9,14 @@
 #include <cerrno>
 
 using platform::SysfsFile;
+using namespace platform::panel;
 
 namespace {
 const QString deviceDangerOn = QStringLiteral("/sys/class/gpio/gpio132/value");
 const QString deviceDangerTestOn = QStringLiteral("/sys/class/gpio/gpio29/value");
-const QString deviceBacklight = QStringLiteral("/sys/class/backlight/backlight/brightness");
 const QString flashEnable = QStringLiteral("/sys/class/gpio/gpio114/value");
 const QString usbSwitchOE = QStringLiteral("/sys/class/gpio/gpio112/value");
 const QString usbSwitchS = QStringLiteral("/sys/class/gpio/gpio111/value");
-const QString deviceGpioExport = QStringLiteral("/sys/class/gpio/export");
-const QString deviceGpioDirection = QStringLiteral("/sys/class/gpio/gpio%1/direction");
-const QString deviceGpioValue = QStringLiteral("/sys/class/gpio/gpio%1/value");
-const QString deviceBeep = QStringLiteral("/sys/class/gpio/gpio128/value");
-const QString deviceAlarmSound = QStringLiteral("/sys/class/gpio/gpio129/value");
-const QString devicePwmRequest = QStringLiteral("/sys/class/pwm/pwmchip1/export");
-const QString devicePwmFreq = QStringLiteral("/sys/class/pwm/pwmchip1/pwm0/period");
-const QString devicePwmDuty = QStringLiteral("/sys/class/pwm/pwmchip1/pwm0/duty_cycle");
-const QString devicePwmRun = QStringLiteral("/sys/class/pwm/pwmchip1/pwm0/enable");
 
 // A line exported before keeps its direction: it may be the front-panel program's input.
 void exportLine(int line, const char *direction)

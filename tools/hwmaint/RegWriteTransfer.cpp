@@ -1,7 +1,9 @@
 #include "tools/hwmaint/RegWriteTransfer.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace ioc {
 
@@ -38,6 +40,35 @@ quint16 RegWriteTransfer::qChecksumMT(const unsigned int *words, unsigned int by
             crc = update(crc, (unsigned char)(words[i] >> shift));
     }
     return crc;
+}
+
+QVector<quint32> RegWriteTransfer::words() const
+{
+    QVector<quint32> out(int(m_xfer.len / 4));
+    if (m_xfer.tx_buf)
+        std::memcpy(
+            out.data(), reinterpret_cast<const void *>(quintptr(m_xfer.tx_buf)), out.size() * 4);
+    return out;
+}
+
+qint32 RegWriteTransfer::toSigned(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    const double t = std::trunc(value);
+    if (t <= -2147483648.0)
+        return std::numeric_limits<qint32>::min();
+    if (t >= 2147483647.0)
+        return std::numeric_limits<qint32>::max();
+    return qint32(t);
+}
+
+quint32 RegWriteTransfer::toUnsigned(double value)
+{
+    if (std::isnan(value) || value <= 0)
+        return 0;
+    const double t = std::trunc(value);
+    return t >= 4294967295.0 ? std::numeric_limits<quint32>::max() : quint32(t);
 }
 
 quint16 RegWriteTransfer::checksum(const unsigned char *data, unsigned int size)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QVector>
 #include <QtGlobal>
 
 #include <linux/spi/spidev.h>
@@ -17,6 +18,13 @@ public:
     RegWriteTransfer &operator=(const RegWriteTransfer &) = delete;
 
     const spi_ioc_transfer &descriptor() const { return m_xfer; }
+    // The 32-bit words the transfer sends (none when it sends no buffer).
+    QVector<quint32> words() const;
+
+    // A setting's value as a register word: truncated toward zero and held to the word's range
+    // (a value past it gives the nearest end, not an undefined word; NaN gives 0).
+    static qint32 toSigned(double value);
+    static quint32 toUnsigned(double value);
 
     // CRC-16/CCITT-FALSE (polynomial 0x1021, start 0xFFFF, no reflection, no final XOR) of
     // bytes / 4 whole words, each fed as four bytes from the most significant down, whatever

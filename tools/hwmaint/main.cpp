@@ -1,4 +1,5 @@
 #include "platform/InstanceLock.h"
+#include "tools/hwmaint/fpgaTools.h"
 #include "tools/hwmaint/iocTools.h"
 
 #include <QCommandLineOption>
@@ -97,6 +98,82 @@ int iocupdate(QCoreApplication &app, QCommandLineParser &parser)
     tools.m_ddMode = parser.isSet(dd);
     return tools.update(parser.positionalArguments());
 }
+
+int fpgaupdate(QCoreApplication &app, QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral("This is a tool to update the FPGA firmware."));
+    parser.addPositionalArgument(QStringLiteral("file"),
+        QStringLiteral("Specifies the mcs(INTEL MCS-86 Hexadecimal Object) file to update."));
+    const QCommandLineOption message =
+        option({ QStringLiteral("m"), QStringLiteral("message") }, "Output record message.");
+    const QCommandLineOption blockErase =
+        option({ QStringLiteral("b"), QStringLiteral("blockerase") }, "block erase mode.");
+    const QCommandLineOption lsbFirst =
+        option({ QStringLiteral("l"), QStringLiteral("lsbfirst") }, "LSB first mode.");
+    parser.addOption(message);
+    parser.addOption(blockErase);
+    parser.addOption(lsbFirst);
+    parser.process(app);
+    platform::InstanceLock lock;
+    if (!takeBoard(&lock))
+        return fpgaTools::Failed;
+    fpgaTools tools;
+    tools.m_message = parser.isSet(message);
+    tools.m_lsbFirst = parser.isSet(lsbFirst);
+    tools.m_blockErase = parser.isSet(blockErase);
+    return tools.update(parser.positionalArguments());
+}
+
+int fpgaverify(QCoreApplication &app, QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QString());
+    parser.addPositionalArgument(QStringLiteral("file"),
+        QStringLiteral("Source path file to INTEL MCS-86 Hexadecimal Object."));
+    const QCommandLineOption message =
+        option({ QStringLiteral("m"), QStringLiteral("message") }, "Output record message.");
+    const QCommandLineOption lsbFirst =
+        option({ QStringLiteral("l"), QStringLiteral("lsbfirst") }, "LSB first mode.");
+    parser.addOption(message);
+    parser.addOption(lsbFirst);
+    parser.process(app);
+    platform::InstanceLock lock;
+    if (!takeBoard(&lock))
+        return fpgaTools::Failed;
+    fpgaTools tools;
+    tools.m_message = parser.isSet(message);
+    tools.m_lsbFirst = parser.isSet(lsbFirst);
+    return tools.verify(parser.positionalArguments());
+}
+
+int flash(QCoreApplication &app, QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QString());
+    const QCommandLineOption operate({ QStringLiteral("o"), QStringLiteral("operate") },
+        QCoreApplication::translate("main", "The command to execute <execute-command>."),
+        QCoreApplication::translate("main", "rdid|res|ce"));
+    parser.addOption(operate);
+    parser.process(app);
+    platform::InstanceLock lock;
+    if (!takeBoard(&lock))
+        return fpgaTools::Failed;
+    fpgaTools tools;
+    return tools.spiFlashCommand(parser.value(operate));
+}
+
+struct Command
+{
+    const char *name;
+    int (*run)(QCoreApplication &, QCommandLineParser &);
+};
+
+const Command s_commands[] = {
+    { "iocboot", iocboot },
+    { "usbswitch", usbswitch },
+    { "iocupdate", iocupdate },
+    { "fpgaupdate", fpgaupdate },
+    { "fpgaverify", fpgaverify },
+    { "flash", flash },
+};
 } // namespace
 
 // The entry of the multi-call tool: the command is the name the program was started under (a
@@ -123,17 +200,16 @@ int main(int argc, char *argv[])
         selector = parser.value(command);
     }
 
-    if (selector == QLatin1String("iocboot"))
-        return iocboot(app, parser);
-    if (selector == QLatin1String("usbswitch"))
-        return usbswitch(app, parser);
-    if (selector == QLatin1String("iocupdate"))
-        return iocupdate(app, parser);
-    if (selector == QLatin1String("fpgaupdate") || selector == QLatin1String("fpgaverify")
-        || selector == QLatin1String("flash")) {
-        std::fprintf(
-            stderr, "hwmaint: %s is not available in this build yet\n", qPrintable(selector));
-        return iocTools::Failed;
+    for (const Command &c : s_commands) {
+        if (selector == QLatin1String(c.name))
+            return c.run(app, parser);
     }
-    return 0;
+    // Started as hwmaint without a command: nothing to do. A command nobody knows is an error.
+    if (selector.isEmpty())
+        return 0;
+    std::fprintf(stderr,
+        "hwmaint: unknown command \"%s\" (iocboot, usbswitch, iocupdate, fpgaupdate, fpgaverify,"
+        " flash)\n",
+        qPrintable(selector));
+    return 1;
 }

@@ -634,16 +634,11 @@ void tst_IoControl::monitorRecordEveryFourthCycle()
     // Idle, the monitor makes one status read per cycle and one record read every 4th.
     const int records0 = links.recorder.monitorRecords;
     const quint64 exchanges0 = IoControl::exchangeCount();
-    QElapsedTimer clock;
-    clock.start();
     QTRY_VERIFY_WITH_TIMEOUT(links.recorder.monitorRecords >= records0 + 20, 10000);
     const int records = links.recorder.monitorRecords - records0;
     const qint64 cycles = qint64(IoControl::exchangeCount() - exchanges0) - records;
     QVERIFY2(qAbs(cycles - 4 * records) <= 4,
         qPrintable(QString("%1 cycles, %2 records").arg(cycles).arg(records)));
-    // A 20 ms pause per cycle: at most 12.5 records per second.
-    const double perSecond = records * 1000.0 / double(clock.elapsed());
-    QVERIFY2(perSecond <= 13.0 && perSecond > 5.0, qPrintable(QString::number(perSecond)));
 }
 
 void tst_IoControl::failedExchangesLoseNothing()

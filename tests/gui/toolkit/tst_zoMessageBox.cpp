@@ -84,7 +84,8 @@ void tst_zoMessageBox::informationBoxClosesItself()
     box.show();
     QVERIFY(box.findChild<QDialogButtonBox *>()->isHidden()); // no keys
     QCOMPARE(box.exec(), int(QDialog::Accepted));
-    QVERIFY2(clock.elapsed() >= 1900, qPrintable(QString::number(clock.elapsed())));
+    // A two-second single shot is a coarse timer, which may fire up to 5 % early.
+    QVERIFY2(clock.elapsed() >= 1850, qPrintable(QString::number(clock.elapsed())));
 }
 
 void tst_zoMessageBox::questionKeys_data()

@@ -5,6 +5,7 @@
 #include "remote/ZOCmdArg.h"
 #include "remote/ZOMessageSplitter.h"
 #include "remote/ZOSystErrCue.h"
+#include "tests/remote/support/FuzzParse.h"
 #include "tests/remote/support/ParserTestDictionary.h"
 
 #include <QByteArray>
@@ -27,19 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const unsigned deny = size > 0 ? (data[0] & 1u) : 0u;
 
-    // The splitter writes into its buffer, as a transport's receive buffer.
-    QByteArray buffer(reinterpret_cast<const char *>(data), int(size));
-    zo4882::PARSER_SPLITTED_PACK pack;
-    const int n = zo4882::ZOMessageSplitter::split(buffer.data(), buffer.size(), true, &pack);
-    for (int i = 0; i < n; ++i) {
-        parser->setAbort(false);
-        const int answer =
-            parser->parse(zo4882::INTF_SOCKET, pack.messages[i], pack.lengths[i], deny);
-        if (answer < 0 || answer >= zo4882::ZO4882ParserDelegate::RESPONSE_SIZE)
-            __builtin_trap();
-        if (answer > 0 && parser->response()[answer - 1] != '\n')
-            __builtin_trap();
-    }
+    parseEveryMessage(*parser, reinterpret_cast<const char *>(data), int(size), deny);
     zo4882::s_systErrCue.clear();
     parsertest::log().clear();
 

@@ -1,22 +1,19 @@
-#include "platform/BoardPath.h"
 #include "platform/SysfsFile.h"
-#include "sim/BoardRoot.h"
+#include "tests/support/SeededBoardRoot.h"
 #include "tools/hwmaint/PanelControl.h"
 
 #include <QDirIterator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
+#include <memory>
 
-using platform::BoardPath;
 using platform::SysfsFile;
 
 namespace {
 QString read(const QString &boardPath)
 {
-    QString text;
-    return SysfsFile::read(boardPath, &text) == 0 ? text : QStringLiteral("<none>");
+    return SeededBoardRoot::read(boardPath);
 }
 
 QString gpio(int line, const char *attribute = "value")
@@ -56,17 +53,13 @@ private Q_SLOTS:
     void backlight();
 
 private:
-    QTemporaryDir *m_root = nullptr;
+    std::unique_ptr<SeededBoardRoot> m_root;
 };
 
 void tst_PanelControl::init()
 {
-    m_root = new QTemporaryDir;
-    QVERIFY(m_root->isValid());
-    QString error;
-    QVERIFY2(
-        sim::BoardRoot::prepare(m_root->path(), VEK_BOARDROOT_TEMPLATE, &error), qPrintable(error));
-    BoardPath::setRoot(m_root->path());
+    m_root.reset(new SeededBoardRoot);
+    QVERIFY2(m_root->isValid(), qPrintable(m_root->error()));
     PanelControl::s_brightness = -1;
     PanelControl::s_alarmBeepEnabled = true;
     PanelControl::s_keyBeepEnabled = true;
@@ -76,8 +69,7 @@ void tst_PanelControl::init()
 
 void tst_PanelControl::cleanup()
 {
-    delete m_root;
-    m_root = nullptr;
+    m_root.reset();
 }
 
 void tst_PanelControl::initializeOnABareBoard()
