@@ -51,4 +51,5 @@ void galleryDialogs(Gallery &gallery);
 void galleryTexts(Gallery &gallery);
 void galleryReadouts(Gallery &gallery);
 void galleryTrees(Gallery &gallery);
+void galleryCharts(Gallery &gallery);
 void galleryUpdater(Gallery &gallery);

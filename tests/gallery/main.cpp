@@ -22,6 +22,7 @@ const struct
     { "texts", galleryTexts },
     { "readouts", galleryReadouts },
     { "trees", galleryTrees },
+    { "charts", galleryCharts },
     { "updater", galleryUpdater },
 };
 
