@@ -427,6 +427,8 @@ void tst_IoControl::programTransferGoesBeforeTheGroups()
     links.writer->transferProgram(node, steps);
     links.writer->transfer();
     QTRY_VERIFY_WITH_TIMEOUT(links.recorder.writerStatus.size() >= before + 2, 5000);
+    // The group write follows the last step; on a busy machine it may be logged a little later.
+    QTRY_VERIFY_WITH_TIMEOUT(messages(m_board.log()).size() >= 3, 5000);
 
     const QList<Message> sent = messages(m_board.log());
     QCOMPARE(sent.size(), 3);
@@ -582,6 +584,8 @@ void tst_IoControl::abortStopsTraceReadsUntilInitiate()
     QTRY_COMPARE_WITH_TIMEOUT(links.recorder.traceRecords(), 30, 5000);
 
     links.monitor->acqCommand(IoControl::AcqAbort);
+    // A cycle already under way may still read; records come only after the abort went out.
+    QVERIFY(links.monitor->waitAcqCommandsSent());
     QVERIFY(m_board.command("trace inject 10").startsWith("OK"));
     // Twelve cycles or more: nothing is read while aborted.
     const int records = links.recorder.monitorRecords;
