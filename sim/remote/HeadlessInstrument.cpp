@@ -157,6 +157,33 @@ void HeadlessInstrument::createRemote()
         choosePort(m_telnetPortOverride, m_preferences->getTelnetPort(), DefaultTelnetPort),
         parser);
     createRs232();
+    installStbSinks();
+}
+
+void HeadlessInstrument::addStatusByteNotifier(StbNotifier notify)
+{
+    m_stbNotifiers.push_back(std::move(notify));
+}
+
+void HeadlessInstrument::addServiceRequestNotifier(StbNotifier notify)
+{
+    m_srqNotifiers.push_back(std::move(notify));
+}
+
+void HeadlessInstrument::installStbSinks()
+{
+    if (!m_stbNotifiers.empty()) {
+        zo4882::s_stb.setStatusByteSink([this](unsigned char stb) {
+            for (const StbNotifier &notify : m_stbNotifiers)
+                notify(stb);
+        });
+    }
+    if (!m_srqNotifiers.empty()) {
+        zo4882::s_stb.setServiceRequestSink([this](unsigned char stb) {
+            for (const StbNotifier &notify : m_srqNotifiers)
+                notify(stb);
+        });
+    }
 }
 
 void HeadlessInstrument::createRs232()
@@ -177,8 +204,8 @@ void HeadlessInstrument::createRs232()
     const auto notify = [rs232](unsigned char stb) {
         emit rs232->safuStbChangeNotified(stb);
     };
-    zo4882::s_stb.setStatusByteSink(notify);
-    zo4882::s_stb.setServiceRequestSink(notify);
+    addStatusByteNotifier(notify);
+    addServiceRequestNotifier(notify);
 }
 
 int HeadlessInstrument::start()

@@ -4,7 +4,9 @@
 
 #include <QThread>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 class CTRL_SINK;
 class ModelInformation;
@@ -54,6 +56,12 @@ private:
     void createEngine();
     void createRemote();
     void createRs232();
+    // Transports that report the status byte or service requests register here; the status
+    // byte's two sinks call every one of them (they only post).
+    using StbNotifier = std::function<void(unsigned char)>;
+    void addStatusByteNotifier(StbNotifier notify);
+    void addServiceRequestNotifier(StbNotifier notify);
+    void installStbSinks();
 
     const int m_rawPortOverride;
     const int m_telnetPortOverride;
@@ -72,4 +80,7 @@ private:
     std::unique_ptr<zo4882::ZOTcpService_ScpiRaw> m_raw;
     std::unique_ptr<zo4882::ZOTcpService_ScpiTelnet> m_telnet;
     std::unique_ptr<zo4882::ZORs232Service> m_rs232;
+    // Written only in createRemote(), before installStbSinks(); read by the sinks afterwards.
+    std::vector<StbNotifier> m_stbNotifiers;
+    std::vector<StbNotifier> m_srqNotifiers;
 };
