@@ -11,6 +11,8 @@
 class CTRL_SINK;
 class ModelInformation;
 class MyParser;
+class NetworkInfo;
+class NetworkManager;
 class PreferenceInfo;
 class SystErrCustom;
 
@@ -51,11 +53,17 @@ public:
     // The bound ports after start().
     quint16 rawPort() const;
     quint16 telnetPort() const;
+    // Starts the LAN manager on eth0 in its own thread; onUpdate runs in this thread at every
+    // networkInfoUpdated with the record and its code. Acts on the machine's own interface:
+    // only a run asked for it on its command line (in a test's private namespace) calls it.
+    using LanUpdate = std::function<void(const NetworkInfo &info, unsigned lctx)>;
+    void startNetwork(LanUpdate onUpdate);
 
 private:
     void createEngine();
     void createRemote();
     void createRs232();
+    void stopNetwork();
     // Transports that report the status byte or service requests register here; the status
     // byte's two sinks call every one of them (they only post).
     using StbNotifier = std::function<void(unsigned char)>;
@@ -80,6 +88,9 @@ private:
     std::unique_ptr<zo4882::ZOTcpService_ScpiRaw> m_raw;
     std::unique_ptr<zo4882::ZOTcpService_ScpiTelnet> m_telnet;
     std::unique_ptr<zo4882::ZORs232Service> m_rs232;
+    std::unique_ptr<NetworkInfo> m_networkInfo;
+    std::unique_ptr<NetworkManager> m_network; // lives in m_networkThread
+    QThread m_networkThread;
     // Written only in createRemote(), before installStbSinks(); read by the sinks afterwards.
     std::vector<StbNotifier> m_stbNotifiers;
     std::vector<StbNotifier> m_srqNotifiers;
