@@ -26,8 +26,7 @@ bool containsEntry(const QList<QNetworkAddressEntry> &list, const QNetworkAddres
 AddressDetector::AddressDetector(NetworkInfo *info, platform::NetLink *link)
     : m_info(info)
     , m_link(link)
-{
-}
+{ }
 
 bool AddressDetector::detect()
 {

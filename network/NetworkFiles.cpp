@@ -78,7 +78,8 @@ QByteArray NetworkFiles::sysctlConf(const zostd::IPreferenceInfo &p)
 
 bool NetworkFiles::isSafeHostname(const QString &name)
 {
-    static const QRegularExpression pattern(QStringLiteral("\\A([A-Za-z0-9][A-Za-z0-9._-]{0,62})?\\z"));
+    static const QRegularExpression pattern(
+        QStringLiteral("\\A([A-Za-z0-9][A-Za-z0-9._-]{0,62})?\\z"));
     return pattern.match(name).hasMatch();
 }
 

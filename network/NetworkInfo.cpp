@@ -63,8 +63,7 @@ const QNetworkAddressEntry *NetworkInfo::firstIpv4(const QList<QNetworkAddressEn
     return nullptr;
 }
 
-const QNetworkAddressEntry *NetworkInfo::firstLinkLocal6(
-    const QList<QNetworkAddressEntry> &entries)
+const QNetworkAddressEntry *NetworkInfo::firstLinkLocal6(const QList<QNetworkAddressEntry> &entries)
 {
     for (const QNetworkAddressEntry &entry : entries) {
         if (entry.ip().protocol() == QAbstractSocket::IPv6Protocol
@@ -88,7 +87,9 @@ const QNetworkAddressEntry *NetworkInfo::firstGlobal6(const QList<QNetworkAddres
 
 int NetworkInfo::lanIndicator(bool ipv4Enabled, bool ipv6Enabled, int status4, int status6)
 {
-    const auto single = [](int status) { return status < 0 ? -1 : status == 0 ? 1 : 0; };
+    const auto single = [](int status) {
+        return status < 0 ? -1 : status == 0 ? 1 : 0;
+    };
     if (ipv4Enabled && ipv6Enabled) {
         if (status4 < 0 || status6 < 0)
             return -1;

@@ -164,7 +164,9 @@ void NetworkManager::finishThreadStart()
     // instrument tries the same addresses after every start. Bytes 2..5, byte 2 lowest.
     const QByteArray mac = m_link->hardwareAddress();
     if (mac.size() == 6) {
-        const auto byte = [&](int i) { return quint32(quint8(mac.at(i))); };
+        const auto byte = [&](int i) {
+            return quint32(quint8(mac.at(i)));
+        };
         srandom(byte(2) | byte(3) << 8 | byte(4) << 16 | byte(5) << 24);
     }
     emit configChanged();
@@ -275,7 +277,8 @@ void NetworkManager::onConfigChange()
                 QStringLiteral("%1/%2").arg(global6).arg(m_networkInfo.getGlobalPrefix6()) });
     const QString address4 = m_networkInfo.getIpAdr4();
     if (address4 != NoAddress4)
-        runDetached(QStringLiteral("/sbin/ifconfig"), { Interface, QStringLiteral("del"), address4 });
+        runDetached(
+            QStringLiteral("/sbin/ifconfig"), { Interface, QStringLiteral("del"), address4 });
     m_ifDown->run();
 
     genfile_Etc_Network_Interfaces(&preferences);
@@ -305,8 +308,8 @@ bool NetworkManager::genfile_Etc_Network_Interfaces(const zostd::IPreferenceInfo
     }
     const QString path = platform::BoardPath::map(NetworkFiles::InterfacesPath);
     QString reason;
-    const int rc
-        = platform::AtomicFile::write(path, NetworkFiles::interfaces(*preferences), &reason);
+    const int rc =
+        platform::AtomicFile::write(path, NetworkFiles::interfaces(*preferences), &reason);
     if (rc != 0)
         report(rc, reason);
     return rc == 0;
@@ -316,8 +319,8 @@ bool NetworkManager::genfile_Etc_Sysctl_conf(const zostd::IPreferenceInfo *prefe
 {
     const QString path = platform::BoardPath::map(NetworkFiles::SysctlPath);
     QString reason;
-    const int rc
-        = platform::AtomicFile::write(path, NetworkFiles::sysctlConf(*preferences), &reason);
+    const int rc =
+        platform::AtomicFile::write(path, NetworkFiles::sysctlConf(*preferences), &reason);
     if (rc != 0)
         report(rc, reason);
     return rc == 0;
@@ -361,21 +364,13 @@ void NetworkManager::onProgStart_IfDown()
     });
 }
 
-void NetworkManager::onReadyReadLines_IfDown()
-{
-}
+void NetworkManager::onReadyReadLines_IfDown() { }
 
-void NetworkManager::onProgFinish_IfDown()
-{
-}
+void NetworkManager::onProgFinish_IfDown() { }
 
-void NetworkManager::onReadyReadLines_IfConfig()
-{
-}
+void NetworkManager::onReadyReadLines_IfConfig() { }
 
-void NetworkManager::onProgFinish_IfConfig()
-{
-}
+void NetworkManager::onProgFinish_IfConfig() { }
 
 void NetworkManager::onReadyReadLines_IfUp()
 {
@@ -385,7 +380,9 @@ void NetworkManager::onReadyReadLines_IfUp()
 
 void NetworkManager::storeLease(QString PreferenceInfo::Values::*member, const QString &value)
 {
-    m_preferences.modify([&](PreferenceInfo::Values &v) { v.*member = value; });
+    m_preferences.modify([&](PreferenceInfo::Values &v) {
+        v.*member = value;
+    });
     m_preferences.save();
 }
 
@@ -403,7 +400,9 @@ void NetworkManager::handleIfUpLine(const QString &line)
         const auto setServer = [&](QString F::*field, QString V::*preference) {
             if (!address)
                 return;
-            m_networkInfo.modify([&](F &f) { f.*field = value; });
+            m_networkInfo.modify([&](F &f) {
+                f.*field = value;
+            });
             storeLease(preference, value);
         };
         switch (row.kind) {
@@ -414,7 +413,9 @@ void NetworkManager::handleIfUpLine(const QString &line)
             break;
         case IfUpLine::Lease:
             if (address) {
-                m_networkInfo.modify([](F &f) { f.adrsSrc4 = 1; });
+                m_networkInfo.modify([](F &f) {
+                    f.adrsSrc4 = 1;
+                });
                 storeLease(&V::IpAdr4, value);
             }
             break;
@@ -426,10 +427,14 @@ void NetworkManager::handleIfUpLine(const QString &line)
             setServer(&F::defGW4, &V::DefGW4);
             break;
         case IfUpLine::Domain:
-            m_networkInfo.modify([&](F &f) { f.resolvedDomainName = value; });
+            m_networkInfo.modify([&](F &f) {
+                f.resolvedDomainName = value;
+            });
             break;
         case IfUpLine::Hostname:
-            m_networkInfo.modify([&](F &f) { f.resolvedDdnsHostname = value; });
+            m_networkInfo.modify([&](F &f) {
+                f.resolvedDdnsHostname = value;
+            });
             break;
         case IfUpLine::Dns1:
             setServer(&F::priDNS4, &V::PriDNS4);
@@ -464,7 +469,9 @@ void NetworkManager::handleIfUpLine(const QString &line)
         }
         case IfUpLine::DefaultRoute:
             if (address)
-                m_networkInfo.modify([&](F &f) { f.defGW4 = value; });
+                m_networkInfo.modify([&](F &f) {
+                    f.defGW4 = value;
+                });
             break;
         }
         return;
@@ -499,14 +506,18 @@ void NetworkManager::onProgFinish_IfUp()
                     appendNameserver(server);
             }
         } else {
-            m_networkInfo.modify([](NetworkInfo::Fields &f) { f.priDNS6 = f.secDNS6 = NoAddress6; });
+            m_networkInfo.modify([](NetworkInfo::Fields &f) {
+                f.priDNS6 = f.secDNS6 = NoAddress6;
+            });
             m_zoDns6->run();
         }
         if (preferences.getStaticIp6Enabled() && isAddress6(preferences.getIpAdr6()))
             runDetached(QStringLiteral("/sbin/ifconfig"),
                 { Interface,
                     QStringLiteral("add"),
-                    QStringLiteral("%1/%2").arg(preferences.getIpAdr6()).arg(preferences.getPrefix6()) });
+                    QStringLiteral("%1/%2")
+                        .arg(preferences.getIpAdr6())
+                        .arg(preferences.getPrefix6()) });
     }
     QTimer::singleShot(m_timing.dadCheckDelayMs, this, [this] {
         if (!m_dmesg)
@@ -576,12 +587,16 @@ void NetworkManager::onReadyReadLines_Route4()
             continue;
         const QString gateway = pattern.cap(1);
         if (dotted.exactMatch(gateway)) {
-            m_networkInfo.modify([&](NetworkInfo::Fields &f) { f.defGW4 = gateway; });
+            m_networkInfo.modify([&](NetworkInfo::Fields &f) {
+                f.defGW4 = gateway;
+            });
             continue;
         }
         for (const QHostAddress &address : QHostInfo::fromName(gateway).addresses()) {
             if (address.protocol() == QAbstractSocket::IPv4Protocol)
-                m_networkInfo.modify([&](NetworkInfo::Fields &f) { f.defGW4 = address.toString(); });
+                m_networkInfo.modify([&](NetworkInfo::Fields &f) {
+                    f.defGW4 = address.toString();
+                });
         }
     }
     emitUpdated(671);
@@ -608,12 +623,16 @@ void NetworkManager::onReadyReadLines_Route6()
             continue;
         const QString hop = pattern.cap(2);
         if (hex.exactMatch(hop)) {
-            m_networkInfo.modify([&](NetworkInfo::Fields &f) { f.defGW6 = hop; });
+            m_networkInfo.modify([&](NetworkInfo::Fields &f) {
+                f.defGW6 = hop;
+            });
             continue;
         }
         for (const QHostAddress &address : QHostInfo::fromName(hop).addresses()) {
             if (address.protocol() == QAbstractSocket::IPv6Protocol)
-                m_networkInfo.modify([&](NetworkInfo::Fields &f) { f.defGW6 = address.toString(); });
+                m_networkInfo.modify([&](NetworkInfo::Fields &f) {
+                    f.defGW6 = address.toString();
+                });
         }
     }
     emitUpdated(615);
@@ -637,31 +656,32 @@ void NetworkManager::onReadyReadLines_ZoDns6()
     QRegExp domain(QStringLiteral("Domain\\s(.+)"));
     const QRegExp hex(QStringLiteral("[0-9a-f:]+"));
     for (const QString &line : m_zoDns6->lines()) {
-        for (auto [pattern, field] :
-            { std::pair { &dns1, &NetworkInfo::Fields::priDNS6 },
-                std::pair { &dns2, &NetworkInfo::Fields::secDNS6 } }) {
+        for (auto [pattern, field] : { std::pair { &dns1, &NetworkInfo::Fields::priDNS6 },
+                 std::pair { &dns2, &NetworkInfo::Fields::secDNS6 } }) {
             if (!pattern->exactMatch(line) || !hex.exactMatch(pattern->cap(1)))
                 continue;
             const QString server = pattern->cap(1);
-            m_networkInfo.modify([&](NetworkInfo::Fields &f) { f.*field = server; });
+            m_networkInfo.modify([&](NetworkInfo::Fields &f) {
+                f.*field = server;
+            });
             appendNameserver(server);
         }
         if (domain.exactMatch(line)) {
             const QString name = domain.cap(1);
-            m_networkInfo.modify([&](NetworkInfo::Fields &f) { f.resolvedDomainName = name; });
+            m_networkInfo.modify([&](NetworkInfo::Fields &f) {
+                f.resolvedDomainName = name;
+            });
         }
     }
     emitUpdated(746);
 }
 
-void NetworkManager::onProgFinish_ZoDns6()
-{
-}
+void NetworkManager::onProgFinish_ZoDns6() { }
 
 void NetworkManager::onReadyReadLines_Dmesg()
 {
-    QRegExp pattern(QStringLiteral(
-        "\\[([0-9 ]+)\\.([0-9 ]+)\\]\\s+IPv6: eth0:.+duplicate address\\s+([0-9a-f:]{4,})\\s+detected!"));
+    QRegExp pattern(QStringLiteral("\\[([0-9 ]+)\\.([0-9 ]+)\\]\\s+IPv6: eth0:.+duplicate "
+                                   "address\\s+([0-9a-f:]{4,})\\s+detected!"));
     for (const QString &line : m_dmesg->lines()) {
         if (!line.contains(Interface) || !pattern.exactMatch(line))
             continue;
@@ -670,10 +690,10 @@ void NetworkManager::onReadyReadLines_Dmesg()
             { Interface,
                 QStringLiteral("del"),
                 QStringLiteral("%1/%2").arg(pattern.cap(3)).arg(preferences.getPrefix6()) });
-        m_networkInfo.modify([](NetworkInfo::Fields &f) { f.lanStatus6 = -2; });
+        m_networkInfo.modify([](NetworkInfo::Fields &f) {
+            f.lanStatus6 = -2;
+        });
     }
 }
 
-void NetworkManager::onProgFinish_Dmesg()
-{
-}
+void NetworkManager::onProgFinish_Dmesg() { }

@@ -5,8 +5,7 @@
 NetworkToolProcess::NetworkToolProcess(const QString &program, const QStringList &arguments)
     : m_program(program)
     , m_arguments(arguments)
-{
-}
+{ }
 
 int NetworkToolProcess::run()
 {
@@ -16,37 +15,33 @@ int NetworkToolProcess::run()
 }
 
 IfUp::IfUp()
-    : NetworkToolProcess(QStringLiteral("/sbin/ifup"), { QStringLiteral("-v"), QStringLiteral("eth0") })
-{
-}
+    : NetworkToolProcess(
+        QStringLiteral("/sbin/ifup"), { QStringLiteral("-v"), QStringLiteral("eth0") })
+{ }
 
 IfDown::IfDown()
     : NetworkToolProcess(
         QStringLiteral("/sbin/ifdown"), { QStringLiteral("-v"), QStringLiteral("eth0") })
-{
-}
+{ }
 
 IfConfig::IfConfig()
     : NetworkToolProcess(QStringLiteral("/sbin/ifconfig"), { QStringLiteral("eth0") })
-{
-}
+{ }
 
 Route6::Route6()
-    : NetworkToolProcess(QStringLiteral("/sbin/route"), { QStringLiteral("-A"), QStringLiteral("inet6") })
-{
-}
+    : NetworkToolProcess(
+        QStringLiteral("/sbin/route"), { QStringLiteral("-A"), QStringLiteral("inet6") })
+{ }
 
 Route4::Route4()
-    : NetworkToolProcess(QStringLiteral("/sbin/route"), { QStringLiteral("-A"), QStringLiteral("inet") })
-{
-}
+    : NetworkToolProcess(
+        QStringLiteral("/sbin/route"), { QStringLiteral("-A"), QStringLiteral("inet") })
+{ }
 
 ZoDns6::ZoDns6()
     : NetworkToolProcess(QStringLiteral("/usr/bin/zodns6"), {})
-{
-}
+{ }
 
 Dmesg::Dmesg()
     : NetworkToolProcess(QStringLiteral("/bin/dmesg"), { QStringLiteral("-c") })
-{
-}
+{ }

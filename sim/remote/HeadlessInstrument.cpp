@@ -237,15 +237,15 @@ void HeadlessInstrument::startNetwork(LanUpdate onUpdate)
         *m_preferences,
         std::make_unique<platform::NetLinkIoctl>(QStringLiteral("eth0")));
     m_network->moveToThread(&m_networkThread);
-    QObject::connect(&m_networkThread,
-        &QThread::started,
-        m_network.get(),
-        &NetworkManager::onThreadStarted);
+    QObject::connect(
+        &m_networkThread, &QThread::started, m_network.get(), &NetworkManager::onThreadStarted);
     const NetworkInfo *info = m_networkInfo.get();
     QObject::connect(m_network.get(),
         &NetworkManager::networkInfoUpdated,
         QCoreApplication::instance(),
-        [info, onUpdate](const zostd::INetworkInfo *, unsigned lctx) { onUpdate(*info, lctx); });
+        [info, onUpdate](const zostd::INetworkInfo *, unsigned lctx) {
+            onUpdate(*info, lctx);
+        });
     m_networkThread.start();
 }
 

@@ -1,5 +1,5 @@
-#include "platform/BoardPath.h"
 #include "network/NetworkInfo.h"
+#include "platform/BoardPath.h"
 #include "sim/remote/HeadlessInstrument.h"
 
 #include <QCommandLineParser>

@@ -46,11 +46,10 @@ void tst_NetworkFiles::files_data()
     QTest::addColumn<QByteArray>("interfaces");
     QTest::addColumn<QByteArray>("sysctl");
 
-    QTest::newRow("DHCP with dynamic DNS")
-        << 2 << 0 << true
-        << Loopback
+    QTest::newRow("DHCP with dynamic DNS") << 2 << 0 << true
+                                           << Loopback
             + "auto eth0\niface eth0 inet dhcp\nudhcpc_opts -t 5 -O 44 -x hostname:VEK3R-00042\n\n"
-        << Sysctl6Off;
+                                           << Sysctl6Off;
     QTest::newRow("DHCP without dynamic DNS: the line ends at hostname:")
         << 2 << 2 << false
         << Loopback + "auto eth0\niface eth0 inet dhcp\nudhcpc_opts -t 5 -O 44 -x hostname:\n\n"
@@ -87,21 +86,31 @@ void tst_NetworkFiles::refusedValues_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<bool>("refused");
 
-    QTest::newRow("shell character in the host name") << 2 << "x;reboot" << "10.0.0.2" << true;
-    QTest::newRow("line feed in the host name") << 2 << "x\nup reboot" << "10.0.0.2" << true;
-    QTest::newRow("blank in the host name") << 2 << "x y" << "10.0.0.2" << true;
-    QTest::newRow("carriage return in the host name") << 2 << "x\r" << "10.0.0.2" << true;
+    QTest::newRow("shell character in the host name") << 2 << "x;reboot"
+                                                      << "10.0.0.2" << true;
+    QTest::newRow("line feed in the host name") << 2 << "x\nup reboot"
+                                                << "10.0.0.2" << true;
+    QTest::newRow("blank in the host name") << 2 << "x y"
+                                            << "10.0.0.2" << true;
+    QTest::newRow("carriage return in the host name") << 2 << "x\r"
+                                                      << "10.0.0.2" << true;
     QTest::newRow("64 characters") << 2 << QString(64, 'a') << "10.0.0.2" << true;
-    QTest::newRow("leading dash") << 2 << "-x" << "10.0.0.2" << true;
-    QTest::newRow("usual host name") << 2 << "VEK3R_A.lab-2" << "10.0.0.2" << false;
-    QTest::newRow("empty host name sends none") << 2 << "" << "10.0.0.2" << false;
-    QTest::newRow("static: line feed in the address") << 1 << "x;reboot" << "10.0.0.2\nup x"
-                                                       << true;
-    QTest::newRow("static: address out of range") << 1 << "h" << "10.0.0.256" << true;
-    QTest::newRow("static: command in the address") << 1 << "h" << "$(reboot)" << true;
-    QTest::newRow("static: host name not written, not checked") << 1 << "x;reboot" << "10.0.0.2"
-                                                                << false;
-    QTest::newRow("IPv4 off: nothing checked") << 0 << "x;reboot" << "bad" << false;
+    QTest::newRow("leading dash") << 2 << "-x"
+                                  << "10.0.0.2" << true;
+    QTest::newRow("usual host name") << 2 << "VEK3R_A.lab-2"
+                                     << "10.0.0.2" << false;
+    QTest::newRow("empty host name sends none") << 2 << ""
+                                                << "10.0.0.2" << false;
+    QTest::newRow("static: line feed in the address") << 1 << "x;reboot"
+                                                      << "10.0.0.2\nup x" << true;
+    QTest::newRow("static: address out of range") << 1 << "h"
+                                                  << "10.0.0.256" << true;
+    QTest::newRow("static: command in the address") << 1 << "h"
+                                                    << "$(reboot)" << true;
+    QTest::newRow("static: host name not written, not checked") << 1 << "x;reboot"
+                                                                << "10.0.0.2" << false;
+    QTest::newRow("IPv4 off: nothing checked") << 0 << "x;reboot"
+                                               << "bad" << false;
 }
 
 void tst_NetworkFiles::refusedValues()
@@ -112,7 +121,9 @@ void tst_NetworkFiles::refusedValues()
     QFETCH(bool, refused);
     PreferenceInfo p;
     setLan(p, assign4, 0, true, hostname);
-    p.modify([&](PreferenceInfo::Values &v) { v.IpAdr4 = address; });
+    p.modify([&](PreferenceInfo::Values &v) {
+        v.IpAdr4 = address;
+    });
     const QString refusal = NetworkFiles::refusal(p);
     QCOMPARE(!refusal.isEmpty(), refused);
     // The message quotes the value without its control characters.

@@ -62,15 +62,19 @@ void tst_NetworkInfo::addressSelection_data()
 
     QTest::newRow("first of two IPv4 entries")
         << QStringList { "fe80::1/64", "10.0.0.5/24", "192.168.7.9/16" } << "10.0.0.5"
-        << "255.255.255.0" << "fe80::1" << 64 << "::" << 0;
+        << "255.255.255.0"
+        << "fe80::1" << 64 << "::" << 0;
     QTest::newRow("loopback and link-local are not global")
         << QStringList { "::1/128", "fe80::2/64", "::ffff:10.0.0.1/96" } << "0.0.0.0"
-        << "0.0.0.0" << "fe80::2" << 64 << "::" << 0;
+        << "0.0.0.0"
+        << "fe80::2" << 64 << "::" << 0;
     QTest::newRow("febf:: counts as global, fe80 only is link-local")
-        << QStringList { "febf::1/48", "2001:db8::5/64", "fe80::9/64" } << "0.0.0.0" << "0.0.0.0"
+        << QStringList { "febf::1/48", "2001:db8::5/64", "fe80::9/64" } << "0.0.0.0"
+        << "0.0.0.0"
         << "fe80::9" << 64 << "febf::1" << 48;
     QTest::newRow("scope suffix dropped from the link-local address")
-        << QStringList { "fe80::abcd%eth0/64", "2001:db8::1/56" } << "0.0.0.0" << "0.0.0.0"
+        << QStringList { "fe80::abcd%eth0/64", "2001:db8::1/56" } << "0.0.0.0"
+        << "0.0.0.0"
         << "fe80::abcd" << 64 << "2001:db8::1" << 56;
 }
 

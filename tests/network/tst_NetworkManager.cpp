@@ -6,8 +6,8 @@
 #include "platform/NetLink.h"
 
 #include <QDir>
-#include <QHostAddress>
 #include <QFile>
+#include <QHostAddress>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -23,10 +23,12 @@ public:
     FakeLink(std::atomic<bool> *carrier, const QList<QNetworkAddressEntry> &entries = {})
         : m_carrier(carrier)
         , m_entries(entries)
-    {
-    }
+    { }
     int interfaceIndex() const override { return 2; }
-    QByteArray hardwareAddress() const override { return QByteArray("\x02\x00\x0a\x0b\x0c\x0d", 6); }
+    QByteArray hardwareAddress() const override
+    {
+        return QByteArray("\x02\x00\x0a\x0b\x0c\x0d", 6);
+    }
     bool bringUp(const QString &) override { return true; }
     Carrier carrier() override { return *m_carrier ? Carrier::Up : Carrier::Down; }
     QList<QNetworkAddressEntry> addressEntries() const override { return m_entries; }
@@ -90,17 +92,19 @@ void tst_NetworkManager::init()
     QVERIFY(m_root->isValid());
     platform::BoardPath::setRoot(m_root->path());
     QDir dir(m_root->path());
-    for (const char *sub : { "sbin", "bin", "usr/bin", "etc/instr", "etc/network", "var/run", "var/log" })
+    for (const char *sub :
+        { "sbin", "bin", "usr/bin", "etc/instr", "etc/network", "var/run", "var/log" })
         QVERIFY(dir.mkpath(sub));
     for (const char *tool : Tools) {
         QFile script(dir.filePath(tool));
         QVERIFY(script.open(QIODevice::WriteOnly));
         // Logs the time and its own name with its arguments; ifup prints the test's lines.
-        script.write("#!/bin/sh\n"
-                     "echo \"$(date +%s.%N) $(basename \"$0\") $*\" >> \"$BOARD_ROOT/var/log/tools.log\"\n"
-                     "[ \"$(basename \"$0\")\" = ifup ] && [ -f \"$BOARD_ROOT/ifup.out\" ] "
-                     "&& cat \"$BOARD_ROOT/ifup.out\"\n"
-                     "exit 0\n");
+        script.write(
+            "#!/bin/sh\n"
+            "echo \"$(date +%s.%N) $(basename \"$0\") $*\" >> \"$BOARD_ROOT/var/log/tools.log\"\n"
+            "[ \"$(basename \"$0\")\" = ifup ] && [ -f \"$BOARD_ROOT/ifup.out\" ] "
+            "&& cat \"$BOARD_ROOT/ifup.out\"\n"
+            "exit 0\n");
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
@@ -115,7 +119,9 @@ void tst_NetworkManager::init()
     m_codes.clear();
     m_errors.clear();
     NetworkManager::setErrorSink([this](int code, const QString &) {
-        QMetaObject::invokeMethod(this, [this, code] { m_errors.append(code); });
+        QMetaObject::invokeMethod(this, [this, code] {
+            m_errors.append(code);
+        });
     });
     m_timing = NetworkManager::Timing { 40, 10, 300, 300, 10 };
     m_carrier = true;
@@ -131,7 +137,9 @@ void tst_NetworkManager::start()
     connect(m_manager.get(),
         &NetworkManager::networkInfoUpdated,
         this,
-        [this](const zostd::INetworkInfo *, unsigned lctx) { m_codes.append(lctx); });
+        [this](const zostd::INetworkInfo *, unsigned lctx) {
+            m_codes.append(lctx);
+        });
     m_thread.start();
 }
 
@@ -181,7 +189,9 @@ void tst_NetworkManager::runStartsAtFirstUpEdgeInOrderAndItsOwnEdgesStartNoSecon
 {
     start();
     QTRY_VERIFY_WITH_TIMEOUT(journal().contains("ifup -v eth0"), 10000);
-    QCOMPARE(journal().join(" | "), QStringLiteral("ifdown -v eth0 | sysctl -p | ifup -v eth0"));
+    // dmesg may follow at once, 2 s after ifup on the board.
+    QCOMPARE(journal().mid(0, 3).join(" | "),
+        QStringLiteral("ifdown -v eth0 | sysctl -p | ifup -v eth0"));
     const QList<double> times = journalTimes();
     QVERIFY2(times.at(1) - times.at(0) >= 0.25, "sysctl -p follows the files after its pause");
     QVERIFY2(times.at(2) - times.at(1) >= 0.25, "ifup follows sysctl -p after its pause");
@@ -250,7 +260,9 @@ void tst_NetworkManager::refusedHostnameStopsTheRunAndWritesNothing()
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("auto lo\n");
     old.close();
-    m_preferences->modify([](PreferenceInfo::Values &v) { v.hostname = QStringLiteral("x;reboot"); });
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.hostname = QStringLiteral("x;reboot");
+    });
     start();
     QTRY_COMPARE_WITH_TIMEOUT(m_errors, QList<int>({ -224 }), 5000);
     QTest::qWait(m_timing.pollMs * 5);
@@ -272,7 +284,9 @@ void tst_NetworkManager::dhcpOutputFillsTheRecordAndStoresTheLease()
               "Adding DNS1 10.9.8.53\n"
               "Adding DNS1 10.9.8.53;reboot\n");
     out.close();
-    m_info->modify([](NetworkInfo::Fields &f) { f.secDNS4 = QStringLiteral("1.2.3.4"); });
+    m_info->modify([](NetworkInfo::Fields &f) {
+        f.secDNS4 = QStringLiteral("1.2.3.4");
+    });
     QNetworkAddressEntry leased;
     leased.setIp(QHostAddress(QStringLiteral("10.9.8.7")));
     leased.setPrefixLength(24);
