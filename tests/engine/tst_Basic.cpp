@@ -91,6 +91,7 @@ private Q_SLOTS:
     void modulationRefusals();
     void externalLoadInputHoldsTheLoadOff();
     void loadOnTimeBecomesTheElapsedTimeCutOff();
+    void loadOnTimeRunsInSoftwareWithoutTheCutOffFunction();
 
 private:
     void build();
@@ -1095,6 +1096,43 @@ void tst_Basic::loadOnTimeBecomesTheElapsedTimeCutOff()
     // None: the cut-off stays as it was.
     QCOMPARE(m_basic->setOutputOnDwell(0), SCPIERR_T(0));
     QCOMPARE(m_basic->getOutputCutOffElapsedTime(), 5.0);
+}
+
+// A model whose controller has no cut-off function: the engine's own timer ends the load-on
+// period, and is gone once the load is off.
+void tst_Basic::loadOnTimeRunsInSoftwareWithoutTheCutOffFunction()
+{
+    m_basic.reset();
+    QVERIFY2(m_engine.stop(), qPrintable(m_engine.errorString()));
+    QVERIFY2(m_engine.startBoard(), qPrintable(m_engine.errorString()));
+    QFile model(m_engine.board->root() + "/usr/bin/model.info");
+    QVERIFY(model.open(QIODevice::ReadOnly));
+    QByteArray text = model.readAll();
+    model.close();
+    text.replace("<ioc-cutoff-function enable=\"1\"/>", "<ioc-cutoff-function enable=\"0\"/>");
+    QVERIFY(model.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(model.write(text) == text.size());
+    model.close();
+    build();
+    QVERIFY(!m_engine.info->iocCutoff());
+
+    QCOMPARE(m_basic->setOutputCutOffElapsedTime(1.0, vek::UpdateIfChanged), SCPIERR_T(-113));
+    QCOMPARE(m_basic->setOutputOnDwell(1), SCPIERR_T(0));
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(loadOnAt(12.0, 0.1));
+    // A second switch on leaves the running timer as it is.
+    QCOMPARE(m_basic->setOutput(true), SCPIERR_T(0));
+    QTRY_VERIFY_WITH_TIMEOUT(!Source::m_stateLoad, 5000);
+    QVERIFY2(timer.elapsed() >= 950, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(!Source::m_load);
+    QTRY_VERIFY(m_basic->findChildren<QTimer *>().isEmpty());
+
+    // Switched off early, the timer goes with the load.
+    QVERIFY(loadOnAt(12.0, 0.1));
+    QCOMPARE(m_basic->findChildren<QTimer *>().size(), 1);
+    QCOMPARE(m_basic->setOutput(false), SCPIERR_T(0));
+    QTRY_VERIFY(m_basic->findChildren<QTimer *>().isEmpty());
 }
 
 QTEST_MAIN(tst_Basic)
