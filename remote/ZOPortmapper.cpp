@@ -1,0 +1,117 @@
+#include "remote/ZOPortmapper.h"
+
+#include "remote/ZORpc.h"
+
+#include <QUdpSocket>
+
+namespace zostd {
+
+namespace pmap {
+
+namespace {
+
+constexpr quint32 Version = 2;
+constexpr quint32 ProcNull = 0;
+constexpr quint32 ProcGetPort = 3;
+
+struct Mapping
+{
+    quint32 program;
+    quint32 version;
+    quint32 port;
+};
+const Mapping s_table[] = {
+    { 395183, 1, 4510 }, // VXI-11 core channel
+    { 395184, 1, 4511 }, // VXI-11 abort channel
+};
+
+quint32 lookUp(quint32 program, quint32 version)
+{
+    for (const Mapping &m : s_table) {
+        if (m.program == program && m.version == version)
+            return m.port;
+    }
+    return 0;
+}
+
+} // namespace
+
+QByteArray answer(const unsigned char *record, int len)
+{
+    rpc::Call call;
+    const rpc::CallStatus status = rpc::parseCall(record, len, &call);
+    if (status != rpc::CallStatus::Ok)
+        return rpc::replyToBadCall(status, call);
+    if (call.prog != Program)
+        return rpc::acceptedReply(call.xid, rpc::ProgUnavail);
+    if (call.vers != Version)
+        return rpc::mismatchReply(call.xid, Version, Version);
+    if (call.proc == ProcNull)
+        return rpc::successReply(call.xid);
+    if (call.proc != ProcGetPort)
+        return rpc::acceptedReply(call.xid, rpc::ProcUnavail);
+    // mapping: program, version, protocol, port
+    rpc::XdrReader in(call.args, call.argsLen);
+    const quint32 program = in.u32();
+    const quint32 version = in.u32();
+    in.u32();
+    in.u32();
+    if (!in.ok())
+        return rpc::acceptedReply(call.xid, rpc::GarbageArgs);
+    QByteArray reply = rpc::successReply(call.xid);
+    rpc::XdrWriter(&reply).u32(lookUp(program, version));
+    return reply;
+}
+
+} // namespace pmap
+
+ZOUdpService_Pmap::ZOUdpService_Pmap(quint16 port)
+    : ZOUdpService(port)
+{ }
+
+qint32 ZOUdpService_Pmap::OnReceive(
+    quint8 *pDatagram, qint32 len, const QHostAddress &senderHost, quint16 senderPort)
+{
+    const QByteArray reply = pmap::answer(pDatagram, len);
+    if (reply.isEmpty())
+        return 0;
+    return qint32(socket()->writeDatagram(reply, senderHost, senderPort));
+}
+
+ZOTcpSession_Pmap::ZOTcpSession_Pmap(QTcpSocket *socket)
+    : ZOTcpSession(socket, BufferSize)
+{ }
+
+int ZOTcpSession_Pmap::OnDataReceive(const unsigned char *data, int len)
+{
+    const int used = rpc::takeRecord(data, len, BufferSize - 4, &m_record);
+    if (used <= 0)
+        return used;
+    const QByteArray reply = pmap::answer(
+        reinterpret_cast<const unsigned char *>(m_record.constData()), m_record.size());
+    if (!reply.isEmpty())
+        sendAnswer(rpc::withRecordMark(reply));
+    return used;
+}
+
+int ZOTcpSession_Pmap::OnBufferFull(const unsigned char *, int)
+{
+    // Fragments too small to fill a record in the buffer: the stream cannot be followed.
+    return -1;
+}
+
+ZOTcpService_Pmap::ZOTcpService_Pmap(quint16 port, const QHostAddress &address)
+    : ZOTcpService(port, address)
+{ }
+
+ZOTcpService_Pmap::~ZOTcpService_Pmap()
+{
+    stop();
+}
+
+ZOTcpSession *ZOTcpService_Pmap::createProtocolSpecificSession(QTcpSocket *socket)
+{
+    return new ZOTcpSession_Pmap(socket);
+}
+
+} // namespace zostd
