@@ -175,7 +175,13 @@ QByteArray ZOVxi11CoreDelegate::createLink(rpc::XdrReader &in)
             lid = 0;
             error = 11;
         } else {
-            m_links[lid] = LinkState();
+            LinkState &link = m_links[lid];
+            // One timer per link, made once: a read costs no timer of its own.
+            link.timer = new QTimer(timerContext());
+            link.timer->setSingleShot(true);
+            QObject::connect(link.timer, &QTimer::timeout, timerContext(), [this, lid] {
+                readTimedOut(lid);
+            });
         }
     }
     result.u32(error).u32(quint32(lid)).u32(AbortPort).u32(MaxRecvSize);
@@ -248,13 +254,7 @@ QByteArray ZOVxi11CoreDelegate::deviceRead(const rpc::Call &call, rpc::XdrReader
     link->termChar = quint8(termChar);
     if (link->answer.isEmpty()) {
         // Replies a little before the client's own timeout, so the client sees error 15.
-        const int waitMs = ioTimeout > 100 ? int(ioTimeout) - 10 : int(ioTimeout);
-        link->timer = new QTimer(timerContext());
-        link->timer->setSingleShot(true);
-        QObject::connect(link->timer, &QTimer::timeout, timerContext(), [this, lid] {
-            readTimedOut(lid);
-        });
-        link->timer->start(waitMs);
+        link->timer->start(ioTimeout > 100 ? int(ioTimeout) - 10 : int(ioTimeout));
         return QByteArray();
     }
     completeRead(lid);
@@ -435,8 +435,8 @@ void ZOVxi11CoreDelegate::discardAnswer(LinkState &link)
 
 void ZOVxi11CoreDelegate::cancelRead(LinkState &link)
 {
-    delete link.timer;
-    link.timer = nullptr;
+    if (link.readPending)
+        link.timer->stop();
     link.readPending = false;
 }
 
@@ -488,8 +488,6 @@ void ZOVxi11CoreDelegate::readTimedOut(qint32 lid)
         return;
     LinkState &link = it->second;
     const quint32 xid = link.readXid;
-    link.timer->deleteLater();
-    link.timer = nullptr;
     link.readPending = false;
     sendReadReply(xid, 15, 0, nullptr, 0);
 }

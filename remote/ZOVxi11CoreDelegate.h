@@ -90,7 +90,7 @@ private:
         quint32 requestSize = 0;
         quint32 readFlags = 0;
         quint8 termChar = 0;
-        QTimer *timer = nullptr; // the pending read's I/O timeout
+        QTimer *timer = nullptr; // the pending read's I/O timeout; a child of the session
     };
 
     QByteArray dispatch(const zostd::rpc::Call &call, bool *reply);

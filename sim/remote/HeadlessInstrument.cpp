@@ -233,18 +233,21 @@ void HeadlessInstrument::createVxi11()
 
 int HeadlessInstrument::start()
 {
-    int rc = m_raw->start();
-    if (rc == 0)
-        rc = m_telnet->start();
-    if (rc == 0 && m_vxiCore) {
-        // Each failure is queued with its port; the rest still start.
-        for (zostd::ZOTcpService *service : std::initializer_list<zostd::ZOTcpService *> {
-                 m_vxiCore.get(), m_vxiAsync.get(), m_pmapTcp.get() }) {
-            const int failed = service->start();
-            rc = rc != 0 ? rc : failed;
+    int rc = 0;
+    // Each failure is queued with its port; the rest still start.
+    const auto note = [this, &rc](int failed, const char *what, quint16 port) {
+        if (failed != 0 && rc == 0) {
+            rc = failed;
+            m_startError = QStringLiteral("%1 port %2").arg(QLatin1String(what)).arg(port);
         }
-        const int failed = m_pmapUdp->start();
-        rc = rc != 0 ? rc : failed;
+    };
+    note(m_raw->start(), "TCP", m_raw->port());
+    note(m_telnet->start(), "TCP", m_telnet->port());
+    if (m_vxiCore) {
+        for (zostd::ZOTcpService *service : std::initializer_list<zostd::ZOTcpService *> {
+                 m_vxiCore.get(), m_vxiAsync.get(), m_pmapTcp.get() })
+            note(service->start(), "TCP", service->port());
+        note(m_pmapUdp->start(), "UDP", m_pmapUdp->port());
     }
     return rc;
 }

@@ -56,6 +56,8 @@ public:
     // Starts the raw-socket, telnet and (when asked for) VXI-11 services; 0, or the queued
     // error (-310, naming the port) when a port is taken.
     int start();
+    // After a failed start(): the first port that could not be bound ("UDP port 111").
+    QString startError() const { return m_startError; }
     // The bound ports after start().
     quint16 rawPort() const;
     quint16 telnetPort() const;
@@ -75,6 +77,7 @@ private:
     const int m_rawPortOverride;
     const int m_telnetPortOverride;
     const bool m_vxi11;
+    QString m_startError;
     std::unique_ptr<SystErrCustom> m_errorHook;
     std::unique_ptr<ioc::IoControl> m_writer;
     std::unique_ptr<ioc::IoControl> m_monitor;

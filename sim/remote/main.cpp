@@ -95,7 +95,8 @@ int main(int argc, char *argv[])
     {
         HeadlessInstrument instrument(port, telnetPort, options.isSet(vxi11Option));
         if (instrument.start() != 0) {
-            std::fprintf(stderr, "vek-remote: a service's port cannot be bound\n");
+            std::fprintf(
+                stderr, "vek-remote: %s cannot be bound\n", qPrintable(instrument.startError()));
             return 1;
         }
         // Scripts and tests wait for this line.

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpSocket>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <memory>
@@ -59,6 +60,7 @@ private Q_SLOTS:
     void lxiToolAnswersPromptly();
     void rpcClient_data();
     void rpcClient();
+    void takenPortIsReported();
 
 private:
     std::unique_ptr<PowerBoard> m_board;
@@ -68,9 +70,12 @@ private:
 
 void tst_Vxi11::init()
 {
+    m_identity.clear();
     m_board = std::make_unique<PowerBoard>();
     QVERIFY2(m_board->start(), qPrintable(m_board->errorString()));
     m_program = std::make_unique<HeadlessProgram>();
+    if (QByteArray(QTest::currentTestFunction()) == "takenPortIsReported")
+        return; // starts the program itself
     QVERIFY2(m_program->start(m_board->root(), { QStringLiteral("--vxi11") }),
         qPrintable(m_program->errorString()));
     QTcpSocket client;
@@ -81,7 +86,7 @@ void tst_Vxi11::init()
 
 void tst_Vxi11::cleanup()
 {
-    const bool clean = m_program->stop();
+    const bool clean = m_program->stop() || m_identity.isEmpty();
     const QString error = m_program->errorString();
     m_program.reset();
     m_board.reset();
@@ -154,6 +159,16 @@ void tst_Vxi11::rpcClient()
             QStringLiteral("127.0.0.1"),
             name });
     QVERIFY2(run.status == 0, run.output.constData());
+}
+
+void tst_Vxi11::takenPortIsReported()
+{
+    // Another program holds the portmapper's UDP port without sharing it.
+    QUdpSocket holder;
+    QVERIFY(holder.bind(QHostAddress::Any, 111, QUdpSocket::DontShareAddress));
+    QVERIFY(!m_program->start(m_board->root(), { QStringLiteral("--vxi11") }));
+    QVERIFY2(m_program->errorString().contains(QStringLiteral("UDP port 111 cannot be bound")),
+        qPrintable(m_program->errorString()));
 }
 
 QTEST_GUILESS_MAIN(tst_Vxi11)

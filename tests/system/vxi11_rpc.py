@@ -346,10 +346,23 @@ def case_srq():
     rpc.write(lid, b"*IDN?\n")
     xid2, handle2, _ = intr_call()
     check(xid2 > xid and handle2 == b"hdl1", "xids %d then %d" % (xid, xid2))
-    rpc.query(lid, b"*SRE 0;*CLS;*IDN?")
-    rpc.readstb(lid)
-    check(rpc.words(26) == (0,), "destroy_intr_chan")
-    check(rpc.words(26) == (6,), "destroy without a channel")
+    # The channel outlives the connection that made it while other links remain.
+    rpc.close()
+    channel.settimeout(0.3)
+    try:
+        channel.recv(65536)
+    except socket.timeout:
+        pass
+    channel.settimeout(2)
+    check(other.words(20, struct.pack(">II", lo, 1) + opaque(b"hdl2")) == (0,), "enable_srq 2")
+    other.readstb(lo)
+    other.write(lo, b"*IDN?\n")
+    xid3, handle3, _ = intr_call()
+    check(xid3 > xid2 and handle3 == b"hdl2", "after the creator left: %d %r" % (xid3, handle3))
+    other.query(lo, b"*SRE 0;*CLS;*IDN?")
+    other.readstb(lo)
+    check(other.words(26) == (0,), "destroy_intr_chan")
+    check(other.words(26) == (6,), "destroy without a channel")
 
 
 def case_framing():
