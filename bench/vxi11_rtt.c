@@ -36,22 +36,6 @@ static uint32_t getWord(const unsigned char *at)
     return ntohl(big);
 }
 
-static int sendAll(int fd, const unsigned char *data, size_t len)
-{
-    while (len > 0) {
-        ssize_t n = send(fd, data, len, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            perror("send");
-            return -1;
-        }
-        data += n;
-        len -= (size_t)n;
-    }
-    return 0;
-}
-
 static int recvAll(int fd, unsigned char *data, size_t len)
 {
     while (len > 0) {

@@ -79,25 +79,12 @@ qint32 ZOUdpService_Pmap::OnReceive(
 }
 
 ZOTcpSession_Pmap::ZOTcpSession_Pmap(QTcpSocket *socket)
-    : ZOTcpSession(socket, BufferSize)
+    : ZOTcpSession_Rpc(socket, BufferSize)
 { }
 
-int ZOTcpSession_Pmap::OnDataReceive(const unsigned char *data, int len)
+QByteArray ZOTcpSession_Pmap::answerCall(const unsigned char *record, int len)
 {
-    const int used = rpc::takeRecord(data, len, BufferSize - 4, &m_record);
-    if (used <= 0)
-        return used;
-    const QByteArray reply = pmap::answer(
-        reinterpret_cast<const unsigned char *>(m_record.constData()), m_record.size());
-    if (!reply.isEmpty())
-        sendAnswer(rpc::withRecordMark(reply));
-    return used;
-}
-
-int ZOTcpSession_Pmap::OnBufferFull(const unsigned char *, int)
-{
-    // Fragments too small to fill a record in the buffer: the stream cannot be followed.
-    return -1;
+    return pmap::answer(record, len);
 }
 
 ZOTcpService_Pmap::ZOTcpService_Pmap(quint16 port, const QHostAddress &address)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "remote/ZOTcpService.h"
-#include "remote/ZOTcpSession.h"
+#include "remote/ZOTcpSession_Rpc.h"
 #include "remote/ZOUdpService.h"
 
 #include <QByteArray>
@@ -35,8 +35,8 @@ protected:
         quint8 *pDatagram, qint32 len, const QHostAddress &senderHost, quint16 senderPort) override;
 };
 
-// One TCP portmapper connection: calls cut out by their record marks, any number per read.
-class ZOTcpSession_Pmap : public ZOTcpSession
+// One TCP portmapper connection.
+class ZOTcpSession_Pmap : public ZOTcpSession_Rpc
 {
     Q_OBJECT
 
@@ -45,12 +45,8 @@ public:
     explicit ZOTcpSession_Pmap(QTcpSocket *socket);
 
 protected:
-    int OnDataReceive(const unsigned char *data, int len) override;
-    int OnBufferFull(const unsigned char *data, int len) override;
+    QByteArray answerCall(const unsigned char *record, int len) override;
     void OnSessionClose() override { }
-
-private:
-    QByteArray m_record;
 };
 
 class ZOTcpService_Pmap : public ZOTcpService

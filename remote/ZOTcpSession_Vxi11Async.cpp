@@ -13,7 +13,7 @@ constexpr quint32 ProcDeviceAbort = 1;
 } // namespace
 
 ZOTcpSession_Vxi11Async::ZOTcpSession_Vxi11Async(QTcpSocket *socket)
-    : ZOTcpSession(socket, BufferSize)
+    : ZOTcpSession_Rpc(socket, BufferSize)
 { }
 
 QByteArray ZOTcpSession_Vxi11Async::answer(const unsigned char *record, int len)
@@ -37,18 +37,6 @@ QByteArray ZOTcpSession_Vxi11Async::answer(const unsigned char *record, int len)
     QByteArray reply = rpc::successReply(call.xid);
     rpc::XdrWriter(&reply).u32(ZOVxi11CoreDelegate::s_linkTable.abort(lid) ? 0 : 4);
     return reply;
-}
-
-int ZOTcpSession_Vxi11Async::OnDataReceive(const unsigned char *data, int len)
-{
-    const int used = rpc::takeRecord(data, len, BufferSize - 4, &m_record);
-    if (used <= 0)
-        return used;
-    const QByteArray reply =
-        answer(reinterpret_cast<const unsigned char *>(m_record.constData()), m_record.size());
-    if (!reply.isEmpty())
-        sendAnswer(rpc::withRecordMark(reply));
-    return used;
 }
 
 ZOTcpService_Vxi11Async::ZOTcpService_Vxi11Async(quint16 port, const QHostAddress &address)

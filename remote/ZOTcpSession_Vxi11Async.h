@@ -1,14 +1,14 @@
 #pragma once
 
 #include "remote/ZOTcpService.h"
-#include "remote/ZOTcpSession.h"
+#include "remote/ZOTcpSession_Rpc.h"
 
 namespace zo4882 {
 
 // One VXI-11 abort-channel connection (port 4511, program 395184 version 1): device_abort
 // (procedure 1, argument the link id) marks the link as aborted, which ends its lock wait on
 // the core channel with error 23; the result is 0, or 4 for an id that names no link.
-class ZOTcpSession_Vxi11Async : public zostd::ZOTcpSession
+class ZOTcpSession_Vxi11Async : public zostd::ZOTcpSession_Rpc
 {
     Q_OBJECT
 
@@ -22,12 +22,11 @@ public:
     static QByteArray answer(const unsigned char *record, int len);
 
 protected:
-    int OnDataReceive(const unsigned char *data, int len) override;
-    int OnBufferFull(const unsigned char *, int) override { return -1; }
+    QByteArray answerCall(const unsigned char *record, int len) override
+    {
+        return answer(record, len);
+    }
     void OnSessionClose() override { }
-
-private:
-    QByteArray m_record;
 };
 
 class ZOTcpService_Vxi11Async : public zostd::ZOTcpService

@@ -9,7 +9,7 @@ namespace zo4882 {
 
 ZOTcpSession_Vxi11Core::ZOTcpSession_Vxi11Core(
     QTcpSocket *socket, ZO4882Parser *parser, int clearWaitMs)
-    : ZOTcpSession(socket, BufferSize)
+    : ZOTcpSession_Rpc(socket, BufferSize)
     , ZOVxi11CoreDelegate(this)
     , m_parser(parser)
     , m_responder(new ScpiResponder_Vxi11Core(this))
@@ -22,18 +22,10 @@ ZOTcpSession_Vxi11Core::~ZOTcpSession_Vxi11Core()
     m_responder->retire();
 }
 
-int ZOTcpSession_Vxi11Core::OnDataReceive(const unsigned char *data, int len)
+QByteArray ZOTcpSession_Vxi11Core::answerCall(const unsigned char *record, int len)
 {
-    const int used = zostd::rpc::takeRecord(data, len, BufferSize - 4, &m_record);
-    if (used > 0) {
-        handleCall(reinterpret_cast<const unsigned char *>(m_record.constData()), m_record.size());
-    }
-    return used;
-}
-
-int ZOTcpSession_Vxi11Core::OnBufferFull(const unsigned char *, int)
-{
-    return -1;
+    handleCall(record, len);
+    return QByteArray();
 }
 
 void ZOTcpSession_Vxi11Core::OnSessionClose()
@@ -80,11 +72,6 @@ void ZOTcpSession_Vxi11Core::OnControlRemoteReceive(bool remote, qint32 lid)
 {
     ZO4882ParserAsync::postControl(
         remote ? CTL488_GO_REMOTE : CTL488_GO_LOCAL, unsigned(lid), INTF_VXI11, socket());
-}
-
-void ZOTcpSession_Vxi11Core::sendRecord(const QByteArray &body)
-{
-    sendAnswer(zostd::rpc::withRecordMark(body));
 }
 
 ZOTcpService_Vxi11Core::ZOTcpService_Vxi11Core(

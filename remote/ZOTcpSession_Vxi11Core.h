@@ -1,7 +1,7 @@
 #pragma once
 
 #include "remote/ZOTcpService.h"
-#include "remote/ZOTcpSession.h"
+#include "remote/ZOTcpSession_Rpc.h"
 #include "remote/ZOVxi11CoreDelegate.h"
 
 namespace zo4882 {
@@ -9,11 +9,9 @@ namespace zo4882 {
 class ScpiResponder_Vxi11Core;
 class ZO4882Parser;
 
-// One VXI-11 core connection (port 4510): RPC calls cut out of the stream by their record
-// marks (any number per read, each in any number of pieces and fragments), run by the
-// delegate. A record that cannot fit the buffer ends the connection: the stream has no other
-// place to resume.
-class ZOTcpSession_Vxi11Core : public zostd::ZOTcpSession, public ZOVxi11CoreDelegate
+// One VXI-11 core connection (port 4510): each RPC call is run by the delegate, which sends
+// its reply itself (a device_read's reply may come later).
+class ZOTcpSession_Vxi11Core : public zostd::ZOTcpSession_Rpc, public ZOVxi11CoreDelegate
 {
     Q_OBJECT
 
@@ -27,8 +25,7 @@ public:
     ~ZOTcpSession_Vxi11Core() override;
 
 protected:
-    int OnDataReceive(const unsigned char *data, int len) override;
-    int OnBufferFull(const unsigned char *data, int len) override;
+    QByteArray answerCall(const unsigned char *record, int len) override;
     void OnSessionClose() override;
 
     int OnCmdReceive(const char *text, int length, qint32 lid) override;
@@ -36,7 +33,7 @@ protected:
     void OnDeviceClearReceive(qint32 lid) override;
     void OnControlRENReceive(bool on, qint32 lid) override;
     void OnControlRemoteReceive(bool remote, qint32 lid) override;
-    void sendRecord(const QByteArray &body) override;
+    void sendRecord(const QByteArray &body) override { ZOTcpSession_Rpc::sendRecord(body); }
     QObject *timerContext() override { return this; }
 
 private:
@@ -44,7 +41,6 @@ private:
 
     ZO4882Parser *const m_parser;
     ScpiResponder_Vxi11Core *const m_responder; // child
-    QByteArray m_record; // the call being handled, kept to spare an allocation per call
 };
 
 // The core channel's service (port 4510).
