@@ -96,6 +96,25 @@ CallStatus parseCall(const unsigned char *record, int len, Call *call)
     return CallStatus::Ok;
 }
 
+bool acceptCall(const unsigned char *record,
+    int len,
+    quint32 prog,
+    quint32 vers,
+    Call *call,
+    QByteArray *refusal)
+{
+    const CallStatus status = parseCall(record, len, call);
+    if (status != CallStatus::Ok)
+        *refusal = replyToBadCall(status, *call);
+    else if (call->prog != prog)
+        *refusal = acceptedReply(call->xid, ProgUnavail);
+    else if (call->vers != vers)
+        *refusal = mismatchReply(call->xid, vers, vers);
+    else
+        return true;
+    return false;
+}
+
 int takeRecord(const unsigned char *data, int len, int maxRecord, QByteArray *record)
 {
     // First pass: find the last fragment without copying, so that an incomplete record costs

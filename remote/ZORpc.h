@@ -86,6 +86,15 @@ enum class CallStatus {
 
 CallStatus parseCall(const unsigned char *record, int len, Call *call);
 
+// Decodes a call for program prog version vers: true when it is one; otherwise *refusal is
+// the reply due (empty for none): GARBAGE_ARGS, RPC_MISMATCH, PROG_UNAVAIL or PROG_MISMATCH.
+bool acceptCall(const unsigned char *record,
+    int len,
+    quint32 prog,
+    quint32 vers,
+    Call *call,
+    QByteArray *refusal);
+
 // A record's end within a TCP stream: scans the record marks at the front of data. Returns the
 // bytes of the whole record (marks included) and copies the fragments' contents into *record;
 // 0 while the record is incomplete; -1 when the record cannot be had (its contents would

@@ -19,13 +19,9 @@ ZOTcpSession_Vxi11Async::ZOTcpSession_Vxi11Async(QTcpSocket *socket)
 QByteArray ZOTcpSession_Vxi11Async::answer(const unsigned char *record, int len)
 {
     rpc::Call call;
-    const rpc::CallStatus status = rpc::parseCall(record, len, &call);
-    if (status != rpc::CallStatus::Ok)
-        return rpc::replyToBadCall(status, call);
-    if (call.prog != Program)
-        return rpc::acceptedReply(call.xid, rpc::ProgUnavail);
-    if (call.vers != Version)
-        return rpc::mismatchReply(call.xid, Version, Version);
+    QByteArray refusal;
+    if (!rpc::acceptCall(record, len, Program, Version, &call, &refusal))
+        return refusal;
     if (call.proc == ProcNull)
         return rpc::successReply(call.xid);
     if (call.proc != ProcDeviceAbort)

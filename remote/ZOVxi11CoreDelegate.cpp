@@ -68,15 +68,8 @@ ZOVxi11CoreDelegate::~ZOVxi11CoreDelegate() = default;
 void ZOVxi11CoreDelegate::handleCall(const unsigned char *record, int len)
 {
     rpc::Call call;
-    const rpc::CallStatus status = rpc::parseCall(record, len, &call);
     QByteArray body;
-    if (status != rpc::CallStatus::Ok) {
-        body = rpc::replyToBadCall(status, call);
-    } else if (call.prog != Program) {
-        body = rpc::acceptedReply(call.xid, rpc::ProgUnavail);
-    } else if (call.vers != Version) {
-        body = rpc::mismatchReply(call.xid, Version, Version);
-    } else {
+    if (rpc::acceptCall(record, len, Program, Version, &call, &body)) {
         bool reply = true;
         body = dispatch(call, &reply);
         if (!reply)
