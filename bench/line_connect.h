@@ -42,6 +42,24 @@ static int connectTo(const char *host, const char *port)
     return fd;
 }
 
+/* Sends all len bytes; 0, or -1 with a message. */
+static inline int sendAll(int fd, const void *bytes, size_t len)
+{
+    const char *data = bytes;
+    while (len > 0) {
+        ssize_t n = send(fd, data, len, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            perror("send");
+            return -1;
+        }
+        data += n;
+        len -= (size_t)n;
+    }
+    return 0;
+}
+
 /* Waits up to timeoutMs for bytes to read: 0 when there are, -1 with a message otherwise. */
 static int awaitReadableFor(int fd, int timeoutMs)
 {

@@ -18,15 +18,9 @@
 #include <unistd.h>
 
 #include "line_connect.h"
+#include "rtt_stats.h"
 
 #define REPLY_TIMEOUT_MS 5000
-
-static double nowUs(void)
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (double)ts.tv_sec * 1e6 + (double)ts.tv_nsec / 1e3;
-}
 
 /* Bytes received after a reply's newline belong to the next reply. */
 static char pending[65536];
@@ -67,19 +61,6 @@ static int roundTrip(int fd, const char *query, size_t queryLen)
         }
         pendingLen += (size_t)n;
     }
-}
-
-static int compareDouble(const void *a, const void *b)
-{
-    double x = *(const double *)a;
-    double y = *(const double *)b;
-    return (x > y) - (x < y);
-}
-
-static double quantile(const double *sorted, int n, double q)
-{
-    int i = (int)(q * (n - 1) + 0.5);
-    return sorted[i];
 }
 
 int main(int argc, char **argv)
@@ -143,16 +124,7 @@ int main(int argc, char **argv)
     }
     close(fd);
 
-    qsort(rtt, (size_t)queries, sizeof(double), compareDouble);
-    printf("queries %d median_us %.1f p90_us %.1f p99_us %.1f min_us %.1f max_us %.1f "
-           "mean_us %.1f\n",
-        queries,
-        quantile(rtt, queries, 0.5),
-        quantile(rtt, queries, 0.9),
-        quantile(rtt, queries, 0.99),
-        rtt[0],
-        rtt[queries - 1],
-        sum / queries);
+    printRtt(rtt, queries, sum);
     free(rtt);
     free(query);
     return 0;

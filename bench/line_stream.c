@@ -30,22 +30,6 @@ static double nowS(void)
     return (double)ts.tv_sec + (double)ts.tv_nsec / 1e9;
 }
 
-static int sendAll(int fd, const char *data, size_t len)
-{
-    while (len > 0) {
-        ssize_t n = send(fd, data, len, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            perror("send");
-            return -1;
-        }
-        data += n;
-        len -= (size_t)n;
-    }
-    return 0;
-}
-
 /* Waits for one reply line; 0 on success. */
 static int awaitLine(int fd)
 {
@@ -133,7 +117,8 @@ int main(int argc, char **argv)
         return 1;
     double seconds = nowS() - start;
     close(fd);
-    printf("commands %ld seconds %.3f commands_per_s %.0f\n", commands, seconds, commands / seconds);
+    printf(
+        "commands %ld seconds %.3f commands_per_s %.0f\n", commands, seconds, commands / seconds);
     free(chunk);
     free(closingLine);
     return 0;

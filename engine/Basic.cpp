@@ -2,10 +2,13 @@
 
 #include "engine/EngineLock.h"
 #include "engine/ioc/ProgramStep.h"
+#include "instrument/BoundValueAcq.h"
 #include "instrument/ModelInformation.h"
 
 #include <QDeadlineTimer>
 #include <QMutexLocker>
+#include <QThread>
+#include <QTimer>
 
 #include <cmath>
 #include <limits>
@@ -1101,6 +1104,22 @@ SCPIERR_T Basic::setMSyncState(bool on)
 
 SCPIERR_T Basic::setOutput(bool on)
 {
+    // A caller with its own step open keeps the engine locked: waiting for this thread could
+    // deadlock on it, so such a caller switches in place.
+    if (QThread::currentThread() == thread() || EngineStep::held() || !thread()->isRunning())
+        return switchLoad(on);
+    SCPIERR_T result = Error::ExecutionError;
+    QMetaObject::invokeMethod(
+        this,
+        [this, on, &result] {
+            result = switchLoad(on);
+        },
+        Qt::BlockingQueuedConnection);
+    return result;
+}
+
+SCPIERR_T Basic::switchLoad(bool on)
+{
     EngineStep step;
     if (programRunning())
         return Error::ProgramRunning;
@@ -1113,10 +1132,10 @@ SCPIERR_T Basic::setOutput(bool on)
         step2->setLoad(bit);
     });
     if (!m_status) {
-        m_writer->transfer();
-        sendTree();
+        sendLoadSwitch();
         m_load = on;
         m_stateLoad = bit;
+        followDwellTimerSafely(on);
         step.announce([this, bit] {
             emit outputUiChanged(bit);
         });
@@ -1126,8 +1145,7 @@ SCPIERR_T Basic::setOutput(bool on)
     // Sent under the status object's load mutex, so that the status word that wakes the wait
     // cannot be processed before the wait begins.
     QMutexLocker loadLock(&m_status->loadMutex());
-    m_writer->transfer();
-    sendTree();
+    sendLoadSwitch();
     m_load = on;
     // Until the report, a switch on counts as load on for the other setters' checks.
     if (bit) {
@@ -1150,10 +1168,651 @@ SCPIERR_T Basic::setOutput(bool on)
         --m_loadSwitchesOn;
     const bool reported = m_status->loadOn();
     m_stateLoad = reported || m_loadSwitchesOn > 0;
+    const bool refused = reported != bit;
+    // A switch the controller did not carry out leaves the request at the state it has.
+    if (refused && m_load == on)
+        m_load = reported;
+    followDwellTimerSafely(m_load);
     report.announce([this, reported] {
         emit outputUiChanged(reported);
     });
+    return refused ? Error::ExecutionError : Error::None;
+}
+
+void Basic::sendLoadSwitch()
+{
+    // A partner in m-sync must not take the switch as its own until the program is there.
+    const bool msync = m_msyncState;
+    if (msync) {
+        m_writer->setPriorityMSyncState(false);
+        m_writer->transfer();
+        QThread::msleep(20);
+    }
+    m_writer->transfer();
+    sendTree();
+    if (msync) {
+        m_writer->setPriorityMSyncState(true);
+        m_writer->transfer();
+    }
+}
+
+// --- Load-off timer ---
+
+int Basic::timeLeft = 0;
+
+namespace {
+
+// The longest single interval of the load-off timer, s.
+constexpr int DwellChunkSeconds = 1800000;
+
+} // namespace
+
+SCPIERR_T Basic::setOutputOnDwell(int seconds)
+{
+    EngineStep step;
+    m_outputOnDwell = seconds;
+    if (m_info->iocCutoff() && seconds > 0) {
+        setOutputCutOffElapsedTimeState(true);
+        setOutputCutOffElapsedTime(seconds, UpdateIfChanged);
+    }
     return Error::None;
+}
+
+void Basic::followDwellTimerSafely(bool loadOn)
+{
+    if (QThread::currentThread() == thread()) {
+        followDwellTimer(loadOn);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, loadOn] {
+            followDwellTimer(loadOn);
+        },
+        Qt::QueuedConnection);
+}
+
+void Basic::followDwellTimer(bool loadOn)
+{
+    if (m_info->iocCutoff())
+        return;
+    if (!loadOn || m_outputOnDwell <= 0) {
+        // Possibly from within its own timeout: deleted once that has returned.
+        if (m_dwellTimer)
+            m_dwellTimer->deleteLater();
+        m_dwellTimer = nullptr;
+        return;
+    }
+    if (m_dwellTimer)
+        return;
+    m_dwellTimer = new QTimer(this);
+    m_dwellTimer->setInterval(0);
+    timeLeft = m_outputOnDwell;
+    connect(m_dwellTimer, &QTimer::timeout, this, &Basic::onDwellTimeout);
+    m_dwellTimer->start();
+}
+
+void Basic::onDwellTimeout()
+{
+    QTimer *timer = qobject_cast<QTimer *>(sender());
+    if (!timer || timer != m_dwellTimer)
+        return;
+    if (timeLeft > DwellChunkSeconds) {
+        timeLeft -= DwellChunkSeconds;
+        timer->setInterval(DwellChunkSeconds * 1000);
+    } else if (timeLeft > 0) {
+        timer->setSingleShot(true);
+        timer->setInterval(timeLeft * 1000);
+        timer->start();
+        timeLeft = 0;
+    } else if (!programRunning()) {
+        switchLoad(false);
+    }
+}
+
+// --- Protections ---
+
+namespace {
+
+// value x 10^power rounded half away from zero, checked in double before the narrowing.
+bool roundedCounts(double value, int power, qint32 *counts)
+{
+    const double scaled = std::round(value * std::pow(10.0, power));
+    if (!(scaled >= double(std::numeric_limits<qint32>::min())
+            && scaled <= double(std::numeric_limits<qint32>::max())))
+        return false;
+    *counts = qint32(scaled);
+    return true;
+}
+
+} // namespace
+
+SCPIERR_T Basic::setRealCurrentProtectionLevel(double amps, updateTiming timing)
+{
+    EngineStep step;
+    // Decimals only: the count setter checks against the widest range.
+    qint32 counts = 0;
+    if (!roundedCounts(amps, ocpBound().m_power, &counts))
+        return Error::DataOutOfRange;
+    if (counts == m_ocpLevel && timing != UpdateAlways)
+        return Error::None;
+    const SCPIERR_T result = setCurrentProtectionLevel(counts, timing);
+    if (result == Error::None)
+        step.announce([this, amps] {
+            emit currentProtectUiChanged(amps);
+        });
+    return result;
+}
+
+SCPIERR_T Basic::setRealPowerProtectionLevel(double watts, updateTiming timing)
+{
+    EngineStep step;
+    qint32 counts = 0;
+    if (!roundedCounts(watts, oppBound().m_power, &counts))
+        return Error::DataOutOfRange;
+    if (counts == m_oppLevel && timing != UpdateAlways)
+        return Error::None;
+    const SCPIERR_T result = setPowerProtectionLevel(counts, timing);
+    if (result == Error::None)
+        step.announce([this, watts] {
+            emit powerProtectUiChanged(watts);
+        });
+    return result;
+}
+
+SCPIERR_T Basic::setRealVoltageProtectionLevel(double volts, updateTiming timing)
+{
+    EngineStep step;
+    bool announced = false;
+    const SCPIERR_T result = setRealLevel(volts,
+        timing,
+        uvpBound(),
+        m_uvpLevel,
+        &Basic::setVoltageProtectionLevel,
+        &Basic::voltageProtectUiChanged,
+        &announced);
+    // The UVP read-out shows no level while the function is off.
+    if (announced && !m_uvpState)
+        step.announce([this] {
+            emit voltageProtectUiChanged(std::numeric_limits<double>::max());
+        });
+    return result;
+}
+
+void Basic::writeTripFlag(bool overCurrent, bool trip)
+{
+    changeSteps([overCurrent, trip](ProgramStep *step1, ProgramStep *step2) {
+        if (overCurrent) {
+            step1->setOcTripAction(trip);
+            step2->setOcTripAction(trip);
+        } else {
+            step1->setOpTripAction(trip);
+            step2->setOpTripAction(trip);
+        }
+    });
+    sendTree();
+}
+
+SCPIERR_T Basic::setCurrentProtectionTripState(bool trip)
+{
+    EngineStep step;
+    if (trip == m_ocpTrip)
+        return Error::None;
+    writeTripFlag(true, trip);
+    m_ocpTrip = trip;
+    step.announce([this, trip] {
+        emit currentProtectStateUiChanged(trip);
+    });
+    return Error::None;
+}
+
+SCPIERR_T Basic::setPowerProtectionTripState(bool trip)
+{
+    EngineStep step;
+    if (trip == m_oppTrip)
+        return Error::None;
+    writeTripFlag(false, trip);
+    m_oppTrip = trip;
+    step.announce([this, trip] {
+        emit powerProtectStateUiChanged(trip);
+    });
+    return Error::None;
+}
+
+SCPIERR_T Basic::setVoltageExternal(bool on)
+{
+    EngineStep step;
+    // The source's checks first, so that a refusal leaves the UVP action as it was.
+    const SCPIERR_T result = Source::setVoltageExternal(on);
+    if (result != Error::None || on != m_voltExternal)
+        return result;
+    writeUvpBits(m_uvpState, on ? false : bool(m_uvpTrip));
+    sendTree();
+    return Error::None;
+}
+
+SCPIERR_T Basic::clearProtection()
+{
+    EngineStep step;
+    if (!m_status || !m_status->protectionActive())
+        return Error::None;
+    // The load stays off after a protection. Its bit goes before the alarm is cleared, so that
+    // a controller re-applying the steps never switches the load back into the fault.
+    if (!programRunning()) {
+        changeSteps([](ProgramStep *step1, ProgramStep *step2) {
+            step1->setLoad(false);
+            step2->setLoad(false);
+        });
+        m_load = false;
+        sendTree();
+    }
+    Source::clearProtection();
+    QThread::msleep(20);
+    if (programRunning())
+        return Error::None;
+    // The steady program restarts.
+    const IoControl::ProgramCommand start = m_pulseState ? IoControl::TranPulseInit
+        : m_sineState                                    ? IoControl::TranSineInit
+                                                         : IoControl::Tran;
+    m_writer->progCommand(start, IoControl::ViaCommandRegister);
+    sendTree();
+    m_writer->transfer();
+    return Error::None;
+}
+
+void Basic::onExtAlarmClear()
+{
+    clearProtection();
+}
+
+// --- Cut-offs ---
+
+const BoundValueAcq &Basic::capacityEntry() const
+{
+    // Keyed by the controller's current range code: High 0, Low 1, Medium 2.
+    static const int codeOfIndex[] = { 1, 2, 0 };
+    return ModelInformation::rangeValue(m_info->capacityMap(), codeOfIndex[int(getCurrentRange())]);
+}
+
+const BoundValueAcq &Basic::energyEntry() const
+{
+    // Keyed by voltage code x 4 + current code (voltage High 0, Low 1).
+    static const int codeOfIndex[] = { 1, 2, 0 };
+    const int voltageCode = m_voltRange == KeywordBridge_LowHigh::LOW ? 1 : 0;
+    return ModelInformation::rangeValue(
+        m_info->energyMap(), voltageCode * 4 + codeOfIndex[int(getCurrentRange())]);
+}
+
+SCPIERR_T Basic::setCutOffLevel(double value,
+    updateTiming timing,
+    double minimum,
+    double maximum,
+    const std::function<bool(double, qint64 *)> &toCount,
+    const std::function<qint64()> &present,
+    const std::function<void(qint64)> &write,
+    const std::function<void(double)> &announce)
+{
+    EngineStep step;
+    if (!m_info->iocCutoff())
+        return Error::UndefinedHeader;
+    if (std::isnan(value))
+        return Error::DataOutOfRange;
+    if (value < minimum || value > maximum) {
+        if (timing != UpdateAlways)
+            return Error::DataOutOfRange;
+        value = qBound(minimum, value, maximum);
+    }
+    qint64 count = 0;
+    if (!toCount(value, &count))
+        return Error::DataOutOfRange;
+    const bool changed = count != present() || timing == UpdateAlways;
+    write(count);
+    m_writer->transfer();
+    if (changed)
+        step.announce([announce, value] {
+            announce(value);
+        });
+    return Error::None;
+}
+
+SCPIERR_T Basic::setOutputCutOffVoltage(double volts, updateTiming timing)
+{
+    EngineStep step;
+    const BoundValue &bound = uvpBound();
+    return setCutOffLevel(
+        volts,
+        timing,
+        bound.m_min,
+        bound.m_max,
+        [&bound](double v, qint64 *count) {
+            qint32 counts = 0;
+            if (bound.toCounts(v, &counts, true) != 0)
+                return false;
+            *count = registerWord(bound, counts);
+            return true;
+        },
+        [this] {
+            return qint64(m_writer->cutOffVoltage());
+        },
+        [this](qint64 word) {
+            m_writer->setCutOffVoltage(uint(word));
+        },
+        [this](double v) {
+            emit cutOffVoltageUiChanged(v);
+        });
+}
+
+namespace {
+
+// A quantity in units of scale, truncated toward zero, checked in double first.
+bool scaledCount(double value, double scale, qint64 *count)
+{
+    if (!(scale > 0.0))
+        return false;
+    const double scaled = value / scale;
+    if (!(scaled > -9.0e18 && scaled < 9.0e18))
+        return false;
+    *count = qint64(scaled);
+    return true;
+}
+
+} // namespace
+
+SCPIERR_T Basic::setOutputCutOffCapacity(double ampHours, updateTiming timing)
+{
+    EngineStep step;
+    const double scale = capacityEntry().m_factor;
+    return setCutOffLevel(
+        ampHours,
+        timing,
+        m_info->cutoffCapacityMin(),
+        m_info->cutoffCapacityMax(),
+        [scale](double v, qint64 *count) {
+            return scaledCount(v, scale, count);
+        },
+        [this] {
+            return m_writer->cutOffCapacity();
+        },
+        [this](qint64 count) {
+            m_writer->setCutOffCapacity(count);
+        },
+        [this](double v) {
+            emit cutOffCapacityUiChanged(v);
+        });
+}
+
+SCPIERR_T Basic::setOutputCutOffEnergy(double wattHours, updateTiming timing)
+{
+    EngineStep step;
+    const double scale = energyEntry().m_factor;
+    return setCutOffLevel(
+        wattHours,
+        timing,
+        m_info->cutoffEnergyMin(),
+        m_info->cutoffEnergyMax(),
+        [scale](double v, qint64 *count) {
+            return scaledCount(v, scale, count);
+        },
+        [this] {
+            return m_writer->cutOffEnergy();
+        },
+        [this](qint64 count) {
+            m_writer->setCutOffEnergy(count);
+        },
+        [this](double v) {
+            emit cutOffEnergyUiChanged(v);
+        });
+}
+
+SCPIERR_T Basic::setCutOffState(quint32 bit, bool on, void (Basic::*changed)(bool))
+{
+    EngineStep step;
+    if (!m_info->iocCutoff())
+        return Error::UndefinedHeader;
+    if (on == bool(m_writer->cutOffState() & bit))
+        return Error::None;
+    switch (bit) {
+    case ioc::Cutoff::VoltageOn:
+        m_writer->setCutOffVoltageState(on);
+        break;
+    case ioc::Cutoff::CapacityOn:
+        m_writer->setCutOffCapacityState(on);
+        break;
+    case ioc::Cutoff::EnergyOn:
+        m_writer->setCutOffEnergyState(on);
+        break;
+    default:
+        m_writer->setCutOffElapsedTimeState(on);
+        break;
+    }
+    m_writer->transfer();
+    step.announce([this, changed, on] {
+        emit(this->*changed)(on);
+    });
+    return Error::None;
+}
+
+SCPIERR_T Basic::setOutputCutOffVoltageState(bool on)
+{
+    return setCutOffState(ioc::Cutoff::VoltageOn, on, &Basic::cutOffVoltageStateUiChanged);
+}
+
+SCPIERR_T Basic::setOutputCutOffCapacityState(bool on)
+{
+    return setCutOffState(ioc::Cutoff::CapacityOn, on, &Basic::cutOffCapacityStateUiChanged);
+}
+
+SCPIERR_T Basic::setOutputCutOffEnergyState(bool on)
+{
+    return setCutOffState(ioc::Cutoff::EnergyOn, on, &Basic::cutOffEnergyStateUiChanged);
+}
+
+double Basic::getOutputCutOffVoltage() const
+{
+    EngineLocker lock(&engineMutex());
+    return uvpBound().toRealValueEx(m_writer->cutOffVoltage());
+}
+
+double Basic::getOutputCutOffCapacity() const
+{
+    EngineLocker lock(&engineMutex());
+    return double(m_writer->cutOffCapacity()) * capacityEntry().m_factor;
+}
+
+double Basic::getOutputCutOffEnergy() const
+{
+    EngineLocker lock(&engineMutex());
+    return double(m_writer->cutOffEnergy()) * energyEntry().m_factor;
+}
+
+bool Basic::getOutputCutOffVoltageState() const
+{
+    return m_writer->cutOffState() & ioc::Cutoff::VoltageOn;
+}
+
+bool Basic::getOutputCutOffCapacityState() const
+{
+    return m_writer->cutOffState() & ioc::Cutoff::CapacityOn;
+}
+
+bool Basic::getOutputCutOffEnergyState() const
+{
+    return m_writer->cutOffState() & ioc::Cutoff::EnergyOn;
+}
+
+SCPIERR_T Basic::clearCutoff()
+{
+    EngineStep step;
+    if (!programRunning()) {
+        step.unlock();
+        setOutput(false);
+    }
+    EngineStep clear;
+    m_writer->clearCutoff();
+    m_writer->transfer();
+    return Error::None;
+}
+
+// --- Modulation on and off ---
+
+void Basic::setWaveformTriggerOut(bool on)
+{
+    changeSteps([on](ProgramStep *step1, ProgramStep *step2) {
+        // The width replaces the trigger-out bit too, so it goes first.
+        if (on) {
+            step1->setTriggerOutPulseWidth(10);
+            step2->setTriggerOutPulseWidth(10);
+        }
+        step1->setTriggerOut(on);
+        step2->setTriggerOut(false);
+    });
+}
+
+SCPIERR_T Basic::setPulseState(bool on)
+{
+    EngineStep step;
+    if (on == m_pulseState)
+        return Error::None;
+    const SourceMode mode = m_functionMode;
+    if (modeIsCvCpArb(mode))
+        return Error::InvalidFunctionMode;
+    if (m_outputShort)
+        return Error::OutputShort;
+    if (programRunning())
+        return Error::ProgramRunning;
+
+    m_writer->progCommand(IoControl::TranAbort, IoControl::ViaProgramGroup);
+    m_writer->transfer();
+    {
+        QMutexLocker lock(&stateMutex());
+        m_sineState = false;
+        m_pulseState = on;
+    }
+    setWaveformTriggerOut(on);
+    if (on) {
+        setPulseFrequency(m_pulseFrequency, UpdateAlways);
+        if (mode == Mode::CR)
+            setPulseLevelConductance(m_pulseLevelCr, UpdateAlways);
+        else
+            setPulseLevelCurrent(m_pulseLevelCc, UpdateAlways);
+        sendTree();
+        m_writer->progCommand(IoControl::TranPulseInit, IoControl::ViaCommandRegister);
+    } else {
+        if (mode == Mode::CR)
+            setConductanceLevel(m_crLevel, UpdateStepsOnly);
+        else
+            setCurrentLevel(m_ccLevel, UpdateStepsOnly);
+        sendTree();
+        m_writer->progCommand(IoControl::Tran, IoControl::ViaCommandRegister);
+    }
+    m_writer->transfer();
+    step.announce([this, on] {
+        emit waveformStateUiChanged(on ? 1 : 0);
+    });
+    return Error::None;
+}
+
+SCPIERR_T Basic::setSineState(bool on)
+{
+    EngineStep step;
+    if (!m_info->hasSine())
+        return Error::UndefinedHeader;
+    if (on == m_sineState)
+        return Error::None;
+    if (m_functionMode != Mode::CC)
+        return Error::InvalidFunctionMode;
+    if (m_outputShort)
+        return Error::OutputShort;
+    if (programRunning())
+        return Error::ProgramRunning;
+
+    m_writer->progCommand(IoControl::TranAbort, IoControl::ViaProgramGroup);
+    m_writer->transfer();
+    {
+        QMutexLocker lock(&stateMutex());
+        m_pulseState = false;
+        m_sineState = on;
+    }
+    setWaveformTriggerOut(on);
+    setCurrentLevel(m_ccLevel, UpdateStepsOnly);
+    sendTree();
+    m_writer->progCommand(
+        on ? IoControl::TranSineInit : IoControl::Tran, IoControl::ViaCommandRegister);
+    m_writer->transfer();
+    step.announce([this, on] {
+        emit waveformStateUiChanged(on ? 2 : 0);
+    });
+    return Error::None;
+}
+
+SCPIERR_T Basic::setRealSineAmplitude(double amps, updateTiming timing)
+{
+    EngineStep step;
+    if (!m_info->hasSine())
+        return Error::UndefinedHeader;
+    return setRealLevel(amps,
+        timing,
+        currentBound(),
+        m_sineAmplitude,
+        &Basic::setSineLevelCurrent,
+        &Basic::currentSineUiChanged);
+}
+
+SCPIERR_T Basic::setSineLevelCurrent(qint32 counts, updateTiming timing)
+{
+    EngineStep step;
+    if (!m_info->hasSine())
+        return Error::UndefinedHeader;
+    if (counts == m_sineAmplitude && timing != UpdateAlways)
+        return Error::None;
+    const BoundValue &bound = currentBound();
+    if (!limitCounts(bound, &counts, timing))
+        return Error::DataOutOfRange;
+    m_writer->setSineAmplitude(registerWord(bound, counts));
+    m_writer->transfer();
+    m_sineAmplitude = counts;
+    return Error::None;
+}
+
+double Basic::getRealSineAmplitude() const
+{
+    EngineLocker lock(&engineMutex());
+    return storedValue(currentBound(), m_sineAmplitude, NeverSet);
+}
+
+// --- M-sync load switch and the external load input ---
+
+SCPIERR_T Basic::setMSyncStateImmediate(bool on)
+{
+    {
+        EngineStep step;
+        if (programRunning())
+            return Error::ProgramRunning;
+        if (!m_status || !m_status->linkOn() || !m_msyncState)
+            return Error::MSyncNotEstablished;
+        m_writer->msyncCommand(true);
+        m_writer->transfer();
+    }
+    const SCPIERR_T result = setOutput(on);
+    EngineStep step;
+    m_writer->msyncCommand(false);
+    m_writer->transfer();
+    return result;
+}
+
+void Basic::onExtLoadChange(bool on, bool flagOnly)
+{
+    {
+        EngineStep step;
+        m_extLoad = on;
+    }
+    if (!flagOnly && !programRunning()) {
+        // On switches the load on; off holds it off while m_load keeps the request.
+        setOutput(on ? true : bool(m_load));
+    }
+    const bool logicPositive =
+        !m_status || m_status->outputExternalLogic() == KeywordBridge_PosNeg::POS;
+    emit outputExternalUiChanged(on, logicPositive);
 }
 
 // --- Steps ---

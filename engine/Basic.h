@@ -8,6 +8,8 @@
 #include <limits>
 
 class BoundValue;
+class BoundValueAcq;
+class QTimer;
 
 namespace ioc {
 class ProgramStep;
@@ -53,7 +55,7 @@ public:
         ModelInformation *info,
         Status *status,
         InstrumentConfigInfo *config,
-        int loadWaitMs = 500);
+        int loadWaitMs = 1000);
     // The tree returns both steps to the step pool.
     ~Basic() override;
 
@@ -103,6 +105,22 @@ public:
     // The last accepted requests, unrounded (the pulse view's depth rests on them).
     double getRealCurrentLevelForDisplay() const { return m_ccLevelReal; }
     double getRealConductanceLevelForDisplay() const { return m_crLevelReal; }
+
+    // --- Protections (A, W, V); counts with the decimals of the present range's entry ---
+    SCPIERR_T setRealCurrentProtectionLevel(double amps, updateTiming timing);
+    SCPIERR_T setRealPowerProtectionLevel(double watts, updateTiming timing);
+    SCPIERR_T setRealVoltageProtectionLevel(double volts, updateTiming timing);
+    // The trip action (true: the load goes off) or the limit action of OCP and OPP.
+    SCPIERR_T setCurrentProtectionTripState(bool trip);
+    SCPIERR_T setPowerProtectionTripState(bool trip);
+    bool getCurrentProtectionTripState() const { return m_ocpTrip; }
+    bool getPowerProtectionTripState() const { return m_oppTrip; }
+    // External CV control works with the limit action only: while it is on both steps carry the
+    // limit action, and the stored action returns when it goes off. Result as Source's.
+    SCPIERR_T setVoltageExternal(bool on);
+    // Only in the protected state: clears the alarm and restarts the steady program with the
+    // load off (unless a program runs). 0 otherwise too.
+    SCPIERR_T clearProtection();
 
     // --- Protection levels as the mode and range changes re-apply them (counts) ---
     // OCP: checked against the HIGH range (outside: -222 unless timing Always clamps); the
@@ -158,6 +176,17 @@ public:
     SCPIERR_T setRealSineFrequency(double hertz, updateTiming timing);
     SCPIERR_T setSineFrequency(qint64 milliHertz, updateTiming timing);
     qint64 getSineFrequency() const { return m_sineFrequency; }
+    // Amplitude within the current map's limits at the present range (-222 with IfChanged,
+    // clamped otherwise).
+    SCPIERR_T setRealSineAmplitude(double amps, updateTiming timing);
+    SCPIERR_T setSineLevelCurrent(qint32 counts, updateTiming timing);
+    double getRealSineAmplitude() const;
+
+    // --- Modulation on and off (pulse and sine exclude each other) ---
+    // Pulse: 106 in CV, CP or ARB, 103 with output short, 104 while a program runs.
+    SCPIERR_T setPulseState(bool on) override;
+    // Sine: -113 without sine modulation, then 106 unless CC, 103, 104.
+    SCPIERR_T setSineState(bool on) override;
 
     // --- Battery-test cut-offs (-113 without the controller's cut-off function) ---
     // 0 to 3,600,000 s (-222 unless timing Always clamps), sent in whole µs.
@@ -165,16 +194,40 @@ public:
     SCPIERR_T setOutputCutOffElapsedTimeState(bool on);
     double getOutputCutOffElapsedTime() const;
     bool getOutputCutOffElapsedTimeState() const;
+    // V within the UVP entry of the voltage range; Ah and Wh within the model's cut-off limits.
+    SCPIERR_T setOutputCutOffVoltage(double volts, updateTiming timing);
+    SCPIERR_T setOutputCutOffCapacity(double ampHours, updateTiming timing);
+    SCPIERR_T setOutputCutOffEnergy(double wattHours, updateTiming timing);
+    SCPIERR_T setOutputCutOffVoltageState(bool on);
+    SCPIERR_T setOutputCutOffCapacityState(bool on);
+    SCPIERR_T setOutputCutOffEnergyState(bool on);
+    double getOutputCutOffVoltage() const;
+    double getOutputCutOffCapacity() const;
+    double getOutputCutOffEnergy() const;
+    bool getOutputCutOffVoltageState() const;
+    bool getOutputCutOffCapacityState() const;
+    bool getOutputCutOffEnergyState() const;
 
     // --- Mutual sync with a parallel partner ---
     // Without the established link m-sync goes off and the result is 110.
     SCPIERR_T setMSyncState(bool on);
     bool getMSyncState() const { return m_msyncState; }
+    // Switches the load together with the partner: 104 while a program runs, 110 without the
+    // link or with m-sync off.
+    SCPIERR_T setMSyncStateImmediate(bool on);
+
+    // Seconds the load stays on after a switch on (<= 0: no limit). With the controller's
+    // cut-off function it becomes the elapsed-time cut-off; otherwise a timer in this object's
+    // thread switches the load off.
+    SCPIERR_T setOutputOnDwell(int seconds);
+    int getOutputOnDwell() const { return m_outputOnDwell; }
 
     // Switches the load (104 while a program runs): the load bit of both steps follows on and the
     // external load input, the tree is sent, and the call returns once the status object reports
-    // that load state (or after loadWaitMs, when the controller refuses it), with the reported
-    // state applied. Not from the status object's thread. The wait runs with the engine lock
+    // that load state, with the reported state applied; -200 when the controller has not
+    // reported it within loadWaitMs. Runs in this object's thread: a caller in another thread
+    // waits for it there (blocking queued call), unless its own engine step is open, when it
+    // runs in place. Not from the status object's thread. The wait runs with the engine lock
     // released, unless the caller's own step holds it; until the report, a switch on counts as
     // load on for the other setters' checks.
     SCPIERR_T setOutput(bool on);
@@ -186,6 +239,13 @@ public Q_SLOTS:
     // Stores 0, 0x100 or 0x200 as the external range (other values are ignored), then applies
     // the selected current range again.
     void onExtCurrentRangeChange(vek::Status::ExternalRange range) override;
+    // The external load-on input: off holds the load off while the request stays stored; on
+    // switches the load on. flagOnly: the input's level is stored only.
+    void onExtLoadChange(bool on, bool flagOnly) override;
+    // The alarm cleared at the board's input: as clearProtection().
+    void onExtAlarmClear() override;
+    // Switches the load off (unless a program runs), then clears the cut-off that occurred.
+    SCPIERR_T clearCutoff();
 
 Q_SIGNALS:
     void currentUiChanged(double amps);
@@ -205,6 +265,20 @@ Q_SIGNALS:
     void cutOffETimeStateUiChanged(bool on);
     void msyncStateUiChanged(bool on);
     void conductancePulseUiChanged(double siemens);
+    void currentProtectUiChanged(double amps);
+    void powerProtectUiChanged(double watts);
+    void currentProtectStateUiChanged(bool trip);
+    void powerProtectStateUiChanged(bool trip);
+    void currentSineUiChanged(double amps);
+    // 0 none, 1 pulse, 2 sine.
+    void waveformStateUiChanged(int mode);
+    void cutOffVoltageUiChanged(double volts);
+    void cutOffCapacityUiChanged(double ampHours);
+    void cutOffEnergyUiChanged(double wattHours);
+    void cutOffVoltageStateUiChanged(bool on);
+    void cutOffCapacityStateUiChanged(bool on);
+    void cutOffEnergyStateUiChanged(bool on);
+    void outputExternalUiChanged(bool status, bool logicPositive);
 
 private:
     using CountSetter = SCPIERR_T (Basic::*)(qint32, updateTiming);
@@ -237,6 +311,32 @@ private:
     // Hands the changed steps to the writer.
     void sendTree();
     bool loadIsOn() const { return m_load || m_stateLoad; }
+    // setOutput in this object's thread.
+    SCPIERR_T switchLoad(bool on);
+    // Starts, keeps or ends the software load-off timer for a load switched on or off; this
+    // object's thread only.
+    void followDwellTimer(bool loadOn);
+    // followDwellTimer, posted to this object's thread from another.
+    void followDwellTimerSafely(bool loadOn);
+    // Transfers and hands the tree over, with m-sync's priority off meanwhile.
+    void sendLoadSwitch();
+    void onDwellTimeout();
+    // The trip-action flag of both steps (OC or OP), sent.
+    void writeTripFlag(bool overCurrent, bool trip);
+    // A cut-off level: the count setter's value in, the writer's value compared and sent.
+    SCPIERR_T setCutOffLevel(double value,
+        updateTiming timing,
+        double minimum,
+        double maximum,
+        const std::function<bool(double, qint64 *)> &toCount,
+        const std::function<qint64()> &present,
+        const std::function<void(qint64)> &write,
+        const std::function<void(double)> &announce);
+    SCPIERR_T setCutOffState(quint32 bit, bool on, void (Basic::*changed)(bool));
+    // The capacity and energy entries of the present ranges.
+    const BoundValueAcq &capacityEntry() const;
+    const BoundValueAcq &energyEntry() const;
+    void setWaveformTriggerOut(bool on);
     // The main level of CC or CR: step 1, and step 2 with the endless dwell unless pulsing.
     void writeMainLevel(quint32 word, bool resend);
     // The UVP bits of both steps for the function on or off, with the stored action; not sent.
@@ -262,6 +362,10 @@ private:
     std::atomic<qint32> m_oppLevel { NeverSet };
     std::atomic<qint32> m_uvpLevel { NeverSet };
     std::atomic<bool> m_uvpTrip { false };
+    std::atomic<bool> m_ocpTrip { false };
+    std::atomic<bool> m_oppTrip { false };
+    std::atomic<qint32> m_sineAmplitude { NeverSet };
+    std::atomic<int> m_outputOnDwell { 0 }; // s
     std::atomic<bool> m_uvpState { false };
     std::atomic<qint32> m_pulseLevelCc { 0 };
     std::atomic<qint32> m_pulseLevelCr { 0 };
@@ -277,6 +381,11 @@ private:
     std::atomic<double> m_crLevelReal { 0.0 };
     std::atomic<double> m_pulseLevelCcReal { 0.0 };
     std::atomic<double> m_pulseLevelCrReal { 0.0 };
+
+    // The software load-off timer; created, restarted and deleted only in this object's thread.
+    QTimer *m_dwellTimer = nullptr;
+    // Seconds the load-off timer still has to run (one timer exists at a time).
+    static int timeLeft;
 
     // Set once at start-up, before the setters run.
     ModeAdjuster m_modeAdjuster;

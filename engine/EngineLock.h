@@ -60,6 +60,10 @@ public:
     EngineStep(const EngineStep &) = delete;
     EngineStep &operator=(const EngineStep &) = delete;
 
+    // Whether this thread is within a step (its blocking calls into other threads would hold
+    // the mutex across them).
+    static bool held() { return depth() > 0; }
+
     // Runs in this thread, in the order announced, once no step of this thread holds the mutex.
     void announce(std::function<void()> announcement)
     {

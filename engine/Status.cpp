@@ -187,6 +187,7 @@ void Status::onStatusChange(unsigned int status, ioc::IoControl::InitiateTranSta
             emit activeOccurred();
     }
 
+    m_protectionActive = bool(status & Bits::Protection);
     if (status & Bits::Protection) {
         m_protections = status & Bits::ProtectionMask;
         m_protectionLatched = true;

@@ -89,6 +89,8 @@ public:
     bool slave() const { return m_slave; }
     // The mutual-sync link is established (status bit 26).
     bool linkOn() const { return m_link; }
+    // The last status word had the protection bit (a protection or alarm holds the load off).
+    bool protectionActive() const { return m_protectionActive; }
     StatusOperation operationStatus() const { return m_operation; }
     StatusProtections protections() const { return StatusProtections(int(m_protections.load())); }
     ExternalRange externalRange() const { return m_extRange; }
@@ -160,6 +162,7 @@ private:
     std::atomic<bool> m_load { false };
     std::atomic<bool> m_slave { false };
     std::atomic<bool> m_link { false };
+    std::atomic<bool> m_protectionActive { false };
     std::atomic<StatusOperation> m_operation { OperationNone };
     std::atomic<quint32> m_protections { NonAlarm };
     std::atomic<ExternalRange> m_extRange { ExternalRangeNone };

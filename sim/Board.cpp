@@ -19,6 +19,25 @@ constexpr quint32 AcqTimerOn = 0x800;
 constexpr quint32 AcqSourceDigital2 = 0x2000;
 constexpr quint32 AcqSourceTransientLink = 0x4000;
 constexpr quint32 AcqSourceMSync = 0x8000;
+// Status word bits of a trip.
+constexpr quint32 StatusOverCurrent = 0x1000;
+constexpr quint32 StatusOverPower = 0x2000;
+constexpr quint32 StatusUnderVoltage = 0x4000;
+constexpr quint32 StatusProtection = 0x400000;
+// Step operate word: trip actions and the trigger output.
+constexpr quint32 OcTrip = 0x100000;
+constexpr quint32 OpTrip = 0x200000;
+constexpr quint32 UvpTrip = 0x400000;
+constexpr quint32 TriggerOut = 0x4000;
+// Command word: program starts, abort and the forced load-off.
+constexpr quint32 ProgramStart = 0x1;
+constexpr quint32 ProgramAbort = 0x2;
+constexpr quint32 SineStart = 0x11;
+constexpr quint32 PulseStart = 0x20;
+constexpr quint32 ForceLoadOff = 0x100000;
+// Alarm word.
+constexpr quint32 AlarmClearCutoff = 0x4;
+constexpr quint32 AlarmClearProtection = 0x20000000;
 
 void put64(Acquisition::Record &r, int i, qint64 v)
 {
@@ -49,6 +68,14 @@ void Board::reset(qint64 nowUs)
     m_statusOr = 0;
     m_statusAndNot = 0;
     m_cutoff = 0;
+    m_protection = 0;
+    m_cutoffHold = false;
+    m_restartHold = false;
+    m_loadHold = false;
+    m_sineRun = false;
+    m_sineStartUs = 0;
+    m_triggerOuts = 0;
+    m_lastNode = 0xFFFFFFFF;
     m_failures = 0;
     m_corruptEcho = false;
 }
@@ -81,6 +108,7 @@ QVector<quint32> Board::exchange(const QVector<quint32> &message, qint64 nowUs)
     const QVector<quint32> commands = std::exchange(m_pendingCommands, {});
     for (quint32 value : commands)
         commandWritten(value, nowUs);
+    checkLimits(nowUs);
     followLoadState(nowUs);
     return reply;
 }
@@ -102,6 +130,9 @@ void Board::wordWritten(quint32 address, quint32 value, qint64 nowUs)
     switch (address) {
     case RegisterMemory::CommandRegister:
         m_pendingCommands.append(value);
+        break;
+    case RegisterMemory::AlarmCommand:
+        alarmWritten(value, nowUs);
         break;
     case RegisterMemory::CalibrationBase + 0x508:
         m_identity.calYear = value;
@@ -134,9 +165,95 @@ void Board::commandWritten(quint32 value, qint64 nowUs)
         m_acq.initiate(nowUs, acquisitionSettings());
     if ((value & 0x8000) && (sources & AcqSourceMSync))
         m_acq.trigger(nowUs);
+    if (value & ForceLoadOff)
+        m_cutoffHold = true;
+    const quint32 program = value & 0xFF;
+    if (program & ProgramAbort)
+        m_sineRun = false;
+    if (program == ProgramStart || program == PulseStart || program == SineStart) {
+        m_restartHold = false;
+        m_sineRun = program == SineStart;
+        m_sineStartUs = nowUs;
+    }
     const quint64 starts = m_exec.startTriggers();
     m_exec.command(value, nowUs);
     followTransientTrigger(starts, nowUs);
+}
+
+void Board::alarmWritten(quint32 value, qint64 nowUs)
+{
+    advance(nowUs);
+    // The load returns from a trip only with a restart: a start or the clear-cut-off command.
+    if ((value & AlarmClearProtection) && m_protection) {
+        m_protection = 0;
+        m_restartHold = true;
+    }
+    if (value & AlarmClearCutoff) {
+        m_cutoffHold = false;
+        m_restartHold = false;
+        setCutoffByte(0);
+    }
+}
+
+void Board::setLoadHold(bool on)
+{
+    m_loadHold = on;
+    followLoadState(m_lastUs);
+}
+
+void Board::checkLimits(qint64 nowUs)
+{
+    const StepRecord step = stepAt(nowUs);
+    if (!step.loadOn())
+        return;
+    const LoadModel::Point p = operatingPointAt(nowUs);
+    const quint32 mode = m_memory.modeWord();
+    const bool arb = mode & 0x2000000;
+    const quint32 function = mode & 0xF;
+    quint32 trip = 0;
+    if ((step.operate & OcTrip) && !arb && function != LoadModel::CC
+        && p.amps * 1e6 > double(step.ccLimit))
+        trip = StatusOverCurrent;
+    else if ((step.operate & OpTrip) && function != LoadModel::CP
+        && p.volts * p.amps * 1e6 > double(step.cpLevel))
+        trip = StatusOverPower;
+    else if ((step.operate & UvpTrip) && p.volts * 1e6 < double(step.uvLevel))
+        trip = StatusUnderVoltage;
+    if (trip) {
+        m_protection = StatusProtection | trip;
+        followLoadState(nowUs);
+        return;
+    }
+
+    const auto word64 = [this](int i) {
+        return quint64(m_memory.word(RegisterMemory::CutOffGroup + 4 * quint32(i)))
+            | quint64(m_memory.word(RegisterMemory::CutOffGroup + 4 * quint32(i + 1))) << 32;
+    };
+    const quint32 enabled = m_memory.word(RegisterMemory::CutOffGroup);
+    quint8 occurred = 0;
+    if ((enabled & 0x10000000)
+        && p.volts * 1e6 <= double(m_memory.word(RegisterMemory::CutOffGroup + 4)))
+        occurred |= 0x10;
+    if ((enabled & 0x20000000) && m_elapsedUs >= double(word64(2)))
+        occurred |= 0x20;
+    if ((enabled & 0x40000000) && m_capacity >= double(qint64(word64(4))))
+        occurred |= 0x40;
+    if ((enabled & 0x80000000) && m_energy >= double(qint64(word64(6))))
+        occurred |= 0x80;
+    if (occurred) {
+        m_cutoffHold = true;
+        setCutoffByte(m_cutoff | occurred);
+    }
+}
+
+quint32 Board::sineLevel(const StepRecord &step, qint64 us) const
+{
+    const double word = double(m_memory.word(RegisterMemory::SineGroup));
+    const double hertz = 50000.0 / (word + 0.5);
+    const double amplitude = double(m_memory.word(RegisterMemory::SineGroup + 4));
+    const double t = double(us - m_sineStartUs) * 1e-6;
+    const double level = double(step.dcLevel) + amplitude * std::sin(2.0 * M_PI * hertz * t);
+    return quint32(std::clamp(level, 0.0, 4294967295.0));
 }
 
 // The trigger group as an initiate reads it: word 0 the sources and interval bit, 2 the delay,
@@ -183,7 +300,13 @@ void Board::triggerTransient(quint32 triggers, qint64 nowUs)
 
 void Board::followLoadState(qint64 nowUs)
 {
-    const bool on = stepAt(nowUs).loadOn();
+    const StepRecord step = stepAt(nowUs);
+    const bool on = step.loadOn();
+    if (step.valid && step.nodeAddress != m_lastNode) {
+        m_lastNode = step.nodeAddress;
+        if (step.operate & TriggerOut)
+            ++m_triggerOuts;
+    }
     if (on && !m_loadWasOn && (m_memory.trigger(0) & 0x4000000))
         resetIntegrals(); // integral gate auto reset at load on
     if (!on && m_loadWasOn && (m_memory.trigger(0) & AcqSourceLoadOff))
@@ -237,7 +360,7 @@ quint32 Board::statusWord() const
         s |= StatusLoadOn | p.regulation;
     if (m_acq.waitingForTrigger())
         s |= StatusAcqWaiting;
-    s |= m_exec.statusBits();
+    s |= m_exec.statusBits() | m_protection;
     return (s | m_statusOr) & ~m_statusAndNot;
 }
 
@@ -246,7 +369,12 @@ StepRecord Board::stepAt(qint64 us) const
     // A ramp moves the level the mode regulates at: the CP level in CP mode (ARB is not CP).
     const quint32 mode = m_memory.modeWord();
     const bool cp = !(mode & 0x2000000) && (mode & 0xF) == LoadModel::CP;
-    return m_exec.appliedStep(us, cp);
+    StepRecord step = m_exec.appliedStep(us, cp);
+    if (loadHeldOff())
+        step.operate &= ~StepRecord::LoadOn;
+    if (m_sineRun && step.valid && (mode & 0x2000000) == 0 && (mode & 0xF) == LoadModel::CC)
+        step.dcLevel = sineLevel(step, us);
+    return step;
 }
 
 // The one place where a step's levels meet the load model.
@@ -294,6 +422,7 @@ void Board::advance(qint64 nowUs)
             const quint64 starts = m_exec.startTriggers();
             m_exec.advance(due);
             followTransientTrigger(starts, due);
+            checkLimits(due);
             followLoadState(due);
         }
     }

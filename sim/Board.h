@@ -19,6 +19,26 @@ namespace sim {
 // the load model from outside.
 // A trace record sums as many samples as the sense aperture has counts, the monitor record 250.
 // The status word has bit 4 (not a slave) and bit 23 (external load-on input high) set.
+//
+// Protections, cut-offs and modulation, where the register layouts leave the controller open:
+// - Checked at every exchange and step change while the applied step has its load bit (time
+//   between exchanges is not searched for the moment a limit was crossed).
+// - Trip actions: OC (operate bit 20, not in CC or ARB) when the current exceeds the CC-limit
+//   word; OP (bit 21, not in CP) when the power exceeds the CP word; UVP (bit 22) when the
+//   voltage falls below the UVP word. A trip latches the protection bit (22) with the bit of the
+//   limit (12, 13, 14) and holds the load off until the alarm-clear command (alarm word bit 29)
+//   and a restart after it (a program start, or the clear-cut-off command that precedes a load
+//   switch), so that steps still carrying the load bit do not switch it back into the fault.
+//   The limit actions do not regulate.
+// - Cut-offs (enable bits 28-31 of cut-off word 0): voltage at or below word 1 (µV), elapsed
+//   time (words 2-3, µs), capacity (4-5, µAh) and energy (6-7, µWh) at or above their limits,
+//   counted by the board's integrals. One sets its bit (4-7) in the cut-off byte and holds the
+//   load off until the clear-cut-off command (alarm word bit 2).
+// - The forced load-off program command (0x100000) holds the load off as a cut-off does.
+// - A sine start (0x11) in CC makes the DC level follow level + amplitude x sin(2 pi f t), with
+//   f = 50,000 / (frequency word + 0.5) Hz (sine group words 0 and 1), from the start on; any
+//   other start or an abort ends it. A pulse start (0x20) runs the steps with their own dwells.
+// - The trigger output: each step entered with operate bit 14 set counts one pulse.
 class Board
 {
 public:
@@ -66,6 +86,14 @@ public:
     quint32 statusOrMask() const { return m_statusOr; }
     quint32 statusAndNotMask() const { return m_statusAndNot; }
     void setCutoffByte(quint8 value);
+    // The control socket's hold: the load stays off whatever the steps and commands say.
+    void setLoadHold(bool on);
+    bool loadHold() const { return m_loadHold; }
+    // Protection bits latched by a trip (0 when none).
+    quint32 protection() const { return m_protection; }
+    quint8 cutoffByte() const { return m_cutoff; }
+    // Trigger-output pulses since power-on.
+    quint64 triggerOutPulses() const { return m_triggerOuts; }
     quint32 statusWord() const;
 
     // Length of one controller count (trigger delay, timer, aperture), default 8 µs.
@@ -108,6 +136,15 @@ private:
     Acquisition::Settings acquisitionSettings() const;
     int apertureSamples() const;
     void resetIntegrals();
+    // Trips and cut-offs of the operating point now; see the class comment.
+    void checkLimits(qint64 nowUs);
+    void alarmWritten(quint32 value, qint64 nowUs);
+    bool loadHeldOff() const
+    {
+        return m_protection != 0 || m_cutoffHold || m_restartHold || m_loadHold;
+    }
+    // The DC level of a running sine at us, from the step's level.
+    quint32 sineLevel(const StepRecord &step, qint64 us) const;
 
     RegisterMemory m_memory;
     ProgramExecutor m_exec { m_memory };
@@ -127,6 +164,14 @@ private:
     quint32 m_statusOr = 0;
     quint32 m_statusAndNot = 0;
     quint8 m_cutoff = 0;
+    quint32 m_protection = 0; // latched status bits of a trip
+    bool m_cutoffHold = false; // a cut-off or the forced load-off holds the load off
+    bool m_restartHold = false; // a cleared trip holds the load off until a restart
+    bool m_loadHold = false;
+    bool m_sineRun = false;
+    qint64 m_sineStartUs = 0;
+    quint64 m_triggerOuts = 0;
+    quint32 m_lastNode = 0xFFFFFFFF; // node of the step last entered, for the trigger output
     int m_failures = 0;
     Failure m_failureKind = Failure::Close;
     bool m_corruptEcho = false;

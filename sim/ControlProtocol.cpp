@@ -121,6 +121,18 @@ QString ControlProtocol::dispatch(const QString &verb, const QStringList &args, 
         m_board.setCorruptIdentificationEcho(args.at(0) == QLatin1String("on"));
         return ok();
     }
+    if (verb == QLatin1String("loadhold")) {
+        if (args.size() != 1
+            || (args.at(0) != QLatin1String("on") && args.at(0) != QLatin1String("off")))
+            return err(QStringLiteral("usage: loadhold on|off"));
+        m_board.setLoadHold(args.at(0) == QLatin1String("on"));
+        return ok();
+    }
+    if (verb == QLatin1String("limits"))
+        return ok(QStringLiteral("%1 %2 %3")
+                      .arg(hex(m_board.protection()))
+                      .arg(hex(m_board.cutoffByte()))
+                      .arg(m_board.triggerOutPulses()));
     if (verb == QLatin1String("trace"))
         return trace(args, nowUs);
     if (verb == QLatin1String("counttime")) {

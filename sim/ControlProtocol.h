@@ -23,6 +23,8 @@ namespace sim {
 //   calvalid 0|1                          OK
 //   status [force HEX | clear HEX]        OK <status word> <force mask> <clear mask>  (HEX)
 //   cutoff HEX                            OK
+//   loadhold on|off                       OK   (the load stays off whatever is commanded)
+//   limits                                OK <protection bits HEX> <cut-off byte HEX> <trigger-out pulses>
 //   fail N [close|silent]                 OK
 //   corruptid on|off                      OK
 //   trace [inject N | trigger]            OK <written count>

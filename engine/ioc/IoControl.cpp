@@ -348,6 +348,30 @@ bool IoControl::cutOffElapsedTimeState() const
     return (m_cutoffState & Cutoff::ElapsedTimeOn) != 0;
 }
 
+quint32 IoControl::cutOffState() const
+{
+    QMutexLocker lock(&shared().mutex);
+    return m_cutoffState;
+}
+
+uint IoControl::cutOffVoltage() const
+{
+    QMutexLocker lock(&shared().mutex);
+    return m_cutoffVoltage;
+}
+
+qint64 IoControl::cutOffCapacity() const
+{
+    QMutexLocker lock(&shared().mutex);
+    return m_cutoffCapacity;
+}
+
+qint64 IoControl::cutOffEnergy() const
+{
+    QMutexLocker lock(&shared().mutex);
+    return m_cutoffEnergy;
+}
+
 uint IoControl::sineFrequency() const
 {
     QMutexLocker lock(&shared().mutex);

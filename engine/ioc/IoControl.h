@@ -177,6 +177,11 @@ public:
     // The pending values as the setters above left them (read back by the engine's setters).
     quint64 cutOffElapsedTime() const;
     bool cutOffElapsedTimeState() const;
+    // The cut-off group's first word: the four enable bits (ioc::Cutoff::*On).
+    quint32 cutOffState() const;
+    uint cutOffVoltage() const;
+    qint64 cutOffCapacity() const;
+    qint64 cutOffEnergy() const;
     uint sineFrequency() const;
     void setCutOffCapacity(qint64 counts);
     void setCutOffEnergy(qint64 counts);

@@ -16,10 +16,14 @@
 #include "remote/QueueError.h"
 #include "remote/StatusRegisters.h"
 #include "remote/ZO4882ParserAsync.h"
+#include "remote/ZOPortmapper.h"
 #include "remote/ZORs232Service.h"
 #include "remote/ZOSystErrCue.h"
 #include "remote/ZOTcpService_ScpiRaw.h"
 #include "remote/ZOTcpService_ScpiTelnet.h"
+#include "remote/ZOTcpSession_Vxi11Async.h"
+#include "remote/ZOTcpSession_Vxi11Core.h"
+#include "remote/ZOVxi11_SRQ.h"
 
 #include "platform/BoardPath.h"
 
@@ -53,9 +57,10 @@ const DictIndexNative *instrumentDictionary()
 
 } // namespace
 
-HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort)
+HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, bool vxi11)
     : m_rawPortOverride(rawPort)
     , m_telnetPortOverride(telnetPort)
+    , m_vxi11(vxi11)
 {
     // The error queue comes first: every later start-up problem is reported through it.
     m_errorHook = std::make_unique<SystErrCustom>(nullptr, nullptr, nullptr);
@@ -79,6 +84,11 @@ HeadlessInstrument::~HeadlessInstrument()
     zo4882::s_stb.setStatusByteSink({});
     zo4882::s_stb.setServiceRequestSink({});
     m_rs232.reset();
+    m_pmapUdp.reset();
+    m_pmapTcp.reset();
+    m_vxiAsync.reset();
+    m_vxiCore.reset();
+    zo4882::ZOVxi11_SRQ::destroy();
     m_telnet.reset();
     zo4882::ZOTcpService_ScpiTelnet::s_pPI = nullptr;
     m_raw.reset();
@@ -162,6 +172,7 @@ void HeadlessInstrument::createRemote()
         choosePort(m_telnetPortOverride, m_preferences->getTelnetPort(), DefaultTelnetPort),
         parser);
     createRs232();
+    createVxi11();
     installStbSinks();
 }
 
@@ -213,10 +224,37 @@ void HeadlessInstrument::createRs232()
     addServiceRequestNotifier(notify);
 }
 
+void HeadlessInstrument::createVxi11()
+{
+    if (!m_vxi11 || !m_preferences->getLanEnabled() || !m_preferences->getVxi11Enabled())
+        return;
+    m_vxiCore = std::make_unique<zo4882::ZOTcpService_Vxi11Core>(
+        zo4882::ZOTcpService_Vxi11Core::DefaultPort, m_parser.get());
+    m_vxiAsync = std::make_unique<zo4882::ZOTcpService_Vxi11Async>();
+    m_pmapTcp = std::make_unique<zostd::ZOTcpService_Pmap>();
+    m_pmapUdp = std::make_unique<zostd::ZOUdpService_Pmap>();
+    addServiceRequestNotifier(&zo4882::ZOVxi11CoreDelegate::broadcastSRQ);
+}
+
 int HeadlessInstrument::start()
 {
-    const int rc = m_raw->start();
-    return rc != 0 ? rc : m_telnet->start();
+    int rc = 0;
+    // Each failure is queued with its port; the rest still start.
+    const auto note = [this, &rc](int failed, const char *what, quint16 port) {
+        if (failed != 0 && rc == 0) {
+            rc = failed;
+            m_startError = QStringLiteral("%1 port %2").arg(QLatin1String(what)).arg(port);
+        }
+    };
+    note(m_raw->start(), "TCP", m_raw->port());
+    note(m_telnet->start(), "TCP", m_telnet->port());
+    if (m_vxiCore) {
+        for (zostd::ZOTcpService *service : std::initializer_list<zostd::ZOTcpService *> {
+                 m_vxiCore.get(), m_vxiAsync.get(), m_pmapTcp.get() })
+            note(service->start(), "TCP", service->port());
+        note(m_pmapUdp->start(), "UDP", m_pmapUdp->port());
+    }
+    return rc;
 }
 
 quint16 HeadlessInstrument::rawPort() const

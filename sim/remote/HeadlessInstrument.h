@@ -28,7 +28,13 @@ class ZO4882ParserAsync;
 class ZORs232Service;
 class ZOTcpService_ScpiRaw;
 class ZOTcpService_ScpiTelnet;
+class ZOTcpService_Vxi11Async;
+class ZOTcpService_Vxi11Core;
 } // namespace zo4882
+namespace zostd {
+class ZOTcpService_Pmap;
+class ZOUdpService_Pmap;
+} // namespace zostd
 
 // What exists of the instrument without its panel, against the board under the board root: the
 // engine (both controller links, model information, status, basic settings, instrument
@@ -41,15 +47,19 @@ class ZOTcpService_ScpiTelnet;
 class HeadlessInstrument
 {
 public:
-    // rawPort, telnetPort: the ports; negative takes the preferences' port.
-    explicit HeadlessInstrument(int rawPort = -1, int telnetPort = -1);
+    // rawPort, telnetPort: the ports; negative takes the preferences' port. vxi11: serve the
+    // VXI-11 core (4510) and abort (4511) channels and the portmapper (TCP and UDP 111) when
+    // the preferences enable the LAN; those ports are fixed.
+    explicit HeadlessInstrument(int rawPort = -1, int telnetPort = -1, bool vxi11 = false);
     ~HeadlessInstrument();
     HeadlessInstrument(const HeadlessInstrument &) = delete;
     HeadlessInstrument &operator=(const HeadlessInstrument &) = delete;
 
-    // Starts the raw-socket and telnet services; 0, or the queued error (-310) when a port is
-    // taken.
+    // Starts the raw-socket, telnet and (when asked for) VXI-11 services; 0, or the queued
+    // error (-310, naming the port) when a port is taken.
     int start();
+    // After a failed start(): the first port that could not be bound ("UDP port 111").
+    QString startError() const { return m_startError; }
     // The bound ports after start().
     quint16 rawPort() const;
     quint16 telnetPort() const;
@@ -63,6 +73,7 @@ private:
     void createEngine();
     void createRemote();
     void createRs232();
+    void createVxi11();
     void stopNetwork();
     // Transports that report the status byte or service requests register here; the status
     // byte's two sinks call every one of them (they only post).
@@ -73,6 +84,8 @@ private:
 
     const int m_rawPortOverride;
     const int m_telnetPortOverride;
+    const bool m_vxi11;
+    QString m_startError;
     std::unique_ptr<SystErrCustom> m_errorHook;
     std::unique_ptr<ioc::IoControl> m_writer;
     std::unique_ptr<ioc::IoControl> m_monitor;
@@ -88,6 +101,10 @@ private:
     std::unique_ptr<zo4882::ZOTcpService_ScpiRaw> m_raw;
     std::unique_ptr<zo4882::ZOTcpService_ScpiTelnet> m_telnet;
     std::unique_ptr<zo4882::ZORs232Service> m_rs232;
+    std::unique_ptr<zo4882::ZOTcpService_Vxi11Core> m_vxiCore;
+    std::unique_ptr<zo4882::ZOTcpService_Vxi11Async> m_vxiAsync;
+    std::unique_ptr<zostd::ZOTcpService_Pmap> m_pmapTcp;
+    std::unique_ptr<zostd::ZOUdpService_Pmap> m_pmapUdp;
     std::unique_ptr<NetworkInfo> m_networkInfo;
     std::unique_ptr<NetworkManager> m_network; // lives in m_networkThread
     QThread m_networkThread;

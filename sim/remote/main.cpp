@@ -83,8 +83,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption networkOption(QStringLiteral("network"),
         QStringLiteral("Run the LAN manager on eth0 and print a line at every LAN update. It "
                        "reconfigures eth0: use it only in a private network namespace."));
+    const QCommandLineOption vxi11Option(QStringLiteral("vxi11"),
+        QStringLiteral("Serve VXI-11 (TCP 4510, 4511) and the portmapper (TCP and UDP 111) when "
+                       "the preferences enable the LAN."));
     options.addOption(networkOption);
     options.addOption(rootOption);
+    options.addOption(vxi11Option);
     options.addOption(portOption);
     options.addOption(telnetOption);
     options.process(app);
@@ -117,9 +121,10 @@ int main(int argc, char *argv[])
 
     int result = 0;
     {
-        HeadlessInstrument instrument(port, telnetPort);
+        HeadlessInstrument instrument(port, telnetPort, options.isSet(vxi11Option));
         if (instrument.start() != 0) {
-            std::fprintf(stderr, "vek-remote: the raw-socket or telnet port cannot be bound\n");
+            std::fprintf(
+                stderr, "vek-remote: %s cannot be bound\n", qPrintable(instrument.startError()));
             return 1;
         }
         // Scripts and tests wait for this line.

@@ -3,7 +3,10 @@
 
 #include "instrument/ModelHandler.h"
 
+#include "remote/StatusRegisters.h"
+
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QThread>
 #include <QtTest>
 
@@ -74,9 +77,28 @@ private Q_SLOTS:
     void sineFrequencyTakesTheNearestTableEntry();
     void elapsedTimeCutOff();
     void msyncWithoutTheLink();
+    void loadSwitchTheBoardRefusesIsAnError();
+    void loadSwitchFromAnotherThreadRunsInTheEngineThread();
+    void overCurrentTripHoldsTheLoadOffUntilCleared();
+    void protectionLevels_data();
+    void protectionLevels();
+    void cutOffLevels_data();
+    void cutOffLevels();
+    void voltageCutOffEndsTheLoad();
+    void pulseAlternatesTheLevels();
+    void sineSwingsAroundTheLevel();
+    void modulationRefusals_data();
+    void modulationRefusals();
+    void externalLoadInputHoldsTheLoadOff();
+    void loadOnTimeBecomesTheElapsedTimeCutOff();
+    void loadOnTimeRunsInSoftwareWithoutTheCutOffFunction();
 
 private:
     void build();
+    // Switches the load on with the source and level given; true when the board reports it.
+    bool loadOnAt(double volts, double ohms);
+    // Lowest and highest monitor current seen within ms.
+    QPair<double, double> currentSwing(int ms);
     // Data record (16 words) of step 1 or 2, read from the board.
     QVector<quint32> step(int number);
     // Write units of the log that land in the data records of steps 1 and 2.
@@ -347,11 +369,6 @@ void tst_Basic::interlockedSetterSeesAStoreMadeWhileItWaits_data()
     }) << Setup([](Basic &b) {
         QCOMPARE(b.setRealCurrentLevel(0.5, vek::UpdateIfChanged), SCPIERR_T(0));
     }) << -222;
-    QTest::newRow("load on while a program starts") << Call([](Basic &b) {
-        return b.setOutput(true);
-    }) << Setup([](Basic &) {
-        Source::setProgramRunState(KeywordBridge_IdleWtgRun::RUN);
-    }) << 104;
 }
 
 // As the source's setters: the checks the basic settings add go with the store as one step,
@@ -728,6 +745,396 @@ void tst_Basic::msyncWithoutTheLink()
     QVERIFY(!m_basic->getMSyncState());
     QCOMPARE(m_basic->setMSyncState(false), SCPIERR_T(0));
     QCOMPARE(changes.size(), 0); // it never was on
+}
+
+bool tst_Basic::loadOnAt(double volts, double ohms)
+{
+    if (!m_engine.board->command(QStringLiteral("source %1 %2").arg(volts).arg(ohms))
+             .startsWith("OK"))
+        return false;
+    return m_basic->setOutput(true) == 0 && Source::m_stateLoad;
+}
+
+QPair<double, double> tst_Basic::currentSwing(int ms)
+{
+    double low = 1e9;
+    double high = -1e9;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QTest::qWait(5);
+        low = qMin(low, m_amps.load());
+        high = qMax(high, m_amps.load());
+    }
+    return { low, high };
+}
+
+void tst_Basic::loadSwitchTheBoardRefusesIsAnError()
+{
+    QCOMPARE(m_engine.board->command("loadhold on"), QString("OK"));
+    QSignalSpy reports(m_basic.get(), &Source::outputUiChanged);
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(m_basic->setOutput(true), SCPIERR_T(-200));
+    QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+    // The state it really has: off, requested off too.
+    QVERIFY(!Source::m_stateLoad);
+    QVERIFY(!Source::m_load);
+    QCOMPARE(reports.last().at(0).toBool(), false);
+
+    QCOMPARE(m_engine.board->command("loadhold off"), QString("OK"));
+    QCOMPARE(m_basic->setOutput(true), SCPIERR_T(0));
+    QVERIFY(Source::m_stateLoad);
+    QCOMPARE(m_basic->setOutput(false), SCPIERR_T(0));
+}
+
+// The parser thread's OUTP, *RST and *RCL: the switch runs in the engine object's thread and
+// the caller gets its real result.
+void tst_Basic::loadSwitchFromAnotherThreadRunsInTheEngineThread()
+{
+    QThread *engineThread = QThread::currentThread();
+    std::atomic<bool> inEngineThread { false };
+    connect(
+        m_basic.get(),
+        &Source::outputUiChanged,
+        this,
+        [&] {
+            inEngineThread = QThread::currentThread() == engineThread;
+        },
+        Qt::DirectConnection);
+    for (bool hold : { true, false }) {
+        QCOMPARE(m_engine.board->command(hold ? "loadhold on" : "loadhold off"), QString("OK"));
+        std::atomic<int> result { 1 };
+        std::unique_ptr<QThread> parser(QThread::create([&] {
+            result = m_basic->setOutput(true);
+        }));
+        inEngineThread = false;
+        parser->start();
+        QTRY_VERIFY_WITH_TIMEOUT(parser->isFinished(), 5000);
+        QCOMPARE(result.load(), hold ? -200 : 0);
+        QVERIFY(inEngineThread);
+        QCOMPARE(bool(Source::m_stateLoad), !hold);
+    }
+    QCOMPARE(m_basic->setOutput(false), SCPIERR_T(0));
+}
+
+void tst_Basic::overCurrentTripHoldsTheLoadOffUntilCleared()
+{
+    // Nothing to clear: nothing is sent.
+    QCOMPARE(m_basic->clearProtection(), SCPIERR_T(0));
+    QVERIFY(m_engine.board->log().isEmpty());
+
+    // 12 V / 0.1 ohm at 0.5 S sinks 5.7 A; 2 S would sink 20 A, twice the OCP level.
+    QCOMPARE(m_basic->setFunctionMode(Mode::CR), SCPIERR_T(0));
+    QCOMPARE(m_basic->setRealConductanceLevel(0.5, vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(m_basic->setRealCurrentProtectionLevel(10.0, vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(m_basic->setCurrentProtectionTripState(true), SCPIERR_T(0));
+    QVERIFY(loadOnAt(12.0, 0.1));
+    QTRY_VERIFY(m_amps > 5.0);
+    QVERIFY(!m_engine.status->protectionActive());
+
+    QSignalSpy protections(m_engine.status.get(), &vek::Status::protectOccurred);
+    QCOMPARE(m_basic->setRealConductanceLevel(2.0, vek::UpdateIfChanged), SCPIERR_T(0));
+    QTRY_VERIFY(m_engine.status->protectionActive());
+    QVERIFY(m_engine.status->protections().testFlag(vek::Status::ProtectOverCurrent));
+    QTRY_VERIFY(!Source::m_stateLoad);
+    QTRY_COMPARE(zo4882::s_statQues.condition() & 0x2, 0x2); // over-current protection
+    QCOMPARE(zo4882::s_statOper.condition() & 0x100, 0); // load off
+    QVERIFY(!protections.isEmpty());
+
+    QCOMPARE(m_basic->clearProtection(), SCPIERR_T(0));
+    QTRY_VERIFY(!m_engine.status->protectionActive());
+    QTRY_COMPARE(zo4882::s_statQues.condition() & 0x2, 0);
+    // Cleared, the load stays off.
+    QVERIFY(m_engine.flushWriter());
+    QCOMPARE(m_engine.board->command("measure").split(' ').value(3), QString("0"));
+    QVERIFY(!Source::m_stateLoad);
+    QVERIFY(!Source::m_load);
+    QCOMPARE(step(1).value(Operate) & LoadBit, 0u);
+}
+
+// OCP and OPP are checked against the widest range and only timing Always clamps them; UVP
+// follows the level rules.
+void tst_Basic::protectionLevels_data()
+{
+    QTest::addColumn<Call>("call");
+    QTest::addColumn<int>("error");
+
+    QTest::newRow("OCP below the minimum, steps only") << Call([](Basic &b) {
+        return b.setCurrentProtectionLevel(-1, vek::UpdateStepsOnly);
+    }) << -222;
+    QTest::newRow("OCP below the minimum, always: clamped") << Call([](Basic &b) {
+        return b.setCurrentProtectionLevel(-1, vek::UpdateAlways);
+    }) << 0;
+    QTest::newRow("OCP above the widest range") << Call([](Basic &b) {
+        return b.setRealCurrentProtectionLevel(33.5, vek::UpdateIfChanged);
+    }) << -222;
+    QTest::newRow("OCP NaN") << Call([](Basic &b) {
+        return b.setRealCurrentProtectionLevel(std::nan(""), vek::UpdateAlways);
+    }) << -222;
+    QTest::newRow("OCP huge") << Call([](Basic &b) {
+        return b.setRealCurrentProtectionLevel(1e300, vek::UpdateAlways);
+    }) << -222;
+    QTest::newRow("OPP above the widest range") << Call([](Basic &b) {
+        return b.setRealPowerProtectionLevel(166.0, vek::UpdateStepsOnly);
+    }) << -222;
+    QTest::newRow("UVP negative") << Call([](Basic &b) {
+        return b.setRealVoltageProtectionLevel(-1.0, vek::UpdateIfChanged);
+    }) << -222;
+    QTest::newRow("pulse level negative") << Call([](Basic &b) {
+        return b.setPulseLevelCurrent(-5, vek::UpdateAlways);
+    }) << -222;
+}
+
+void tst_Basic::protectionLevels()
+{
+    QFETCH(Call, call);
+    QFETCH(int, error);
+    QCOMPARE(int(call(*m_basic)), error);
+}
+
+void tst_Basic::cutOffLevels_data()
+{
+    QTest::addColumn<Call>("call");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("word");
+    QTest::addColumn<qint64>("value");
+
+    // Words of the cut-off group: 1 voltage (µV), 4-5 capacity (µAh), 6-7 energy (µWh).
+    QTest::newRow("voltage") << Call([](Basic &b) {
+        return b.setOutputCutOffVoltage(11.9, vek::UpdateIfChanged);
+    }) << 0 << 1 << qint64(11900000);
+    QTest::newRow("voltage above the range") << Call([](Basic &b) {
+        return b.setOutputCutOffVoltage(150.5, vek::UpdateIfChanged);
+    }) << -222 << 1 << qint64(0);
+    QTest::newRow("voltage above the range, clamped") << Call([](Basic &b) {
+        return b.setOutputCutOffVoltage(150.5, vek::UpdateAlways);
+    }) << 0 << 1 << qint64(150000000);
+    QTest::newRow("capacity") << Call([](Basic &b) {
+        return b.setOutputCutOffCapacity(2.5, vek::UpdateIfChanged);
+    }) << 0 << 4 << qint64(2500000);
+    QTest::newRow("capacity NaN") << Call([](Basic &b) {
+        return b.setOutputCutOffCapacity(std::nan(""), vek::UpdateAlways);
+    }) << -222 << 4 << qint64(0);
+    QTest::newRow("energy") << Call([](Basic &b) {
+        return b.setOutputCutOffEnergy(30.0, vek::UpdateIfChanged);
+    }) << 0 << 6 << qint64(30000000);
+    QTest::newRow("energy negative") << Call([](Basic &b) {
+        return b.setOutputCutOffEnergy(-1.0, vek::UpdateStepsOnly);
+    }) << -222 << 6 << qint64(0);
+}
+
+void tst_Basic::cutOffLevels()
+{
+    QFETCH(Call, call);
+    QFETCH(int, error);
+    QFETCH(int, word);
+    QFETCH(qint64, value);
+
+    QCOMPARE(int(call(*m_basic)), error);
+    QVERIFY(m_engine.flushWriter());
+    const QVector<quint32> words = m_engine.peek(ioc::Address::CutoffGroup, 8);
+    const qint64 sent = word == 1
+        ? qint64(words.value(1))
+        : qint64(quint64(words.value(word)) | quint64(words.value(word + 1)) << 32);
+    QCOMPARE(sent, value);
+}
+
+void tst_Basic::voltageCutOffEndsTheLoad()
+{
+    QSignalSpy states(m_basic.get(), &Basic::cutOffVoltageStateUiChanged);
+    QCOMPARE(m_basic->setOutputCutOffVoltage(11.9, vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(m_basic->setOutputCutOffVoltageState(true), SCPIERR_T(0));
+    QCOMPARE(m_basic->setOutputCutOffVoltageState(true), SCPIERR_T(0));
+    QCOMPARE(states.size(), 1);
+    QVERIFY(m_basic->getOutputCutOffVoltageState());
+    QCOMPARE(m_basic->getOutputCutOffVoltage(), 11.9);
+
+    // 0.5 A leaves 11.95 V; 2 A pulls the source to 11.8 V.
+    QCOMPARE(m_basic->setRealCurrentLevel(0.5, vek::UpdateIfChanged), SCPIERR_T(0));
+    QVERIFY(loadOnAt(12.0, 0.1));
+    QSignalSpy cutoffs(m_engine.status.get(), &vek::Status::cutoffVoltageOccurred);
+    QCOMPARE(m_basic->setRealCurrentLevel(2.0, vek::UpdateIfChanged), SCPIERR_T(0));
+    QTRY_VERIFY(!Source::m_stateLoad);
+    QCOMPARE(m_engine.board->command("limits").split(' ').value(2), QString("00000010"));
+    QTRY_VERIFY(!cutoffs.isEmpty());
+    QVERIFY(cutoffs.last().at(0).toBool());
+
+    // Switching on again clears the cut-off first; at 0.5 A the load stays on. The level is at
+    // the board first: the writer sends the clear ahead of steps still queued.
+    QCOMPARE(m_basic->setRealCurrentLevel(0.5, vek::UpdateIfChanged), SCPIERR_T(0));
+    QVERIFY(m_engine.flushWriter());
+    QCOMPARE(m_basic->setOutput(true), SCPIERR_T(0));
+    QCOMPARE(m_engine.board->command("limits").split(' ').value(2), QString("00000000"));
+    QCOMPARE(m_basic->setOutput(false), SCPIERR_T(0));
+}
+
+void tst_Basic::pulseAlternatesTheLevels()
+{
+    QSignalSpy waveforms(m_basic.get(), &Basic::waveformStateUiChanged);
+    QCOMPARE(m_basic->setRealCurrentLevel(5.0, vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(m_basic->setRealPulseLevelCurrent(1.0, vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(m_basic->setRealPulseFrequency(5.0, vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(m_basic->setPulseState(true), SCPIERR_T(0));
+    QCOMPARE(waveforms.last().at(0).toInt(), 1);
+    QCOMPARE(step(1).value(TimeLow), 100000u);
+    QCOMPARE(step(2).value(TimeLow), 100000u);
+    QCOMPARE(step(2).value(Dc), Amps(1.0));
+    QVERIFY(step(1).value(Operate) & 0x4000); // trigger out with the high level
+
+    QVERIFY(loadOnAt(12.0, 0.1));
+    QTRY_VERIFY(m_amps > 0.5);
+    const QPair<double, double> swing = currentSwing(600);
+    QVERIFY2(swing.first < 1.1 && swing.second > 4.9,
+        qPrintable(QString("%1 .. %2 A").arg(swing.first).arg(swing.second)));
+    QVERIFY(m_engine.board->command("limits").split(' ').value(3).toInt() >= 2);
+
+    QCOMPARE(m_basic->setPulseState(false), SCPIERR_T(0));
+    QCOMPARE(waveforms.last().at(0).toInt(), 0);
+    QCOMPARE(step(2).value(Dc), Amps(5.0));
+    QCOMPARE(m_basic->setOutput(false), SCPIERR_T(0));
+}
+
+void tst_Basic::sineSwingsAroundTheLevel()
+{
+    QCOMPARE(m_basic->setRealCurrentLevel(5.0, vek::UpdateIfChanged), SCPIERR_T(0));
+    QSignalSpy amplitudes(m_basic.get(), &Basic::currentSineUiChanged);
+    QCOMPARE(m_basic->setRealSineAmplitude(2.0, vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(amplitudes.size(), 1);
+    QCOMPARE(m_basic->getRealSineAmplitude(), 2.0);
+    QCOMPARE(m_basic->setRealSineFrequency(1.0, vek::UpdateAlways), SCPIERR_T(0));
+    QCOMPARE(m_basic->setSineState(true), SCPIERR_T(0));
+    QVERIFY(!Source::m_pulseState);
+    QVERIFY(loadOnAt(12.0, 0.1));
+    QTRY_VERIFY(m_amps > 2.5); // the monitor reports the load on
+    const QPair<double, double> swing = currentSwing(1100);
+    QVERIFY2(swing.first < 3.5 && swing.second > 6.5 && swing.first > 2.9 && swing.second < 7.1,
+        qPrintable(QString("%1 .. %2 A").arg(swing.first).arg(swing.second)));
+    QCOMPARE(m_basic->setOutput(false), SCPIERR_T(0));
+    QCOMPARE(m_basic->setSineState(false), SCPIERR_T(0));
+}
+
+void tst_Basic::modulationRefusals_data()
+{
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<Call>("call");
+    QTest::addColumn<int>("error");
+
+    const Setup none = [](Basic &) {};
+    QTest::newRow("sine in CR") << Setup([](Basic &b) {
+        QCOMPARE(b.setFunctionMode(Mode::CR), SCPIERR_T(0));
+    }) << Call([](Basic &b) {
+        return b.setSineState(true);
+    }) << 106;
+    QTest::newRow("pulse in CV") << Setup([](Basic &b) {
+        QCOMPARE(b.setFunctionMode(Mode::CV), SCPIERR_T(0));
+    }) << Call([](Basic &b) {
+        return b.setPulseState(true);
+    }) << 106;
+    QTest::newRow("pulse with output short") << Setup([](Basic &b) {
+        QCOMPARE(b.setOutputShort(true, vek::UpdateIfChanged), SCPIERR_T(0));
+    }) << Call([](Basic &b) {
+        return b.setPulseState(true);
+    }) << 103;
+    QTest::newRow("sine while a program runs") << Setup([](Basic &) {
+        Source::setProgramRunState(KeywordBridge_IdleWtgRun::RUN);
+    }) << Call([](Basic &b) {
+        return b.setSineState(true);
+    }) << 104;
+    QTest::newRow("load on while a program runs") << Setup([](Basic &) {
+        Source::setProgramRunState(KeywordBridge_IdleWtgRun::RUN);
+    }) << Call([](Basic &b) {
+        return b.setOutput(true);
+    }) << 104;
+    QTest::newRow("m-sync switch without the link") << none << Call([](Basic &b) {
+        return b.setMSyncStateImmediate(true);
+    }) << 110;
+    QTest::newRow("pulse level above the main level, always") << none << Call([](Basic &b) {
+        return b.setPulseLevelCurrent(1, vek::UpdateAlways);
+    }) << -222;
+}
+
+// A refusal sends nothing and leaves the waveform off.
+void tst_Basic::modulationRefusals()
+{
+    QFETCH(Setup, setup);
+    QFETCH(Call, call);
+    QFETCH(int, error);
+
+    setup(*m_basic);
+    QVERIFY(m_engine.flushWriter());
+    QVERIFY(m_engine.board->clearLog());
+    QCOMPARE(int(call(*m_basic)), error);
+    QVERIFY(m_engine.flushWriter());
+    QVERIFY(m_engine.board->log().isEmpty());
+    QVERIFY(!Source::m_pulseState && !Source::m_sineState);
+    Source::setProgramRunState(KeywordBridge_IdleWtgRun::IDLE);
+}
+
+void tst_Basic::externalLoadInputHoldsTheLoadOff()
+{
+    QVERIFY(loadOnAt(12.0, 0.1));
+    QSignalSpy inputs(m_basic.get(), &Basic::outputExternalUiChanged);
+    m_basic->onExtLoadChange(false, false);
+    QCOMPARE(step(1).value(Operate) & LoadBit, 0u);
+    QCOMPARE(step(2).value(Operate) & LoadBit, 0u);
+    QVERIFY(Source::m_load); // the request stays
+    QVERIFY(!Source::m_stateLoad);
+    QCOMPARE(inputs.last().at(0).toBool(), false);
+    QCOMPARE(inputs.last().at(1).toBool(), true);
+
+    // Off requested meanwhile: the input coming back switches the load on all the same.
+    m_basic->onExtLoadChange(true, false);
+    QVERIFY(Source::m_stateLoad);
+    QCOMPARE(step(1).value(Operate) & LoadBit, LoadBit);
+    QCOMPARE(m_basic->setOutput(false), SCPIERR_T(0));
+}
+
+void tst_Basic::loadOnTimeBecomesTheElapsedTimeCutOff()
+{
+    QCOMPARE(m_basic->setOutputOnDwell(5), SCPIERR_T(0));
+    QVERIFY(m_basic->getOutputCutOffElapsedTimeState());
+    QCOMPARE(m_basic->getOutputCutOffElapsedTime(), 5.0);
+    // None: the cut-off stays as it was.
+    QCOMPARE(m_basic->setOutputOnDwell(0), SCPIERR_T(0));
+    QCOMPARE(m_basic->getOutputCutOffElapsedTime(), 5.0);
+}
+
+// A model whose controller has no cut-off function: the engine's own timer ends the load-on
+// period, and is gone once the load is off.
+void tst_Basic::loadOnTimeRunsInSoftwareWithoutTheCutOffFunction()
+{
+    m_basic.reset();
+    QVERIFY2(m_engine.stop(), qPrintable(m_engine.errorString()));
+    QVERIFY2(m_engine.startBoard(), qPrintable(m_engine.errorString()));
+    QFile model(m_engine.board->root() + "/usr/bin/model.info");
+    QVERIFY(model.open(QIODevice::ReadOnly));
+    QByteArray text = model.readAll();
+    model.close();
+    text.replace("<ioc-cutoff-function enable=\"1\"/>", "<ioc-cutoff-function enable=\"0\"/>");
+    QVERIFY(model.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(model.write(text) == text.size());
+    model.close();
+    build();
+    QVERIFY(!m_engine.info->iocCutoff());
+
+    QCOMPARE(m_basic->setOutputCutOffElapsedTime(1.0, vek::UpdateIfChanged), SCPIERR_T(-113));
+    QCOMPARE(m_basic->setOutputOnDwell(1), SCPIERR_T(0));
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(loadOnAt(12.0, 0.1));
+    // A second switch on leaves the running timer as it is.
+    QCOMPARE(m_basic->setOutput(true), SCPIERR_T(0));
+    QTRY_VERIFY_WITH_TIMEOUT(!Source::m_stateLoad, 5000);
+    QVERIFY2(timer.elapsed() >= 950, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(!Source::m_load);
+    QTRY_VERIFY(m_basic->findChildren<QTimer *>().isEmpty());
+
+    // Switched off early, the timer goes with the load.
+    QVERIFY(loadOnAt(12.0, 0.1));
+    QCOMPARE(m_basic->findChildren<QTimer *>().size(), 1);
+    QCOMPARE(m_basic->setOutput(false), SCPIERR_T(0));
+    QTRY_VERIFY(m_basic->findChildren<QTimer *>().isEmpty());
 }
 
 QTEST_MAIN(tst_Basic)

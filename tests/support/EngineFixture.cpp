@@ -31,9 +31,12 @@ bool EngineFixture::buildLinks(bool threaded, const ioc::LinkTiming &timing)
     info = std::make_unique<ModelInformation>(writer.get(), monitor.get());
     status = std::make_unique<vek::Status>(writer.get());
     if (threaded) {
-        for (IoControl *link : { writer.get(), monitor.get() })
+        for (IoControl *link : { writer.get(), monitor.get() }) {
             QObject::connect(
                 link, &IoControl::statusChanged, status.get(), &vek::Status::onStatusChange);
+            QObject::connect(
+                link, &IoControl::cutoffChanged, status.get(), &vek::Status::onCutoffChange);
+        }
         statusThread = std::make_unique<QThread>();
         status->moveToThread(statusThread.get());
         statusThread->start();
