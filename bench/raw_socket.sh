@@ -36,11 +36,12 @@ for _ in $(seq 100); do
     [ -S "$root/run/powerboard.ctl" ] && break
     sleep 0.1
 done
-"${pin[@]}" build/sim/remote/vek-remote --root "$root" --port 0 >"$ports" &
+"${pin[@]}" build/sim/remote/vek-remote --root "$root" --port 0 --telnet-port 0 \
+    --hislip-port 0 >"$ports" &
 instrument=$!
 port=
 for _ in $(seq 100); do
-    port=$(sed -n 's/^port \([0-9]*\)$/\1/p' "$ports")
+    port=$(sed -n 's/^port \([0-9]*\) .*$/\1/p' "$ports")
     [ -n "$port" ] && break
     kill -0 "$instrument" 2>/dev/null || break
     sleep 0.1

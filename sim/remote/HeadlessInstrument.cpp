@@ -13,8 +13,10 @@
 #include "remote/QueueError.h"
 #include "remote/StatusRegisters.h"
 #include "remote/ZO4882ParserAsync.h"
+#include "remote/ZOHislipDelegate.h"
 #include "remote/ZORs232Service.h"
 #include "remote/ZOSystErrCue.h"
+#include "remote/ZOTcpService_HiSLIP.h"
 #include "remote/ZOTcpService_ScpiRaw.h"
 #include "remote/ZOTcpService_ScpiTelnet.h"
 
@@ -28,6 +30,7 @@ namespace {
 
 constexpr quint16 DefaultRawPort = 5025;
 constexpr quint16 DefaultTelnetPort = 5024;
+constexpr quint16 DefaultHislipPort = 4880;
 // The instrument's serial port, under /dev.
 const char *const SerialPortName = "ttyO1";
 
@@ -49,9 +52,10 @@ const DictIndexNative *instrumentDictionary()
 
 } // namespace
 
-HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort)
+HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, int hislipPort)
     : m_rawPortOverride(rawPort)
     , m_telnetPortOverride(telnetPort)
+    , m_hislipPortOverride(hislipPort)
 {
     // The error queue comes first: every later start-up problem is reported through it.
     m_errorHook = std::make_unique<SystErrCustom>(nullptr, nullptr, nullptr);
@@ -74,6 +78,7 @@ HeadlessInstrument::~HeadlessInstrument()
     zo4882::s_stb.setStatusByteSink({});
     zo4882::s_stb.setServiceRequestSink({});
     m_rs232.reset();
+    m_hislip.reset();
     m_telnet.reset();
     zo4882::ZOTcpService_ScpiTelnet::s_pPI = nullptr;
     m_raw.reset();
@@ -157,6 +162,7 @@ void HeadlessInstrument::createRemote()
         choosePort(m_telnetPortOverride, m_preferences->getTelnetPort(), DefaultTelnetPort),
         parser);
     createRs232();
+    createHislip();
     installStbSinks();
 }
 
@@ -208,10 +214,24 @@ void HeadlessInstrument::createRs232()
     addServiceRequestNotifier(notify);
 }
 
+void HeadlessInstrument::createHislip()
+{
+    if (!m_preferences->getLanEnabled() || !m_preferences->getHislipEnabled())
+        return;
+    m_hislip = std::make_unique<zo4882::ZOTcpService_HiSLIP>(
+        choosePort(m_hislipPortOverride, m_preferences->getHislipPort(), DefaultHislipPort),
+        m_parser.get());
+    addServiceRequestNotifier(&zo4882::ZOHislipDelegate::broadcastSRQ);
+}
+
 int HeadlessInstrument::start()
 {
-    const int rc = m_raw->start();
-    return rc != 0 ? rc : m_telnet->start();
+    int rc = m_raw->start();
+    if (rc == 0)
+        rc = m_telnet->start();
+    if (rc == 0 && m_hislip)
+        rc = m_hislip->start();
+    return rc;
 }
 
 quint16 HeadlessInstrument::rawPort() const
@@ -222,4 +242,9 @@ quint16 HeadlessInstrument::rawPort() const
 quint16 HeadlessInstrument::telnetPort() const
 {
     return m_telnet->port();
+}
+
+quint16 HeadlessInstrument::hislipPort() const
+{
+    return m_hislip ? m_hislip->port() : 0;
 }

@@ -24,6 +24,7 @@ class Status;
 namespace zo4882 {
 class ZO4882ParserAsync;
 class ZORs232Service;
+class ZOTcpService_HiSLIP;
 class ZOTcpService_ScpiRaw;
 class ZOTcpService_ScpiTelnet;
 } // namespace zo4882
@@ -31,7 +32,7 @@ class ZOTcpService_ScpiTelnet;
 // What exists of the instrument without its panel, against the board under the board root: the
 // engine (both controller links, model information, status, basic settings, instrument
 // configuration), the preferences, the value objects, the parser with the instrument's
-// dictionary and its control handler, the raw-socket and telnet services, and the RS-232 service
+// dictionary and its control handler, the raw-socket, telnet and HiSLIP services, and the RS-232 service
 // when the preferences enable it and the root holds its device (/dev/ttyO1, a pty in tests). Development and tests only;
 // the front-panel program replaces it. Build and destroy it in the main thread, whose event
 // loop must run. The value objects outlive it (they live until the process ends); build it once
@@ -39,8 +40,9 @@ class ZOTcpService_ScpiTelnet;
 class HeadlessInstrument
 {
 public:
-    // rawPort, telnetPort: the ports; negative takes the preferences' port.
-    explicit HeadlessInstrument(int rawPort = -1, int telnetPort = -1);
+    // rawPort, telnetPort: the ports; negative takes the preferences' port. hislipPort: the
+    // HiSLIP port, served when the LAN and HiSLIP are enabled; negative takes the preferences'.
+    explicit HeadlessInstrument(int rawPort = -1, int telnetPort = -1, int hislipPort = -1);
     ~HeadlessInstrument();
     HeadlessInstrument(const HeadlessInstrument &) = delete;
     HeadlessInstrument &operator=(const HeadlessInstrument &) = delete;
@@ -51,11 +53,14 @@ public:
     // The bound ports after start().
     quint16 rawPort() const;
     quint16 telnetPort() const;
+    // 0 when HiSLIP is not served.
+    quint16 hislipPort() const;
 
 private:
     void createEngine();
     void createRemote();
     void createRs232();
+    void createHislip();
     // Transports that report the status byte or service requests register here; the status
     // byte's two sinks call every one of them (they only post).
     using StbNotifier = std::function<void(unsigned char)>;
@@ -65,6 +70,7 @@ private:
 
     const int m_rawPortOverride;
     const int m_telnetPortOverride;
+    const int m_hislipPortOverride;
     std::unique_ptr<SystErrCustom> m_errorHook;
     std::unique_ptr<ioc::IoControl> m_writer;
     std::unique_ptr<ioc::IoControl> m_monitor;
@@ -80,6 +86,7 @@ private:
     std::unique_ptr<zo4882::ZOTcpService_ScpiRaw> m_raw;
     std::unique_ptr<zo4882::ZOTcpService_ScpiTelnet> m_telnet;
     std::unique_ptr<zo4882::ZORs232Service> m_rs232;
+    std::unique_ptr<zo4882::ZOTcpService_HiSLIP> m_hislip;
     // Written only in createRemote(), before installStbSinks(); read by the sinks afterwards.
     std::vector<StbNotifier> m_stbNotifiers;
     std::vector<StbNotifier> m_srqNotifiers;

@@ -56,7 +56,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption telnetOption(QStringLiteral("telnet-port"),
         QStringLiteral("Telnet port in place of the preferences' (0: any free port)."),
         QStringLiteral("PORT"));
+    const QCommandLineOption hislipOption(QStringLiteral("hislip-port"),
+        QStringLiteral("HiSLIP port in place of the preferences' (0: any free port)."),
+        QStringLiteral("PORT"));
     options.addOption(rootOption);
+    options.addOption(hislipOption);
     options.addOption(portOption);
     options.addOption(telnetOption);
     options.process(app);
@@ -69,8 +73,10 @@ int main(int argc, char *argv[])
     }
     int port = -1;
     int telnetPort = -1;
-    for (const auto &[option, value] :
-        { std::pair { &portOption, &port }, std::pair { &telnetOption, &telnetPort } }) {
+    int hislipPort = -1;
+    for (const auto &[option, value] : { std::pair { &portOption, &port },
+             std::pair { &telnetOption, &telnetPort },
+             std::pair { &hislipOption, &hislipPort } }) {
         if (!options.isSet(*option))
             continue;
         bool ok = false;
@@ -89,15 +95,17 @@ int main(int argc, char *argv[])
 
     int result = 0;
     {
-        HeadlessInstrument instrument(port, telnetPort);
+        HeadlessInstrument instrument(port, telnetPort, hislipPort);
         if (instrument.start() != 0) {
-            std::fprintf(stderr, "vek-remote: the raw-socket or telnet port cannot be bound\n");
+            std::fprintf(
+                stderr, "vek-remote: the raw-socket, telnet or HiSLIP port cannot be bound\n");
             return 1;
         }
-        // Scripts and tests wait for this line.
-        std::printf("port %u telnet %u\n",
+        // Scripts and tests wait for this line; "hislip 0" when HiSLIP is not served.
+        std::printf("port %u telnet %u hislip %u\n",
             unsigned(instrument.rawPort()),
-            unsigned(instrument.telnetPort()));
+            unsigned(instrument.telnetPort()),
+            unsigned(instrument.hislipPort()));
         std::fflush(stdout);
         result = app.exec();
     }
