@@ -16,6 +16,14 @@ void ScpiResponder_HiSLIP::OnRespSend(SCPIRESP_T *response)
     m_session->writeAnswer(owned->text(), owned->length, owned->tag);
 }
 
+bool ScpiResponder_HiSLIP::OnRespSendNow(SCPIRESP_T *response)
+{
+    if (!m_session->writeAnswerNow(response->text(), response->length, response->tag))
+        return false;
+    freeScpiResponse(response);
+    return true;
+}
+
 void ScpiResponder_HiSLIP::OnSrqRaise(unsigned char stb)
 {
     m_session->writeServiceRequest(stb);

@@ -19,6 +19,8 @@ public:
 protected:
     void OnRespSend(SCPIRESP_T *response) override;
     void OnSrqRaise(unsigned char stb) override;
+    // Parser thread: a synchronous connection's answer leaves from here.
+    bool OnRespSendNow(SCPIRESP_T *response) override;
 
 private:
     ZOTcpSession_HiSLIP *const m_session; // the parent

@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QMutexLocker>
 #include <QThread>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cstring>
@@ -273,38 +274,62 @@ void ZOHislipDelegate::OnAsyncInitialize(
     sendMessage(HISLIP_MESSAGE_HEADER::encode(AsyncInitializeResponse, 0, ServerVendor));
 }
 
+bool ZOHislipDelegate::checkDeliveredLocked(HISLIP_LINKOBJ *slot, unsigned char control, bool clear)
+{
+    if (slot->marks & HISLIP_LINKOBJ::Overlapped)
+        return true;
+    const bool delivered = control & 1;
+    if (delivered)
+        slot->marks &= ~HISLIP_LINKOBJ::MessageAvailable;
+    if (bool(slot->marks & HISLIP_LINKOBJ::AnswerSent) == delivered) {
+        slot->marks &= ~HISLIP_LINKOBJ::AnswerSent;
+        return true;
+    }
+    if (clear)
+        slot->marks &= ~(HISLIP_LINKOBJ::MessageAvailable | HISLIP_LINKOBJ::AnswerSent);
+    return false;
+}
+
 void ZOHislipDelegate::OnData(
     const void *, const HISLIP_MESSAGE_HEADER &header, const unsigned char *payload)
 {
-    // Errors queued under the table mutex may raise a service request, which takes it too:
-    // the request goes out after the mutex is released.
-    const ZO_STB_REGISTER::NotifyHold hold;
-    QMutexLocker lock(&s_tableMutex);
-    HISLIP_LINKOBJ *slot = slotLocked();
-    if (!slot) {
-        lock.unlock();
-        return generateError(true, FatalNoSlotYet);
-    }
-    if (!(slot->marks & HISLIP_LINKOBJ::Overlapped)) {
-        const bool delivered = header.control & 1;
-        if (delivered)
-            slot->marks &= ~HISLIP_LINKOBJ::MessageAvailable;
-        if (bool(slot->marks & HISLIP_LINKOBJ::AnswerSent) == delivered) {
-            slot->marks &= ~HISLIP_LINKOBJ::AnswerSent;
+    // Cut under the table mutex, queued (errors) and posted after it: the parser's answer
+    // takes the mutex too, and an error may raise a service request, which takes it as well.
+    QVarLengthArray<QByteArray, 4> messages;
+    const void *device = nullptr;
+    bool interrupted = false;
+    bool overrun = false;
+    {
+        QMutexLocker lock(&s_tableMutex);
+        HISLIP_LINKOBJ *slot = slotLocked();
+        if (!slot) {
+            lock.unlock();
+            return generateError(true, FatalNoSlotYet);
+        }
+        device = slot->syncConnection;
+        interrupted = !checkDeliveredLocked(slot, header.control, true);
+        const quint32 length = quint32(header.payloadLength);
+        overrun = slot->inputHeld + length > MaxMessageSize;
+        if (overrun) {
+            slot->inputHeld = 0;
         } else {
-            queueErrorFrom(INTF_HISLIP, -410, QString());
-            slot->marks &= ~(HISLIP_LINKOBJ::MessageAvailable | HISLIP_LINKOBJ::AnswerSent);
+            std::memcpy(slot->input.get() + slot->inputHeld, payload, length);
+            slot->inputHeld += length;
+            cutMessagesLocked(slot, header, messages);
         }
     }
-    const quint32 length = quint32(header.payloadLength);
-    if (slot->inputHeld + length > MaxMessageSize) {
+    if (interrupted)
+        queueErrorFrom(INTF_HISLIP, -410, QString());
+    if (overrun)
         queueErrorFrom(INTF_HISLIP, -363, QString());
-        slot->inputHeld = 0;
-        return;
-    }
-    std::memcpy(slot->input.get() + slot->inputHeld, payload, length);
-    slot->inputHeld += length;
+    for (QByteArray &message : messages)
+        OnCmdReceive(device, message.data(), message.size(), header.parameter);
+}
 
+void ZOHislipDelegate::cutMessagesLocked(HISLIP_LINKOBJ *slot,
+    const HISLIP_MESSAGE_HEADER &header,
+    QVarLengthArray<QByteArray, 4> &messages)
+{
     const bool end = header.type == DataEnd;
     char *input = slot->input.get();
     for (;;) {
@@ -312,13 +337,13 @@ void ZOHislipDelegate::OnData(
         const int found = ZOMessageSplitter::split(input, int(slot->inputHeld), end, &pack);
         if (found > 0)
             slot->lastClientId = header.parameter;
-        // Posting only queues the message; no other thread's lock is taken.
         for (int i = 0; i < found; ++i)
-            OnCmdReceive(slot->syncConnection, pack.messages[i], pack.lengths[i], header.parameter);
+            messages.append(QByteArray(pack.messages[i], pack.lengths[i]));
         const int rest = pack.restLength > 0 ? pack.restLength : 0;
         if (rest > 0 && pack.rest != input)
             std::memmove(input, pack.rest, size_t(rest));
         slot->inputHeld = quint32(rest);
+        // A full split may have left more messages behind it.
         if (found < PARSER_SPLITTED_PACK::MAX_MESSAGES || rest == 0)
             break;
     }
@@ -327,63 +352,73 @@ void ZOHislipDelegate::OnData(
 void ZOHislipDelegate::OnTrigger(
     const void *, const HISLIP_MESSAGE_HEADER &header, const unsigned char *)
 {
-    // Errors queued under the table mutex may raise a service request, which takes it too:
-    // the request goes out after the mutex is released.
-    const ZO_STB_REGISTER::NotifyHold hold;
-    QMutexLocker lock(&s_tableMutex);
-    HISLIP_LINKOBJ *slot = slotLocked();
-    if (!slot) {
-        lock.unlock();
-        return generateError(true, FatalNoSlotYet);
+    const void *device = nullptr;
+    bool interrupted = false;
+    {
+        QMutexLocker lock(&s_tableMutex);
+        HISLIP_LINKOBJ *slot = slotLocked();
+        if (!slot) {
+            lock.unlock();
+            return generateError(true, FatalNoSlotYet);
+        }
+        // A mismatch is reported, but the marks stay as they are.
+        interrupted = !checkDeliveredLocked(slot, header.control, false);
+        slot->lastClientId = header.parameter;
+        device = slot->syncConnection;
     }
-    if (!(slot->marks & HISLIP_LINKOBJ::Overlapped)) {
-        const bool delivered = header.control & 1;
-        if (delivered)
-            slot->marks &= ~HISLIP_LINKOBJ::MessageAvailable;
-        if (bool(slot->marks & HISLIP_LINKOBJ::AnswerSent) == delivered)
-            slot->marks &= ~HISLIP_LINKOBJ::AnswerSent;
-        else
-            queueErrorFrom(INTF_HISLIP, -410, QString());
-    }
+    if (interrupted)
+        queueErrorFrom(INTF_HISLIP, -410, QString());
     char trigger[] = "*TRG";
-    OnCmdReceive(slot->syncConnection, trigger, 4, header.parameter);
-    slot->lastClientId = header.parameter;
+    OnCmdReceive(device, trigger, 4, header.parameter);
 }
 
 void ZOHislipDelegate::SendResponseBack(
     const void *connection, const char *text, int length, unsigned tag)
 {
-    // Errors queued under the table mutex may raise a service request, which takes it too:
-    // the request goes out after the mutex is released.
-    const ZO_STB_REGISTER::NotifyHold hold;
-    QMutexLocker lock(&s_tableMutex);
-    HISLIP_LINKOBJ *slot = slotLocked();
-    if (!slot || slot->syncConnection != connection || length < 2)
+    if (length < 2)
         return;
-    const QByteArray answer(text, length);
-    if (slot->marks & HISLIP_LINKOBJ::Overlapped) {
-        const quint32 id = slot->nextServerId;
-        slot->nextServerId += 2;
-        sendMessage(HISLIP_MESSAGE_HEADER::encode(DataEnd, 0, id, answer));
-    } else if (tag == slot->lastClientId) {
-        sendMessage(HISLIP_MESSAGE_HEADER::encode(DataEnd, 0, tag, answer));
-        slot->marks |= HISLIP_LINKOBJ::MessageAvailable | HISLIP_LINKOBJ::AnswerSent;
-    } else {
-        // The client has sent a newer message since: this answer is stale.
+    QByteArray reply;
+    QByteArray asyncNote; // AsyncInterrupted, for a stale answer
+    std::shared_ptr<zostd::ZOTcpSession::AnswerPort> asyncPort;
+    std::shared_ptr<ZOScpiResponderLink> srqLink;
+    {
+        // Decided and marked under the mutex, sent after it: the client's next message may
+        // arrive as soon as the answer is out, and its session thread takes the mutex too.
+        QMutexLocker lock(&s_tableMutex);
+        HISLIP_LINKOBJ *slot = slotLocked();
+        if (!slot || slot->syncConnection != connection)
+            return;
+        if (slot->marks & HISLIP_LINKOBJ::Overlapped) {
+            reply = HISLIP_MESSAGE_HEADER::encode(
+                DataEnd, 0, slot->nextServerId, QByteArray::fromRawData(text, length));
+            slot->nextServerId += 2;
+        } else if (tag == slot->lastClientId) {
+            reply = HISLIP_MESSAGE_HEADER::encode(
+                DataEnd, 0, tag, QByteArray::fromRawData(text, length));
+            slot->marks |= HISLIP_LINKOBJ::MessageAvailable | HISLIP_LINKOBJ::AnswerSent;
+        } else {
+            // The client has sent a newer message since: this answer is stale.
+            asyncNote = HISLIP_MESSAGE_HEADER::encode(AsyncInterrupted, 0, slot->lastClientId);
+            asyncPort = slot->asyncPort;
+            reply = HISLIP_MESSAGE_HEADER::encode(Interrupted, 0, slot->lastClientId);
+        }
+        if (asyncNote.isEmpty() && (s_stb.enabler() & ZO_STB_REGISTER::MessageAvailable)
+            && slot->asyncResponder) {
+            slot->marks |= HISLIP_LINKOBJ::ServiceRequest;
+            if (readsSrqTwice(*slot))
+                slot->marks |= HISLIP_LINKOBJ::SecondReport;
+            srqLink = slot->asyncResponder;
+        }
+    }
+    if (!asyncNote.isEmpty()) {
         queueErrorFrom(INTF_HISLIP, -410, QString());
-        if (slot->asyncPort)
-            slot->asyncPort->post(
-                HISLIP_MESSAGE_HEADER::encode(AsyncInterrupted, 0, slot->lastClientId));
-        sendMessage(HISLIP_MESSAGE_HEADER::encode(Interrupted, 0, slot->lastClientId));
-        return;
+        if (asyncPort)
+            asyncPort->post(asyncNote);
     }
-    if ((s_stb.enabler() & ZO_STB_REGISTER::MessageAvailable) && slot->asyncResponder) {
-        slot->marks |= HISLIP_LINKOBJ::ServiceRequest;
-        if (readsSrqTwice(*slot))
-            slot->marks |= HISLIP_LINKOBJ::SecondReport;
-        slot->asyncResponder->raiseSrq((s_stb.condition() | ZO_STB_REGISTER::MessageAvailable)
+    sendMessage(reply);
+    if (srqLink)
+        srqLink->raiseSrq((s_stb.condition() | ZO_STB_REGISTER::MessageAvailable)
             & ~ZO_STB_REGISTER::RequestService);
-    }
 }
 
 void ZOHislipDelegate::broadcastSRQ(unsigned char stb)

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QMutex>
+#include <QVarLengthArray>
 #include <QWaitCondition>
 
 #include <atomic>
@@ -178,6 +179,13 @@ private:
     HISLIP_LINKOBJ *slotLocked() const;
     bool accessGrantedLocked(const HISLIP_LINKOBJ *slot) const;
     void wakeBlockedLocked();
+    // Synchronized mode's RMT-delivered rule for Data and Trigger: false on a mismatch (the
+    // caller queues -410); clear: a mismatch also clears both marks.
+    static bool checkDeliveredLocked(HISLIP_LINKOBJ *slot, unsigned char control, bool clear);
+    // Cuts the complete program messages out of the slot's input into messages.
+    static void cutMessagesLocked(HISLIP_LINKOBJ *slot,
+        const HISLIP_MESSAGE_HEADER &header,
+        QVarLengthArray<QByteArray, 4> &messages);
 
     void OnInitialize(const void *, const HISLIP_MESSAGE_HEADER &, const unsigned char *);
     void OnAsyncInitialize(const void *, const HISLIP_MESSAGE_HEADER &, const unsigned char *);
@@ -204,6 +212,8 @@ protected:
     bool accessGranted() const;
     // A Data message of this connection waits for the access check.
     bool blocked() const { return m_blocked; }
+    // Any thread: the connection was initialized as a client's synchronous one.
+    bool isSynchronous() const { return m_isSync.load(); }
 
 private:
     // The slot this connection is attached to and the slot's generation then; -1 when none.
@@ -211,7 +221,7 @@ private:
     const quint32 m_lockWaitCapMs;
     int m_slot = -1;
     quint64 m_generation = 0;
-    bool m_isSync = false;
+    std::atomic<bool> m_isSync { false }; // set in the session thread, read by the parser's
     bool m_blocked = false;
 
     // Lock order: s_tableMutex first; while it is held only the answer ports', responder

@@ -5,7 +5,13 @@
 #include "remote/ZO4882ParserAsync.h"
 #include "remote/ZOScpiMessage.h"
 
+#include <QMutexLocker>
 #include <QTcpSocket>
+#include <QThread>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace zo4882 {
 
@@ -13,16 +19,54 @@ ZOTcpSession_HiSLIP::ZOTcpSession_HiSLIP(QTcpSocket *socket, ZO4882Parser *parse
     : ZOTcpSession(socket, BufferSize)
     , m_parser(parser)
     , m_responder(new ScpiResponder_HiSLIP(this))
-{ }
+{
+    connect(socket, &QTcpSocket::bytesWritten, this, &ZOTcpSession_HiSLIP::resumeDirect);
+}
 
 ZOTcpSession_HiSLIP::~ZOTcpSession_HiSLIP()
 {
     m_responder->retire();
+    closeDirect();
+}
+
+void ZOTcpSession_HiSLIP::OnSessionOpen()
+{
+    QMutexLocker lock(&m_directMutex);
+    if (m_descriptor >= 0 || socket()->state() != QAbstractSocket::ConnectedState)
+        return;
+    m_descriptor = ::fcntl(int(socket()->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    m_direct = m_descriptor >= 0;
+}
+
+void ZOTcpSession_HiSLIP::resumeDirect()
+{
+    QMutexLocker lock(&m_directMutex);
+    if (m_descriptor >= 0 && m_queued == 0 && socket()->bytesToWrite() == 0)
+        m_direct = true;
+}
+
+void ZOTcpSession_HiSLIP::closeDirect()
+{
+    QMutexLocker lock(&m_directMutex);
+    m_direct = false;
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+    m_descriptor = -1;
 }
 
 void ZOTcpSession_HiSLIP::writeAnswer(const char *text, int length, unsigned tag)
 {
     SendResponseBack(socket(), text, length, tag);
+}
+
+bool ZOTcpSession_HiSLIP::writeAnswerNow(const char *text, int length, unsigned tag)
+{
+    // Only the synchronous connection's: an asynchronous one's would take the link mutexes of
+    // two responders in the other order than a service request does.
+    if (!isSynchronous())
+        return false;
+    SendResponseBack(socket(), text, length, tag);
+    return true;
 }
 
 void ZOTcpSession_HiSLIP::writeServiceRequest(unsigned char stb)
@@ -38,6 +82,7 @@ int ZOTcpSession_HiSLIP::OnDataReceive(const unsigned char *data, int len)
 void ZOTcpSession_HiSLIP::OnSessionClose()
 {
     m_responder->retire();
+    closeDirect();
     ZOHislipDelegate::OnSessionClose(socket());
 }
 
@@ -85,7 +130,34 @@ void ZOTcpSession_HiSLIP::OnControlRemoteReceive(const void *device, int remote)
 
 void ZOTcpSession_HiSLIP::sendMessage(const QByteArray &message)
 {
-    sendAnswer(message);
+    QMutexLocker lock(&m_directMutex);
+    QByteArray rest = message;
+    if (m_direct) {
+        const ssize_t sent = ::send(
+            m_descriptor, message.constData(), size_t(message.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent == message.size())
+            return;
+        // The socket takes the rest and reports a broken connection; later messages follow it.
+        m_direct = false;
+        if (sent > 0)
+            rest = message.mid(int(sent));
+    }
+    if (QThread::currentThread() == thread()) {
+        lock.unlock();
+        sendAnswer(rest);
+        return;
+    }
+    ++m_queued;
+    QMetaObject::invokeMethod(
+        this,
+        [this, rest] {
+            {
+                QMutexLocker lock(&m_directMutex);
+                --m_queued;
+            }
+            sendAnswer(rest);
+        },
+        Qt::QueuedConnection);
 }
 
 std::shared_ptr<ZOScpiResponderLink> ZOTcpSession_HiSLIP::ownResponderLink() const
