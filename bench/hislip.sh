@@ -14,37 +14,10 @@ rounds=${2:-3}
 cpu=${BENCH_CPU:-$(($(nproc) - 1))}
 pin=(taskset -c "$cpu")
 
-root=$(mktemp -d)
-ports=$(mktemp)
-board=
-instrument=
-stop() {
-    [ -n "$instrument" ] && { kill -TERM "$instrument" 2>/dev/null; wait "$instrument" 2>/dev/null; }
-    [ -n "$board" ] && { kill -TERM "$board" 2>/dev/null; wait "$board" 2>/dev/null; }
-    rm -rf "$root" "$ports"
-}
-trap stop EXIT
-
-"${pin[@]}" build/sim/vek-powerboard --root "$root" &
-board=$!
-for _ in $(seq 100); do
-    [ -S "$root/run/powerboard.ctl" ] && break
-    sleep 0.1
-done
-"${pin[@]}" build/sim/remote/vek-remote --root "$root" --port 0 --telnet-port 0 \
-    --hislip-port 0 >"$ports" &
-instrument=$!
-raw=
-hislip=
-for _ in $(seq 100); do
-    raw=$(sed -n 's/^port \([0-9]*\) .* hislip \([0-9]*\)$/\1/p' "$ports")
-    hislip=$(sed -n 's/^port \([0-9]*\) .* hislip \([0-9]*\)$/\2/p' "$ports")
-    [ -n "$raw" ] && break
-    kill -0 "$instrument" 2>/dev/null || break
-    sleep 0.1
-done
-if [ -z "$raw" ] || [ "${hislip:-0}" = 0 ]; then
-    echo "hislip: vek-remote did not start with HiSLIP" >&2
+# shellcheck source=bench/instrument.sh
+source bench/instrument.sh
+if [ "${hislipPort:-0}" = 0 ]; then
+    echo "hislip: vek-remote serves no HiSLIP" >&2
     exit 1
 fi
 
@@ -54,8 +27,8 @@ echo "cpu       $cpu"
 rawMedians=()
 hislipMedians=()
 for round in $(seq "$rounds"); do
-    r=$("${pin[@]}" "$bin/line_rtt" -h 127.0.0.1 -p "$raw" -n "$queries" -q '*IDN?')
-    h=$("${pin[@]}" "$bin/line_rtt" -H -h 127.0.0.1 -p "$hislip" -n "$queries" -q '*IDN?')
+    r=$("${pin[@]}" "$bin/line_rtt" -h 127.0.0.1 -p "$rawPort" -n "$queries" -q '*IDN?')
+    h=$("${pin[@]}" "$bin/line_rtt" -H -h 127.0.0.1 -p "$hislipPort" -n "$queries" -q '*IDN?')
     echo "raw $round     $r"
     echo "hislip $round  $h"
     rawMedians+=("$(median "$r")")

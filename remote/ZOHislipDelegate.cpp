@@ -128,12 +128,13 @@ int ZOHislipDelegate::OnDataReceive(const void *connection, const unsigned char 
         const int start = pos + frame.skip;
         const unsigned char type = frame.header.type;
         if (type == Data || type == DataEnd || type == Trigger) {
-            // Held where it is until the lock that keeps it out is released.
-            m_blocked = !accessGranted();
+            // Held where it is until the lock that keeps it out is released; checked and
+            // marked in one step, so a release in between cannot be missed.
+            QMutexLocker lock(&s_tableMutex);
+            HISLIP_LINKOBJ *slot = slotLocked();
+            m_blocked = !accessGrantedLocked(slot);
             if (m_blocked) {
-                QMutexLocker lock(&s_tableMutex);
-                if (HISLIP_LINKOBJ *slot = slotLocked())
-                    slot->syncBlocked = true;
+                slot->syncBlocked = true;
                 return start;
             }
         }
@@ -146,33 +147,32 @@ int ZOHislipDelegate::OnDataReceive(const void *connection, const unsigned char 
 void ZOHislipDelegate::dispatch(
     const void *connection, const HISLIP_MESSAGE_HEADER &header, const unsigned char *payload)
 {
-    switch (header.type) {
-    case Initialize:
-        return OnInitialize(connection, header, payload);
-    case AsyncLock:
-        return OnAsyncLock(connection, header, payload);
-    case Data:
-    case DataEnd:
-        return OnData(connection, header, payload);
-    case DeviceClearComplete:
-        return OnDeviceClearComplete(connection, header, payload);
-    case AsyncRemoteLocalControl:
-        return OnAsyncRemoteLocal(connection, header, payload);
-    case Trigger:
-        return OnTrigger(connection, header, payload);
-    case AsyncMaximumMessageSize:
-        return OnAsyncMaximumMessageSize(connection, header, payload);
-    case AsyncInitialize:
-        return OnAsyncInitialize(connection, header, payload);
-    case AsyncDeviceClear:
-        return OnAsyncDeviceClear(connection, header, payload);
-    case AsyncStatusQuery:
-        return OnAsyncStatusQuery(connection, header, payload);
-    case AsyncLockInfo:
-        return OnAsyncLockInfo(connection, header, payload);
-    default:
-        return generateError(false, ErrorUnknownType);
+    using Handler = void (ZOHislipDelegate::*)(
+        const void *, const HISLIP_MESSAGE_HEADER &, const unsigned char *);
+    // The messages a client sends; any other type is unrecognized.
+    static const struct
+    {
+        unsigned char type;
+        Handler handler;
+    } handlers[] = {
+        { Initialize, &ZOHislipDelegate::OnInitialize },
+        { AsyncLock, &ZOHislipDelegate::OnAsyncLock },
+        { Data, &ZOHislipDelegate::OnData },
+        { DataEnd, &ZOHislipDelegate::OnData },
+        { DeviceClearComplete, &ZOHislipDelegate::OnDeviceClearComplete },
+        { AsyncRemoteLocalControl, &ZOHislipDelegate::OnAsyncRemoteLocal },
+        { Trigger, &ZOHislipDelegate::OnTrigger },
+        { AsyncMaximumMessageSize, &ZOHislipDelegate::OnAsyncMaximumMessageSize },
+        { AsyncInitialize, &ZOHislipDelegate::OnAsyncInitialize },
+        { AsyncDeviceClear, &ZOHislipDelegate::OnAsyncDeviceClear },
+        { AsyncStatusQuery, &ZOHislipDelegate::OnAsyncStatusQuery },
+        { AsyncLockInfo, &ZOHislipDelegate::OnAsyncLockInfo },
+    };
+    for (const auto &entry : handlers) {
+        if (entry.type == header.type)
+            return (this->*entry.handler)(connection, header, payload);
     }
+    generateError(false, ErrorUnknownType);
 }
 
 void ZOHislipDelegate::generateError(bool fatal, unsigned char code)

@@ -2,6 +2,7 @@
 #include "remote/StatusRegisters.h"
 #include "remote/ZOHislipDelegate.h"
 #include "remote/ZOSystErrCue.h"
+#include "tests/remote/support/ErrorEntries.h"
 #include "tests/remote/support/RecordingResponder.h"
 
 #include <QtTest>
@@ -92,16 +93,6 @@ struct FakeClient
     }
 };
 
-QStringList takeErrors()
-{
-    QStringList errors;
-    while (!s_systErrCue.isEmpty()) {
-        const zo4882::SYST_ERR_INFO e = s_systErrCue.decue();
-        errors << QStringLiteral("%1 %2").arg(e.code()).arg(int(e.intf()));
-    }
-    return errors;
-}
-
 } // namespace
 
 // The HiSLIP decoder and the per-client state, without sockets: messages in, messages sent,
@@ -180,7 +171,7 @@ void tst_ZOHislipDelegate::dataAcrossMessagesAndManyInOne()
     QCOMPARE(client.sync.posted.size(), 22);
     QCOMPARE(client.sync.posted.last().first, QByteArray("*ESE 1"));
     QCOMPARE(client.sync.posted.last().second, 9u);
-    QCOMPARE(takeErrors(), QStringList());
+    QCOMPARE(takeErrorEntries(), QStringList());
 }
 
 void tst_ZOHislipDelegate::inputOverrunQueues363AndEmptiesTheBuffer()
@@ -188,7 +179,7 @@ void tst_ZOHislipDelegate::inputOverrunQueues363AndEmptiesTheBuffer()
     FakeClient client;
     client.sync.send(Hs::Data, 0, 1, QByteArray(3000, 'A'));
     client.sync.send(Hs::Data, 0, 3, QByteArray(2000, 'B'));
-    QCOMPARE(takeErrors(), QStringList { "-363 4" });
+    QCOMPARE(takeErrorEntries(), QStringList { "-363 4" });
     client.sync.send(Hs::DataEnd, 0, 5, "*IDN?\n");
     QCOMPARE(client.sync.posted.size(), 1);
     QCOMPARE(client.sync.posted[0].first, QByteArray("*IDN?"));
@@ -208,7 +199,7 @@ void tst_ZOHislipDelegate::staleAnswerIsDroppedWithInterrupted()
     client.sync.SendResponseBack(&client.sync, "A,B,C,D\n", 8, 7);
     QCOMPARE(client.sync.last().type, int(Hs::Interrupted));
     QCOMPARE(client.sync.last().parameter, 9u);
-    QCOMPARE(takeErrors(), QStringList { "-410 4" });
+    QCOMPARE(takeErrorEntries(), QStringList { "-410 4" });
 }
 
 void tst_ZOHislipDelegate::unreadAnswerQueues410()
@@ -218,7 +209,7 @@ void tst_ZOHislipDelegate::unreadAnswerQueues410()
     client.sync.SendResponseBack(&client.sync, "A,B,C,D\n", 8, 7);
     // A second query that says it has not read the answer (RMT-delivered 0).
     client.sync.send(Hs::DataEnd, 0, 9, "*IDN?\n");
-    QCOMPARE(takeErrors(), QStringList { "-410 4" });
+    QCOMPARE(takeErrorEntries(), QStringList { "-410 4" });
     QCOMPARE(client.sync.posted.size(), 2);
 }
 
