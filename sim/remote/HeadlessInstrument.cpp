@@ -14,8 +14,10 @@
 #include "remote/StatusRegisters.h"
 #include "remote/ZO4882ParserAsync.h"
 #include "remote/ZOPortmapper.h"
+#include "remote/ZOHislipDelegate.h"
 #include "remote/ZORs232Service.h"
 #include "remote/ZOSystErrCue.h"
+#include "remote/ZOTcpService_HiSLIP.h"
 #include "remote/ZOTcpService_ScpiRaw.h"
 #include "remote/ZOTcpService_ScpiTelnet.h"
 #include "remote/ZOTcpSession_Vxi11Async.h"
@@ -32,6 +34,7 @@ namespace {
 
 constexpr quint16 DefaultRawPort = 5025;
 constexpr quint16 DefaultTelnetPort = 5024;
+constexpr quint16 DefaultHislipPort = 4880;
 // The instrument's serial port, under /dev.
 const char *const SerialPortName = "ttyO1";
 
@@ -53,9 +56,10 @@ const DictIndexNative *instrumentDictionary()
 
 } // namespace
 
-HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, bool vxi11)
+HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, int hislipPort, bool vxi11)
     : m_rawPortOverride(rawPort)
     , m_telnetPortOverride(telnetPort)
+    , m_hislipPortOverride(hislipPort)
     , m_vxi11(vxi11)
 {
     // The error queue comes first: every later start-up problem is reported through it.
@@ -84,6 +88,7 @@ HeadlessInstrument::~HeadlessInstrument()
     m_vxiAsync.reset();
     m_vxiCore.reset();
     zo4882::ZOVxi11_SRQ::destroy();
+    m_hislip.reset();
     m_telnet.reset();
     zo4882::ZOTcpService_ScpiTelnet::s_pPI = nullptr;
     m_raw.reset();
@@ -168,6 +173,7 @@ void HeadlessInstrument::createRemote()
         parser);
     createRs232();
     createVxi11();
+    createHislip();
     installStbSinks();
 }
 
@@ -231,6 +237,16 @@ void HeadlessInstrument::createVxi11()
     addServiceRequestNotifier(&zo4882::ZOVxi11CoreDelegate::broadcastSRQ);
 }
 
+void HeadlessInstrument::createHislip()
+{
+    if (!m_preferences->getLanEnabled() || !m_preferences->getHislipEnabled())
+        return;
+    m_hislip = std::make_unique<zo4882::ZOTcpService_HiSLIP>(
+        choosePort(m_hislipPortOverride, m_preferences->getHislipPort(), DefaultHislipPort),
+        m_parser.get());
+    addServiceRequestNotifier(&zo4882::ZOHislipDelegate::broadcastSRQ);
+}
+
 int HeadlessInstrument::start()
 {
     int rc = 0;
@@ -249,6 +265,8 @@ int HeadlessInstrument::start()
             note(service->start(), "TCP", service->port());
         note(m_pmapUdp->start(), "UDP", m_pmapUdp->port());
     }
+    if (m_hislip)
+        note(m_hislip->start(), "TCP", m_hislip->port());
     return rc;
 }
 
@@ -260,4 +278,9 @@ quint16 HeadlessInstrument::rawPort() const
 quint16 HeadlessInstrument::telnetPort() const
 {
     return m_telnet->port();
+}
+
+quint16 HeadlessInstrument::hislipPort() const
+{
+    return m_hislip ? m_hislip->port() : 0;
 }

@@ -24,6 +24,7 @@ class Status;
 namespace zo4882 {
 class ZO4882ParserAsync;
 class ZORs232Service;
+class ZOTcpService_HiSLIP;
 class ZOTcpService_ScpiRaw;
 class ZOTcpService_ScpiTelnet;
 class ZOTcpService_Vxi11Async;
@@ -37,7 +38,7 @@ class ZOUdpService_Pmap;
 // What exists of the instrument without its panel, against the board under the board root: the
 // engine (both controller links, model information, status, basic settings, instrument
 // configuration), the preferences, the value objects, the parser with the instrument's
-// dictionary and its control handler, the raw-socket and telnet services, and the RS-232 service
+// dictionary and its control handler, the raw-socket, telnet and HiSLIP services, and the RS-232 service
 // when the preferences enable it and the root holds its device (/dev/ttyO1, a pty in tests). Development and tests only;
 // the front-panel program replaces it. Build and destroy it in the main thread, whose event
 // loop must run. The value objects outlive it (they live until the process ends); build it once
@@ -45,10 +46,12 @@ class ZOUdpService_Pmap;
 class HeadlessInstrument
 {
 public:
-    // rawPort, telnetPort: the ports; negative takes the preferences' port. vxi11: serve the
-    // VXI-11 core (4510) and abort (4511) channels and the portmapper (TCP and UDP 111) when
-    // the preferences enable the LAN; those ports are fixed.
-    explicit HeadlessInstrument(int rawPort = -1, int telnetPort = -1, bool vxi11 = false);
+    // rawPort, telnetPort: the ports; negative takes the preferences' port. hislipPort: the
+    // HiSLIP port, served when the LAN and HiSLIP are enabled; negative takes the preferences'.
+    // vxi11: serve the VXI-11 core (4510) and abort (4511) channels and the portmapper (TCP
+    // and UDP 111) when the preferences enable the LAN; those ports are fixed.
+    explicit HeadlessInstrument(
+        int rawPort = -1, int telnetPort = -1, int hislipPort = -1, bool vxi11 = false);
     ~HeadlessInstrument();
     HeadlessInstrument(const HeadlessInstrument &) = delete;
     HeadlessInstrument &operator=(const HeadlessInstrument &) = delete;
@@ -61,12 +64,15 @@ public:
     // The bound ports after start().
     quint16 rawPort() const;
     quint16 telnetPort() const;
+    // 0 when HiSLIP is not served.
+    quint16 hislipPort() const;
 
 private:
     void createEngine();
     void createRemote();
     void createRs232();
     void createVxi11();
+    void createHislip();
     // Transports that report the status byte or service requests register here; the status
     // byte's two sinks call every one of them (they only post).
     using StbNotifier = std::function<void(unsigned char)>;
@@ -76,6 +82,7 @@ private:
 
     const int m_rawPortOverride;
     const int m_telnetPortOverride;
+    const int m_hislipPortOverride;
     const bool m_vxi11;
     QString m_startError;
     std::unique_ptr<SystErrCustom> m_errorHook;
@@ -97,6 +104,7 @@ private:
     std::unique_ptr<zo4882::ZOTcpService_Vxi11Async> m_vxiAsync;
     std::unique_ptr<zostd::ZOTcpService_Pmap> m_pmapTcp;
     std::unique_ptr<zostd::ZOUdpService_Pmap> m_pmapUdp;
+    std::unique_ptr<zo4882::ZOTcpService_HiSLIP> m_hislip;
     // Written only in createRemote(), before installStbSinks(); read by the sinks afterwards.
     std::vector<StbNotifier> m_stbNotifiers;
     std::vector<StbNotifier> m_srqNotifiers;
