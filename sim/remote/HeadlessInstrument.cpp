@@ -17,6 +17,7 @@
 #include "remote/ZOSystErrCue.h"
 #include "remote/ZOTcpService_ScpiRaw.h"
 #include "remote/ZOTcpService_ScpiTelnet.h"
+#include "remote/ZOUsbtmcService.h"
 
 #include "platform/BoardPath.h"
 
@@ -73,6 +74,12 @@ HeadlessInstrument::~HeadlessInstrument()
     // Transports first, so no message arrives at a parser that is going away.
     zo4882::s_stb.setStatusByteSink({});
     zo4882::s_stb.setServiceRequestSink({});
+    if (m_usbtmc) {
+        m_usbtmc->closeDevice();
+        m_usbtmcThread.quit();
+        m_usbtmcThread.wait();
+        m_usbtmc.reset();
+    }
     m_rs232.reset();
     m_telnet.reset();
     zo4882::ZOTcpService_ScpiTelnet::s_pPI = nullptr;
@@ -157,6 +164,7 @@ void HeadlessInstrument::createRemote()
         choosePort(m_telnetPortOverride, m_preferences->getTelnetPort(), DefaultTelnetPort),
         parser);
     createRs232();
+    createUsbtmc();
     installStbSinks();
 }
 
@@ -206,6 +214,30 @@ void HeadlessInstrument::createRs232()
     };
     addStatusByteNotifier(notify);
     addServiceRequestNotifier(notify);
+}
+
+void HeadlessInstrument::createUsbtmc()
+{
+    // A desktop root without a stand-in gadget has no USB device port to serve.
+    const QString device = QStringLiteral("/dev/g_usbtmc");
+    if (!m_preferences->getUsbEnabled() || !QFileInfo::exists(platform::BoardPath::map(device)))
+        return;
+    zo4882::ZOUsbtmcService::UsbtmcParams params;
+    params.vendorId = m_info->getUsbVID();
+    params.productId = m_info->getUsbPID();
+    params.manufacturer = m_info->getManufacturer();
+    params.product = m_info->getModel();
+    params.serialNumber = m_info->getSerial();
+    m_usbtmc =
+        std::make_unique<zo4882::ZOUsbtmcService>(params, zo4882::UsbtmcTiming(), m_parser.get());
+    m_usbtmc->moveToThread(&m_usbtmcThread);
+    QObject::connect(&m_usbtmcThread,
+        &QThread::started,
+        m_usbtmc.get(),
+        &zo4882::ZOUsbtmcService::onThreadStarted);
+    m_usbtmcThread.start();
+    addStatusByteNotifier(&zo4882::ZOUsbtmcService::updateSTB);
+    addServiceRequestNotifier(&zo4882::ZOUsbtmcService::broadcastSRQ);
 }
 
 int HeadlessInstrument::start()

@@ -24,6 +24,7 @@ class Status;
 namespace zo4882 {
 class ZO4882ParserAsync;
 class ZORs232Service;
+class ZOUsbtmcService;
 class ZOTcpService_ScpiRaw;
 class ZOTcpService_ScpiTelnet;
 } // namespace zo4882
@@ -32,7 +33,9 @@ class ZOTcpService_ScpiTelnet;
 // engine (both controller links, model information, status, basic settings, instrument
 // configuration), the preferences, the value objects, the parser with the instrument's
 // dictionary and its control handler, the raw-socket and telnet services, and the RS-232 service
-// when the preferences enable it and the root holds its device (/dev/ttyO1, a pty in tests). Development and tests only;
+// when the preferences enable it and the root holds its device (/dev/ttyO1, a pty in tests), and
+// USBTMC when the preferences enable USB and the root holds a stand-in gadget (/dev/g_usbtmc,
+// platform::UsbGadgetStandIn). Development and tests only;
 // the front-panel program replaces it. Build and destroy it in the main thread, whose event
 // loop must run. The value objects outlive it (they live until the process ends); build it once
 // per process.
@@ -56,6 +59,7 @@ private:
     void createEngine();
     void createRemote();
     void createRs232();
+    void createUsbtmc();
     // Transports that report the status byte or service requests register here; the status
     // byte's two sinks call every one of them (they only post).
     using StbNotifier = std::function<void(unsigned char)>;
@@ -80,6 +84,8 @@ private:
     std::unique_ptr<zo4882::ZOTcpService_ScpiRaw> m_raw;
     std::unique_ptr<zo4882::ZOTcpService_ScpiTelnet> m_telnet;
     std::unique_ptr<zo4882::ZORs232Service> m_rs232;
+    std::unique_ptr<zo4882::ZOUsbtmcService> m_usbtmc;
+    QThread m_usbtmcThread;
     // Written only in createRemote(), before installStbSinks(); read by the sinks afterwards.
     std::vector<StbNotifier> m_stbNotifiers;
     std::vector<StbNotifier> m_srqNotifiers;
