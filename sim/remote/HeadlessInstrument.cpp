@@ -23,6 +23,7 @@
 #include "remote/ZOTcpSession_Vxi11Async.h"
 #include "remote/ZOTcpSession_Vxi11Core.h"
 #include "remote/ZOVxi11_SRQ.h"
+#include "remote/ZOUsbtmcService.h"
 
 #include "platform/BoardPath.h"
 
@@ -82,6 +83,12 @@ HeadlessInstrument::~HeadlessInstrument()
     // Transports first, so no message arrives at a parser that is going away.
     zo4882::s_stb.setStatusByteSink({});
     zo4882::s_stb.setServiceRequestSink({});
+    if (m_usbtmc) {
+        m_usbtmc->closeDevice();
+        m_usbtmcThread.quit();
+        m_usbtmcThread.wait();
+        m_usbtmc.reset();
+    }
     m_rs232.reset();
     m_pmapUdp.reset();
     m_pmapTcp.reset();
@@ -174,6 +181,7 @@ void HeadlessInstrument::createRemote()
     createRs232();
     createVxi11();
     createHislip();
+    createUsbtmc();
     installStbSinks();
 }
 
@@ -245,6 +253,30 @@ void HeadlessInstrument::createHislip()
         choosePort(m_hislipPortOverride, m_preferences->getHislipPort(), DefaultHislipPort),
         m_parser.get());
     addServiceRequestNotifier(&zo4882::ZOHislipDelegate::broadcastSRQ);
+}
+
+void HeadlessInstrument::createUsbtmc()
+{
+    // A desktop root without a stand-in gadget has no USB device port to serve.
+    const QString device = QStringLiteral("/dev/g_usbtmc");
+    if (!m_preferences->getUsbEnabled() || !QFileInfo::exists(platform::BoardPath::map(device)))
+        return;
+    zo4882::ZOUsbtmcService::UsbtmcParams params;
+    params.vendorId = m_info->getUsbVID();
+    params.productId = m_info->getUsbPID();
+    params.manufacturer = m_info->getManufacturer();
+    params.product = m_info->getModel();
+    params.serialNumber = m_info->getSerial();
+    m_usbtmc =
+        std::make_unique<zo4882::ZOUsbtmcService>(params, zo4882::UsbtmcTiming(), m_parser.get());
+    m_usbtmc->moveToThread(&m_usbtmcThread);
+    QObject::connect(&m_usbtmcThread,
+        &QThread::started,
+        m_usbtmc.get(),
+        &zo4882::ZOUsbtmcService::onThreadStarted);
+    m_usbtmcThread.start();
+    addStatusByteNotifier(&zo4882::ZOUsbtmcService::updateSTB);
+    addServiceRequestNotifier(&zo4882::ZOUsbtmcService::broadcastSRQ);
 }
 
 int HeadlessInstrument::start()

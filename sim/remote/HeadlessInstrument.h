@@ -25,6 +25,7 @@ namespace zo4882 {
 class ZO4882ParserAsync;
 class ZORs232Service;
 class ZOTcpService_HiSLIP;
+class ZOUsbtmcService;
 class ZOTcpService_ScpiRaw;
 class ZOTcpService_ScpiTelnet;
 class ZOTcpService_Vxi11Async;
@@ -38,8 +39,10 @@ class ZOUdpService_Pmap;
 // What exists of the instrument without its panel, against the board under the board root: the
 // engine (both controller links, model information, status, basic settings, instrument
 // configuration), the preferences, the value objects, the parser with the instrument's
-// dictionary and its control handler, the raw-socket, telnet and HiSLIP services, and the RS-232 service
-// when the preferences enable it and the root holds its device (/dev/ttyO1, a pty in tests). Development and tests only;
+// dictionary and its control handler, the raw-socket, telnet and HiSLIP services, and the RS-232
+// service when the preferences enable it and the root holds its device (/dev/ttyO1, a pty in
+// tests), and USBTMC when the preferences enable USB and the root holds a stand-in gadget
+// (/dev/g_usbtmc, platform::UsbGadgetStandIn). Development and tests only;
 // the front-panel program replaces it. Build and destroy it in the main thread, whose event
 // loop must run. The value objects outlive it (they live until the process ends); build it once
 // per process.
@@ -73,6 +76,7 @@ private:
     void createRs232();
     void createVxi11();
     void createHislip();
+    void createUsbtmc();
     // Transports that report the status byte or service requests register here; the status
     // byte's two sinks call every one of them (they only post).
     using StbNotifier = std::function<void(unsigned char)>;
@@ -105,6 +109,8 @@ private:
     std::unique_ptr<zostd::ZOTcpService_Pmap> m_pmapTcp;
     std::unique_ptr<zostd::ZOUdpService_Pmap> m_pmapUdp;
     std::unique_ptr<zo4882::ZOTcpService_HiSLIP> m_hislip;
+    std::unique_ptr<zo4882::ZOUsbtmcService> m_usbtmc;
+    QThread m_usbtmcThread;
     // Written only in createRemote(), before installStbSinks(); read by the sinks afterwards.
     std::vector<StbNotifier> m_stbNotifiers;
     std::vector<StbNotifier> m_srqNotifiers;
