@@ -126,14 +126,38 @@ FuncSourPulse::FuncSourPulse(QWidget *parent)
         QString secondText;
         FuncButton::Color secondColour;
     } pairs[] = {
-        { m_currentGroup, Qt::Key_F2, &m_currentButton, tr("Current"), FuncButton::Pink,
-            &m_slewRateButton, tr("Slew Rate"), FuncButton::Blue },
-        { m_depthGroup, Qt::Key_F3, &m_depthAmpereButton, tr("\u00b7Depth[A]"),
-            FuncButton::Green, &m_depthPercentButton, tr("\u00b7Depth[%]"), FuncButton::Orange },
-        { m_frequencyGroup, Qt::Key_F4, &m_frequencyButton, tr("\u00b7Freq[Hz]"),
-            FuncButton::Yellow, &m_periodButton, tr("\u00b7Period[s]"), FuncButton::Yellow },
-        { m_dutyGroup, Qt::Key_F5, &m_dutyButton, tr("\u00b7Duty[%]"), FuncButton::Purple,
-            &m_timeHighButton, tr("\u00b7Th[s]"), FuncButton::Purple },
+        { m_currentGroup,
+            Qt::Key_F2,
+            &m_currentButton,
+            tr("Current"),
+            FuncButton::Pink,
+            &m_slewRateButton,
+            tr("Slew Rate"),
+            FuncButton::Blue },
+        { m_depthGroup,
+            Qt::Key_F3,
+            &m_depthAmpereButton,
+            tr("\u00b7Depth[A]"),
+            FuncButton::Green,
+            &m_depthPercentButton,
+            tr("\u00b7Depth[%]"),
+            FuncButton::Orange },
+        { m_frequencyGroup,
+            Qt::Key_F4,
+            &m_frequencyButton,
+            tr("\u00b7Freq[Hz]"),
+            FuncButton::Yellow,
+            &m_periodButton,
+            tr("\u00b7Period[s]"),
+            FuncButton::Yellow },
+        { m_dutyGroup,
+            Qt::Key_F5,
+            &m_dutyButton,
+            tr("\u00b7Duty[%]"),
+            FuncButton::Purple,
+            &m_timeHighButton,
+            tr("\u00b7Th[s]"),
+            FuncButton::Purple },
     };
     for (const auto &pair : pairs) {
         *pair.first = styled(key(pair.keys, pair.firstText), Blue, pair.firstColour);
@@ -148,9 +172,15 @@ FuncSourPulse::FuncSourPulse(QWidget *parent)
     }
     m_currentButton->setMaximumSize(KeyWidth, 60);
 
-    for (FuncButton *button : { m_pulseOffButton, m_currentButton, m_slewRateButton,
-             m_depthAmpereButton, m_depthPercentButton, m_frequencyButton, m_periodButton,
-             m_dutyButton, m_timeHighButton })
+    for (FuncButton *button : { m_pulseOffButton,
+             m_currentButton,
+             m_slewRateButton,
+             m_depthAmpereButton,
+             m_depthPercentButton,
+             m_frequencyButton,
+             m_periodButton,
+             m_dutyButton,
+             m_timeHighButton })
         button->setFont(smallKeyFont());
     m_layout->addWidget(m_pulseOffButton);
     m_layout->addWidget(m_keyGroup);
@@ -167,8 +197,8 @@ FuncSourSine::FuncSourSine(QWidget *parent)
     m_frequencyButton = styled(key(m_keyGroup, tr("Frequency"), Qt::Key_F4), Blue, Yellow);
     for (FuncButton *button : { m_currentButton, m_amplitudeButton, m_frequencyButton })
         addTo(m_keyGroup, button);
-    for (FuncButton *button : { m_sineOffButton, m_currentButton, m_amplitudeButton,
-             m_frequencyButton })
+    for (FuncButton *button :
+        { m_sineOffButton, m_currentButton, m_amplitudeButton, m_frequencyButton })
         button->setFont(smallKeyFont());
     m_layout->addWidget(m_sineOffButton);
     m_layout->addWidget(m_keyGroup);

@@ -134,7 +134,14 @@ class FuncProgExecute : public FuncWidget
     Q_OBJECT
 
 public:
-    enum state { StateIdle, StateRun, StatePause, StateWaitMSync, StateWaitTrigger, StateAbortOnly };
+    enum state {
+        StateIdle,
+        StateRun,
+        StatePause,
+        StateWaitMSync,
+        StateWaitTrigger,
+        StateAbortOnly
+    };
 
     explicit FuncProgExecute(QWidget *parent = nullptr);
 

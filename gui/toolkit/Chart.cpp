@@ -57,7 +57,8 @@ void Ui_Chart::setupUi(QWidget *page)
     page->setObjectName(QStringLiteral("Chart"));
     page->setWindowTitle(QStringLiteral("Form"));
     page->setFont(MeasReadouts::font(8));
-    page->setStyleSheet(QStringLiteral("background-color: rgb(0, 0, 0);\ncolor: rgb(255, 255, 255);"));
+    page->setStyleSheet(
+        QStringLiteral("background-color: rgb(0, 0, 0);\ncolor: rgb(255, 255, 255);"));
 
     MeasCurr = readout(page, "MeasCurr", QStringLiteral("0.000"));
     CurrUnit = unitLabel(page, "CurrUnit", QStringLiteral("A"));
@@ -223,10 +224,8 @@ void Chart::createConnections(vek::AcquireTrigger *acquire)
     for (const auto &[box, unit] : units)
         connect(box, &zoMeasDoubleBox::siPrefixChanged, unit, &QLabel::setText);
     if (acquire)
-        connect(acquire,
-            &vek::AcquireTrigger::displayItemsChanged,
-            this,
-            &Chart::onDisplayItemsChange);
+        connect(
+            acquire, &vek::AcquireTrigger::displayItemsChanged, this, &Chart::onDisplayItemsChange);
 }
 
 void Chart::viewMeasLargeFont(bool large)

@@ -45,7 +45,8 @@ const BoundValueAcq &MeasReadouts::bound(const QMap<int, BoundValueAcq> &map, in
     return ModelInformation::rangeValue(map, range);
 }
 
-void MeasReadouts::setupRangeBox(zoMeasDoubleBox *box, const BoundValueAcq &bound, const QString &unit)
+void MeasReadouts::setupRangeBox(
+    zoMeasDoubleBox *box, const BoundValueAcq &bound, const QString &unit)
 {
     box->setSi(unit);
     applyRange(box, bound);
@@ -113,5 +114,5 @@ int MeasReadouts::barMaximum(double scale, const BoundValueAcq &bound)
     if (!(counts > 0))
         return 0;
     return counts >= std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
-                                                      : int(counts);
+                                                     : int(counts);
 }

@@ -10,7 +10,6 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-
 namespace {
 
 const QString barStyle = QStringLiteral("QProgressBar {\n    border: 1px solid #1F1F1F;\n"
@@ -79,7 +78,8 @@ QWidget *pair(QWidget *parent,
 void Ui_Meter::setupUi(QWidget *page)
 {
     page->setObjectName(QStringLiteral("Meter"));
-    page->setStyleSheet(QStringLiteral("background-color: rgb(0, 0, 0);\ncolor: rgb(255, 255, 255);"));
+    page->setStyleSheet(
+        QStringLiteral("background-color: rgb(0, 0, 0);\ncolor: rgb(255, 255, 255);"));
     page->setFont(MeasReadouts::font(8));
 
     MeasCurr = readout(page, "MeasCurr", QStringLiteral("000.000"), 27);
@@ -188,10 +188,8 @@ Meter::~Meter()
 void Meter::createConnections(vek::AcquireTrigger *acquire)
 {
     if (acquire)
-        connect(acquire,
-            &vek::AcquireTrigger::displayItemsChanged,
-            this,
-            &Meter::onDisplayItemsChange);
+        connect(
+            acquire, &vek::AcquireTrigger::displayItemsChanged, this, &Meter::onDisplayItemsChange);
     const std::pair<zoMeasDoubleBox *, QLabel *> units[] = {
         { ui->MeasCurr, ui->CurrUnit },
         { ui->MeasVolt, ui->VoltUnit },

@@ -46,8 +46,8 @@ Meter *meter(const ioc::TRACE_DATA &r, bool large)
 {
     auto *page = new Meter(bounds(), nullptr);
     page->viewMeasLargeFont(large);
-    page->onDisplayItemsChange(vek::AcquireTrigger::eTime | vek::AcquireTrigger::capacity
-        | vek::AcquireTrigger::energy);
+    page->onDisplayItemsChange(
+        vek::AcquireTrigger::eTime | vek::AcquireTrigger::capacity | vek::AcquireTrigger::energy);
     page->opertationStatusWidget()->onOperationStatusChange(vek::Status::OperationCC);
     page->onMonitorUpdate(&r);
     return page;
@@ -90,8 +90,10 @@ QWidget *tiles()
 
 void galleryMeasurement(Gallery &gallery)
 {
-    gallery.shoot(QStringLiteral("meter-normal"), meter(dischargeAt(3725.9), false), pageSize);
-    gallery.shoot(QStringLiteral("meter-large"), meter(dischargeAt(3725.9), true), pageSize);
+    ioc::TRACE_DATA hour = dischargeAt(100);
+    hour.elapsedTime = 3725.9;
+    gallery.shoot(QStringLiteral("meter-normal"), meter(hour, false), pageSize);
+    gallery.shoot(QStringLiteral("meter-large"), meter(hour, true), pageSize);
     ioc::TRACE_DATA over = dischargeAt(10);
     over.current = 9.9e37;
     over.voltage = -9.9e37;

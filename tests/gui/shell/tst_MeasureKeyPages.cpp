@@ -174,8 +174,10 @@ void tst_MeasureKeyPages::runPanelStates()
     page.setState(FuncProgExecute::state(state));
     QCOMPARE(page.m_msyncButton->text(), f5);
     QCOMPARE(page.isMSyncState(), f5 == "MSync");
-    const QList<bool> actual { page.m_initiateButton->isEnabled(), page.m_abortButton->isEnabled(),
-        page.m_suspendButton->isEnabled(), page.m_resumeButton->isEnabled(),
+    const QList<bool> actual { page.m_initiateButton->isEnabled(),
+        page.m_abortButton->isEnabled(),
+        page.m_suspendButton->isEnabled(),
+        page.m_resumeButton->isEnabled(),
         page.m_msyncButton->isEnabled() };
     QCOMPARE(actual, enabled);
 }

@@ -210,8 +210,8 @@ void tst_Chart::rowsFollowALoggerInItsOwnThread()
     QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 0, 5000);
     logger->appendWithRow(record(1.0, 2.0), 0);
     QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 1, 5000);
-    QCOMPARE(model->headerData(DataLogger::Current, Qt::Horizontal).toString(),
-        QString("Current[A]"));
+    QCOMPARE(
+        model->headerData(DataLogger::Current, Qt::Horizontal).toString(), QString("Current[A]"));
     QCOMPARE(model->headerData(0, Qt::Vertical).toInt(), 1);
 }
 

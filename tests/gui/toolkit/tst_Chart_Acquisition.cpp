@@ -72,10 +72,8 @@ void tst_Chart_Acquisition::initTestCase()
         m_logger = std::make_unique<DataLogger>();
         m_acq = std::make_unique<AcquireTrigger>(
             m_writer.get(), m_monitor.get(), m_info.get(), m_logger.get());
-        connect(m_monitor.get(),
-            &IoControl::dataUpdated,
-            m_acq.get(),
-            &AcquireTrigger::onDataUpdate);
+        connect(
+            m_monitor.get(), &IoControl::dataUpdated, m_acq.get(), &AcquireTrigger::onDataUpdate);
         connect(m_monitor.get(),
             &IoControl::acqTriggered,
             m_acq.get(),
@@ -176,7 +174,6 @@ void tst_Chart_Acquisition::tenThousandPointsWhileDrainedAndReinitiated()
     QCOMPARE(m_logger->dequeFirstWithFormat(Points), shown);
     QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 0, 10000);
     QVERIFY(shown.last().at(DataLogger::Voltage) > 0.0);
-
 }
 
 QTEST_MAIN(tst_Chart_Acquisition)

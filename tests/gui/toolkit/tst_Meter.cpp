@@ -151,9 +151,12 @@ void tst_Meter::powerSwitchesToKilowatts_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("unit");
 
-    QTest::newRow("whole watts") << 999.0 << "999" << " W";
-    QTest::newRow("kilowatts, three decimals") << 1500.0 << "1.500" << "kW";
-    QTest::newRow("megawatts") << 2.5e6 << "2.500" << "MW";
+    QTest::newRow("whole watts") << 999.0 << "999"
+                                 << " W";
+    QTest::newRow("kilowatts, three decimals") << 1500.0 << "1.500"
+                                               << "kW";
+    QTest::newRow("megawatts") << 2.5e6 << "2.500"
+                               << "MW";
 }
 
 void tst_Meter::powerSwitchesToKilowatts()

@@ -30,7 +30,8 @@ void tst_OperationStatus::textAndStyle_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("style");
 
-    QTest::newRow("off") << 0 << "" << "";
+    QTest::newRow("off") << 0 << ""
+                         << "";
     QTest::newRow("constant current") << 1 << "C.C" << CC_HStatus;
     QTest::newRow("constant resistance") << 2 << "C.R" << CR_Status;
     QTest::newRow("constant voltage") << 3 << "C.V" << CV_HStatus;
@@ -38,8 +39,10 @@ void tst_OperationStatus::textAndStyle_data()
     QTest::newRow("over-current: red as C.C") << 5 << "OCP" << CC_HStatus;
     QTest::newRow("over-power: orange as C.P") << 6 << "OPP" << CP_Status;
     QTest::newRow("under-voltage: green as C.V") << 7 << "UVP" << CV_HStatus;
-    QTest::newRow("unknown") << 9 << "" << "";
-    QTest::newRow("negative") << -1 << "" << "";
+    QTest::newRow("unknown") << 9 << ""
+                             << "";
+    QTest::newRow("negative") << -1 << ""
+                              << "";
 }
 
 void tst_OperationStatus::textAndStyle()
