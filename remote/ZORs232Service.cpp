@@ -6,6 +6,7 @@
 #include "remote/StatusRegisters.h"
 #include "remote/ZO4882Parser.h"
 #include "remote/ZO4882ParserAsync.h"
+#include "remote/ZOFlowControl.h"
 #include "remote/ZOInputLimit.h"
 #include "remote/ZOScpiMessage.h"
 
@@ -15,6 +16,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <cstring>
 
@@ -44,9 +46,16 @@ ZORs232Service::ZORs232Service(const QString &portName,
     : m_parser(parser)
     , m_responder(new ScpiResponder_Rs232(this))
     , m_port(new QSerialPort(this))
+    , m_flow(std::make_shared<ZOFlowControl>())
     , m_buffer(new unsigned char[Capacity])
 {
     s_pSelf = this;
+    // Input held back resumes as answers leave and as the parser works through the messages.
+    m_flow->setWakeUp([this] {
+        QMetaObject::invokeMethod(this, &ZORs232Service::onReceive, Qt::QueuedConnection);
+    });
+    // What the port itself holds unread stays bounded too: beyond it the line pushes back.
+    m_port->setReadBufferSize(Capacity);
     connect(
         this, &ZORs232Service::safuStbChangeNotified, this, &ZORs232Service::OnSafuStbChangeNotify);
 
@@ -65,6 +74,7 @@ ZORs232Service::ZORs232Service(const QString &portName,
         m_port->close();
     }
     connect(m_port, &QSerialPort::readyRead, this, &ZORs232Service::onReceive);
+    connect(m_port, &QSerialPort::bytesWritten, this, &ZORs232Service::onReceive);
     connect(m_port, &QSerialPort::errorOccurred, this, &ZORs232Service::onError);
 }
 
@@ -72,6 +82,7 @@ ZORs232Service::~ZORs232Service()
 {
     ZORs232Service *self = this;
     s_pSelf.compare_exchange_strong(self, nullptr);
+    m_flow->close();
     m_responder->retire();
     m_port->close();
 }
@@ -114,15 +125,23 @@ void ZORs232Service::onReceive()
         process();
         return;
     }
-    // The port signals only bytes it fetches anew: read until it holds none.
-    while (m_port->bytesAvailable() > 0) {
+    // Complete messages held back by the flow control go first. The port signals only bytes
+    // it fetches anew: read until it holds none, or until the session's bound is reached.
+    while (mayReceive()) {
+        process();
+        if (!mayReceive() || m_port->bytesAvailable() <= 0 || m_fill == m_capacity)
+            return;
         const qint64 got =
             m_port->read(reinterpret_cast<char *>(m_buffer.get()) + m_fill, m_capacity - m_fill);
         if (got <= 0)
             return;
         m_fill += int(got);
-        process();
     }
+}
+
+bool ZORs232Service::mayReceive() const
+{
+    return m_port->isOpen() && m_flow->mayRead(m_port->bytesToWrite());
 }
 
 void ZORs232Service::onError(QSerialPort::SerialPortError error)
@@ -161,10 +180,21 @@ int ZORs232Service::OnDataReceive(unsigned char *data, int count)
         count -= skipped;
     }
     ZO4882Parser *parser = m_parser ? m_parser : ZO4882Parser::s_pSelf.load();
+    // Meta-command mode hands its buffer on whenever it fills: it posts without a bound.
+    const int most = metaMode() ? INT_MAX : m_flow->room();
     int used = 0;
-    if (parser) {
-        used = parser->postReceived(
-            reinterpret_cast<char *>(data), count, false, INTF_RS232, 0, m_port, m_responder);
+    int posted = 0;
+    if (parser && most > 0) {
+        used = parser->postReceived(reinterpret_cast<char *>(data),
+            count,
+            false,
+            INTF_RS232,
+            0,
+            m_port,
+            m_responder,
+            most,
+            &posted,
+            m_flow);
     }
     // Something other than line ends was used: messages went to the parser.
     if (metaMode() && std::any_of(data, data + used, [](unsigned char c) {
@@ -172,7 +202,8 @@ int ZORs232Service::OnDataReceive(unsigned char *data, int count)
         })) {
         writeRecord(s_stb.condition() & ~ZO_STB_REGISTER::MessageAvailable);
     }
-    if (ZOInputLimit::overrun(INTF_RS232, count, used, m_capacity)) {
+    // A full buffer is an overrun only when no complete message waits in it.
+    if (posted < most && ZOInputLimit::overrun(INTF_RS232, count, used, m_capacity)) {
         m_discard.begin(reinterpret_cast<const char *>(data) + used, count - used);
         return skipped + count;
     }

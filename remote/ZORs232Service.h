@@ -12,12 +12,15 @@ namespace zo4882 {
 
 class ScpiResponder_Rs232;
 class ZO4882Parser;
+class ZOFlowControl;
 struct SCPIRESP_T;
 
 // SCPI over the instrument's serial port. Received bytes gather in a 4096-byte buffer; each
 // complete program message (newline terminator, block data kept whole) is posted to the parser
 // with interface type 9 and answered through ScpiResponder_Rs232. Input that fills the buffer
-// without a complete message is dropped with -363.
+// without a complete message is dropped with -363. A host that sends faster than the parser
+// runs, or holds the line's output back (hardware flow control, never reading), is held back
+// in turn: the service stops reading the port (ZOFlowControl) and the line pushes back.
 //
 // Meta-command mode (the preference getZostdSafuEnabled(), checked at every read) stands in
 // for the bus functions a serial line lacks. A code byte and one argument byte:
@@ -96,9 +99,13 @@ private:
     void runMeta(unsigned char code, unsigned char argument);
     void writeRecord(unsigned char stb);
 
+    // Whether more input may be taken now (text mode; meta-command mode reads everything).
+    bool mayReceive() const;
+
     ZO4882Parser *const m_parser;
     ScpiResponder_Rs232 *const m_responder; // child
     QSerialPort *const m_port; // child
+    const std::shared_ptr<ZOFlowControl> m_flow; // shared with the messages posted
     const int m_capacity = Capacity;
     std::unique_ptr<unsigned char[]> m_buffer;
     int m_fill = 0;

@@ -3,6 +3,7 @@
 #include "remote/IPreferenceInfo.h"
 #include "remote/ScpiResponder_ScpiTelnet.h"
 #include "remote/ZO4882Parser.h"
+#include "remote/ZOFlowControl.h"
 #include "remote/ZOInputLimit.h"
 #include "remote/ZOScpiMessage.h"
 #include "remote/ZOTcpService_ScpiTelnet.h"
@@ -11,6 +12,7 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <climits>
 
 namespace zo4882 {
 
@@ -22,10 +24,19 @@ ZOTcpSession_ScpiTelnet::ZOTcpSession_ScpiTelnet(QTcpSocket *socket, ZO4882Parse
     : ZOTcpSession(socket, BufferSize)
     , m_parser(parser)
     , m_responder(new ScpiResponder_ScpiTelnet(this))
-{ }
+    , m_flow(std::make_shared<ZOFlowControl>())
+{
+    // Input held back by the bound of unsent answers resumes as they leave, and input held back
+    // by the bound of queued messages as the parser works through them.
+    connect(socket, &QTcpSocket::bytesWritten, this, &ZOTcpSession::resumeReceive);
+    m_flow->setWakeUp([this] {
+        QMetaObject::invokeMethod(this, &ZOTcpSession::resumeReceive, Qt::QueuedConnection);
+    });
+}
 
 ZOTcpSession_ScpiTelnet::~ZOTcpSession_ScpiTelnet()
 {
+    m_flow->close();
     m_responder->retire();
 }
 
@@ -75,16 +86,24 @@ int ZOTcpSession_ScpiTelnet::OnDataReceive(const unsigned char *data, int len)
         return c == '\r' || c == '\n';
     });
     ZO4882Parser *parser = m_parser ? m_parser : ZO4882Parser::s_pSelf.load();
-    if (lineEnd && parser) {
+    const int most = inputEnded() ? INT_MAX : m_flow->room();
+    int posted = 0;
+    if (lineEnd && parser && most > 0) {
         used = parser->postReceived(reinterpret_cast<char *>(buffer),
             m_edited,
             false,
             INTF_TELNET,
             0,
             socket(),
-            m_responder);
+            m_responder,
+            most,
+            &posted,
+            m_flow);
     }
-    if (ZOInputLimit::overrun(INTF_TELNET, rest, used, bufferSize())) {
+    // A full buffer is an overrun only when no complete line waits in it: lines held back by
+    // the session's bound of queued messages go out as the parser works through them.
+    const bool heldByBound = lineEnd && posted >= most;
+    if (!heldByBound && ZOInputLimit::overrun(INTF_TELNET, rest, used, bufferSize())) {
         m_discard.begin(reinterpret_cast<const char *>(buffer) + used, rest - used);
         m_edited = 0;
         return held;
@@ -96,6 +115,11 @@ int ZOTcpSession_ScpiTelnet::OnDataReceive(const unsigned char *data, int len)
     return skipped + used;
 }
 
+bool ZOTcpSession_ScpiTelnet::mayReceive() const
+{
+    return m_flow->mayRead(socket()->bytesToWrite());
+}
+
 int ZOTcpSession_ScpiTelnet::OnBufferFull(const unsigned char *data, int len)
 {
     m_edited = 0;
@@ -104,6 +128,7 @@ int ZOTcpSession_ScpiTelnet::OnBufferFull(const unsigned char *data, int len)
 
 void ZOTcpSession_ScpiTelnet::OnSessionClose()
 {
+    m_flow->close();
     m_responder->retire();
 }
 

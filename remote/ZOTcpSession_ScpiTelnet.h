@@ -4,10 +4,13 @@
 
 #include "remote/ZOTcpSession.h"
 
+#include <memory>
+
 namespace zo4882 {
 
 class ScpiResponder_ScpiTelnet;
 class ZO4882Parser;
+class ZOFlowControl;
 struct SCPIRESP_T;
 
 // One telnet console connection. It greets with the welcome text and the prompt, edits what
@@ -16,7 +19,8 @@ struct SCPIRESP_T;
 // the parser with interface type 2; the parser sends every answer and then "\r" and the prompt.
 // ETX (0x03) or the client's interrupt as the first byte of a line closes the connection; ETX
 // after other characters stays in the line. The server sends no telnet commands and no echo.
-// Input that fills the 4096-byte buffer without a complete message is dropped with -363.
+// Input that fills the 4096-byte buffer without a complete message is dropped with -363. A
+// client that never reads its answers is held back by its own connection (ZOFlowControl).
 class ZOTcpSession_ScpiTelnet : public zostd::ZOTcpSession
 {
     Q_OBJECT
@@ -37,6 +41,8 @@ protected:
     void OnSessionOpen() override;
     int OnDataReceive(const unsigned char *data, int len) override;
     int OnBufferFull(const unsigned char *data, int len) override;
+    // Holds the input while the session has its bound of messages queued or of answers unsent.
+    bool mayReceive() const override;
     void OnSessionClose() override;
 
 private:
@@ -44,6 +50,7 @@ private:
     ScpiResponder_ScpiTelnet *const m_responder; // child
     int m_edited = 0; // bytes at the front of the buffer that are edited text
     ZOOverrunDiscard m_discard; // the rest of a message refused for overrun
+    const std::shared_ptr<ZOFlowControl> m_flow; // shared with the messages posted
 };
 
 } // namespace zo4882

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void messagesAreAnswered();
     void overrunQueuesOneErrorAndTheNextMessageWorks_data();
     void overrunQueuesOneErrorAndTheNextMessageWorks();
+    void hostNotReadingIsHeldBack();
     void metaCommands_data();
     void metaCommands();
     void metaCommandWaitsForItsArgument();
@@ -227,6 +228,52 @@ void tst_ZORs232Service::overrunQueuesOneErrorAndTheNextMessageWorks()
     const QByteArray answer = receive(meta ? Identity.size() + 4 : Identity.size());
     QCOMPARE(answer.right(Identity.size()), Identity);
     QCOMPARE(takeErrorEntries(), QStringList { "-363 9" });
+}
+
+// A host that sends queries and never reads the answers stops being read: the answers waiting
+// for it stay bounded, and it gets them all, in order, once it reads.
+void tst_ZORs232Service::hostNotReadingIsHeldBack()
+{
+    openService();
+    const int count = 500;
+    const QByteArray queries = QByteArray("SYST:BIG? 9999\n").repeated(count);
+    int sent = 0;
+    // The host writes what the line takes, never blocking.
+    const auto feed = [&] {
+        if (sent < queries.size()) {
+            const ssize_t n =
+                ::write(m_master, queries.constData() + sent, size_t(queries.size() - sent));
+            if (n > 0)
+                sent += int(n);
+        }
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 1000) {
+        QCoreApplication::processEvents();
+        feed();
+        QTest::qSleep(1);
+    }
+    // 5 MB of answers: far beyond what the line and the service hold for a host.
+    const int ran = parsertest::log().size();
+    QVERIFY2(ran < count / 2, qPrintable(QString::number(ran)));
+
+    const QByteArray answers = ("#49999" + QByteArray(9999, 'x') + '\n').repeated(count);
+    QByteArray got;
+    clock.restart();
+    while (got.size() < answers.size() && clock.elapsed() < 30000) {
+        QCoreApplication::processEvents();
+        feed();
+        char chunk[65536];
+        const ssize_t n = ::read(m_master, chunk, sizeof chunk);
+        if (n > 0)
+            got.append(chunk, int(n));
+        else
+            QTest::qSleep(1);
+    }
+    QCOMPARE(got.size(), answers.size());
+    QVERIFY(got == answers);
+    QCOMPARE(takeErrorEntries(), QStringList());
 }
 
 void tst_ZORs232Service::metaCommands_data()

@@ -60,6 +60,9 @@ private Q_SLOTS:
     void etxOnAnEmptyLineCloses();
     void overrunQueuesOneErrorAndTheConsoleGoesOn();
     void endlessSubnegotiationIsDropped();
+    void linesBeyondTheQueueBoundAllRun_data();
+    void linesBeyondTheQueueBoundAllRun();
+    void clientNotReadingIsHeldBack();
 
 private:
     bool connectClient(QTcpSocket &client);
@@ -270,6 +273,58 @@ void tst_ZOTcpSession_ScpiTelnet::endlessSubnegotiationIsDropped()
     client.write("\r\n*IDN?\r\n");
     QVERIFY(readUntil(client, Identity + Prompt).endsWith(Identity + Prompt));
     QCOMPARE(takeErrorEntries(), QStringList { "-363 2" });
+}
+
+void tst_ZOTcpSession_ScpiTelnet::linesBeyondTheQueueBoundAllRun_data()
+{
+    QTest::addColumn<int>("count");
+
+    // More lines than the session may have queued at once; in the second case they also fill
+    // the receive buffer, which holds complete lines then, not an overrun.
+    QTest::newRow("inside the buffer") << 300;
+    QTest::newRow("beyond the buffer") << 1000;
+}
+
+void tst_ZOTcpSession_ScpiTelnet::linesBeyondTheQueueBoundAllRun()
+{
+    QFETCH(int, count);
+
+    QTcpSocket client;
+    QVERIFY(connectClient(client));
+    client.write(QByteArray("*IDN?\r\n").repeated(count));
+    const QByteArray answers = (Identity + Prompt).repeated(count);
+    QCOMPARE(readUntil(client, answers, 30000), answers);
+    QCOMPARE(parsertest::log().size(), count);
+    QCOMPARE(takeErrorEntries(), QStringList());
+}
+
+// A client that sends queries and never reads its answers stops being read: the answers
+// waiting for it stay bounded, and it gets them all, in order, once it reads.
+void tst_ZOTcpSession_ScpiTelnet::clientNotReadingIsHeldBack()
+{
+    QTcpSocket client;
+    QVERIFY(connectClient(client));
+    client.setReadBufferSize(4096);
+    const int count = 1000;
+    client.write(QByteArray("SYST:BIG? 9999\r\n").repeated(count));
+    // 10 MB of answers: far beyond the socket buffers, so the session has stopped before.
+    QTest::qWait(1000);
+    const int ran = parsertest::log().size();
+    QVERIFY2(ran < count / 2, qPrintable(QString::number(ran)));
+
+    client.setReadBufferSize(0);
+    const QByteArray answers = ("#49999" + QByteArray(9999, 'x') + '\n' + Prompt).repeated(count);
+    QByteArray got;
+    QElapsedTimer clock;
+    clock.start();
+    while (got.size() < answers.size() && clock.elapsed() < 30000) {
+        if (client.bytesAvailable() == 0)
+            client.waitForReadyRead(100);
+        got += client.readAll();
+    }
+    QVERIFY(got == answers);
+    QCOMPARE(parsertest::log().size(), count);
+    QCOMPARE(takeErrorEntries(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_ZOTcpSession_ScpiTelnet)
