@@ -19,36 +19,9 @@ clientCpu=${BENCH_CLIENT_CPU:-$cpu}
 pin=(taskset -c "$cpu")
 pinClient=(taskset -c "$clientCpu")
 
-root=$(mktemp -d)
-ports=$(mktemp)
-board=
-instrument=
-stop() {
-    [ -n "$instrument" ] && { kill -TERM "$instrument" 2>/dev/null; wait "$instrument" 2>/dev/null; }
-    [ -n "$board" ] && { kill -TERM "$board" 2>/dev/null; wait "$board" 2>/dev/null; }
-    rm -rf "$root" "$ports"
-}
-trap stop EXIT
-
-"${pin[@]}" build/sim/vek-powerboard --root "$root" &
-board=$!
-for _ in $(seq 100); do
-    [ -S "$root/run/powerboard.ctl" ] && break
-    sleep 0.1
-done
-"${pin[@]}" build/sim/remote/vek-remote --root "$root" --port 0 >"$ports" &
-instrument=$!
-port=
-for _ in $(seq 100); do
-    port=$(sed -n 's/^port \([0-9]*\)$/\1/p' "$ports")
-    [ -n "$port" ] && break
-    kill -0 "$instrument" 2>/dev/null || break
-    sleep 0.1
-done
-if [ -z "$port" ]; then
-    echo "raw_socket: vek-remote did not start" >&2
-    exit 1
-fi
+# shellcheck source=bench/instrument.sh
+source bench/instrument.sh
+port=$rawPort
 
 echo "cpu       servers $cpu, clients $clientCpu"
 # raw_rtt.sh starts the baseline server itself: pinned with the servers, then the clients move.

@@ -16,25 +16,6 @@ namespace {
 // STATus:OPERation condition: records are waiting in the logger.
 constexpr short OperDataAvailable = 2048;
 
-// Table column -> value; the CSV file has the same order.
-double columnValue(const ioc::TRACE_DATA &r, int column)
-{
-    switch (column) {
-    case DataLogger::ETime:
-        return r.elapsedTime;
-    case DataLogger::Current:
-        return r.current;
-    case DataLogger::Voltage:
-        return r.voltage;
-    case DataLogger::Power:
-        return r.power;
-    case DataLogger::Capacity:
-        return r.capacity;
-    default:
-        return r.energy;
-    }
-}
-
 // One call from another thread: started, done and abandoned are guarded by Calls::mutex.
 struct Call
 {
@@ -44,6 +25,25 @@ struct Call
 };
 
 } // namespace
+
+// Table column -> value; the CSV file has the same order.
+double DataLogger::columnValue(const ioc::TRACE_DATA &r, int column)
+{
+    switch (column) {
+    case ETime:
+        return r.elapsedTime;
+    case Current:
+        return r.current;
+    case Voltage:
+        return r.voltage;
+    case Power:
+        return r.power;
+    case Capacity:
+        return r.capacity;
+    default:
+        return r.energy;
+    }
+}
 
 struct DataLogger::Calls
 {
@@ -56,6 +56,7 @@ DataLogger::DataLogger(QObject *parent)
     : QAbstractTableModel(parent)
     , m_calls(std::make_shared<Calls>())
 {
+    qRegisterMetaType<QVector<ioc::TRACE_DATA>>("QVector<ioc::TRACE_DATA>");
     clear();
     m_format = { 0, 1, 2 };
 }
@@ -99,6 +100,11 @@ bool DataLogger::setData(const QModelIndex &, const QVariant &, int)
 }
 
 QVariant DataLogger::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    return header(section, orientation, role);
+}
+
+QVariant DataLogger::header(int section, Qt::Orientation orientation, int role)
 {
     if (role != Qt::DisplayRole)
         return QVariant();
@@ -256,6 +262,13 @@ bool DataLogger::save(const QString &path) const
     return out.status() == QTextStream::Ok && file.commit();
 }
 
+QVector<ioc::TRACE_DATA> DataLogger::rowsSnapshot(quint64 *change) const
+{
+    QMutexLocker lock(&m_mutex);
+    *change = m_change;
+    return QVector<ioc::TRACE_DATA>(m_records.begin(), m_records.begin() + m_announced);
+}
+
 void DataLogger::closeCalls()
 {
     QMutexLocker lock(&m_calls->mutex);
@@ -340,12 +353,19 @@ void DataLogger::appendRecord(const ioc::TRACE_DATA &record, bool announceAll)
         last = int(m_records.size()); // the held records and this one
     }
     beginInsertRows(QModelIndex(), first, last);
+    QVector<ioc::TRACE_DATA> added;
+    quint64 change = 0;
     {
         QMutexLocker lock(&m_mutex);
         m_records.push_back(record);
+        added.reserve(last - first + 1);
+        for (int i = first; i <= last; ++i)
+            added << m_records[size_t(i)];
         m_announced = int(m_records.size());
+        change = ++m_change;
     }
     endInsertRows();
+    emit rowsAppended(change, added);
 }
 
 void DataLogger::announce(int n)
@@ -360,22 +380,32 @@ void DataLogger::announce(int n)
     if (count <= 0)
         return;
     beginInsertRows(QModelIndex(), first, first + count - 1);
+    QVector<ioc::TRACE_DATA> added;
+    quint64 change = 0;
     {
         QMutexLocker lock(&m_mutex);
+        added.reserve(count);
+        for (int i = first; i < first + count; ++i)
+            added << m_records[size_t(i)];
         m_announced += count;
+        change = ++m_change;
     }
     endInsertRows();
+    emit rowsAppended(change, added);
 }
 
 void DataLogger::clearRecords()
 {
     beginResetModel();
+    quint64 change = 0;
     {
         QMutexLocker lock(&m_mutex);
         m_records.clear();
         m_announced = 0;
+        change = ++m_change;
     }
     endResetModel();
+    emit rowsCleared(change);
 }
 
 QVector<QVector<double>> DataLogger::dequeue(unsigned n)
@@ -407,11 +437,16 @@ void DataLogger::dropOldest(int n)
         return;
     if (rows > 0)
         beginRemoveRows(QModelIndex(), 0, rows - 1);
+    quint64 change = 0;
     {
         QMutexLocker lock(&m_mutex);
         m_records.erase(m_records.begin(), m_records.begin() + n);
         m_announced -= rows;
+        if (rows > 0)
+            change = ++m_change;
     }
-    if (rows > 0)
+    if (rows > 0) {
         endRemoveRows();
+        emit rowsDropped(change, rows);
+    }
 }

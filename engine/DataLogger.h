@@ -87,6 +87,15 @@ public:
     // condition 2048 of STATus:OPERation when records remain and clears it when none do.
     QVector<QVector<double>> dequeFirstWithFormat(unsigned n);
 
+    // The model's rows as copies, oldest first, with the number of the last change they
+    // include: a mirror in another thread takes them once and then follows the change signals
+    // whose number is higher.
+    QVector<ioc::TRACE_DATA> rowsSnapshot(quint64 *change) const;
+    // headerData's answers; they need no logger, so views in any thread may ask.
+    static QVariant header(int section, Qt::Orientation orientation, int role);
+    // A record's value in a table column (ETime .. Energy).
+    static double columnValue(const ioc::TRACE_DATA &record, int column);
+
     // Writes the CSV file: to a temporary name beside path, then renamed over it. False when
     // the file cannot be written completely (nothing is left behind then).
     bool save(const QString &path) const;
@@ -95,6 +104,17 @@ public:
     // ones return at once without effect; calls in the logger's thread still work. The owner
     // calls it before it stops a thread that calls in (the parser) while its own thread waits.
     void closeCalls();
+
+Q_SIGNALS:
+    // Each change of the rows, emitted in the logger's thread after the model announced it,
+    // numbered in order (see rowsSnapshot). Views in another thread follow the logger through
+    // these (queued, so in order) rather than through the model's own signals.
+    // Rows appended at the end: copies of the newly announced records, oldest first.
+    void rowsAppended(quint64 change, const QVector<ioc::TRACE_DATA> &records);
+    // The `rows` oldest rows removed.
+    void rowsDropped(quint64 change, int rows);
+    // Every row removed.
+    void rowsCleared(quint64 change);
 
 private:
     struct Calls;
@@ -111,7 +131,7 @@ private:
     QVector<QVector<double>> dequeue(unsigned n);
     void dropOldest(int n);
 
-    // Guards m_records, m_announced, m_bufSize and m_format. Never held while the model
+    // Guards m_records, m_announced, m_change, m_bufSize and m_format. Never held while the model
     // announces a change.
     mutable QMutex m_mutex;
     int m_bufSize = MaxBufSize;
@@ -119,6 +139,7 @@ private:
     // no move of the others.
     std::deque<ioc::TRACE_DATA> m_records;
     int m_announced = 0; // the first m_announced records are the model's rows
+    quint64 m_change = 0; // number of the last change of the rows
     DlFormatItems m_format;
 
     // The calls from other threads; shared with them, so that a caller woken by closeCalls()

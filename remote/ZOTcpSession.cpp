@@ -25,6 +25,15 @@ bool ZOTcpSession::AnswerPort::post(const QByteArray &answer)
     return true;
 }
 
+bool ZOTcpSession::AnswerPort::resume()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_session)
+        return false;
+    QMetaObject::invokeMethod(m_session, &ZOTcpSession::resumeReceive, Qt::QueuedConnection);
+    return true;
+}
+
 ZOTcpSession::ZOTcpSession(QTcpSocket *socket, int bufferSize)
     : m_socket(socket)
     , m_bufferSize(std::max(bufferSize, 1))

@@ -31,6 +31,9 @@ public:
         // Any thread. Queues the answer for one write in the session thread; false when the
         // session has already closed (the answer is dropped).
         bool post(const QByteArray &answer);
+        // Any thread. Queues resumeReceive() in the session thread, for input that mayReceive()
+        // held back; false when the session has already closed.
+        bool resume();
 
     private:
         friend class ZOTcpSession;

@@ -1,6 +1,7 @@
 // Draws the soft keys' border images and the Qt resource file that lists them:
 //   vek-keyimages DIR   writes DIR/*.png and DIR/keyimages.qrc (prefix /resources/image)
-// The images are tiny; the style sheet stretches each over a whole key. A layout fixes the
+// The images are tiny; the style sheet stretches each over a whole key. The status tiles'
+// flat colours are drawn here too. A layout fixes the
 // image size and the edge of the colour stripe; the tables below list every image the screens
 // name (layout x first colour x second colour), plus the pressed and disabled bodies.
 
@@ -75,6 +76,23 @@ const QVector<Family> families = {
     { &half, { &yellow }, { &none } },
     { &row, { &blue, &green, &orange, &red, &yellow }, { &none } },
     { &row, { &blue, &green, &red }, { &blue, &green, &orange, &pink, &purple, &yellow } },
+};
+
+// The status tiles: one flat colour each, stretched under the tile's black text.
+const QSize tileSize(31, 15);
+const struct
+{
+    const char *name;
+    QColor colour;
+} tiles[] = {
+    { "CCStatus", QColor(255, 0, 0) },
+    { "CCStatus_2", QColor(255, 85, 85) },
+    { "CCStatus_3", QColor(255, 150, 150) },
+    { "CVStatus", QColor(0, 255, 0) },
+    { "CVStatus_2", QColor(128, 255, 128) },
+    { "CRStatus", QColor(0, 127, 255) },
+    { "CPStatus", QColor(255, 160, 0) },
+    { "ARBStatus", QColor(230, 230, 230) },
 };
 
 QRect stripeRect(const QSize &size, Edge edge, int width)
@@ -191,6 +209,9 @@ int main(int argc, char **argv)
         ok &= writer.write(QStringLiteral("%1FunctionPress.png").arg(QLatin1String(layout->name)),
             pressed(*layout));
     ok &= writer.write(QStringLiteral("FunctionDisable.png"), body(QSize(40, 2), Qt::black));
+    for (const auto &tile : tiles)
+        ok &= writer.write(
+            QLatin1String(tile.name) + QStringLiteral(".png"), body(tileSize, tile.colour));
 
     if (!ok || !writer.writeResourceFile()) {
         std::fprintf(stderr, "vek-keyimages: the image set in %s is incomplete\n", argv[1]);

@@ -17,13 +17,16 @@
 #include "remote/StatusRegisters.h"
 #include "remote/ZO4882ParserAsync.h"
 #include "remote/ZOPortmapper.h"
+#include "remote/ZOHislipDelegate.h"
 #include "remote/ZORs232Service.h"
 #include "remote/ZOSystErrCue.h"
+#include "remote/ZOTcpService_HiSLIP.h"
 #include "remote/ZOTcpService_ScpiRaw.h"
 #include "remote/ZOTcpService_ScpiTelnet.h"
 #include "remote/ZOTcpSession_Vxi11Async.h"
 #include "remote/ZOTcpSession_Vxi11Core.h"
 #include "remote/ZOVxi11_SRQ.h"
+#include "remote/ZOUsbtmcService.h"
 
 #include "platform/BoardPath.h"
 
@@ -36,6 +39,7 @@ namespace {
 
 constexpr quint16 DefaultRawPort = 5025;
 constexpr quint16 DefaultTelnetPort = 5024;
+constexpr quint16 DefaultHislipPort = 4880;
 // The instrument's serial port, under /dev.
 const char *const SerialPortName = "ttyO1";
 
@@ -57,9 +61,10 @@ const DictIndexNative *instrumentDictionary()
 
 } // namespace
 
-HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, bool vxi11)
+HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, int hislipPort, bool vxi11)
     : m_rawPortOverride(rawPort)
     , m_telnetPortOverride(telnetPort)
+    , m_hislipPortOverride(hislipPort)
     , m_vxi11(vxi11)
 {
     // The error queue comes first: every later start-up problem is reported through it.
@@ -83,12 +88,19 @@ HeadlessInstrument::~HeadlessInstrument()
     // Transports first, so no message arrives at a parser that is going away.
     zo4882::s_stb.setStatusByteSink({});
     zo4882::s_stb.setServiceRequestSink({});
+    if (m_usbtmc) {
+        m_usbtmc->closeDevice();
+        m_usbtmcThread.quit();
+        m_usbtmcThread.wait();
+        m_usbtmc.reset();
+    }
     m_rs232.reset();
     m_pmapUdp.reset();
     m_pmapTcp.reset();
     m_vxiAsync.reset();
     m_vxiCore.reset();
     zo4882::ZOVxi11_SRQ::destroy();
+    m_hislip.reset();
     m_telnet.reset();
     zo4882::ZOTcpService_ScpiTelnet::s_pPI = nullptr;
     m_raw.reset();
@@ -173,6 +185,8 @@ void HeadlessInstrument::createRemote()
         parser);
     createRs232();
     createVxi11();
+    createHislip();
+    createUsbtmc();
     installStbSinks();
 }
 
@@ -236,6 +250,40 @@ void HeadlessInstrument::createVxi11()
     addServiceRequestNotifier(&zo4882::ZOVxi11CoreDelegate::broadcastSRQ);
 }
 
+void HeadlessInstrument::createHislip()
+{
+    if (!m_preferences->getLanEnabled() || !m_preferences->getHislipEnabled())
+        return;
+    m_hislip = std::make_unique<zo4882::ZOTcpService_HiSLIP>(
+        choosePort(m_hislipPortOverride, m_preferences->getHislipPort(), DefaultHislipPort),
+        m_parser.get());
+    addServiceRequestNotifier(&zo4882::ZOHislipDelegate::broadcastSRQ);
+}
+
+void HeadlessInstrument::createUsbtmc()
+{
+    // A desktop root without a stand-in gadget has no USB device port to serve.
+    const QString device = QStringLiteral("/dev/g_usbtmc");
+    if (!m_preferences->getUsbEnabled() || !QFileInfo::exists(platform::BoardPath::map(device)))
+        return;
+    zo4882::ZOUsbtmcService::UsbtmcParams params;
+    params.vendorId = m_info->getUsbVID();
+    params.productId = m_info->getUsbPID();
+    params.manufacturer = m_info->getManufacturer();
+    params.product = m_info->getModel();
+    params.serialNumber = m_info->getSerial();
+    m_usbtmc =
+        std::make_unique<zo4882::ZOUsbtmcService>(params, zo4882::UsbtmcTiming(), m_parser.get());
+    m_usbtmc->moveToThread(&m_usbtmcThread);
+    QObject::connect(&m_usbtmcThread,
+        &QThread::started,
+        m_usbtmc.get(),
+        &zo4882::ZOUsbtmcService::onThreadStarted);
+    m_usbtmcThread.start();
+    addStatusByteNotifier(&zo4882::ZOUsbtmcService::updateSTB);
+    addServiceRequestNotifier(&zo4882::ZOUsbtmcService::broadcastSRQ);
+}
+
 int HeadlessInstrument::start()
 {
     int rc = 0;
@@ -254,6 +302,8 @@ int HeadlessInstrument::start()
             note(service->start(), "TCP", service->port());
         note(m_pmapUdp->start(), "UDP", m_pmapUdp->port());
     }
+    if (m_hislip)
+        note(m_hislip->start(), "TCP", m_hislip->port());
     return rc;
 }
 
@@ -297,4 +347,9 @@ void HeadlessInstrument::stopNetwork()
     m_networkThread.wait();
     m_network.reset();
     NetworkManager::setErrorSink({});
+}
+
+quint16 HeadlessInstrument::hislipPort() const
+{
+    return m_hislip ? m_hislip->port() : 0;
 }

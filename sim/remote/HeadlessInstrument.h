@@ -26,6 +26,8 @@ class Status;
 namespace zo4882 {
 class ZO4882ParserAsync;
 class ZORs232Service;
+class ZOTcpService_HiSLIP;
+class ZOUsbtmcService;
 class ZOTcpService_ScpiRaw;
 class ZOTcpService_ScpiTelnet;
 class ZOTcpService_Vxi11Async;
@@ -39,18 +41,22 @@ class ZOUdpService_Pmap;
 // What exists of the instrument without its panel, against the board under the board root: the
 // engine (both controller links, model information, status, basic settings, instrument
 // configuration), the preferences, the value objects, the parser with the instrument's
-// dictionary and its control handler, the raw-socket and telnet services, and the RS-232 service
-// when the preferences enable it and the root holds its device (/dev/ttyO1, a pty in tests). Development and tests only;
+// dictionary and its control handler, the raw-socket, telnet and HiSLIP services, and the RS-232
+// service when the preferences enable it and the root holds its device (/dev/ttyO1, a pty in
+// tests), and USBTMC when the preferences enable USB and the root holds a stand-in gadget
+// (/dev/g_usbtmc, platform::UsbGadgetStandIn). Development and tests only;
 // the front-panel program replaces it. Build and destroy it in the main thread, whose event
 // loop must run. The value objects outlive it (they live until the process ends); build it once
 // per process.
 class HeadlessInstrument
 {
 public:
-    // rawPort, telnetPort: the ports; negative takes the preferences' port. vxi11: serve the
-    // VXI-11 core (4510) and abort (4511) channels and the portmapper (TCP and UDP 111) when
-    // the preferences enable the LAN; those ports are fixed.
-    explicit HeadlessInstrument(int rawPort = -1, int telnetPort = -1, bool vxi11 = false);
+    // rawPort, telnetPort: the ports; negative takes the preferences' port. hislipPort: the
+    // HiSLIP port, served when the LAN and HiSLIP are enabled; negative takes the preferences'.
+    // vxi11: serve the VXI-11 core (4510) and abort (4511) channels and the portmapper (TCP
+    // and UDP 111) when the preferences enable the LAN; those ports are fixed.
+    explicit HeadlessInstrument(
+        int rawPort = -1, int telnetPort = -1, int hislipPort = -1, bool vxi11 = false);
     ~HeadlessInstrument();
     HeadlessInstrument(const HeadlessInstrument &) = delete;
     HeadlessInstrument &operator=(const HeadlessInstrument &) = delete;
@@ -68,6 +74,8 @@ public:
     // only a run asked for it on its command line (in a test's private namespace) calls it.
     using LanUpdate = std::function<void(const NetworkInfo &info, unsigned lctx)>;
     void startNetwork(LanUpdate onUpdate);
+    // 0 when HiSLIP is not served.
+    quint16 hislipPort() const;
 
 private:
     void createEngine();
@@ -75,6 +83,8 @@ private:
     void createRs232();
     void createVxi11();
     void stopNetwork();
+    void createHislip();
+    void createUsbtmc();
     // Transports that report the status byte or service requests register here; the status
     // byte's two sinks call every one of them (they only post).
     using StbNotifier = std::function<void(unsigned char)>;
@@ -84,6 +94,7 @@ private:
 
     const int m_rawPortOverride;
     const int m_telnetPortOverride;
+    const int m_hislipPortOverride;
     const bool m_vxi11;
     QString m_startError;
     std::unique_ptr<SystErrCustom> m_errorHook;
@@ -108,6 +119,9 @@ private:
     std::unique_ptr<NetworkInfo> m_networkInfo;
     std::unique_ptr<NetworkManager> m_network; // lives in m_networkThread
     QThread m_networkThread;
+    std::unique_ptr<zo4882::ZOTcpService_HiSLIP> m_hislip;
+    std::unique_ptr<zo4882::ZOUsbtmcService> m_usbtmc;
+    QThread m_usbtmcThread;
     // Written only in createRemote(), before installStbSinks(); read by the sinks afterwards.
     std::vector<StbNotifier> m_stbNotifiers;
     std::vector<StbNotifier> m_srqNotifiers;

@@ -86,9 +86,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption vxi11Option(QStringLiteral("vxi11"),
         QStringLiteral("Serve VXI-11 (TCP 4510, 4511) and the portmapper (TCP and UDP 111) when "
                        "the preferences enable the LAN."));
+    const QCommandLineOption hislipOption(QStringLiteral("hislip-port"),
+        QStringLiteral("HiSLIP port in place of the preferences' (0: any free port)."),
+        QStringLiteral("PORT"));
     options.addOption(networkOption);
     options.addOption(rootOption);
     options.addOption(vxi11Option);
+    options.addOption(hislipOption);
     options.addOption(portOption);
     options.addOption(telnetOption);
     options.process(app);
@@ -101,8 +105,10 @@ int main(int argc, char *argv[])
     }
     int port = -1;
     int telnetPort = -1;
-    for (const auto &[option, value] :
-        { std::pair { &portOption, &port }, std::pair { &telnetOption, &telnetPort } }) {
+    int hislipPort = -1;
+    for (const auto &[option, value] : { std::pair { &portOption, &port },
+             std::pair { &telnetOption, &telnetPort },
+             std::pair { &hislipOption, &hislipPort } }) {
         if (!options.isSet(*option))
             continue;
         bool ok = false;
@@ -121,16 +127,17 @@ int main(int argc, char *argv[])
 
     int result = 0;
     {
-        HeadlessInstrument instrument(port, telnetPort, options.isSet(vxi11Option));
+        HeadlessInstrument instrument(port, telnetPort, hislipPort, options.isSet(vxi11Option));
         if (instrument.start() != 0) {
             std::fprintf(
                 stderr, "vek-remote: %s cannot be bound\n", qPrintable(instrument.startError()));
             return 1;
         }
-        // Scripts and tests wait for this line.
-        std::printf("port %u telnet %u\n",
+        // Scripts and tests wait for this line; "hislip 0" when HiSLIP is not served.
+        std::printf("port %u telnet %u hislip %u\n",
             unsigned(instrument.rawPort()),
-            unsigned(instrument.telnetPort()));
+            unsigned(instrument.telnetPort()),
+            unsigned(instrument.hislipPort()));
         std::fflush(stdout);
         if (options.isSet(networkOption))
             instrument.startNetwork(printLanUpdate);

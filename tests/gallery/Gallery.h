@@ -52,4 +52,5 @@ void galleryTexts(Gallery &gallery);
 void galleryReadouts(Gallery &gallery);
 void galleryTrees(Gallery &gallery);
 void galleryCharts(Gallery &gallery);
+void galleryMeasurement(Gallery &gallery);
 void galleryUpdater(Gallery &gallery);

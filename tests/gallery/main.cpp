@@ -23,6 +23,7 @@ const struct
     { "readouts", galleryReadouts },
     { "trees", galleryTrees },
     { "charts", galleryCharts },
+    { "measurement", galleryMeasurement },
     { "updater", galleryUpdater },
 };
 

@@ -47,11 +47,13 @@ bool HeadlessProgram::start(
     while (!deadline.hasExpired()) {
         m_output += m_process.readAllStandardOutput();
         const int end = m_output.indexOf('\n');
-        // "port N telnet M"
+        // "port N telnet M hislip H"
         const QList<QByteArray> words = m_output.left(std::max(end, 0)).split(' ');
-        if (end >= 0 && words.size() == 4 && words[0] == "port" && words[2] == "telnet") {
+        if (end >= 0 && words.size() >= 4 && words[0] == "port" && words[2] == "telnet") {
             m_port = quint16(words[1].toUInt());
             m_telnetPort = quint16(words[3].toUInt());
+            if (words.size() >= 6 && words[4] == "hislip")
+                m_hislipPort = quint16(words[5].toUInt());
             return m_port != 0 && m_telnetPort != 0;
         }
         if (m_process.state() == QProcess::NotRunning) {

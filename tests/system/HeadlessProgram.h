@@ -27,6 +27,8 @@ public:
 
     quint16 port() const { return m_port; }
     quint16 telnetPort() const { return m_telnetPort; }
+    // 0 when the program does not serve HiSLIP.
+    quint16 hislipPort() const { return m_hislipPort; }
     qint64 pid() const { return m_process.processId(); }
     QString errorString() const { return m_error; }
     // Resident memory in KiB (VmRSS), -1 when it cannot be read.
@@ -40,6 +42,7 @@ private:
     QString m_error;
     quint16 m_port = 0;
     quint16 m_telnetPort = 0;
+    quint16 m_hislipPort = 0;
 };
 
 // Client helpers over blocking sockets.

@@ -20,6 +20,8 @@ instrument.write_termination = "\n"
 instrument.timeout = 5000
 print(instrument.query("*IDN?"))
 instrument.write("*CLS")
+# The status byte is read out of band: wait until the parser has run the *CLS.
+instrument.query("*OPC?")
 print(instrument.read_stb())
 instrument.clear()
 instrument.assert_trigger()
