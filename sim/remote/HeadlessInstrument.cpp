@@ -10,6 +10,9 @@
 #include "engine/ioc/IoControl.h"
 #include "instrument/ModelInformation.h"
 #include "instrument/PreferenceInfo.h"
+#include "network/NetworkInfo.h"
+#include "network/NetworkManager.h"
+#include "platform/NetLink.h"
 #include "remote/QueueError.h"
 #include "remote/StatusRegisters.h"
 #include "remote/ZO4882ParserAsync.h"
@@ -27,6 +30,7 @@
 
 #include "platform/BoardPath.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 using ioc::IoControl;
@@ -80,6 +84,7 @@ HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, int hislipPo
 
 HeadlessInstrument::~HeadlessInstrument()
 {
+    stopNetwork();
     // Transports first, so no message arrives at a parser that is going away.
     zo4882::s_stb.setStatusByteSink({});
     zo4882::s_stb.setServiceRequestSink({});
@@ -310,6 +315,38 @@ quint16 HeadlessInstrument::rawPort() const
 quint16 HeadlessInstrument::telnetPort() const
 {
     return m_telnet->port();
+}
+
+void HeadlessInstrument::startNetwork(LanUpdate onUpdate)
+{
+    NetworkManager::setErrorSink(zo4882::queueError);
+    m_networkInfo = std::make_unique<NetworkInfo>();
+    m_network = std::make_unique<NetworkManager>(*m_networkInfo,
+        *m_preferences,
+        std::make_unique<platform::NetLinkIoctl>(QStringLiteral("eth0")));
+    m_network->moveToThread(&m_networkThread);
+    QObject::connect(
+        &m_networkThread, &QThread::started, m_network.get(), &NetworkManager::onThreadStarted);
+    const NetworkInfo *info = m_networkInfo.get();
+    QObject::connect(m_network.get(),
+        &NetworkManager::networkInfoUpdated,
+        QCoreApplication::instance(),
+        [info, onUpdate](const zostd::INetworkInfo *, unsigned lctx) {
+            onUpdate(*info, lctx);
+        });
+    m_networkThread.start();
+}
+
+void HeadlessInstrument::stopNetwork()
+{
+    if (!m_network)
+        return;
+    QMetaObject::invokeMethod(
+        m_network.get(), &NetworkManager::shutDown, Qt::BlockingQueuedConnection);
+    m_networkThread.quit();
+    m_networkThread.wait();
+    m_network.reset();
+    NetworkManager::setErrorSink({});
 }
 
 quint16 HeadlessInstrument::hislipPort() const

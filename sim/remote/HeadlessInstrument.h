@@ -11,6 +11,8 @@
 class CTRL_SINK;
 class ModelInformation;
 class MyParser;
+class NetworkInfo;
+class NetworkManager;
 class PreferenceInfo;
 class SystErrCustom;
 
@@ -67,6 +69,11 @@ public:
     // The bound ports after start().
     quint16 rawPort() const;
     quint16 telnetPort() const;
+    // Starts the LAN manager on eth0 in its own thread; onUpdate runs in this thread at every
+    // networkInfoUpdated with the record and its code. Acts on the machine's own interface:
+    // only a run asked for it on its command line (in a test's private namespace) calls it.
+    using LanUpdate = std::function<void(const NetworkInfo &info, unsigned lctx)>;
+    void startNetwork(LanUpdate onUpdate);
     // 0 when HiSLIP is not served.
     quint16 hislipPort() const;
 
@@ -75,6 +82,7 @@ private:
     void createRemote();
     void createRs232();
     void createVxi11();
+    void stopNetwork();
     void createHislip();
     void createUsbtmc();
     // Transports that report the status byte or service requests register here; the status
@@ -108,6 +116,9 @@ private:
     std::unique_ptr<zo4882::ZOTcpService_Vxi11Async> m_vxiAsync;
     std::unique_ptr<zostd::ZOTcpService_Pmap> m_pmapTcp;
     std::unique_ptr<zostd::ZOUdpService_Pmap> m_pmapUdp;
+    std::unique_ptr<NetworkInfo> m_networkInfo;
+    std::unique_ptr<NetworkManager> m_network; // lives in m_networkThread
+    QThread m_networkThread;
     std::unique_ptr<zo4882::ZOTcpService_HiSLIP> m_hislip;
     std::unique_ptr<zo4882::ZOUsbtmcService> m_usbtmc;
     QThread m_usbtmcThread;

@@ -1,9 +1,11 @@
+#include "network/NetworkInfo.h"
 #include "platform/BoardPath.h"
 #include "sim/remote/HeadlessInstrument.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QUrl>
 
 #include <csignal>
 #include <cstdio>
@@ -33,6 +35,28 @@ bool catchTermination()
     return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
 }
 
+// One line per LAN update, for scripts and tests: the code, then name=value pairs.
+void printLanUpdate(const NetworkInfo &info, unsigned lctx)
+{
+    std::printf("lan %u ip4=%s mask4=%s gw4=%s dns4=%s,%s wins4=%s,%s src4=%d status4=%d "
+                "status6=%d lamp=%d host=%s domain=%s\n",
+        lctx,
+        qPrintable(info.getIpAdr4()),
+        qPrintable(info.getNetMask4()),
+        qPrintable(info.getDefGW4()),
+        qPrintable(info.getPriDNS4()),
+        qPrintable(info.getSecDNS4()),
+        qPrintable(info.getPriWINS4()),
+        qPrintable(info.getSecWINS4()),
+        info.getAdrsSrc4(),
+        info.getLanStatus4(),
+        info.getLanStatus6(),
+        info.getLanIndicator(),
+        QUrl::toPercentEncoding(info.getResolvedDdnsHostname()).constData(),
+        QUrl::toPercentEncoding(info.getResolvedDomainName()).constData());
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -56,12 +80,16 @@ int main(int argc, char *argv[])
     const QCommandLineOption telnetOption(QStringLiteral("telnet-port"),
         QStringLiteral("Telnet port in place of the preferences' (0: any free port)."),
         QStringLiteral("PORT"));
+    const QCommandLineOption networkOption(QStringLiteral("network"),
+        QStringLiteral("Run the LAN manager on eth0 and print a line at every LAN update. It "
+                       "reconfigures eth0: use it only in a private network namespace."));
     const QCommandLineOption vxi11Option(QStringLiteral("vxi11"),
         QStringLiteral("Serve VXI-11 (TCP 4510, 4511) and the portmapper (TCP and UDP 111) when "
                        "the preferences enable the LAN."));
     const QCommandLineOption hislipOption(QStringLiteral("hislip-port"),
         QStringLiteral("HiSLIP port in place of the preferences' (0: any free port)."),
         QStringLiteral("PORT"));
+    options.addOption(networkOption);
     options.addOption(rootOption);
     options.addOption(vxi11Option);
     options.addOption(hislipOption);
@@ -111,6 +139,8 @@ int main(int argc, char *argv[])
             unsigned(instrument.telnetPort()),
             unsigned(instrument.hislipPort()));
         std::fflush(stdout);
+        if (options.isSet(networkOption))
+            instrument.startNetwork(printLanUpdate);
         result = app.exec();
     }
     return result;

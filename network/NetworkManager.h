@@ -1,0 +1,153 @@
+#pragma once
+
+#include "instrument/PreferenceInfo.h"
+#include "network/AddressDetector.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class NetworkInfo;
+class IfUp;
+class IfDown;
+class IfConfig;
+class Route6;
+class Route4;
+class ZoDns6;
+class Dmesg;
+class QTimer;
+
+namespace platform {
+class NetLink;
+}
+namespace zostd {
+class INetworkInfo;
+}
+
+// The network manager's pauses, in ms; tests shorten them.
+struct NetworkTiming
+{
+    int pollMs = 1000;
+    int startPauseMs = 1000;
+    int sysctlDelayMs = 1000; // from the files written to "sysctl -p"
+    int ifupDelayMs = 1000; // from "sysctl -p" to ifup
+    int dadCheckDelayMs = 2000; // from ifup's end to the duplicate-address check
+};
+
+// Owns the LAN interface eth0: brings it up, watches its carrier once a second, and on every
+// up edge writes /etc/network/interfaces and /etc/sysctl.conf from the preferences and runs
+// ifdown, "sysctl -p" and ifup (udhcpc for DHCP). It keeps the status record NetworkInfo
+// current from the interface and from the tools' output, and stores what DHCP leased in the
+// preferences.
+//
+// Thread use: lives in a thread of its own (the network thread), started by the owner with the
+// thread's started() connected to onThreadStarted(); every slot runs there. Before the thread
+// quits, the owner runs shutDown() in it (blocking queued). Other threads only emit
+// configChanged() and operatedService() and read the record.
+//
+// Run shape (lctx codes of networkInfoUpdated):
+//   thread start   1 s pause, first carrier read, srandom(MAC bytes 2..5), configChanged, 151
+//   up edge        both statuses 1; ends a run under way, else starts one (configChanged)
+//   down edge      entries and sources cleared, statuses -3, gateways reset; 827 outside a run
+//   run            1057, ifdown, files written, 1096, "sysctl -p" 1 s later, ifup 1 s after
+//   ifup finished  IPv6 DNS, dmesg 2 s later, 536, lo brought up
+class NetworkManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Timing = NetworkTiming;
+
+    // Errors (refused preference values, files that cannot be written): a SCPI error number and
+    // its detail. Install once before the thread starts; defaults to doing nothing.
+    using ErrorSink = std::function<void(int code, const QString &detail)>;
+    static void setErrorSink(ErrorSink sink);
+
+    // The one instance, set by the constructor.
+    static NetworkManager *s_pSelf;
+
+    // Called in the thread that will start the network thread. link is the interface (eth0).
+    NetworkManager(NetworkInfo &info,
+        PreferenceInfo &preferences,
+        std::unique_ptr<platform::NetLink> link,
+        const Timing &timing = Timing());
+    ~NetworkManager() override;
+
+    // Write the two files from the preferences atomically; false (and an error reported) when
+    // a value is refused or the file cannot be written.
+    bool genfile_Etc_Network_Interfaces(const zostd::IPreferenceInfo *preferences);
+    bool genfile_Etc_Sysctl_conf(const zostd::IPreferenceInfo *preferences);
+    // Sends udhcpc (pid from /var/run/udhcpc.eth0.pid) a kill; false without a pid.
+    bool killUdhcpc() const;
+    // Derives the address sources and some statuses from the record's entry list.
+    void update_status_and_source();
+    void onLinkDown();
+
+    // True from the start of a configuration run to the up edge that ends it.
+    bool configuring() const { return m_configuring; }
+
+signals:
+    void configChanged();
+    // 0: withdraw the name services; non-zero: start them.
+    void operatedService(int action);
+    // ni: the long-lived record; lctx: the code of the emitting step (see the table above).
+    void networkInfoUpdated(const zostd::INetworkInfo *ni, unsigned lctx);
+    void executedIfconfig();
+
+public slots:
+    void onConfigChange();
+    // The mDNS, DNS-SD and NetBIOS programs are not run by this system yet: nothing to start
+    // or withdraw.
+    void onOperateService(int action);
+    void onThreadStarted();
+    void onTimeout();
+    void onExecuteIfconfig();
+    void onReadyReadLines_IfUp();
+    void onProgFinish_IfUp();
+    void onProgStart_IfDown();
+    void onReadyReadLines_IfDown();
+    void onProgFinish_IfDown();
+    void onReadyReadLines_IfConfig();
+    void onProgFinish_IfConfig();
+    void onReadyReadLines_Route6();
+    void onProgFinish_Route6();
+    void onReadyReadLines_Route4();
+    void onProgFinish_Route4();
+    void onReadyReadLines_ZoDns6();
+    void onProgFinish_ZoDns6();
+    void onReadyReadLines_Dmesg();
+    void onProgFinish_Dmesg();
+    // Stops the poll and ends the tools; runs in the network thread before it quits.
+    void shutDown();
+
+private:
+    void createProcesses();
+    void finishThreadStart();
+    void handleIfUpLine(const QString &line);
+    void runSysctl();
+    void runIfUp();
+    // Stores a leased value in the preferences and saves them.
+    void storeLease(QString PreferenceInfo::Values::*member, const QString &value);
+    void appendNameserver(const QString &server) const;
+    void report(int code, const QString &detail) const;
+    void emitUpdated(unsigned lctx);
+
+    NetworkInfo &m_networkInfo;
+    PreferenceInfo &m_preferences;
+    const std::unique_ptr<platform::NetLink> m_link;
+    const Timing m_timing;
+    AddressDetector m_addressDetector;
+    bool m_configuring = false;
+    bool m_linkUp = false;
+    bool m_prevLinkUp = false; // the carrier as the previous poll saw it
+    QTimer *m_pollTimer = nullptr; // owned, lives in the network thread
+    std::unique_ptr<IfUp> m_ifUp;
+    std::unique_ptr<IfDown> m_ifDown;
+    std::unique_ptr<IfConfig> m_ifConfig;
+    std::unique_ptr<Route6> m_route6;
+    std::unique_ptr<Route4> m_route4;
+    std::unique_ptr<ZoDns6> m_zoDns6;
+    std::unique_ptr<Dmesg> m_dmesg;
+};

@@ -1,0 +1,343 @@
+#include "network/NetworkManager.h"
+
+#include "instrument/PreferenceInfo.h"
+#include "network/NetworkInfo.h"
+#include "platform/BoardPath.h"
+#include "platform/NetLink.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHostAddress>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+
+namespace {
+
+// eth0 as the test sets it: the carrier is whatever the test says.
+class FakeLink : public platform::NetLink
+{
+public:
+    FakeLink(std::atomic<bool> *carrier, const QList<QNetworkAddressEntry> &entries = {})
+        : m_carrier(carrier)
+        , m_entries(entries)
+    { }
+    int interfaceIndex() const override { return 2; }
+    QByteArray hardwareAddress() const override
+    {
+        return QByteArray("\x02\x00\x0a\x0b\x0c\x0d", 6);
+    }
+    bool bringUp(const QString &) override { return true; }
+    Carrier carrier() override { return *m_carrier ? Carrier::Up : Carrier::Down; }
+    QList<QNetworkAddressEntry> addressEntries() const override { return m_entries; }
+
+private:
+    std::atomic<bool> *m_carrier;
+    const QList<QNetworkAddressEntry> m_entries;
+};
+
+const char *const Tools[] = { "sbin/ifup",
+    "sbin/ifdown",
+    "sbin/sysctl",
+    "sbin/ifconfig",
+    "sbin/route",
+    "sbin/ip",
+    "bin/dmesg",
+    "bin/kill",
+    "usr/bin/zodns6" };
+
+} // namespace
+
+// The manager in its own thread against a board root whose tools are logging stand-ins and a
+// link whose carrier the test switches. The pauses are shortened; their order is the product's.
+class tst_NetworkManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void runStartsAtFirstUpEdgeInOrderAndItsOwnEdgesStartNoSecondRun();
+    void unplugOutsideARunIsAnnouncedAndReplugStartsANewRun();
+    void configChangedWhileTheLinkIsDownDoesNothing();
+    void refusedHostnameStopsTheRunAndWritesNothing();
+    void dhcpOutputFillsTheRecordAndStoresTheLease();
+    void killUdhcpcOnlySignalsOneProcess_data();
+    void killUdhcpcOnlySignalsOneProcess();
+
+private:
+    void start();
+    // The logged tool runs, "name args" per line, in order.
+    QStringList journal() const;
+    QList<double> journalTimes() const;
+    int count(const QString &entry) const { return journal().count(entry); }
+
+    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<PreferenceInfo> m_preferences;
+    std::unique_ptr<NetworkInfo> m_info;
+    std::unique_ptr<NetworkManager> m_manager;
+    QThread m_thread;
+    std::atomic<bool> m_carrier { true };
+    QList<unsigned> m_codes; // networkInfoUpdated codes, in this thread
+    QList<int> m_errors;
+    QList<QNetworkAddressEntry> m_entries; // eth0's addresses while the link is up
+    NetworkManager::Timing m_timing;
+};
+
+void tst_NetworkManager::init()
+{
+    m_root = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_root->isValid());
+    platform::BoardPath::setRoot(m_root->path());
+    QDir dir(m_root->path());
+    for (const char *sub :
+        { "sbin", "bin", "usr/bin", "etc/instr", "etc/network", "var/run", "var/log" })
+        QVERIFY(dir.mkpath(sub));
+    for (const char *tool : Tools) {
+        QFile script(dir.filePath(tool));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        // Logs the time and its own name with its arguments; ifup prints the test's lines.
+        script.write(
+            "#!/bin/sh\n"
+            "echo \"$(date +%s.%N) $(basename \"$0\") $*\" >> \"$BOARD_ROOT/var/log/tools.log\"\n"
+            "[ \"$(basename \"$0\")\" = ifup ] && [ -f \"$BOARD_ROOT/ifup.out\" ] "
+            "&& cat \"$BOARD_ROOT/ifup.out\"\n"
+            "exit 0\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    m_preferences = std::make_unique<PreferenceInfo>();
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.adrsAssign4 = 2;
+        v.adrsAssign6 = 0;
+        v.ddnsEnabled = true;
+        v.hostname = QStringLiteral("VEK3R-00042");
+    });
+    m_info = std::make_unique<NetworkInfo>();
+    m_codes.clear();
+    m_errors.clear();
+    NetworkManager::setErrorSink([this](int code, const QString &) {
+        QMetaObject::invokeMethod(this, [this, code] {
+            m_errors.append(code);
+        });
+    });
+    m_timing = NetworkManager::Timing { 40, 10, 300, 300, 10 };
+    m_carrier = true;
+    m_entries.clear();
+}
+
+void tst_NetworkManager::start()
+{
+    m_manager = std::make_unique<NetworkManager>(
+        *m_info, *m_preferences, std::make_unique<FakeLink>(&m_carrier, m_entries), m_timing);
+    m_manager->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::started, m_manager.get(), &NetworkManager::onThreadStarted);
+    connect(m_manager.get(),
+        &NetworkManager::networkInfoUpdated,
+        this,
+        [this](const zostd::INetworkInfo *, unsigned lctx) {
+            m_codes.append(lctx);
+        });
+    m_thread.start();
+}
+
+void tst_NetworkManager::cleanup()
+{
+    if (m_manager) {
+        QMetaObject::invokeMethod(
+            m_manager.get(), &NetworkManager::shutDown, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+        m_manager.reset();
+    }
+    NetworkManager::setErrorSink({});
+    m_info.reset();
+    m_preferences.reset();
+    platform::BoardPath::setRoot(QString());
+    m_root.reset();
+}
+
+QStringList tst_NetworkManager::journal() const
+{
+    QFile file(m_root->filePath("var/log/tools.log"));
+    QStringList entries;
+    if (!file.open(QIODevice::ReadOnly))
+        return entries;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (!line.isEmpty())
+            entries.append(QString::fromLatin1(line.mid(line.indexOf(' ') + 1)));
+    }
+    return entries;
+}
+
+QList<double> tst_NetworkManager::journalTimes() const
+{
+    QFile file(m_root->filePath("var/log/tools.log"));
+    QList<double> times;
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            if (!line.isEmpty())
+                times.append(line.left(line.indexOf(' ')).toDouble());
+        }
+    }
+    return times;
+}
+
+void tst_NetworkManager::runStartsAtFirstUpEdgeInOrderAndItsOwnEdgesStartNoSecondRun()
+{
+    start();
+    QTRY_VERIFY_WITH_TIMEOUT(journal().contains("ifup -v eth0"), 10000);
+    // dmesg may follow at once, 2 s after ifup on the board.
+    QCOMPARE(journal().mid(0, 3).join(" | "),
+        QStringLiteral("ifdown -v eth0 | sysctl -p | ifup -v eth0"));
+    const QList<double> times = journalTimes();
+    QVERIFY2(times.at(1) - times.at(0) >= 0.25, "sysctl -p follows the files after its pause");
+    QVERIFY2(times.at(2) - times.at(1) >= 0.25, "ifup follows sysctl -p after its pause");
+    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(536u), 5000);
+    QCOMPARE(m_codes.mid(0, 3), QList<unsigned>({ 151u, 1057u, 1096u }));
+    QCOMPARE(m_info->getLanStatus4(), 1);
+    QCOMPARE(m_info->getLanStatus6(), -3); // IPv6 off: the run sets it back from the edge's 1
+    QFile interfaces(m_root->filePath("etc/network/interfaces"));
+    QVERIFY(interfaces.open(QIODevice::ReadOnly));
+    QVERIFY(interfaces.readAll().endsWith("udhcpc_opts -t 5 -O 44 -x hostname:VEK3R-00042\n\n"));
+
+    // The run's own ifdown/ifup edges: down and up again, no announcement, no second run.
+    m_carrier = false;
+    QTRY_COMPARE_WITH_TIMEOUT(m_info->getLanStatus4(), -3, 5000);
+    m_carrier = true;
+    QTRY_COMPARE_WITH_TIMEOUT(m_info->getLanStatus4(), 1, 5000);
+    QTest::qWait(m_timing.pollMs * 5);
+    QVERIFY(!m_codes.contains(827u));
+    QCOMPARE(count("ifdown -v eth0"), 1);
+}
+
+void tst_NetworkManager::unplugOutsideARunIsAnnouncedAndReplugStartsANewRun()
+{
+    m_timing.sysctlDelayMs = m_timing.ifupDelayMs = 20;
+    start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(536u), 10000);
+    // The run's own edges end it.
+    m_carrier = false;
+    QTRY_COMPARE_WITH_TIMEOUT(m_info->getLanStatus4(), -3, 5000);
+    m_carrier = true;
+    QTRY_COMPARE_WITH_TIMEOUT(m_info->getLanStatus4(), 1, 5000);
+    QTest::qWait(m_timing.pollMs * 3);
+    m_info->modify([](NetworkInfo::Fields &f) {
+        f.defGW4 = QStringLiteral("10.0.0.1");
+        f.priDNS4 = QStringLiteral("10.0.0.53");
+    });
+    m_codes.clear();
+
+    m_carrier = false;
+    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(827u), 5000);
+    QCOMPARE(m_info->getLanStatus4(), -3);
+    QCOMPARE(m_info->getLanStatus6(), -3);
+    QCOMPARE(m_info->getDefGW4(), QStringLiteral("0.0.0.0"));
+    QCOMPARE(m_info->getDefGW6(), QStringLiteral("::"));
+    QCOMPARE(m_info->getPriDNS4(), QStringLiteral("10.0.0.53")); // servers stay
+    m_carrier = true;
+    QTRY_COMPARE_WITH_TIMEOUT(count("ifup -v eth0"), 2, 10000);
+    QCOMPARE(count("ifdown -v eth0"), 2);
+}
+
+void tst_NetworkManager::configChangedWhileTheLinkIsDownDoesNothing()
+{
+    m_carrier = false;
+    start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(151u), 5000);
+    emit m_manager->configChanged();
+    QTest::qWait(m_timing.pollMs * 5);
+    QCOMPARE(journal(), QStringList());
+    m_carrier = true;
+    QTRY_VERIFY_WITH_TIMEOUT(journal().contains("ifdown -v eth0"), 5000);
+}
+
+void tst_NetworkManager::refusedHostnameStopsTheRunAndWritesNothing()
+{
+    QFile old(m_root->filePath("etc/network/interfaces"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("auto lo\n");
+    old.close();
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.hostname = QStringLiteral("x;reboot");
+    });
+    start();
+    QTRY_COMPARE_WITH_TIMEOUT(m_errors, QList<int>({ -224 }), 5000);
+    QTest::qWait(m_timing.pollMs * 5);
+    QCOMPARE(journal(), QStringList());
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("auto lo\n"));
+    QVERIFY(!QFile::exists(m_root->filePath("etc/sysctl.conf")));
+}
+
+void tst_NetworkManager::dhcpOutputFillsTheRecordAndStoresTheLease()
+{
+    QFile out(m_root->filePath("ifup.out"));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write("udhcpc (v1.35.0) started\n"
+              "Lease of 10.9.8.7 obtained, lease time 600\n"
+              "Subnet mask 255.255.255.0\n"
+              "Router1 10.9.8.1\n"
+              "Domain lab.example\n"
+              "Adding DNS1 10.9.8.53\n"
+              "Adding DNS1 10.9.8.53;reboot\n");
+    out.close();
+    m_info->modify([](NetworkInfo::Fields &f) {
+        f.secDNS4 = QStringLiteral("1.2.3.4");
+    });
+    QNetworkAddressEntry leased;
+    leased.setIp(QHostAddress(QStringLiteral("10.9.8.7")));
+    leased.setPrefixLength(24);
+    m_entries = { leased };
+    start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(536u), 10000);
+    // The poll finds the address; the route listing's end confirms the configuration.
+    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(688u), 5000);
+    QVERIFY(m_codes.indexOf(199u) < m_codes.indexOf(688u));
+    QCOMPARE(m_info->getIpAdr4(), QStringLiteral("10.9.8.7"));
+    QCOMPARE(m_info->getNetMask4(), QStringLiteral("255.255.255.0"));
+    QCOMPARE(m_info->getLanStatus4(), 0);
+    QCOMPARE(m_info->getDefGW4(), QStringLiteral("10.9.8.1"));
+    QCOMPARE(m_info->getPriDNS4(), QStringLiteral("10.9.8.53"));
+    QCOMPARE(m_info->getSecDNS4(), QStringLiteral("0.0.0.0"));
+    QCOMPARE(m_info->getPriWINS4(), QStringLiteral("0.0.0.0"));
+    QCOMPARE(m_info->getAdrsSrc4(), 1);
+    QCOMPARE(m_info->getResolvedDomainName(), QStringLiteral("lab.example"));
+    PreferenceInfo stored;
+    QVERIFY(stored.load());
+    QCOMPARE(stored.getIpAdr4(), QStringLiteral("10.9.8.7"));
+    QCOMPARE(stored.getNetMask4(), QStringLiteral("255.255.255.0"));
+    QCOMPARE(stored.getDefGW4(), QStringLiteral("10.9.8.1"));
+    QCOMPARE(stored.getPriDNS4(), QStringLiteral("10.9.8.53"));
+}
+
+void tst_NetworkManager::killUdhcpcOnlySignalsOneProcess_data()
+{
+    QTest::addColumn<QByteArray>("pidFile");
+    QTest::addColumn<bool>("killed");
+    QTest::newRow("a pid") << QByteArray(" 4242 \n") << true;
+    QTest::newRow("minus one would signal every process") << QByteArray("-1\n") << false;
+    QTest::newRow("zero would signal the group") << QByteArray("0\n") << false;
+    QTest::newRow("not a number") << QByteArray("4242; reboot\n") << false;
+    QTest::newRow("missing") << QByteArray() << false;
+}
+
+void tst_NetworkManager::killUdhcpcOnlySignalsOneProcess()
+{
+    QFETCH(QByteArray, pidFile);
+    QFETCH(bool, killed);
+    if (!pidFile.isEmpty()) {
+        QFile file(m_root->filePath("var/run/udhcpc.eth0.pid"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(pidFile);
+    }
+    NetworkManager manager(*m_info, *m_preferences, std::make_unique<FakeLink>(&m_carrier));
+    QCOMPARE(manager.killUdhcpc(), killed);
+    if (killed)
+        QTRY_COMPARE_WITH_TIMEOUT(journal(), QStringList({ "kill 4242" }), 5000);
+}
+
+QTEST_GUILESS_MAIN(tst_NetworkManager)
+#include "tst_NetworkManager.moc"
