@@ -661,8 +661,9 @@ void NetworkManager::onReadyReadLines_ZoDns6()
             if (!pattern->exactMatch(line) || !hex.exactMatch(pattern->cap(1)))
                 continue;
             const QString server = pattern->cap(1);
+            const auto member = field; // a structured binding cannot be captured before C++20
             m_networkInfo.modify([&](NetworkInfo::Fields &f) {
-                f.*field = server;
+                f.*member = server;
             });
             appendNameserver(server);
         }
