@@ -1,5 +1,6 @@
 #include "network/NetworkManager.h"
 
+#include "network/ArpSocket.h"
 #include "network/NetworkFiles.h"
 #include "network/NetworkInfo.h"
 #include "network/NetworkProcesses.h"
@@ -21,6 +22,16 @@ NetworkManager *NetworkManager::s_pSelf = nullptr;
 namespace {
 
 NetworkManager::ErrorSink s_errorSink;
+NetworkManager::ArpFactory s_arpFactory;
+
+std::unique_ptr<ArpSocket> makeArpSocket()
+{
+    return s_arpFactory ? s_arpFactory() : std::make_unique<ArpSocket>();
+}
+
+constexpr int MaxQuickConflicts = 10; // RFC 3927 MAX_CONFLICTS
+constexpr int RateLimitIntervalMs = 60000; // RFC 3927 RATE_LIMIT_INTERVAL
+constexpr int ProbeTries = 3;
 
 const QString NoAddress4 = QStringLiteral("0.0.0.0");
 const QString NoAddress6 = QStringLiteral("::");
@@ -82,6 +93,67 @@ const struct
 void NetworkManager::setErrorSink(ErrorSink sink)
 {
     s_errorSink = std::move(sink);
+}
+
+void NetworkManager::setArpFactory(ArpFactory factory)
+{
+    s_arpFactory = std::move(factory);
+}
+
+void NetworkManager::claimLinkLocal()
+{
+    const std::unique_ptr<ArpSocket> arp = makeArpSocket();
+    unsigned char candidate[4];
+    for (;;) {
+        ArpSocket::generateNewLinkLocalCandidate(candidate);
+        if (!arp->sendGratuitousArp(candidate, ProbeTries))
+            break;
+        // Past the limit the next candidate waits a minute, and the thread stays free.
+        if (++m_linkLocalConflicts >= MaxQuickConflicts) {
+            if (!m_linkLocalRetry) {
+                m_linkLocalRetry = new QTimer(this);
+                m_linkLocalRetry->setSingleShot(true);
+                connect(m_linkLocalRetry, &QTimer::timeout, this, &NetworkManager::claimLinkLocal);
+            }
+            m_linkLocalRetry->start(RateLimitIntervalMs);
+            return;
+        }
+    }
+    arp->setLinkLocalAddress(candidate);
+    m_networkInfo.modify([](NetworkInfo::Fields &f) {
+        f.adrsSrc4 = 2;
+    });
+    const QString own = QStringLiteral("%1.%2.%3.%4")
+                            .arg(candidate[0])
+                            .arg(candidate[1])
+                            .arg(candidate[2])
+                            .arg(candidate[3]);
+    runDetached(QStringLiteral("/sbin/route"),
+        { QStringLiteral("-A"), QStringLiteral("inet"), QStringLiteral("add"),
+            QStringLiteral("default"), QStringLiteral("gw"), own, Interface });
+    killUdhcpc();
+}
+
+bool NetworkManager::staticAddressFree(const QString &address)
+{
+    const QHostAddress host(address);
+    if (host.protocol() != QAbstractSocket::IPv4Protocol)
+        return true;
+    const quint32 value = host.toIPv4Address();
+    const unsigned char bytes[4] = { static_cast<unsigned char>(value >> 24),
+        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 8),
+        static_cast<unsigned char>(value) };
+    const std::unique_ptr<ArpSocket> arp = makeArpSocket();
+    if (!arp->sendGratuitousArp(bytes, ProbeTries))
+        return true;
+    arp->killIpv4Address();
+    QTimer::singleShot(1000, this, [this] {
+        m_networkInfo.modify([](NetworkInfo::Fields &f) {
+            f.lanStatus4 = -2;
+        });
+        emitUpdated(430);
+    });
+    return false;
 }
 
 NetworkManager::NetworkManager(NetworkInfo &info,
@@ -180,6 +252,8 @@ void NetworkManager::shutDown()
 {
     delete m_pollTimer;
     m_pollTimer = nullptr;
+    delete m_linkLocalRetry;
+    m_linkLocalRetry = nullptr;
     // The tools go in this thread, where they live. Disconnected first: a QProcess destroyed
     // while its child runs still announces the end, which must reach no handler by then.
     const auto end = [](auto &process) {
@@ -449,15 +523,19 @@ void NetworkManager::handleIfUpLine(const QString &line)
             setServer(&F::secWINS4, &V::SecWINS4);
             break;
         case IfUpLine::NoLease:
-            // The link-local fall-back is not run by this system yet.
+            m_linkLocalConflicts = 0;
+            claimLinkLocal();
             break;
         case IfUpLine::StaticAddress: {
-            // No conflict probe is run yet: the address counts as free.
+            m_networkInfo.modify([&](F &f) {
+                f.adrsSrc4 = 3;
+            });
+            if (!staticAddressFree(value))
+                break;
             const PreferenceInfo preferences(m_preferences);
             const QString dns1 = preferences.getPriDNS4();
             const QString dns2 = preferences.getSecDNS4();
             m_networkInfo.modify([&](F &f) {
-                f.adrsSrc4 = 3;
                 f.priDNS4 = dns1;
                 f.secDNS4 = dns2;
             });
@@ -661,7 +739,7 @@ void NetworkManager::onReadyReadLines_ZoDns6()
             if (!pattern->exactMatch(line) || !hex.exactMatch(pattern->cap(1)))
                 continue;
             const QString server = pattern->cap(1);
-            const auto member = field; // a structured binding cannot be captured before C++20
+            const auto member = field;
             m_networkInfo.modify([&](NetworkInfo::Fields &f) {
                 f.*member = server;
             });
@@ -681,11 +759,20 @@ void NetworkManager::onProgFinish_ZoDns6() { }
 
 void NetworkManager::onReadyReadLines_Dmesg()
 {
+    // The kernel log is read whole, never cleared: lines up to the last time stamp handled are
+    // skipped. Both the older form "duplicate address X detected!" and the current one
+    // "IPv6 duplicate address X used by MAC detected!" count.
     QRegExp pattern(QStringLiteral("\\[([0-9 ]+)\\.([0-9 ]+)\\]\\s+IPv6: eth0:.+duplicate "
-                                   "address\\s+([0-9a-f:]{4,})\\s+detected!"));
+                                   "address\\s+([0-9a-f:]{4,})(\\s+used by [0-9a-f:]+)?\\s+detected!"));
     for (const QString &line : m_dmesg->lines()) {
         if (!line.contains(Interface) || !pattern.exactMatch(line))
             continue;
+        const qint64 seconds = pattern.cap(1).trimmed().toLongLong();
+        const QString fraction = pattern.cap(2).trimmed().leftJustified(6, QLatin1Char('0'), true);
+        const qint64 stamp = seconds * 1000000 + fraction.toLongLong();
+        if (stamp <= m_lastDadStamp)
+            continue;
+        m_lastDadStamp = stamp;
         const PreferenceInfo preferences(m_preferences);
         runDetached(QStringLiteral("/sbin/ifconfig"),
             { Interface,

@@ -18,6 +18,7 @@ class Route4;
 class ZoDns6;
 class Dmesg;
 class QTimer;
+class ArpSocket;
 
 namespace platform {
 class NetLink;
@@ -64,6 +65,10 @@ public:
     // its detail. Install once before the thread starts; defaults to doing nothing.
     using ErrorSink = std::function<void(int code, const QString &detail)>;
     static void setErrorSink(ErrorSink sink);
+    // Makes the ARP tool of the link-local fall-back and the static-address check; defaults
+    // to the packet socket on eth0. Install before the thread starts.
+    using ArpFactory = std::function<std::unique_ptr<ArpSocket>()>;
+    static void setArpFactory(ArpFactory factory);
 
     // The one instance, set by the constructor.
     static NetworkManager *s_pSelf;
@@ -131,6 +136,11 @@ private:
     // Stores a leased value in the preferences and saves them.
     void storeLease(QString PreferenceInfo::Values::*member, const QString &value);
     void appendNameserver(const QString &server) const;
+    // Claims a link-local address: probes candidates until one is free, at most
+    // MaxQuickConflicts in a row; after that one candidate a minute (RFC 3927).
+    void claimLinkLocal();
+    // Probes the static address; true when it is free.
+    bool staticAddressFree(const QString &address);
     void report(int code, const QString &detail) const;
     void emitUpdated(unsigned lctx);
 
@@ -140,6 +150,9 @@ private:
     const Timing m_timing;
     AddressDetector m_addressDetector;
     bool m_configuring = false;
+    int m_linkLocalConflicts = 0;
+    qint64 m_lastDadStamp = -1; // kernel time stamp (us) of the last DAD line handled
+    QTimer *m_linkLocalRetry = nullptr; // owned, lives in the network thread
     bool m_linkUp = false;
     bool m_prevLinkUp = false; // the carrier as the previous poll saw it
     QTimer *m_pollTimer = nullptr; // owned, lives in the network thread

@@ -43,5 +43,5 @@ ZoDns6::ZoDns6()
 { }
 
 Dmesg::Dmesg()
-    : NetworkToolProcess(QStringLiteral("/bin/dmesg"), { QStringLiteral("-c") })
+    : NetworkToolProcess(QStringLiteral("/bin/dmesg"), {})
 { }

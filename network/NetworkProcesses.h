@@ -69,8 +69,8 @@ public:
     ZoDns6();
 };
 
-// "dmesg -c": the kernel log, emptied as it is read. The lines are filtered for eth0 by the
-// reader, so that no shell pipeline runs.
+// "dmesg": the kernel log, left as it is (the reader remembers the last time stamp it handled).
+// The lines are filtered for eth0 by the reader, so that no shell pipeline runs.
 class Dmesg : public NetworkToolProcess
 {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "network/NetworkManager.h"
 
+#include "network/ArpSocket.h"
+
 #include "instrument/PreferenceInfo.h"
 #include "network/NetworkInfo.h"
 #include "platform/BoardPath.h"
@@ -13,6 +15,8 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -48,6 +52,45 @@ const char *const Tools[] = { "sbin/ifup",
     "bin/kill",
     "usr/bin/zodns6" };
 
+// Hosts on the LAN as the test sets them: every probe of a taken address is answered.
+struct ArpLan
+{
+    QList<QByteArray> taken; // 4-byte addresses
+    QList<QByteArray> probed;
+    QList<QPair<QByteArray, QByteArray>> set; // address, netmask
+};
+
+class FakeArpLink : public ArpSocket::Link
+{
+public:
+    explicit FakeArpLink(std::shared_ptr<ArpLan> lan)
+        : m_lan(std::move(lan))
+    { }
+    QByteArray hardwareAddress() const override { return Mac; }
+    bool send(const QByteArray &payload) override
+    {
+        const QByteArray target = payload.mid(24, 4);
+        m_lan->probed.append(target);
+        if (m_lan->taken.contains(target))
+            m_pending = QByteArray::fromHex("0001080006040002") + QByteArray(6, '\x07') + target
+                + Mac + QByteArray(4, '\0');
+        return true;
+    }
+    QByteArray receive(int) override { return std::exchange(m_pending, QByteArray()); }
+    int setAddress(const ArpSocket::Address &a, const ArpSocket::Address &m) override
+    {
+        m_lan->set.append({ QByteArray(reinterpret_cast<const char *>(a.data()), 4),
+            QByteArray(reinterpret_cast<const char *>(m.data()), 4) });
+        return 0;
+    }
+
+    static inline const QByteArray Mac { "\x02\x00\x0a\x0b\x0c\x0d", 6 };
+
+private:
+    std::shared_ptr<ArpLan> m_lan;
+    QByteArray m_pending;
+};
+
 } // namespace
 
 // The manager in its own thread against a board root whose tools are logging stand-ins and a
@@ -64,6 +107,9 @@ private slots:
     void configChangedWhileTheLinkIsDownDoesNothing();
     void refusedHostnameStopsTheRunAndWritesNothing();
     void dhcpOutputFillsTheRecordAndStoresTheLease();
+    void duplicateAddressLinesDeleteTheAddressOnce();
+    void noLeaseTakesAFreeLinkLocalAddress();
+    void staticAddressHeldByAnotherHostIsRemoved();
     void killUdhcpcOnlySignalsOneProcess_data();
     void killUdhcpcOnlySignalsOneProcess();
 
@@ -104,6 +150,8 @@ void tst_NetworkManager::init()
             "echo \"$(date +%s.%N) $(basename \"$0\") $*\" >> \"$BOARD_ROOT/var/log/tools.log\"\n"
             "[ \"$(basename \"$0\")\" = ifup ] && [ -f \"$BOARD_ROOT/ifup.out\" ] "
             "&& cat \"$BOARD_ROOT/ifup.out\"\n"
+            "[ \"$(basename \"$0\")\" = dmesg ] && [ -f \"$BOARD_ROOT/kernel.out\" ] "
+            "&& cat \"$BOARD_ROOT/kernel.out\"\n"
             "exit 0\n");
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -311,6 +359,89 @@ void tst_NetworkManager::dhcpOutputFillsTheRecordAndStoresTheLease()
     QCOMPARE(stored.getNetMask4(), QStringLiteral("255.255.255.0"));
     QCOMPARE(stored.getDefGW4(), QStringLiteral("10.9.8.1"));
     QCOMPARE(stored.getPriDNS4(), QStringLiteral("10.9.8.53"));
+}
+
+void tst_NetworkManager::duplicateAddressLinesDeleteTheAddressOnce()
+{
+    QFile out(m_root->filePath("kernel.out"));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    // The board's form, the current kernel's form, another interface, a line already handled.
+    out.write("[   12.500000] IPv6: eth0: duplicate address fe80::1 detected!\n"
+              "[   13.250000] IPv6: eth1: IPv6 duplicate address fe80::3 used by "
+              "02:00:00:00:00:09 detected!\n"
+              "[   14.000100] IPv6: eth0: IPv6 duplicate address 2001:db8::7 used by "
+              "02:00:00:00:00:09 detected!\n"
+              "[   14.000100] IPv6: eth0: IPv6 duplicate address 2001:db8::7 used by "
+              "02:00:00:00:00:09 detected!\n"
+              "[   14.000200] IPv6: eth0: link becomes ready\n");
+    out.close();
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.Prefix6 = 64;
+    });
+    start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(536u), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(journal().filter(QStringLiteral("ifconfig eth0 del")).size() == 2, 5000);
+    const QStringList deleted = journal().filter(QStringLiteral("ifconfig eth0 del"));
+    QCOMPARE(deleted,
+        QStringList({ QStringLiteral("ifconfig eth0 del fe80::1/64"),
+            QStringLiteral("ifconfig eth0 del 2001:db8::7/64") }));
+    QCOMPARE(m_info->getLanStatus6(), -2);
+    QVERIFY(!journal().contains(QStringLiteral("dmesg -c")));
+}
+
+void tst_NetworkManager::noLeaseTakesAFreeLinkLocalAddress()
+{
+    QFile out(m_root->filePath("ifup.out"));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write("udhcpc (v1.35.0) started\nNo lease, forking to background\n");
+    out.close();
+    QFile pid(m_root->filePath("var/run/udhcpc.eth0.pid"));
+    QVERIFY(pid.open(QIODevice::WriteOnly));
+    pid.write("4242\n");
+    pid.close();
+    // The first candidate the seeded generator draws is taken by another host.
+    auto lan = std::make_shared<ArpLan>();
+    srandom(0x0d0c0b0a); // as the manager seeds it from bytes 2..5 of the MAC
+    unsigned char first[4];
+    ArpSocket::generateNewLinkLocalCandidate(first);
+    lan->taken.append(QByteArray(reinterpret_cast<char *>(first), 4));
+    NetworkManager::setArpFactory([lan] {
+        return std::make_unique<ArpSocket>(std::make_unique<FakeArpLink>(lan));
+    });
+    start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(536u), 15000);
+    NetworkManager::setArpFactory({});
+    QCOMPARE(lan->set.size(), 1);
+    const QByteArray own = lan->set.at(0).first;
+    QCOMPARE(lan->set.at(0).second, QByteArray::fromHex("ffff0000"));
+    QCOMPARE(lan->probed.first(), lan->taken.first());
+    QVERIFY(own != lan->taken.first());
+    QCOMPARE(lan->probed.count(own), 3);
+    QCOMPARE(m_info->fields().adrsSrc4, 2);
+    const QString dotted = QStringLiteral("169.254.%1.%2").arg(quint8(own[2])).arg(quint8(own[3]));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        journal().contains(QStringLiteral("route -A inet add default gw %1 eth0").arg(dotted)), 5000);
+}
+
+void tst_NetworkManager::staticAddressHeldByAnotherHostIsRemoved()
+{
+    QFile out(m_root->filePath("ifup.out"));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write("ifconfig eth0 10.1.2.3 netmask 255.255.255.0\n");
+    out.close();
+    auto lan = std::make_shared<ArpLan>();
+    lan->taken.append(QByteArray::fromHex("0a010203"));
+    NetworkManager::setArpFactory([lan] {
+        return std::make_unique<ArpSocket>(std::make_unique<FakeArpLink>(lan));
+    });
+    start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(430u), 15000);
+    NetworkManager::setArpFactory({});
+    QCOMPARE(lan->set.size(), 1);
+    QCOMPARE(lan->set.at(0).first, QByteArray(4, '\0'));
+    QCOMPARE(m_info->getLanStatus4(), -2);
+    QCOMPARE(m_info->fields().adrsSrc4, 3);
+    QVERIFY(!QFile::exists(m_root->filePath("etc/resolv.conf")));
 }
 
 void tst_NetworkManager::killUdhcpcOnlySignalsOneProcess_data()
