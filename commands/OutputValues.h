@@ -4,7 +4,8 @@
 #include "remote/ZOValue_bool8_t.h"
 
 // Load switching, protection, cut-off and terminal configuration values. Built so far: the load
-// switch; the family's other ids are placeholders.
+// switch, the protection levels, states and actions, the output short and the cut-offs other
+// than the voltage level; the family's other ids are placeholders.
 
 // INPut / OUTPut[:STATe]: switches the load in the caller's thread and returns once the board
 // has reported the new state (or the engine's wait has ended); reads the reported state.

@@ -3,31 +3,23 @@
 #include "commands/ValueFamily.h"
 #include "commands/ValueKeyword.h"
 #include "commands/ValueOfTwins.h"
+#include "commands/ValueSetting.h"
 #include "commands/keywords/KeywordsSource.h"
 
 // Source values: mode, ranges, levels with their triggered twins, slew, responses, external
 // control, pulse and sine. Settings call the engine in the caller's thread and return its error
-// number; queries read the engine. Built so far: the CC level with its triggered twin and the
-// CV response; the family's other ids are placeholders.
+// number; queries read the engine. The level limits follow the present ranges.
 
 // CURRent[:LEVel][:IMMediate][:AMPLitude], amperes. Its limits are the current table's entry
 // of the present current range (the stored limits while there is no model information).
-class ValueCurr : public ValueOfTwins
+class ValueCurr : public ValueRealSetting
 {
 public:
     static constexpr unsigned Id = 110;
     explicit ValueCurr(const ValueEngine &engine);
 
-    int setValue(const double &amps) override;
-    double getValue() const override;
-    double getMin() const override;
-    double getMax() const override;
-
 protected:
     ValueCurr(unsigned id, const ValueEngine &engine);
-
-private:
-    const ValueEngine m_engine;
 };
 
 // CURRent[:LEVel]:TRIGgered[:AMPLitude]: refused; reads the CC level and its limits.

@@ -97,9 +97,9 @@ void tst_ValueObjects::placeholdersStandForFamiliesToCome()
     const auto *zcur = registered<ValueNotAvailable>(9903);
     QVERIFY(zcur);
     QCOMPARE(zcur->className(), "ValueZcur");
-    auto *volt = registered<ValueNotAvailable>(170);
+    auto *volt = registered<ValueNotAvailable>(152);
     QVERIFY(volt);
-    QCOMPARE(volt->className(), "ValueVolt");
+    QCOMPARE(volt->className(), "ValueOutpCutoffVolt");
     QCOMPARE(volt->getKvType(), ValueNotAvailable::kvtype);
     QCOMPARE(volt->commit(), -200);
 
@@ -146,8 +146,8 @@ void tst_ValueObjects::messages_data()
 
     const QStringList notAvailable { "-200 not available" };
     // A value family still to come: both forms refused, nothing answered.
-    QTest::newRow("level to come") << QByteArray("VOLT 1") << QByteArray() << notAvailable;
-    QTest::newRow("level query to come") << QByteArray("VOLT?") << QByteArray() << notAvailable;
+    QTest::newRow("level to come") << QByteArray("OUTP:CUTO:VOLT 1") << QByteArray() << notAvailable;
+    QTest::newRow("level query to come") << QByteArray("OUTP:CUTO:VOLT?") << QByteArray() << notAvailable;
     QTest::newRow("action to come") << QByteArray("ABOR") << QByteArray() << notAvailable;
     QTest::newRow("channel value to come")
         << QByteArray("ZCUR? (@1)") << QByteArray() << notAvailable;
@@ -162,6 +162,14 @@ void tst_ValueObjects::messages_data()
     // Built values.
     QTest::newRow("triggered level refused")
         << QByteArray("CURR:TRIG 1") << QByteArray() << QStringList { "-113 CURR:TRIG 1" };
+    QTest::newRow("every triggered level refused")
+        << QByteArray("COND:TRIG 1;:POW:TRIG 1;:VOLT:TRIG 1") << QByteArray()
+        << QStringList { "-113 COND:TRIG 1", "-113 POW:TRIG 1", "-113 VOLT:TRIG 1" };
+    QTest::newRow("duty cycle limits")
+        << QByteArray("CURR:PULS:DCYC? MAX;DCYC? MIN") << QByteArray("+9.50000E+01;+5.00000E+00\n")
+        << QStringList();
+    QTest::newRow("sine frequency limit")
+        << QByteArray("CURR:SINE:FREQ? MAX") << QByteArray("+1.00000E+04\n") << QStringList();
     QTest::newRow("keyword answer")
         << QByteArray("VOLT:RESP?") << QByteArray("NORM\n") << QStringList();
     QTest::newRow("keyword not in the bridge")
