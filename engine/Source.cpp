@@ -709,13 +709,6 @@ void Source::interruptRequests()
     shake.changed.wakeAll();
 }
 
-quint64 Source::requestInterrupts()
-{
-    RequestShake &shake = requestShake();
-    QMutexLocker lock(&shake.mutex);
-    return shake.interrupts;
-}
-
 Source::RequestShake &Source::requestShake()
 {
     static RequestShake shake;
