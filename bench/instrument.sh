@@ -1,6 +1,7 @@
 # Sourced by the benchmark scripts: starts the simulated board and the headless instrument
 # program, pinned with the command prefix in the array pin, every port chosen by the system,
-# and stops both when the script exits. Afterwards rawPort and hislipPort hold the ports.
+# and stops both when the script exits; the array instrumentOptions (if set) adds options for
+# vek-remote. Afterwards rawPort and hislipPort hold the ports.
 root=$(mktemp -d)
 ports=$(mktemp)
 board=
@@ -20,7 +21,7 @@ for _ in $(seq 100); do
 done
 # "port N telnet M hislip H"
 "${pin[@]}" build/sim/remote/vek-remote --root "$root" --port 0 --telnet-port 0 \
-    --hislip-port 0 >"$ports" &
+    --hislip-port 0 ${instrumentOptions[@]+"${instrumentOptions[@]}"} >"$ports" &
 instrument=$!
 rawPort=
 hislipPort=

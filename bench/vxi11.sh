@@ -16,34 +16,9 @@ queries=${1:-5000}
 cpu=${BENCH_CPU:-$(($(nproc) - 1))}
 pin=(taskset -c "$cpu")
 
-root=$(mktemp -d)
-ports=$(mktemp)
-board=
-instrument=
-stop() {
-    [ -n "$instrument" ] && { kill -TERM "$instrument" 2>/dev/null; wait "$instrument" 2>/dev/null; }
-    [ -n "$board" ] && { kill -TERM "$board" 2>/dev/null; wait "$board" 2>/dev/null; }
-    rm -rf "$root" "$ports"
-}
-trap stop EXIT
-
-"${pin[@]}" build/sim/vek-powerboard --root "$root" &
-board=$!
-for _ in $(seq 100); do
-    [ -S "$root/run/powerboard.ctl" ] && break
-    sleep 0.1
-done
-"${pin[@]}" build/sim/remote/vek-remote --root "$root" --port 0 --telnet-port 0 --vxi11 >"$ports" &
-instrument=$!
-for _ in $(seq 100); do
-    grep -q '^port ' "$ports" && break
-    kill -0 "$instrument" 2>/dev/null || break
-    sleep 0.1
-done
-if ! grep -q '^port ' "$ports"; then
-    echo "vxi11: vek-remote did not start" >&2
-    exit 1
-fi
+instrumentOptions=(--vxi11)
+# shellcheck source=bench/instrument.sh
+source bench/instrument.sh
 
 echo "cpu       $cpu"
 base=$(BENCH_BIN=$bin BENCH_CLIENT_PIN="${pin[*]}" "${pin[@]}" bash bench/raw_rtt.sh "" "$queries" |
