@@ -156,12 +156,27 @@ def netbios_query(address, name):
 def nmblookup(address, name):
     if not shutil.which("nmblookup"):
         return netbios_query(address, name)
-    out = subprocess.run(["nmblookup", "-U", address, "-R", name], capture_output=True,
+    out = subprocess.run(["nmblookup", "-U", address, name], capture_output=True,
                          text=True, timeout=20).stdout
     for line in out.splitlines():
         if line.endswith(f"{name}<00>"):
             return line.split()[0]
     return None
+
+
+def dut_daemons():
+    """The pids of the avahi-daemon processes in "dut" (the daemon renames its command line)."""
+    dut = os.readlink(os.environ["DUT_NETNS"])
+    pids = subprocess.run(["pgrep", "-x", "avahi-daemon"], capture_output=True,
+                          text=True).stdout.split()
+    found = []
+    for pid in pids:
+        try:
+            if os.readlink(f"/proc/{pid}/ns/net") == dut:
+                found.append(pid)
+        except OSError:
+            pass
+    return found
 
 
 def settings(**extra):
@@ -207,9 +222,8 @@ def dns_sd(processes):
         processes.stop(peer)
 
         # Killing the daemon removes its configuration folder from the root.
-        pids = subprocess.run(["pgrep", "-f", f"avahi-daemon.*{instrument.root}"],
-                              capture_output=True, text=True).stdout.split()
-        check("mDNS: one daemon runs on the root's configuration", len(pids) == 1, pids)
+        pids = dut_daemons()
+        check("mDNS: one daemon runs in dut", len(pids) == 1, pids)
         for pid in pids:
             os.kill(int(pid), signal.SIGKILL)
         gone = instrument.wait_for(
@@ -277,6 +291,11 @@ def netbios_and_clock(processes):
                 check("NTP: zontpdate -hwclock:1 -thresh:0.1 about 10 s after ifup",
                       ntp and runs[0][1] == "zontpdate -server:10.77.0.1 -hwclock:1 -thresh:0.1"
                       and 9.5 <= runs[0][0] - ifup[-1] <= 16, (ifup, runs))
+                if chrony is not None:
+                    answered = instrument.wait_for(
+                        lambda: instrument.file("var/log/zontpdate.log") is not None, 5)
+                    check("NTP: the chrony in lan answers the clock program", answered
+                          and "offset" in instrument.file("var/log/zontpdate.log"))
         finally:
             instrument.stop()
     if chrony is not None:
