@@ -68,7 +68,8 @@ int AvahiDaemonProcess::generateConfFile(const QString &hostname, QString *detai
     // The name becomes part of a configuration line: anything but a plain label could add
     // lines of its own.
     if (!isValidHostname(hostname)) {
-        setDetail(detail, QStringLiteral("mDNS host name \"%1\" is not a valid host name").arg(hostname));
+        setDetail(
+            detail, QStringLiteral("mDNS host name \"%1\" is not a valid host name").arg(hostname));
         return -224;
     }
     QFile templateFile(platform::BoardPath::map(QLatin1String(TemplatePath)));

@@ -39,7 +39,8 @@ int NbnsProcess::stopService()
 {
     if (m_pid == 0)
         return 0;
-    return platform::ChildProcess::startDetached(QLatin1String(Program), { QStringLiteral("-kill:1") });
+    return platform::ChildProcess::startDetached(
+        QLatin1String(Program), { QStringLiteral("-kill:1") });
 }
 
 QString NbnsProcess::advertisedName(const QString &line)

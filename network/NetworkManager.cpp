@@ -4,10 +4,10 @@
 #include "network/AvahiDaemonProcess.h"
 #include "network/AvahiPublishProcess.h"
 #include "network/NbnsProcess.h"
-#include "network/NtpDateProcess.h"
 #include "network/NetworkFiles.h"
 #include "network/NetworkInfo.h"
 #include "network/NetworkProcesses.h"
+#include "network/NtpDateProcess.h"
 #include "platform/AtomicFile.h"
 #include "platform/BoardPath.h"
 #include "platform/ChildProcess.h"
@@ -897,8 +897,9 @@ void NetworkManager::avahiDaemonErrout()
         if (bare.hasMatch()) {
             const int rc = AvahiDaemonProcess::writeHostnameCache(bare.captured(1));
             if (rc != 0)
-                report(rc, QStringLiteral("%1: cannot be written")
-                               .arg(QLatin1String(AvahiDaemonProcess::HostnameCachePath)));
+                report(rc,
+                    QStringLiteral("%1: cannot be written")
+                        .arg(QLatin1String(AvahiDaemonProcess::HostnameCachePath)));
         }
         m_publishHttp->publish();
         QThread::msleep(m_timing.publishPauseMs);

@@ -109,8 +109,9 @@ void tst_NameServiceProcesses::init()
         QVERIFY(dir.mkpath(sub));
     for (const auto &standIn : StandIns) {
         write(standIn.path,
-            QByteArray("#!/bin/sh\n{ printf '%s' \"$(basename \"$0\")\"; for a in \"$@\"; do "
-                       "printf ' [%s]' \"$a\"; done; echo; } >> \"$BOARD_ROOT/var/log/tools.log\"\n")
+            QByteArray(
+                "#!/bin/sh\n{ printf '%s' \"$(basename \"$0\")\"; for a in \"$@\"; do "
+                "printf ' [%s]' \"$a\"; done; echo; } >> \"$BOARD_ROOT/var/log/tools.log\"\n")
                 + standIn.body);
         QFile::setPermissions(path(standIn.path), QFile::ReadOwner | QFile::ExeOwner);
     }
@@ -151,7 +152,8 @@ QString tst_NameServiceProcesses::read(const QString &relative) const
 QStringList tst_NameServiceProcesses::journal() const
 {
     const QString text = read("var/log/tools.log");
-    return text == QLatin1String("<missing>") ? QStringList() : text.split('\n', Qt::SkipEmptyParts);
+    return text == QLatin1String("<missing>") ? QStringList()
+                                              : text.split('\n', Qt::SkipEmptyParts);
 }
 
 void tst_NameServiceProcesses::daemonConfigurationTakesCachedElsePreferredHostname_data()
@@ -175,7 +177,8 @@ void tst_NameServiceProcesses::daemonConfigurationTakesCachedElsePreferredHostna
     QSignalSpy lines(&daemon, &AvahiDaemonProcess::readyReadLines);
     QCOMPARE(daemon.startService(), 0);
     QCOMPARE(read("etc/avahi/avahi-daemon.conf"),
-        QStringLiteral("[server]\nhost-name=%1\nuse-ipv6=yes\n\n[publish]\npublish-workstation=no\n")
+        QStringLiteral(
+            "[server]\nhost-name=%1\nuse-ipv6=yes\n\n[publish]\npublish-workstation=no\n")
             .arg(hostname));
     QCOMPARE(QDir(path("etc/avahi")).entryList(QDir::Files), QStringList("avahi-daemon.conf"));
     QVERIFY(lines.wait(5000));
@@ -245,8 +248,11 @@ void tst_NameServiceProcesses::publisherArgumentsAndRecords_data()
     QTest::addColumn<QString>("type");
     QTest::addColumn<int>("port");
     QTest::addColumn<QStringList>("records");
-    const QStringList identity { "txtvers=1", "Manufacturer=Acme Loads", "Model=VL-300",
-        "SerialNumber=SN0042", "FirmwareVersion=1.02.3" };
+    const QStringList identity { "txtvers=1",
+        "Manufacturer=Acme Loads",
+        "Model=VL-300",
+        "SerialNumber=SN0042",
+        "FirmwareVersion=1.02.3" };
     QTest::newRow("http") << "_http._tcp" << 80 << QStringList { "txtvers=1", "path=/" };
     QTest::newRow("lxi") << "_lxi._tcp" << 80 << identity;
     QTest::newRow("vxi-11") << "_vxi-11._tcp" << 111 << identity;
@@ -268,9 +274,10 @@ void tst_NameServiceProcesses::publisherArgumentsAndRecords()
     QCOMPARE(publisher.lines(),
         QStringList("Established under name 'Acme Loads VL-300 DC Load - SN0042'"));
     // What the program got, word for word: "path=/" is a record, not a board path.
-    QString expected = QStringLiteral("avahi-publish [-s] [Acme Loads VL-300 DC Load - SN0042] [%1] [%2]")
-                           .arg(type)
-                           .arg(port);
+    QString expected =
+        QStringLiteral("avahi-publish [-s] [Acme Loads VL-300 DC Load - SN0042] [%1] [%2]")
+            .arg(type)
+            .arg(port);
     for (const QString &record : records)
         expected += QStringLiteral(" [%1]").arg(record);
     QCOMPARE(journal(), QStringList(expected));
@@ -313,11 +320,15 @@ void tst_NameServiceProcesses::nbnsArgumentsFollowTheWinsServers_data()
     QTest::addColumn<QString>("wins1");
     QTest::addColumn<QString>("wins2");
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("static IPv4") << "0.0.0.0" << "0.0.0.0" << QStringList { "-hostname:VEK3R-00042" };
-    QTest::newRow("option 44, one server") << "10.77.0.44" << "0.0.0.0"
-                                           << QStringList { "-hostname:VEK3R-00042", "-wins1:10.77.0.44" };
-    QTest::newRow("two servers") << "10.77.0.44" << "10.77.0.45"
-                                 << QStringList { "-hostname:VEK3R-00042", "-wins1:10.77.0.44",
+    QTest::newRow("static IPv4") << "0.0.0.0"
+                                 << "0.0.0.0" << QStringList { "-hostname:VEK3R-00042" };
+    QTest::newRow("option 44, one server")
+        << "10.77.0.44"
+        << "0.0.0.0" << QStringList { "-hostname:VEK3R-00042", "-wins1:10.77.0.44" };
+    QTest::newRow("two servers") << "10.77.0.44"
+                                 << "10.77.0.45"
+                                 << QStringList { "-hostname:VEK3R-00042",
+                                        "-wins1:10.77.0.44",
                                         "-wins2:10.77.0.45" };
 }
 
@@ -356,12 +367,16 @@ void tst_NameServiceProcesses::nbnsAdvertisedName_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("name");
-    QTest::newRow("advertized") << "FOO has been advertized" << "FOO";
+    QTest::newRow("advertized") << "FOO has been advertized"
+                                << "FOO";
     QTest::newRow("registered") << "VEK3R-42 registration succeeded at 10.77.0.44 (1 s)"
                                 << "VEK3R-42";
-    QTest::newRow("other line") << "FOO was refused" << "";
-    QTest::newRow("leading blank") << " FOO has been advertized" << "";
-    QTest::newRow("dot in name") << "FOO.BAR has been advertized" << "";
+    QTest::newRow("other line") << "FOO was refused"
+                                << "";
+    QTest::newRow("leading blank") << " FOO has been advertized"
+                                   << "";
+    QTest::newRow("dot in name") << "FOO.BAR has been advertized"
+                                 << "";
 }
 
 void tst_NameServiceProcesses::nbnsAdvertisedName()
@@ -378,11 +393,15 @@ void tst_NameServiceProcesses::ntpArguments_data()
     QTest::addColumn<QString>("server");
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("after ifup") << true << 0.1 << "ntp.lab.test"
-                                << QStringList { "-server:ntp.lab.test", "-hwclock:1", "-thresh:0.1" };
-    QTest::newRow("clock command") << false << 1.0 << ""
-                                   << QStringList { "-server:ntp.lab.test", "-hwclock:0", "-thresh:1" };
+                                << QStringList {
+                                       "-server:ntp.lab.test", "-hwclock:1", "-thresh:0.1"
+                                   };
+    QTest::newRow("clock command")
+        << false << 1.0 << "" << QStringList { "-server:ntp.lab.test", "-hwclock:0", "-thresh:1" };
     QTest::newRow("other server") << false << 2.5 << "10.77.0.123"
-                                  << QStringList { "-server:10.77.0.123", "-hwclock:0", "-thresh:2.5" };
+                                  << QStringList {
+                                         "-server:10.77.0.123", "-hwclock:0", "-thresh:2.5"
+                                     };
 }
 
 void tst_NameServiceProcesses::ntpArguments()

@@ -10,8 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -552,7 +552,8 @@ void tst_NetworkManager::daemonNamePublishesTheSixServicesInOrder()
     });
     start();
     const auto publications = [this] {
-        static const QRegularExpression publication("^avahi-publish -s .* (_[-a-z0-9]+\\._tcp [0-9]+) ");
+        static const QRegularExpression publication(
+            "^avahi-publish -s .* (_[-a-z0-9]+\\._tcp [0-9]+) ");
         QStringList types;
         for (const QString &entry : journal()) {
             const QRegularExpressionMatch match = publication.match(entry);
@@ -568,7 +569,9 @@ void tst_NetworkManager::daemonNamePublishesTheSixServicesInOrder()
     QStringList rest = order.mid(2);
     rest.sort();
     QCOMPARE(rest,
-        QStringList({ "_hislip._tcp 4880", "_scpi-raw._tcp 5025", "_scpi-telnet._tcp 5024",
+        QStringList({ "_hislip._tcp 4880",
+            "_scpi-raw._tcp 5025",
+            "_scpi-telnet._tcp 5024",
             "_vxi-11._tcp 111" }));
     const QList<double> times = journalTimes();
     const QStringList entries = journal();
@@ -587,7 +590,8 @@ void tst_NetworkManager::daemonNamePublishesTheSixServicesInOrder()
     QVERIFY(cache.open(QIODevice::ReadOnly));
     QCOMPARE(cache.readAll(), QByteArray("VEK3R-00042"));
     // The LXI publisher's collision names the service; the last name line wins.
-    QTRY_COMPARE_WITH_TIMEOUT(m_info->getResolvedMdnsServiceName(), QStringLiteral("VL-300 SN0042 #2"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        m_info->getResolvedMdnsServiceName(), QStringLiteral("VL-300 SN0042 #2"), 5000);
     QFile service(m_root->filePath("etc/instr/avahi-service-cache"));
     QVERIFY(service.open(QIODevice::ReadOnly));
     QCOMPARE(service.readAll(), QByteArray("VL-300 SN0042 #2"));
@@ -603,7 +607,8 @@ void tst_NetworkManager::collidedHostnameIsCachedAndWithdrawalEndsEverything()
     });
     QFile(m_root->filePath("collide")).open(QIODevice::WriteOnly);
     start();
-    QTRY_COMPARE_WITH_TIMEOUT(m_info->getResolvedMdnsHostname(), QStringLiteral("VEK3R-00042-2.local."), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        m_info->getResolvedMdnsHostname(), QStringLiteral("VEK3R-00042-2.local."), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(journal().filter("avahi-publish ").size(), 6, 5000);
     QVERIFY(QFileInfo::exists(m_root->filePath("etc/avahi/avahi-daemon.conf")));
 
@@ -615,7 +620,8 @@ void tst_NetworkManager::collidedHostnameIsCachedAndWithdrawalEndsEverything()
     // The name the daemon took is the one it is started with next time.
     QFile::remove(m_root->filePath("collide"));
     emit m_manager->operatedService(1);
-    QTRY_COMPARE_WITH_TIMEOUT(journal().filter(QRegularExpression("^avahi-daemon")).size(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        journal().filter(QRegularExpression("^avahi-daemon")).size(), 2, 5000);
     QFile conf(m_root->filePath("etc/avahi/avahi-daemon.conf"));
     QVERIFY(conf.open(QIODevice::ReadOnly));
     QCOMPARE(conf.readAll(), QByteArray("[server]\nhost-name=VEK3R-00042-2\n"));
@@ -636,7 +642,8 @@ void tst_NetworkManager::servicesOffStartNeitherDaemonNorNetbios()
     QTest::qWait(300);
     emit m_manager->operatedService(1);
     QTest::qWait(300);
-    QCOMPARE(journal().filter(QRegularExpression("^(avahi|zonbns|zontpdate)")).join('|'), QString());
+    QCOMPARE(
+        journal().filter(QRegularExpression("^(avahi|zonbns|zontpdate)")).join('|'), QString());
 }
 
 void tst_NetworkManager::refusedMdnsHostnameIsReportedAndStartsNoDaemon()
