@@ -469,11 +469,10 @@ void NetworkManager::startNameServices(const PreferenceInfo &preferences)
     if (preferences.getMdnsEnabled()) {
         QString detail;
         const int rc = m_avahiDaemon->startService(&detail);
-        // A missing template still starts the daemon, which then runs on its defaults.
-        if (rc != 0 && rc > -200)
-            report(-310, detail);
-        else if (rc != 0)
-            report(rc, detail);
+        // Error numbers from -200 down are the daemon's own; a small negative errno means the
+        // program could not be started at all.
+        if (rc != 0)
+            report(rc > -200 ? -310 : rc, detail);
     }
     if (preferences.getNbnsEnabled())
         m_nbns->startService();
