@@ -13,7 +13,7 @@ namespace zostd {
 // One accepted TCP connection, running in a thread of its own (made by ZOTcpService). Received
 // bytes gather in a fixed buffer of bufferSize bytes and are handed to the protocol's frame
 // decoder OnDataReceive(). Socket, buffer and everything the subclass keeps are touched only in
-// the session thread; other threads answer through answerPort().
+// the session thread; other threads answer through answerPort() or sendAnyThread().
 //
 // Lifecycle: thread started (buffer allocated) -> receiving -> closed (peer disconnect, decoder
 // result below 0, or the service stopping; OnSessionClose() runs exactly once) -> lingering,
