@@ -205,7 +205,9 @@ void ZOTcpSession::sendAnyThread(const QByteArray &message)
         if (sent > 0)
             rest = message.mid(int(sent));
     }
-    if (QThread::currentThread() == thread()) {
+    // The session thread writes at once unless another thread's message still waits to be
+    // written: the rest of a partial send must not be overtaken in mid-message.
+    if (QThread::currentThread() == thread() && m_queued == 0) {
         lock.unlock();
         sendAnswer(rest);
         return;
