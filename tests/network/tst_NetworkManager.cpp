@@ -1,6 +1,7 @@
 #include "network/NetworkManager.h"
 
 #include "network/ArpSocket.h"
+#include "tests/support/FakeArpLink.h"
 
 #include "instrument/PreferenceInfo.h"
 #include "network/NetworkInfo.h"
@@ -8,6 +9,7 @@
 #include "platform/NetLink.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
 #include <QTemporaryDir>
@@ -52,45 +54,6 @@ const char *const Tools[] = { "sbin/ifup",
     "bin/kill",
     "usr/bin/zodns6" };
 
-// Hosts on the LAN as the test sets them: every probe of a taken address is answered.
-struct ArpLan
-{
-    QList<QByteArray> taken; // 4-byte addresses
-    QList<QByteArray> probed;
-    QList<QPair<QByteArray, QByteArray>> set; // address, netmask
-};
-
-class FakeArpLink : public ArpSocket::Link
-{
-public:
-    explicit FakeArpLink(std::shared_ptr<ArpLan> lan)
-        : m_lan(std::move(lan))
-    { }
-    QByteArray hardwareAddress() const override { return Mac; }
-    bool send(const QByteArray &payload) override
-    {
-        const QByteArray target = payload.mid(24, 4);
-        m_lan->probed.append(target);
-        if (m_lan->taken.contains(target))
-            m_pending = QByteArray::fromHex("0001080006040002") + QByteArray(6, '\x07') + target
-                + Mac + QByteArray(4, '\0');
-        return true;
-    }
-    QByteArray receive(int) override { return std::exchange(m_pending, QByteArray()); }
-    int setAddress(const ArpSocket::Address &a, const ArpSocket::Address &m) override
-    {
-        m_lan->set.append({ QByteArray(reinterpret_cast<const char *>(a.data()), 4),
-            QByteArray(reinterpret_cast<const char *>(m.data()), 4) });
-        return 0;
-    }
-
-    static inline const QByteArray Mac { "\x02\x00\x0a\x0b\x0c\x0d", 6 };
-
-private:
-    std::shared_ptr<ArpLan> m_lan;
-    QByteArray m_pending;
-};
-
 } // namespace
 
 // The manager in its own thread against a board root whose tools are logging stand-ins and a
@@ -110,6 +73,9 @@ private slots:
     void duplicateAddressLinesDeleteTheAddressOnce();
     void noLeaseTakesAFreeLinkLocalAddress();
     void staticAddressHeldByAnotherHostIsRemoved();
+    void freeStaticAddressGetsTheStoredNameServers();
+    void afterTenConflictsTheNextCandidateWaits();
+    void theThreadServesThePollWhileAProbeRuns();
     void killUdhcpcOnlySignalsOneProcess_data();
     void killUdhcpcOnlySignalsOneProcess();
 
@@ -119,6 +85,10 @@ private:
     QStringList journal() const;
     QList<double> journalTimes() const;
     int count(const QString &entry) const { return journal().count(entry); }
+    // Lines that the stand-in ifup prints.
+    void writeIfUpOutput(const QByteArray &lines);
+    // Hosts on eth0's LAN for the manager's ARP probes (shortened windows).
+    std::shared_ptr<ArpLan> installArpLan();
 
     std::unique_ptr<QTemporaryDir> m_root;
     std::unique_ptr<PreferenceInfo> m_preferences;
@@ -171,7 +141,7 @@ void tst_NetworkManager::init()
             m_errors.append(code);
         });
     });
-    m_timing = NetworkManager::Timing { 40, 10, 300, 300, 10 };
+    m_timing = NetworkManager::Timing { 40, 10, 300, 300, 10, 30, 60000 };
     m_carrier = true;
     m_entries.clear();
 }
@@ -201,6 +171,7 @@ void tst_NetworkManager::cleanup()
         m_manager.reset();
     }
     NetworkManager::setErrorSink({});
+    NetworkManager::setArpFactory({});
     m_info.reset();
     m_preferences.reset();
     platform::BoardPath::setRoot(QString());
@@ -389,59 +360,116 @@ void tst_NetworkManager::duplicateAddressLinesDeleteTheAddressOnce()
     QVERIFY(!journal().contains(QStringLiteral("dmesg -c")));
 }
 
-void tst_NetworkManager::noLeaseTakesAFreeLinkLocalAddress()
+void tst_NetworkManager::writeIfUpOutput(const QByteArray &lines)
 {
     QFile out(m_root->filePath("ifup.out"));
     QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write("udhcpc (v1.35.0) started\nNo lease, forking to background\n");
-    out.close();
+    out.write(lines);
+}
+
+std::shared_ptr<ArpLan> tst_NetworkManager::installArpLan()
+{
+    auto lan = std::make_shared<ArpLan>();
+    NetworkManager::setArpFactory([lan] {
+        return std::make_unique<ArpSocket>(std::make_unique<FakeArpLink>(lan));
+    });
+    return lan;
+}
+
+void tst_NetworkManager::noLeaseTakesAFreeLinkLocalAddress()
+{
+    writeIfUpOutput("udhcpc (v1.35.0) started\nNo lease, forking to background\n");
     QFile pid(m_root->filePath("var/run/udhcpc.eth0.pid"));
     QVERIFY(pid.open(QIODevice::WriteOnly));
     pid.write("4242\n");
     pid.close();
     // The first candidate the seeded generator draws is taken by another host.
-    auto lan = std::make_shared<ArpLan>();
+    const auto lan = installArpLan();
     srandom(0x0d0c0b0a); // as the manager seeds it from bytes 2..5 of the MAC
     unsigned char first[4];
     ArpSocket::generateNewLinkLocalCandidate(first);
     lan->taken.append(QByteArray(reinterpret_cast<char *>(first), 4));
-    NetworkManager::setArpFactory([lan] {
-        return std::make_unique<ArpSocket>(std::make_unique<FakeArpLink>(lan));
-    });
     start();
-    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(536u), 15000);
-    NetworkManager::setArpFactory({});
-    QCOMPARE(lan->set.size(), 1);
-    const QByteArray own = lan->set.at(0).first;
-    QCOMPARE(lan->set.at(0).second, QByteArray::fromHex("ffff0000"));
-    QCOMPARE(lan->probed.first(), lan->taken.first());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !journal().filter(QStringLiteral("route -A inet add default gw 169.254.")).isEmpty(),
+        15000);
+    QCOMPARE(lan->settings().size(), 1);
+    const QByteArray own = lan->settings().at(0).first;
+    QCOMPARE(lan->settings().at(0).second, QByteArray::fromHex("ffff0000"));
+    const QList<QByteArray> probed = lan->probedAddresses();
+    QCOMPARE(probed.first(), lan->taken.first());
+    QCOMPARE(probed.count(lan->taken.first()), 1); // the answer ends that probe
     QVERIFY(own != lan->taken.first());
-    QCOMPARE(lan->probed.count(own), 3);
+    QCOMPARE(probed.count(own), 3);
     QCOMPARE(m_info->fields().adrsSrc4, 2);
     const QString dotted = QStringLiteral("169.254.%1.%2").arg(quint8(own[2])).arg(quint8(own[3]));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        journal().contains(QStringLiteral("route -A inet add default gw %1 eth0").arg(dotted)), 5000);
+    QVERIFY(journal().contains(QStringLiteral("route -A inet add default gw %1 eth0").arg(dotted)));
+    QTRY_VERIFY_WITH_TIMEOUT(journal().contains(QStringLiteral("kill 4242")), 5000);
 }
 
 void tst_NetworkManager::staticAddressHeldByAnotherHostIsRemoved()
 {
-    QFile out(m_root->filePath("ifup.out"));
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write("ifconfig eth0 10.1.2.3 netmask 255.255.255.0\n");
-    out.close();
-    auto lan = std::make_shared<ArpLan>();
+    writeIfUpOutput("ifconfig eth0 10.1.2.3 netmask 255.255.255.0\n");
+    const auto lan = installArpLan();
     lan->taken.append(QByteArray::fromHex("0a010203"));
-    NetworkManager::setArpFactory([lan] {
-        return std::make_unique<ArpSocket>(std::make_unique<FakeArpLink>(lan));
-    });
     start();
     QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(430u), 15000);
-    NetworkManager::setArpFactory({});
-    QCOMPARE(lan->set.size(), 1);
-    QCOMPARE(lan->set.at(0).first, QByteArray(4, '\0'));
+    QCOMPARE(lan->settings().size(), 1);
+    QCOMPARE(lan->settings().at(0).first, QByteArray(4, '\0'));
     QCOMPARE(m_info->getLanStatus4(), -2);
     QCOMPARE(m_info->fields().adrsSrc4, 3);
     QVERIFY(!QFile::exists(m_root->filePath("etc/resolv.conf")));
+}
+
+void tst_NetworkManager::freeStaticAddressGetsTheStoredNameServers()
+{
+    writeIfUpOutput("ifconfig eth0 10.1.2.3 netmask 255.255.255.0\n");
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.PriDNS4 = QStringLiteral("10.1.2.53");
+        v.SecDNS4 = QStringLiteral("0.0.0.0");
+    });
+    const auto lan = installArpLan();
+    start();
+    QTRY_COMPARE_WITH_TIMEOUT(m_info->getPriDNS4(), QStringLiteral("10.1.2.53"), 15000);
+    const QByteArray address = QByteArray::fromHex("0a010203");
+    QCOMPARE(lan->probedAddresses(), QList<QByteArray>({ address, address, address }));
+    QCOMPARE(lan->settings().size(), 0);
+    QFile resolv(m_root->filePath("etc/resolv.conf"));
+    QVERIFY(resolv.open(QIODevice::ReadOnly));
+    QCOMPARE(resolv.readAll(), QByteArray("nameserver 10.1.2.53\n"));
+    QVERIFY(!m_codes.contains(430u));
+}
+
+void tst_NetworkManager::afterTenConflictsTheNextCandidateWaits()
+{
+    writeIfUpOutput("No lease, forking to background\n");
+    m_timing.linkLocalRetryMs = 1500;
+    const auto lan = installArpLan();
+    lan->everyAddressTaken = true;
+    start();
+    // Each candidate is answered at its first probe: ten of them at once, then one a while.
+    QTRY_COMPARE_WITH_TIMEOUT(lan->probes().size(), 10, 15000);
+    QElapsedTimer wait;
+    wait.start();
+    QTRY_COMPARE_WITH_TIMEOUT(lan->probes().size(), 11, 5000);
+    QVERIFY2(wait.elapsed() >= 1000, "the eleventh candidate waits for the retry interval");
+    QCOMPARE(lan->settings().size(), 0);
+    QCOMPARE(m_info->fields().adrsSrc4, 0);
+}
+
+void tst_NetworkManager::theThreadServesThePollWhileAProbeRuns()
+{
+    writeIfUpOutput("No lease, forking to background\n");
+    m_timing.arpWindowMs = 5000; // the probe would take 15 s
+    const auto lan = installArpLan();
+    start();
+    QTRY_COMPARE_WITH_TIMEOUT(lan->probes().size(), 1, 15000);
+    QCOMPARE(m_info->getLanStatus4(), 1);
+    // The poll notices the carrier's loss within its period; the probe ends with the link.
+    m_carrier = false;
+    QTRY_COMPARE_WITH_TIMEOUT(m_info->getLanStatus4(), -3, 3000);
+    QCOMPARE(lan->probes().size(), 1);
+    QCOMPARE(lan->settings().size(), 0);
 }
 
 void tst_NetworkManager::killUdhcpcOnlySignalsOneProcess_data()
