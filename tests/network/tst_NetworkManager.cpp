@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <utility>
 
 namespace {
@@ -70,6 +71,8 @@ private slots:
     void configChangedWhileTheLinkIsDownDoesNothing();
     void refusedHostnameStopsTheRunAndWritesNothing();
     void dhcpOutputFillsTheRecordAndStoresTheLease();
+    void toolLinesReachTheRecord_data();
+    void toolLinesReachTheRecord();
     void duplicateAddressLinesDeleteTheAddressOnce();
     void noLeaseTakesAFreeLinkLocalAddress();
     void staticAddressHeldByAnotherHostIsRemoved();
@@ -122,6 +125,15 @@ void tst_NetworkManager::init()
             "&& cat \"$BOARD_ROOT/ifup.out\"\n"
             "[ \"$(basename \"$0\")\" = dmesg ] && [ -f \"$BOARD_ROOT/kernel.out\" ] "
             "&& cat \"$BOARD_ROOT/kernel.out\"\n"
+            // The two route listings and zodns6 print the test's lines too.
+            "[ \"$(basename \"$0\") $*\" = \"route -A inet\" ] && [ -f \"$BOARD_ROOT/route4.out\" "
+            "] "
+            "&& cat \"$BOARD_ROOT/route4.out\"\n"
+            "[ \"$(basename \"$0\") $*\" = \"route -A inet6\" ] && [ -f \"$BOARD_ROOT/route6.out\" "
+            "] "
+            "&& cat \"$BOARD_ROOT/route6.out\"\n"
+            "[ \"$(basename \"$0\")\" = zodns6 ] && [ -f \"$BOARD_ROOT/zodns6.out\" ] "
+            "&& cat \"$BOARD_ROOT/zodns6.out\"\n"
             "exit 0\n");
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -330,6 +342,142 @@ void tst_NetworkManager::dhcpOutputFillsTheRecordAndStoresTheLease()
     QCOMPARE(stored.getNetMask4(), QStringLiteral("255.255.255.0"));
     QCOMPARE(stored.getDefGW4(), QStringLiteral("10.9.8.1"));
     QCOMPARE(stored.getPriDNS4(), QStringLiteral("10.9.8.53"));
+}
+
+void tst_NetworkManager::toolLinesReachTheRecord_data()
+{
+    QTest::addColumn<QString>("tool"); // the stand-in's output file
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("expected");
+    const QByteArray header4 = "Kernel IP routing table\n"
+                               "Destination     Gateway         Genmask         Flags Metric Ref"
+                               "    Use Iface\n";
+    const QByteArray header6 = "Kernel IPv6 routing table\n"
+                               "Destination                                 Next Hop"
+                               "                                Flags Metric Ref    Use Iface\n";
+    // ifup: whole lines only; the value must be an address.
+    QTest::newRow("ifup: router") << "ifup" << QByteArray("Router1 10.9.8.1\n") << "gw4"
+                                  << "10.9.8.1";
+    QTest::newRow("ifup: router with a trailing blank")
+        << "ifup" << QByteArray("Router1 10.9.8.1 \n") << "gw4"
+        << "0.0.0.0";
+    QTest::newRow("ifup: router with a leading blank")
+        << "ifup" << QByteArray(" Router1 10.9.8.1\n") << "gw4"
+        << "0.0.0.0";
+    QTest::newRow("ifup: second DNS server")
+        << "ifup" << QByteArray("Adding DNS2 10.9.8.54\n") << "dns2"
+        << "10.9.8.54";
+    QTest::newRow("ifup: second WINS server")
+        << "ifup" << QByteArray("Adding WINS2 10.9.8.45\n") << "wins2"
+        << "10.9.8.45";
+    QTest::newRow("ifup: empty host name") << "ifup" << QByteArray("Hostname \n") << "host"
+                                           << "";
+    QTest::newRow("ifup: static default route")
+        << "ifup" << QByteArray("route add default gw 10.9.8.2 eth0\n") << "gw4"
+        << "10.9.8.2";
+    QTest::newRow("ifup: default route of another interface")
+        << "ifup" << QByteArray("route add default gw 10.9.8.2 eth1\n") << "gw4"
+        << "0.0.0.0";
+    // Route listings: eth0's default route only; a name is looked up.
+    QTest::newRow("route: gateway address") << "route4"
+                                            << header4
+            + "default         10.9.8.1        0.0.0.0         UG    0      0        0 eth0\n"
+                                            << "gw4"
+                                            << "10.9.8.1";
+    QTest::newRow("route: another interface's default route is ignored") << "route4"
+                                                                         << header4
+            + "default         10.9.8.1        0.0.0.0         UG    0      0        0 eth0\n"
+              "default         10.7.7.1        0.0.0.0         UG    0      0        0 eth1\n"
+                                                                         << "gw4"
+                                                                         << "10.9.8.1";
+    QTest::newRow("route: gateway name") << "route4"
+                                         << header4
+            + "default         localhost       0.0.0.0         UG    0      0        0 eth0\n"
+                                         << "gw4"
+                                         << "127.0.0.1";
+    QTest::newRow("route: network route") << "route4"
+                                          << header4
+            + "10.9.8.0        0.0.0.0         255.255.255.0   U     0      0        0 eth0\n"
+                                          << "gw4"
+                                          << "0.0.0.0";
+    QTest::newRow("route6: next hop") << "route6"
+                                      << header6
+            + "::/0                                        fe80::1"
+              "                                 UG     1024   0        0 eth0\n"
+                                      << "gw6"
+                                      << "fe80::1";
+    QTest::newRow("route6: another interface") << "route6"
+                                               << header6
+            + "::/0                                        fe80::1"
+              "                                 UG     1024   0        0 eth1\n"
+                                               << "gw6"
+                                               << "::";
+    // zodns6: hexadecimal addresses only; its domain line too.
+    QTest::newRow("zodns6: first server") << "zodns6" << QByteArray("DNS1 2001:db8::53\n") << "dns6"
+                                          << "2001:db8::53";
+    QTest::newRow("zodns6: a name is no server")
+        << "zodns6" << QByteArray("DNS1 ns.example\n") << "dns6"
+        << "::";
+    QTest::newRow("zodns6: domain") << "zodns6" << QByteArray("Domain v6.example\n") << "domain"
+                                    << "v6.example";
+}
+
+void tst_NetworkManager::toolLinesReachTheRecord()
+{
+    QFETCH(QString, tool);
+    QFETCH(QByteArray, lines);
+    QFETCH(QString, field);
+    QFETCH(QString, expected);
+    QFile out(m_root->filePath(tool + QStringLiteral(".out")));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(lines);
+    out.close();
+    // An address on eth0 makes the poll list the routes; IPv6 in automatic mode runs zodns6.
+    QNetworkAddressEntry own;
+    own.setIp(QHostAddress(QStringLiteral("10.9.8.7")));
+    own.setPrefixLength(24);
+    m_entries = { own };
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.adrsAssign6 = 2;
+    });
+    const QMap<QString, std::function<QString()>> fields {
+        { "gw4",
+            [this] {
+                return m_info->getDefGW4();
+            } },
+        { "dns2",
+            [this] {
+                return m_info->getSecDNS4();
+            } },
+        { "wins2",
+            [this] {
+                return m_info->getSecWINS4();
+            } },
+        { "host",
+            [this] {
+                return m_info->getResolvedDdnsHostname();
+            } },
+        { "gw6",
+            [this] {
+                return m_info->getDefGW6();
+            } },
+        { "dns6",
+            [this] {
+                return m_info->getPriDNS6();
+            } },
+        { "domain",
+            [this] {
+                return m_info->getResolvedDomainName();
+            } },
+    };
+    start();
+    // The run's end, the two route listings' ends and zodns6's lines have all been handled.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_codes.contains(536u) && m_codes.contains(688u) && m_codes.contains(633u), 10000);
+    if (tool == QLatin1String("zodns6"))
+        QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(746u), 5000);
+    QCOMPARE(fields.value(field)(), expected);
 }
 
 void tst_NetworkManager::duplicateAddressLinesDeleteTheAddressOnce()
