@@ -71,6 +71,8 @@ private slots:
     void configChangedWhileTheLinkIsDownDoesNothing();
     void refusedHostnameStopsTheRunAndWritesNothing();
     void dhcpOutputFillsTheRecordAndStoresTheLease();
+    void addressesGiveSourcesAndStatuses_data();
+    void addressesGiveSourcesAndStatuses();
     void toolLinesReachTheRecord_data();
     void toolLinesReachTheRecord();
     void duplicateAddressLinesDeleteTheAddressOnce();
@@ -342,6 +344,75 @@ void tst_NetworkManager::dhcpOutputFillsTheRecordAndStoresTheLease()
     QCOMPARE(stored.getNetMask4(), QStringLiteral("255.255.255.0"));
     QCOMPARE(stored.getDefGW4(), QStringLiteral("10.9.8.1"));
     QCOMPARE(stored.getPriDNS4(), QStringLiteral("10.9.8.53"));
+}
+
+void tst_NetworkManager::addressesGiveSourcesAndStatuses_data()
+{
+    QTest::addColumn<QStringList>("addresses"); // "address/prefix" on eth0
+    QTest::addColumn<int>("assign4");
+    QTest::addColumn<int>("assign6");
+    QTest::addColumn<QList<int>>("before"); // source 6, status 4, status 6
+    QTest::addColumn<QList<int>>("after"); // source 4, status 4, source 6, status 6
+    QTest::addColumn<int>("gatewayRuns"); // "ip route del ::/0" + "route -A inet6 add"
+    const QList<int> fresh { 0, 1, 1 };
+    QTest::newRow("leased address")
+        << QStringList { "10.9.8.7/24" } << 2 << 0 << fresh << QList<int> { 1, 1, 0, 1 } << 0;
+    QTest::newRow("link-local address")
+        << QStringList { "169.254.3.4/16" } << 2 << 0 << fresh << QList<int> { 2, 1, 0, 1 } << 0;
+    QTest::newRow("static address")
+        << QStringList { "10.9.8.7/24" } << 1 << 0 << fresh << QList<int> { 3, 1, 0, 1 } << 0;
+    QTest::newRow("no IPv4 in DHCP mode while running")
+        << QStringList() << 2 << 0 << QList<int> { 0, 0, 1 } << QList<int> { 0, -1, 0, 1 } << 0;
+    QTest::newRow("no IPv4 in DHCP mode while starting")
+        << QStringList() << 2 << 0 << fresh << QList<int> { 0, 1, 0, 1 } << 0;
+    QTest::newRow("no IPv4 in static mode while running")
+        << QStringList() << 1 << 0 << QList<int> { 0, 0, 1 } << QList<int> { 0, -2, 0, 1 } << 0;
+    QTest::newRow("two global IPv6 addresses in static mode")
+        << QStringList { "2001:db8::7/64", "2001:db8::8/64", "fe80::1/64" } << 0 << 1 << fresh
+        << QList<int> { 0, 1, 3, 1 } << 2;
+    QTest::newRow("global IPv6 address by autoconfiguration")
+        << QStringList { "2001:db8::7/64", "fe80::1/64" } << 0 << 2 << fresh
+        << QList<int> { 0, 1, 2, 1 } << 0;
+    QTest::newRow("autoconfigured global IPv6 address gone")
+        << QStringList { "fe80::1/64" } << 0 << 2 << QList<int> { 2, 1, 0 }
+        << QList<int> { 0, 1, 2, -1 } << 0;
+}
+
+void tst_NetworkManager::addressesGiveSourcesAndStatuses()
+{
+    QFETCH(QStringList, addresses);
+    QFETCH(int, assign4);
+    QFETCH(int, assign6);
+    QFETCH(QList<int>, before);
+    QFETCH(QList<int>, after);
+    QFETCH(int, gatewayRuns);
+    m_preferences->modify([&](PreferenceInfo::Values &v) {
+        v.adrsAssign4 = assign4;
+        v.adrsAssign6 = assign6;
+        v.DefGW6 = QStringLiteral("2001:db8::1");
+    });
+    QList<QNetworkAddressEntry> entries;
+    for (const QString &text : addresses) {
+        QNetworkAddressEntry entry;
+        entry.setIp(QHostAddress(text.section(QLatin1Char('/'), 0, 0)));
+        entry.setPrefixLength(text.section(QLatin1Char('/'), 1).toInt());
+        entries.append(entry);
+    }
+    m_info->modify([&](NetworkInfo::Fields &f) {
+        f.addressEntries = entries;
+        f.globAdrsSrc6 = before.at(0);
+        f.lanStatus4 = before.at(1);
+        f.lanStatus6 = before.at(2);
+    });
+    NetworkManager manager(*m_info, *m_preferences, std::make_unique<FakeLink>(&m_carrier));
+    manager.update_status_and_source();
+    const NetworkInfo::Fields f = m_info->fields();
+    QCOMPARE(QList<int>({ f.adrsSrc4, f.lanStatus4, f.globAdrsSrc6, f.lanStatus6 }), after);
+    if (gatewayRuns) {
+        QTRY_COMPARE_WITH_TIMEOUT(
+            count("route -A inet6 add ::/0 gw 2001:db8::1 eth0"), gatewayRuns, 5000);
+        QCOMPARE(count("ip route del ::/0"), gatewayRuns);
+    }
 }
 
 void tst_NetworkManager::toolLinesReachTheRecord_data()
