@@ -1,5 +1,6 @@
 #include "commands/SourceValues.h"
 
+#include "commands/DictIndexNative.h"
 #include "engine/Basic.h"
 #include "instrument/ModelInformation.h"
 
@@ -117,6 +118,11 @@ const ValueMakerRow s_rows[] = {
     { 130,
         [](const ValueEngine &e) {
             Basic *b = e.basic;
+            // The program-step level commands take the unit of the mode set last, whoever set it.
+            if (b)
+                b->setModeAdjuster([](vek::SourceMode mode) {
+                    DictIndexNative::swapUnitSuffix(static_cast<unsigned char>(mode));
+                });
             return made(new ValueKeywordSetting<KeywordBridge_CcCrCvCpArb>(
                 130, [b](vek::SourceMode m) { return int(b->setFunctionMode(m)); },
                 [] { return static_cast<unsigned char>(Source::m_functionMode.load()); }));
