@@ -1,9 +1,9 @@
 #include "commands/OutputValues.h"
 
-#include "engine/Basic.h"
-#include "engine/Status.h"
 #include "commands/ValueSetting.h"
 #include "commands/keywords/KeywordsSystem.h"
+#include "engine/Basic.h"
+#include "engine/Status.h"
 #include "instrument/InstrumentConfigInfo.h"
 #include "instrument/ModelInformation.h"
 #include "remote/ZO4882Parser.h"
@@ -32,47 +32,80 @@ using SwitchSetter = vek::SCPIERR_T (Basic::*)(bool);
 using SwitchGetter = bool (Basic::*)() const;
 
 // A protection level: the entry of its table for the present range (key from keyOf).
-std::shared_ptr<void> protectionLevel(unsigned id, const ValueEngine &e, RealSetter set,
-    RealGetter get, TableOf table, int (*keyOf)())
+std::shared_ptr<void> protectionLevel(unsigned id,
+    const ValueEngine &e,
+    RealSetter set,
+    RealGetter get,
+    TableOf table,
+    int (*keyOf)())
 {
     Basic *b = e.basic;
     const ModelInformation *info = e.info;
     return made(new ValueRealSetting(
-        id, [b, set](double v) { return int((b->*set)(v, vek::UpdateIfChanged)); },
-        [b, get] { return (b->*get)(); },
+        id,
+        [b, set](double v) {
+            return int((b->*set)(v, vek::UpdateIfChanged));
+        },
+        [b, get] {
+            return (b->*get)();
+        },
         [info, table, keyOf]() -> const BoundValue * {
             return info ? &ModelInformation::rangeValue((info->*table)(), keyOf()) : nullptr;
         }));
 }
 
-int currentRangeKey() { return int(Source::getCurrentRange()); }
-int voltageRangeKey() { return int(Source::m_voltRange.load()); }
+int currentRangeKey()
+{
+    return int(Source::getCurrentRange());
+}
+int voltageRangeKey()
+{
+    return int(Source::m_voltRange.load());
+}
 
-std::shared_ptr<void> basicSwitch(unsigned id, const ValueEngine &e, SwitchSetter set,
-    SwitchGetter get)
+std::shared_ptr<void> basicSwitch(
+    unsigned id, const ValueEngine &e, SwitchSetter set, SwitchGetter get)
 {
     Basic *b = e.basic;
     return made(new ValueSwitchSetting(
-        id, [b, set](bool on) { return int((b->*set)(on)); }, [b, get] { return (b->*get)(); }));
+        id,
+        [b, set](bool on) {
+            return int((b->*set)(on));
+        },
+        [b, get] {
+            return (b->*get)();
+        }));
 }
 
 // LIMit or TRIP: the same engine flag as the protection's state switch.
-std::shared_ptr<void> protectionAction(unsigned id, const ValueEngine &e, SwitchSetter set,
-    SwitchGetter get)
+std::shared_ptr<void> protectionAction(
+    unsigned id, const ValueEngine &e, SwitchSetter set, SwitchGetter get)
 {
     Basic *b = e.basic;
     return made(new ValueKeywordSetting<KeywordBridge_LimitTrip>(
-        id, [b, set](KeywordBridge_LimitTrip::values v) { return int((b->*set)(v == KeywordBridge_LimitTrip::TRIP)); },
-        [b, get] { return static_cast<unsigned char>((b->*get)() ? 1 : 0); }));
+        id,
+        [b, set](KeywordBridge_LimitTrip::values v) {
+            return int((b->*set)(v == KeywordBridge_LimitTrip::TRIP));
+        },
+        [b, get] {
+            return static_cast<unsigned char>((b->*get)() ? 1 : 0);
+        }));
 }
 
-std::shared_ptr<void> cutOffLevel(unsigned id, const ValueEngine &e, RealSetter set,
-    RealGetter get, double min, double max)
+std::shared_ptr<void> cutOffLevel(
+    unsigned id, const ValueEngine &e, RealSetter set, RealGetter get, double min, double max)
 {
     Basic *b = e.basic;
     return made(new ValueRealSetting(
-        id, [b, set](double v) { return int((b->*set)(v, vek::UpdateIfChanged)); },
-        [b, get] { return (b->*get)(); }, min, max));
+        id,
+        [b, set](double v) {
+            return int((b->*set)(v, vek::UpdateIfChanged));
+        },
+        [b, get] {
+            return (b->*get)();
+        },
+        min,
+        max));
 }
 
 // The parser's communication watchdog, when the parser exists: period in ms, 0 off.
@@ -89,15 +122,22 @@ std::shared_ptr<void> cutOffVoltage(const ValueEngine &e)
 {
     Basic *b = e.basic;
     const double step = e.info ? ModelInformation::rangeValue(e.info->uvpMap(), 1).m_step : 0.0;
-    const double max = e.info ? std::trunc(ModelInformation::rangeValue(
-                                               e.info->uvpMap(), voltageRangeKey())
-                                               .m_max)
-                              : 0.0;
-    const auto snap = [step](double v) { return step > 0.0 ? step * std::round(v / step) : v; };
+    const double max = e.info
+        ? std::trunc(ModelInformation::rangeValue(e.info->uvpMap(), voltageRangeKey()).m_max)
+        : 0.0;
+    const auto snap = [step](double v) {
+        return step > 0.0 ? step * std::round(v / step) : v;
+    };
     return made(new ValueRealSetting(
         152,
-        [b, snap](double v) { return int(b->setOutputCutOffVoltage(snap(v), vek::UpdateIfChanged)); },
-        [b, snap] { return snap(b->getOutputCutOffVoltage()); }, 0.0, max));
+        [b, snap](double v) {
+            return int(b->setOutputCutOffVoltage(snap(v), vek::UpdateIfChanged));
+        },
+        [b, snap] {
+            return snap(b->getOutputCutOffVoltage());
+        },
+        0.0,
+        max));
 }
 
 // OUTPut:MSYNc[:IMMediate]: switches the load together with the partner; the library's range
@@ -130,8 +170,7 @@ bool msyncLinked(const ValueEngine &e)
 }
 
 // A keyword stored as one byte of the configuration (its own storage without one).
-template <class Bridge>
-std::shared_ptr<void> configKeyword(unsigned id, quint8 *field)
+template <class Bridge> std::shared_ptr<void> configKeyword(unsigned id, quint8 *field)
 {
     auto *value = new ValueKeyword<Bridge>(id);
     if (field)
@@ -143,46 +182,59 @@ const ValueMakerRow s_rows[] = {
     { ValueOutp::Id, makeValue<ValueOutp> },
     { 121,
         [](const ValueEngine &e) {
-            return protectionLevel(121, e, &Basic::setRealCurrentProtectionLevel,
-                &Basic::getRealCurrentProtectionLevel, &ModelInformation::ocpMap,
+            return protectionLevel(121,
+                e,
+                &Basic::setRealCurrentProtectionLevel,
+                &Basic::getRealCurrentProtectionLevel,
+                &ModelInformation::ocpMap,
                 currentRangeKey);
         } },
     { 161,
         [](const ValueEngine &e) {
-            return protectionLevel(161, e, &Basic::setRealPowerProtectionLevel,
-                &Basic::getRealPowerProtectionLevel, &ModelInformation::oppMap,
+            return protectionLevel(161,
+                e,
+                &Basic::setRealPowerProtectionLevel,
+                &Basic::getRealPowerProtectionLevel,
+                &ModelInformation::oppMap,
                 &Source::getPowerRange);
         } },
     { 175,
         [](const ValueEngine &e) {
-            return protectionLevel(175, e, &Basic::setRealVoltageProtectionLevel,
-                &Basic::getRealVoltageProtectionLevel, &ModelInformation::uvpMap,
+            return protectionLevel(175,
+                e,
+                &Basic::setRealVoltageProtectionLevel,
+                &Basic::getRealVoltageProtectionLevel,
+                &ModelInformation::uvpMap,
                 voltageRangeKey);
         } },
     { 122,
         [](const ValueEngine &e) {
-            return basicSwitch(122, e, &Basic::setCurrentProtectionTripState,
+            return basicSwitch(122,
+                e,
+                &Basic::setCurrentProtectionTripState,
                 &Basic::getCurrentProtectionTripState);
         } },
     { 127,
         [](const ValueEngine &e) {
-            return protectionAction(127, e, &Basic::setCurrentProtectionTripState,
+            return protectionAction(127,
+                e,
+                &Basic::setCurrentProtectionTripState,
                 &Basic::getCurrentProtectionTripState);
         } },
     { 162,
         [](const ValueEngine &e) {
-            return basicSwitch(162, e, &Basic::setPowerProtectionTripState,
-                &Basic::getPowerProtectionTripState);
+            return basicSwitch(
+                162, e, &Basic::setPowerProtectionTripState, &Basic::getPowerProtectionTripState);
         } },
     { 164,
         [](const ValueEngine &e) {
-            return protectionAction(164, e, &Basic::setPowerProtectionTripState,
-                &Basic::getPowerProtectionTripState);
+            return protectionAction(
+                164, e, &Basic::setPowerProtectionTripState, &Basic::getPowerProtectionTripState);
         } },
     { 176,
         [](const ValueEngine &e) {
-            return basicSwitch(176, e, &Basic::setVoltageProtectionState,
-                &Basic::getVoltageProtectionState);
+            return basicSwitch(
+                176, e, &Basic::setVoltageProtectionState, &Basic::getVoltageProtectionState);
         } },
     { 179,
         [](const ValueEngine &e) {
@@ -193,19 +245,26 @@ const ValueMakerRow s_rows[] = {
                     return int(b->setVoltageProtectionTripState(
                         v == KeywordBridge_LimitTrip::TRIP, vek::UpdateIfChanged));
                 },
-                [b] { return static_cast<unsigned char>(b->getVoltageProtectionTripState()); }));
+                [b] {
+                    return static_cast<unsigned char>(b->getVoltageProtectionTripState());
+                }));
         } },
     { 151,
         [](const ValueEngine &e) {
             Basic *b = e.basic;
             return made(new ValueSwitchSetting(
-                151, [b](bool on) { return int(b->setOutputShort(on, vek::UpdateIfChanged)); },
-                [] { return Source::m_outputShort.load(); }));
+                151,
+                [b](bool on) {
+                    return int(b->setOutputShort(on, vek::UpdateIfChanged));
+                },
+                [] {
+                    return Source::m_outputShort.load();
+                }));
         } },
     { 153,
         [](const ValueEngine &e) {
-            return basicSwitch(153, e, &Basic::setOutputCutOffVoltageState,
-                &Basic::getOutputCutOffVoltageState);
+            return basicSwitch(
+                153, e, &Basic::setOutputCutOffVoltageState, &Basic::getOutputCutOffVoltageState);
         } },
     { 154,
         [](const ValueEngine &e) {
@@ -216,42 +275,59 @@ const ValueMakerRow s_rows[] = {
                 [b](double s) {
                     return int(b->setOutputCutOffElapsedTime(std::round(s), vek::UpdateIfChanged));
                 },
-                [b] { return std::round(b->getOutputCutOffElapsedTime()); }, 0.0, 3600000.0));
+                [b] {
+                    return std::round(b->getOutputCutOffElapsedTime());
+                },
+                0.0,
+                3600000.0));
         } },
     { 155,
         [](const ValueEngine &e) {
-            return basicSwitch(155, e, &Basic::setOutputCutOffElapsedTimeState,
+            return basicSwitch(155,
+                e,
+                &Basic::setOutputCutOffElapsedTimeState,
                 &Basic::getOutputCutOffElapsedTimeState);
         } },
     { 156,
         [](const ValueEngine &e) {
-            return cutOffLevel(156, e, &Basic::setOutputCutOffCapacity,
-                &Basic::getOutputCutOffCapacity, e.info ? e.info->cutoffCapacityMin() : 0.0,
+            return cutOffLevel(156,
+                e,
+                &Basic::setOutputCutOffCapacity,
+                &Basic::getOutputCutOffCapacity,
+                e.info ? e.info->cutoffCapacityMin() : 0.0,
                 e.info ? e.info->cutoffCapacityMax() : 0.0);
         } },
     { 157,
         [](const ValueEngine &e) {
-            return basicSwitch(157, e, &Basic::setOutputCutOffCapacityState,
-                &Basic::getOutputCutOffCapacityState);
+            return basicSwitch(
+                157, e, &Basic::setOutputCutOffCapacityState, &Basic::getOutputCutOffCapacityState);
         } },
     { 158,
         [](const ValueEngine &e) {
-            return cutOffLevel(158, e, &Basic::setOutputCutOffEnergy,
-                &Basic::getOutputCutOffEnergy, e.info ? e.info->cutoffEnergyMin() : 0.0,
+            return cutOffLevel(158,
+                e,
+                &Basic::setOutputCutOffEnergy,
+                &Basic::getOutputCutOffEnergy,
+                e.info ? e.info->cutoffEnergyMin() : 0.0,
                 e.info ? e.info->cutoffEnergyMax() : 0.0);
         } },
     { 159,
         [](const ValueEngine &e) {
-            return basicSwitch(159, e, &Basic::setOutputCutOffEnergyState,
-                &Basic::getOutputCutOffEnergyState);
+            return basicSwitch(
+                159, e, &Basic::setOutputCutOffEnergyState, &Basic::getOutputCutOffEnergyState);
         } },
     { 152, cutOffVoltage },
     { 141,
         [](const ValueEngine &e) {
             Basic *b = e.basic;
             return made(new ValueIntSetting(
-                141, [b](int s) { return int(b->setOutputOnDwell(s)); },
-                [b] { return b->getOutputOnDwell(); }));
+                141,
+                [b](int s) {
+                    return int(b->setOutputOnDwell(s));
+                },
+                [b] {
+                    return b->getOutputOnDwell();
+                }));
         } },
     { 143,
         [](const ValueEngine &e) {
@@ -266,24 +342,38 @@ const ValueMakerRow s_rows[] = {
                         status ? status->outputExternalLogic() : KeywordBridge_PosNeg::POS);
                 }));
         } },
-    { 144, [](const ValueEngine &e) { return made(new ValueOutpMsyn(e)); } },
+    { 144,
+        [](const ValueEngine &e) {
+            return made(new ValueOutpMsyn(e));
+        } },
     { 145,
         [](const ValueEngine &e) {
             Basic *b = e.basic;
             return made(new ValueSwitchSetting(
                 145,
-                [e, b](bool on) { return msyncLinked(e) ? int(b->setMSyncState(on)) : 110; },
-                [b] { return b->getMSyncState(); }));
+                [e, b](bool on) {
+                    return msyncLinked(e) ? int(b->setMSyncState(on)) : 110;
+                },
+                [b] {
+                    return b->getMSyncState();
+                }));
         } },
     { 1211,
         [](const ValueEngine &e) {
             // Query only: the entry has no setting form, and the panel shows it read-only.
             return made(new ValueSwitchSetting(
-                1211, [](bool) { return -113; }, [e] { return msyncLinked(e); }));
+                1211,
+                [](bool) {
+                    return -113;
+                },
+                [e] {
+                    return msyncLinked(e);
+                }));
         } },
     { 147,
         [](const ValueEngine &e) {
-            return configKeyword<KeywordBridge_RstRcl0Auto>(147, e.config ? &e.config->pon : nullptr);
+            return configKeyword<KeywordBridge_RstRcl0Auto>(
+                147, e.config ? &e.config->pon : nullptr);
         } },
     { 148,
         [](const ValueEngine &e) {
@@ -307,15 +397,22 @@ const ValueMakerRow s_rows[] = {
                 [b](KeywordBridge_InpOutp::values v) {
                     return int(b->setDigital2Direction(v, vek::UpdateIfChanged));
                 },
-                [config] { return static_cast<unsigned char>(config ? config->digital2Direction : 0); }));
+                [config] {
+                    return static_cast<unsigned char>(config ? config->digital2Direction : 0);
+                }));
         } },
     { 1212,
         [](const ValueEngine &e) {
             Basic *b = e.basic;
             InstrumentConfigInfo *config = e.config;
             return made(new ValueSwitchSetting(
-                1212, [b](bool on) { return int(b->setRemoteSensing(on, vek::UpdateIfChanged)); },
-                [config] { return config && config->remoteSensing; }));
+                1212,
+                [b](bool on) {
+                    return int(b->setRemoteSensing(on, vek::UpdateIfChanged));
+                },
+                [config] {
+                    return config && config->remoteSensing;
+                }));
         } },
     { ValueSystConfSoutProt::Id, makeValue<ValueSystConfSoutProt> },
 };
@@ -325,8 +422,10 @@ struct SignalOutputList
 {
     QMutex mutex;
     QVector<unsigned char> indexes { KeywordBridge_NoneOcOpUvWdog::NONE,
-        KeywordBridge_NoneOcOpUvWdog::OC, KeywordBridge_NoneOcOpUvWdog::OP,
-        KeywordBridge_NoneOcOpUvWdog::UV, KeywordBridge_NoneOcOpUvWdog::WDOG };
+        KeywordBridge_NoneOcOpUvWdog::OC,
+        KeywordBridge_NoneOcOpUvWdog::OP,
+        KeywordBridge_NoneOcOpUvWdog::UV,
+        KeywordBridge_NoneOcOpUvWdog::WDOG };
 };
 
 SignalOutputList &signalOutputList()
@@ -393,8 +492,8 @@ int ValueOutpProtWdogDel::commit()
 }
 
 ValueSystConfSoutProt::ValueSystConfSoutProt(const ValueEngine &)
-    : Value_keyword_multi(Id, nullptr, KeywordBridge_NoneOcOpUvWdog::NONE,
-        KeywordBridge_NoneOcOpUvWdog::WDOG)
+    : Value_keyword_multi(
+        Id, nullptr, KeywordBridge_NoneOcOpUvWdog::NONE, KeywordBridge_NoneOcOpUvWdog::WDOG)
 {
     setKeywordBridge(this);
 }

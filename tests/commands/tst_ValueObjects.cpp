@@ -4,12 +4,12 @@
 #include "commands/SourceValues.h"
 #include "commands/ValueNotAvailable.h"
 #include "commands/ValueObjects.h"
+#include "instrument/InstrumentConfigInfo.h"
 #include "remote/IParserEventSink.h"
 #include "remote/ZO4882ParserDelegate.h"
 #include "remote/ZOCommandRunner.h"
 #include "remote/ZOSystErrCue.h"
 #include "remote/ZOValueManager.h"
-#include "instrument/InstrumentConfigInfo.h"
 
 #include <QtTest>
 
@@ -150,7 +150,8 @@ void tst_ValueObjects::messages_data()
 
     const QStringList notAvailable { "-200 not available" };
     // A value family still to come: both forms refused, nothing answered.
-    QTest::newRow("switch to come") << QByteArray("SYST:BEEP:KEY ON") << QByteArray() << notAvailable;
+    QTest::newRow("switch to come")
+        << QByteArray("SYST:BEEP:KEY ON") << QByteArray() << notAvailable;
     QTest::newRow("switch query to come")
         << QByteArray("SYST:BEEP:KEY?") << QByteArray() << notAvailable;
     QTest::newRow("action to come") << QByteArray("ABOR") << QByteArray() << notAvailable;

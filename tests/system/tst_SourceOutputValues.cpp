@@ -99,24 +99,22 @@ void tst_SourceOutputValues::messages_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QStringList>("errors");
 
-    QTest::newRow("function mode") << QByteArray("FUNC CR;:FUNC?") << QByteArray("CR\n")
-                                   << QStringList();
-    QTest::newRow("current level") << QByteArray("FUNC CC;:CURR 1.5;:CURR?")
-                                   << QByteArray("+1.50000E+00\n") << QStringList();
+    QTest::newRow("function mode")
+        << QByteArray("FUNC CR;:FUNC?") << QByteArray("CR\n") << QStringList();
+    QTest::newRow("current level")
+        << QByteArray("FUNC CC;:CURR 1.5;:CURR?") << QByteArray("+1.50000E+00\n") << QStringList();
     QTest::newRow("triggered level refused, reads the level")
         << QByteArray("CURR 1.5;:CURR:TRIG 1;:CURR:TRIG?") << QByteArray("+1.50000E+00\n")
         << QStringList { "-113,\"Undefined header;CURR:TRIG 1\"" };
-    QTest::newRow("duty-cycle limits") << QByteArray("CURR:PULS:DCYC? MAX;DCYC? MIN")
-                                       << QByteArray("+9.50000E+01;+5.00000E+00\n")
-                                       << QStringList();
+    QTest::newRow("duty-cycle limits")
+        << QByteArray("CURR:PULS:DCYC? MAX;DCYC? MIN") << QByteArray("+9.50000E+01;+5.00000E+00\n")
+        << QStringList();
     QTest::newRow("sine frequency limit")
         << QByteArray("CURR:SINE:FREQ? MAX") << QByteArray("+1.00000E+04\n") << QStringList();
     QTest::newRow("trip action is the trip state")
-        << QByteArray("CURR:PROT:ACT TRIP;:CURR:PROT:STAT?") << QByteArray("1\n")
-        << QStringList();
+        << QByteArray("CURR:PROT:ACT TRIP;:CURR:PROT:STAT?") << QByteArray("1\n") << QStringList();
     QTest::newRow("state off is the limit action")
-        << QByteArray("CURR:PROT:STAT OFF;:CURR:PROT:ACT?") << QByteArray("LIM\n")
-        << QStringList();
+        << QByteArray("CURR:PROT:STAT OFF;:CURR:PROT:ACT?") << QByteArray("LIM\n") << QStringList();
     QTest::newRow("elapsed time in whole seconds")
         << QByteArray("OUTP:CUTO:ETIM 12.6;:OUTP:CUTO:ETIM?") << QByteArray("+1.30000E+01\n")
         << QStringList();
@@ -129,8 +127,7 @@ void tst_SourceOutputValues::messages_data()
         << QByteArray("OUTP:CUTO:VOLT 100000;:OUTP:CUTO:VOLT?") << QByteArray("+0.00000E+00\n")
         << QStringList { "-222,\"Data out of range;OUTP:CUTO:VOLT 100000\"" };
     QTest::newRow("watchdog delay of 0")
-        << QByteArray("OUTP:PROT:WDOG:DEL 0;:OUTP:PROT:WDOG:DEL?")
-        << QByteArray("+6.00000E+01\n")
+        << QByteArray("OUTP:PROT:WDOG:DEL 0;:OUTP:PROT:WDOG:DEL?") << QByteArray("+6.00000E+01\n")
         << QStringList { "-222,\"Data out of range;OUTP:PROT:WDOG:DEL 0\"" };
     QTest::newRow("watchdog delay while off")
         << QByteArray("OUTP:PROT:WDOG:DEL 10;:OUTP:PROT:WDOG:DEL?;:OUTP:PROT:WDOG?")
@@ -143,21 +140,20 @@ void tst_SourceOutputValues::messages_data()
     QTest::newRow("power-on state")
         << QByteArray("OUTP:PON:STAT RST;:OUTP:PON:STAT?;:OUTP:PON:STAT AUTO;STAT?")
         << QByteArray("RST;AUTO\n") << QStringList();
-    QTest::newRow("external logic") << QByteArray("OUTP:EXT:LOG NEG;:OUTP:EXT:LOG?;:INP:EXT:LOG POS;LOG?")
-                                    << QByteArray("NEG;POS\n") << QStringList();
+    QTest::newRow("external logic")
+        << QByteArray("OUTP:EXT:LOG NEG;:OUTP:EXT:LOG?;:INP:EXT:LOG POS;LOG?")
+        << QByteArray("NEG;POS\n") << QStringList();
     QTest::newRow("digital2 direction and remote sensing")
         << QByteArray("SYST:CONF:DIGITAL2:DIR OUTP;:SYST:CONF:DIGITAL2:DIR?;"
                       ":SYST:CONF:RSEN ON;:SYST:CONF:RSEN?")
         << QByteArray("OUTP;1\n") << QStringList();
     QTest::newRow("remote sensing refused while the load is on")
-        << QByteArray("OUTP ON;:SYST:CONF:RSEN ON;:SYST:CONF:RSEN?;:OUTP OFF")
-        << QByteArray("0\n")
+        << QByteArray("OUTP ON;:SYST:CONF:RSEN ON;:SYST:CONF:RSEN?;:OUTP OFF") << QByteArray("0\n")
         << QStringList { "+102,\"Setting conflicts while INPut is ON;SYST:CONF:RSEN ON\"" };
-    QTest::newRow("protection clear") << QByteArray("OUTP:PROT:CLE;:OUTP?") << QByteArray("0\n")
-                                      << QStringList();
-    QTest::newRow("triggered load switch not built")
-        << QByteArray("OUTP:TRIG ON") << QByteArray()
-        << QStringList { "-200,\"Execution error;not available\"" };
+    QTest::newRow("protection clear")
+        << QByteArray("OUTP:PROT:CLE;:OUTP?") << QByteArray("0\n") << QStringList();
+    QTest::newRow("triggered load switch not built") << QByteArray(
+        "OUTP:TRIG ON") << QByteArray() << QStringList { "-200,\"Execution error;not available\"" };
 }
 
 void tst_SourceOutputValues::messages()
@@ -265,8 +261,8 @@ void tst_SourceOutputValues::silenceTripsTheWatchdog()
     QTRY_VERIFY_WITH_TIMEOUT(tripped(), 6000);
 
     // Cleared and switched off, silence trips nothing.
-    QCOMPARE(query(m_client, "OUTP:PROT:CLE;:OUTP:PROT:WDOG OFF;:OUTP:PROT:WDOG?"),
-        QByteArray("0\n"));
+    QCOMPARE(
+        query(m_client, "OUTP:PROT:CLE;:OUTP:PROT:WDOG OFF;:OUTP:PROT:WDOG?"), QByteArray("0\n"));
     QVERIFY(m_board->clearLog());
     QTest::qWait(2500);
     QVERIFY(!tripped());
