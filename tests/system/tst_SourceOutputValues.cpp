@@ -1,7 +1,6 @@
 #include "tests/support/PowerBoard.h"
 #include "tests/system/HeadlessProgram.h"
 
-#include <QDeadlineTimer>
 #include <QTcpSocket>
 #include <QtTest>
 
@@ -15,6 +14,7 @@ namespace {
 constexpr quint16 RawPort = 5025;
 constexpr quint32 AlarmAddress = 0x6000000C;
 constexpr quint32 AlarmWatchdog = 0x10000000;
+constexpr quint32 AlarmClear = 0x20000000;
 
 QByteArray noError()
 {
@@ -48,6 +48,7 @@ private Q_SLOTS:
     void modulationStartsExcludeEachOther();
     void loadTheBoardKeepsOffIsAnError();
     void loadSinksFromTheSource();
+    void msyncOnceTheLinkIsThere();
     void silenceTripsTheWatchdog();
     void programStepLevelTakesTheModesUnit();
 
@@ -233,14 +234,26 @@ void tst_SourceOutputValues::loadSinksFromTheSource()
     QVERIFY(m_board->command("source 12 0.1").startsWith("OK"));
     QCOMPARE(query(m_client, "FUNC CC;:CURR 2;:OUTP ON;:OUTP?"), QByteArray("1\n"));
     // "measure": OK <V> <A> <load> ...; the board settles within a few of its cycles.
-    double volts = 0.0;
-    QDeadlineTimer deadline(5000);
-    do {
+    const auto volts = [this] {
         const QStringList fields = m_board->command("measure").split(' ');
-        QVERIFY2(fields.size() >= 4 && fields[0] == "OK", qPrintable(fields.join(' ')));
-        volts = fields[1].toDouble();
-    } while (qAbs(volts - 11.8) > 0.05 && !deadline.hasExpired() && (QTest::qWait(20), true));
-    QVERIFY2(qAbs(volts - 11.8) <= 0.05, qPrintable(QString::number(volts)));
+        return fields.size() >= 4 && fields[0] == "OK" ? fields[1].toDouble() : qQNaN();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(volts() - 11.8) <= 0.05, 5000);
+    QCOMPARE(errors(), QStringList());
+}
+
+void tst_SourceOutputValues::msyncOnceTheLinkIsThere()
+{
+    // Status bit 26: the mutual-sync link is established.
+    QVERIFY(m_board->command("status force 4000000").startsWith("OK"));
+    QTRY_COMPARE_WITH_TIMEOUT(query(m_client, "SYST:CONF:MSYN:IND?"), QByteArray("1\n"), 5000);
+    // Not accepted yet: the switch is refused; accepted, it switches the load with the partner.
+    QCOMPARE(query(m_client, "OUTP:MSYN ON;:OUTP?"), QByteArray("0\n"));
+    QCOMPARE(errors(), QStringList { "+110,\"Mutual-sync is not established;OUTP:MSYN ON\"" });
+    QCOMPARE(query(m_client, "OUTP:MSYN:ACC ON;:OUTP:MSYN:ACC?"), QByteArray("1\n"));
+    QCOMPARE(query(m_client, "OUTP:MSYN ON;:OUTP?"), QByteArray("1\n"));
+    QCOMPARE(query(m_client, "OUTP:MSYN OFF;:OUTP?"), QByteArray("0\n"));
+    QCOMPARE(query(m_client, "OUTP:MSYN:ACC OFF;:OUTP:MSYN:ACC?"), QByteArray("0\n"));
     QCOMPARE(errors(), QStringList());
 }
 
