@@ -1,15 +1,14 @@
 #include "commands/OutputValues.h"
 
-#include "commands/ValueSetting.h"
-#include "commands/keywords/KeywordsSystem.h"
 #include "engine/Basic.h"
 #include "engine/Status.h"
-#include "instrument/InstrumentConfigInfo.h"
+#include "commands/ValueSetting.h"
 #include "instrument/ModelInformation.h"
+
+#include "commands/keywords/KeywordsSystem.h"
+#include "instrument/InstrumentConfigInfo.h"
 #include "remote/ZO4882Parser.h"
 
-#include <QMutex>
-#include <QMutexLocker>
 #include <QThread>
 
 #include <cmath>
@@ -32,80 +31,47 @@ using SwitchSetter = vek::SCPIERR_T (Basic::*)(bool);
 using SwitchGetter = bool (Basic::*)() const;
 
 // A protection level: the entry of its table for the present range (key from keyOf).
-std::shared_ptr<void> protectionLevel(unsigned id,
-    const ValueEngine &e,
-    RealSetter set,
-    RealGetter get,
-    TableOf table,
-    int (*keyOf)())
+std::shared_ptr<void> protectionLevel(unsigned id, const ValueEngine &e, RealSetter set,
+    RealGetter get, TableOf table, int (*keyOf)())
 {
     Basic *b = e.basic;
     const ModelInformation *info = e.info;
     return made(new ValueRealSetting(
-        id,
-        [b, set](double v) {
-            return int((b->*set)(v, vek::UpdateIfChanged));
-        },
-        [b, get] {
-            return (b->*get)();
-        },
+        id, [b, set](double v) { return int((b->*set)(v, vek::UpdateIfChanged)); },
+        [b, get] { return (b->*get)(); },
         [info, table, keyOf]() -> const BoundValue * {
             return info ? &ModelInformation::rangeValue((info->*table)(), keyOf()) : nullptr;
         }));
 }
 
-int currentRangeKey()
-{
-    return int(Source::getCurrentRange());
-}
-int voltageRangeKey()
-{
-    return int(Source::m_voltRange.load());
-}
+int currentRangeKey() { return int(Source::getCurrentRange()); }
+int voltageRangeKey() { return int(Source::m_voltRange.load()); }
 
-std::shared_ptr<void> basicSwitch(
-    unsigned id, const ValueEngine &e, SwitchSetter set, SwitchGetter get)
+std::shared_ptr<void> basicSwitch(unsigned id, const ValueEngine &e, SwitchSetter set,
+    SwitchGetter get)
 {
     Basic *b = e.basic;
     return made(new ValueSwitchSetting(
-        id,
-        [b, set](bool on) {
-            return int((b->*set)(on));
-        },
-        [b, get] {
-            return (b->*get)();
-        }));
+        id, [b, set](bool on) { return int((b->*set)(on)); }, [b, get] { return (b->*get)(); }));
 }
 
 // LIMit or TRIP: the same engine flag as the protection's state switch.
-std::shared_ptr<void> protectionAction(
-    unsigned id, const ValueEngine &e, SwitchSetter set, SwitchGetter get)
+std::shared_ptr<void> protectionAction(unsigned id, const ValueEngine &e, SwitchSetter set,
+    SwitchGetter get)
 {
     Basic *b = e.basic;
     return made(new ValueKeywordSetting<KeywordBridge_LimitTrip>(
-        id,
-        [b, set](KeywordBridge_LimitTrip::values v) {
-            return int((b->*set)(v == KeywordBridge_LimitTrip::TRIP));
-        },
-        [b, get] {
-            return static_cast<unsigned char>((b->*get)() ? 1 : 0);
-        }));
+        id, [b, set](KeywordBridge_LimitTrip::values v) { return int((b->*set)(v == KeywordBridge_LimitTrip::TRIP)); },
+        [b, get] { return static_cast<unsigned char>((b->*get)() ? 1 : 0); }));
 }
 
-std::shared_ptr<void> cutOffLevel(
-    unsigned id, const ValueEngine &e, RealSetter set, RealGetter get, double min, double max)
+std::shared_ptr<void> cutOffLevel(unsigned id, const ValueEngine &e, RealSetter set,
+    RealGetter get, double min, double max)
 {
     Basic *b = e.basic;
     return made(new ValueRealSetting(
-        id,
-        [b, set](double v) {
-            return int((b->*set)(v, vek::UpdateIfChanged));
-        },
-        [b, get] {
-            return (b->*get)();
-        },
-        min,
-        max));
+        id, [b, set](double v) { return int((b->*set)(v, vek::UpdateIfChanged)); },
+        [b, get] { return (b->*get)(); }, min, max));
 }
 
 // The parser's communication watchdog, when the parser exists: period in ms, 0 off.
@@ -182,59 +148,46 @@ const ValueMakerRow s_rows[] = {
     { ValueOutp::Id, makeValue<ValueOutp> },
     { 121,
         [](const ValueEngine &e) {
-            return protectionLevel(121,
-                e,
-                &Basic::setRealCurrentProtectionLevel,
-                &Basic::getRealCurrentProtectionLevel,
-                &ModelInformation::ocpMap,
+            return protectionLevel(121, e, &Basic::setRealCurrentProtectionLevel,
+                &Basic::getRealCurrentProtectionLevel, &ModelInformation::ocpMap,
                 currentRangeKey);
         } },
     { 161,
         [](const ValueEngine &e) {
-            return protectionLevel(161,
-                e,
-                &Basic::setRealPowerProtectionLevel,
-                &Basic::getRealPowerProtectionLevel,
-                &ModelInformation::oppMap,
+            return protectionLevel(161, e, &Basic::setRealPowerProtectionLevel,
+                &Basic::getRealPowerProtectionLevel, &ModelInformation::oppMap,
                 &Source::getPowerRange);
         } },
     { 175,
         [](const ValueEngine &e) {
-            return protectionLevel(175,
-                e,
-                &Basic::setRealVoltageProtectionLevel,
-                &Basic::getRealVoltageProtectionLevel,
-                &ModelInformation::uvpMap,
+            return protectionLevel(175, e, &Basic::setRealVoltageProtectionLevel,
+                &Basic::getRealVoltageProtectionLevel, &ModelInformation::uvpMap,
                 voltageRangeKey);
         } },
     { 122,
         [](const ValueEngine &e) {
-            return basicSwitch(122,
-                e,
-                &Basic::setCurrentProtectionTripState,
+            return basicSwitch(122, e, &Basic::setCurrentProtectionTripState,
                 &Basic::getCurrentProtectionTripState);
         } },
     { 127,
         [](const ValueEngine &e) {
-            return protectionAction(127,
-                e,
-                &Basic::setCurrentProtectionTripState,
+            return protectionAction(127, e, &Basic::setCurrentProtectionTripState,
                 &Basic::getCurrentProtectionTripState);
         } },
     { 162,
         [](const ValueEngine &e) {
-            return basicSwitch(
-                162, e, &Basic::setPowerProtectionTripState, &Basic::getPowerProtectionTripState);
+            return basicSwitch(162, e, &Basic::setPowerProtectionTripState,
+                &Basic::getPowerProtectionTripState);
         } },
     { 164,
         [](const ValueEngine &e) {
-            return protectionAction(
-                164, e, &Basic::setPowerProtectionTripState, &Basic::getPowerProtectionTripState);
+            return protectionAction(164, e, &Basic::setPowerProtectionTripState,
+                &Basic::getPowerProtectionTripState);
         } },
     { 176,
         [](const ValueEngine &e) {
-            return basicSwitch(
-                176, e, &Basic::setVoltageProtectionState, &Basic::getVoltageProtectionState);
+            return basicSwitch(176, e, &Basic::setVoltageProtectionState,
+                &Basic::getVoltageProtectionState);
         } },
     { 179,
         [](const ValueEngine &e) {
@@ -245,26 +198,19 @@ const ValueMakerRow s_rows[] = {
                     return int(b->setVoltageProtectionTripState(
                         v == KeywordBridge_LimitTrip::TRIP, vek::UpdateIfChanged));
                 },
-                [b] {
-                    return static_cast<unsigned char>(b->getVoltageProtectionTripState());
-                }));
+                [b] { return static_cast<unsigned char>(b->getVoltageProtectionTripState()); }));
         } },
     { 151,
         [](const ValueEngine &e) {
             Basic *b = e.basic;
             return made(new ValueSwitchSetting(
-                151,
-                [b](bool on) {
-                    return int(b->setOutputShort(on, vek::UpdateIfChanged));
-                },
-                [] {
-                    return Source::m_outputShort.load();
-                }));
+                151, [b](bool on) { return int(b->setOutputShort(on, vek::UpdateIfChanged)); },
+                [] { return Source::m_outputShort.load(); }));
         } },
     { 153,
         [](const ValueEngine &e) {
-            return basicSwitch(
-                153, e, &Basic::setOutputCutOffVoltageState, &Basic::getOutputCutOffVoltageState);
+            return basicSwitch(153, e, &Basic::setOutputCutOffVoltageState,
+                &Basic::getOutputCutOffVoltageState);
         } },
     { 154,
         [](const ValueEngine &e) {
@@ -275,46 +221,34 @@ const ValueMakerRow s_rows[] = {
                 [b](double s) {
                     return int(b->setOutputCutOffElapsedTime(std::round(s), vek::UpdateIfChanged));
                 },
-                [b] {
-                    return std::round(b->getOutputCutOffElapsedTime());
-                },
-                0.0,
-                3600000.0));
+                [b] { return std::round(b->getOutputCutOffElapsedTime()); }, 0.0, 3600000.0));
         } },
     { 155,
         [](const ValueEngine &e) {
-            return basicSwitch(155,
-                e,
-                &Basic::setOutputCutOffElapsedTimeState,
+            return basicSwitch(155, e, &Basic::setOutputCutOffElapsedTimeState,
                 &Basic::getOutputCutOffElapsedTimeState);
         } },
     { 156,
         [](const ValueEngine &e) {
-            return cutOffLevel(156,
-                e,
-                &Basic::setOutputCutOffCapacity,
-                &Basic::getOutputCutOffCapacity,
-                e.info ? e.info->cutoffCapacityMin() : 0.0,
+            return cutOffLevel(156, e, &Basic::setOutputCutOffCapacity,
+                &Basic::getOutputCutOffCapacity, e.info ? e.info->cutoffCapacityMin() : 0.0,
                 e.info ? e.info->cutoffCapacityMax() : 0.0);
         } },
     { 157,
         [](const ValueEngine &e) {
-            return basicSwitch(
-                157, e, &Basic::setOutputCutOffCapacityState, &Basic::getOutputCutOffCapacityState);
+            return basicSwitch(157, e, &Basic::setOutputCutOffCapacityState,
+                &Basic::getOutputCutOffCapacityState);
         } },
     { 158,
         [](const ValueEngine &e) {
-            return cutOffLevel(158,
-                e,
-                &Basic::setOutputCutOffEnergy,
-                &Basic::getOutputCutOffEnergy,
-                e.info ? e.info->cutoffEnergyMin() : 0.0,
+            return cutOffLevel(158, e, &Basic::setOutputCutOffEnergy,
+                &Basic::getOutputCutOffEnergy, e.info ? e.info->cutoffEnergyMin() : 0.0,
                 e.info ? e.info->cutoffEnergyMax() : 0.0);
         } },
     { 159,
         [](const ValueEngine &e) {
-            return basicSwitch(
-                159, e, &Basic::setOutputCutOffEnergyState, &Basic::getOutputCutOffEnergyState);
+            return basicSwitch(159, e, &Basic::setOutputCutOffEnergyState,
+                &Basic::getOutputCutOffEnergyState);
         } },
     { 152, cutOffVoltage },
     { 141,
@@ -414,25 +348,7 @@ const ValueMakerRow s_rows[] = {
                     return config && config->remoteSensing;
                 }));
         } },
-    { ValueSystConfSoutProt::Id, makeValue<ValueSystConfSoutProt> },
 };
-
-// The process-wide signal-output list and the lock that guards it.
-struct SignalOutputList
-{
-    QMutex mutex;
-    QVector<unsigned char> indexes { KeywordBridge_NoneOcOpUvWdog::NONE,
-        KeywordBridge_NoneOcOpUvWdog::OC,
-        KeywordBridge_NoneOcOpUvWdog::OP,
-        KeywordBridge_NoneOcOpUvWdog::UV,
-        KeywordBridge_NoneOcOpUvWdog::WDOG };
-};
-
-SignalOutputList &signalOutputList()
-{
-    static SignalOutputList list;
-    return list;
-}
 
 } // namespace
 
@@ -489,28 +405,6 @@ int ValueOutpProtWdogDel::commit()
 {
     programWatchdog(m_config && m_config->wdogEnabled ? pending() * 1000 : 0);
     return zostd::ZOValue_int32_t_engX::commit();
-}
-
-ValueSystConfSoutProt::ValueSystConfSoutProt(const ValueEngine &)
-    : Value_keyword_multi(
-        Id, nullptr, KeywordBridge_NoneOcOpUvWdog::NONE, KeywordBridge_NoneOcOpUvWdog::WDOG)
-{
-    setKeywordBridge(this);
-}
-
-int ValueSystConfSoutProt::setValue(const QVector<unsigned char> &indexes)
-{
-    SignalOutputList &list = signalOutputList();
-    QMutexLocker lock(&list.mutex);
-    list.indexes = indexes;
-    return 0;
-}
-
-QVector<unsigned char> ValueSystConfSoutProt::getValue() const
-{
-    SignalOutputList &list = signalOutputList();
-    QMutexLocker lock(&list.mutex);
-    return list.indexes;
 }
 
 ValueFamilyTable outputValues()

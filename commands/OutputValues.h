@@ -1,8 +1,6 @@
 #pragma once
 
 #include "commands/ValueFamily.h"
-#include "commands/Value_keyword_multi.h"
-#include "commands/keywords/KeywordsSource.h"
 #include "remote/ZOValue_bool8_t.h"
 #include "remote/ZOValue_int32_t_engX.h"
 
@@ -53,19 +51,6 @@ public:
 
 private:
     InstrumentConfigInfo *const m_config;
-};
-
-// SYSTem:CONFigure:SOUTput:PROTection: the protections reported on the signal output. One list
-// for the process (it outlives a re-creation of the value objects), NONE,OC,OP,UV,WDOG at
-// start, not saved; the handler checks a new list, this object stores it as given.
-class ValueSystConfSoutProt : public Value_keyword_multi, public KeywordBridge_NoneOcOpUvWdog
-{
-public:
-    static constexpr unsigned Id = 1213;
-    explicit ValueSystConfSoutProt(const ValueEngine &engine);
-
-    int setValue(const QVector<unsigned char> &indexes) override;
-    QVector<unsigned char> getValue() const override;
 };
 
 ValueFamilyTable outputValues();

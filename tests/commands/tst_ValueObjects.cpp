@@ -54,7 +54,6 @@ private Q_SLOTS:
     void messages_data();
     void messages();
     void watchdogFollowsStateAndDelay();
-    void signalOutputListOutlivesTheObjects();
     void createdAgainReplacesTheSet();
 
 private:
@@ -230,22 +229,6 @@ void tst_ValueObjects::watchdogFollowsStateAndDelay()
     QCOMPARE(int(state->getValue()), 0);
     QCOMPARE(config.wdogDelay, 3);
     QCOMPARE(createValueObjects(ValueEngine {}), 116);
-}
-
-void tst_ValueObjects::signalOutputListOutlivesTheObjects()
-{
-    auto *list = registered<ValueSystConfSoutProt>(ValueSystConfSoutProt::Id);
-    QVERIFY(list);
-    QCOMPARE(list->toString(), std::string("NONE,OC,OP,UV,WDOG"));
-    // Stored as given: the handler checks the list.
-    const QVector<unsigned char> given { 2, 2, 4 };
-    QCOMPARE(list->setValue(given), 0);
-    QCOMPARE(list->getValue(), given);
-    QCOMPARE(createValueObjects(ValueEngine {}), 116);
-    list = registered<ValueSystConfSoutProt>(ValueSystConfSoutProt::Id);
-    QVERIFY(list);
-    QCOMPARE(list->toString(), std::string("OP,OP,WDOG"));
-    QCOMPARE(list->setValue({ 0, 1, 2, 3, 4 }), 0);
 }
 
 void tst_ValueObjects::createdAgainReplacesTheSet()
