@@ -1,0 +1,654 @@
+#include "engine/Program.h"
+
+#include "engine/AcquireTrigger.h"
+#include "engine/ProgramStepsModel.h"
+#include "engine/ProgramsModel.h"
+#include "engine/ioc/AvlTree.h"
+#include "engine/ioc/ProgramStep.h"
+#include "instrument/ModelInformation.h"
+#include "platform/BoardPath.h"
+#include "remote/StatusRegisters.h"
+
+#include <QDir>
+#include <QMetaObject>
+#include <QThread>
+#include <QWaitCondition>
+
+#include <cmath>
+#include <memory>
+
+namespace vek {
+
+namespace {
+
+using ioc::ProgramStep;
+
+// Wait and generate bits of each trigger code, by code.
+struct CodeBits
+{
+    quint32 wait;
+    quint32 generate;
+};
+constexpr CodeBits s_codeBits[] = {
+    { 0, 0 }, // IMMEDIATE
+    { ProgramStep::WaitBus, 0 },
+    { ProgramStep::WaitTriggerIn, 0 },
+    { 0, ProgramStep::GenerateTriggerOut },
+    { 0, ProgramStep::GenerateDigital0 },
+    { 0, ProgramStep::GenerateDigital1 },
+    { ProgramStep::WaitDigital2, ProgramStep::GenerateDigital2 },
+    { 0, ProgramStep::GenerateTALink },
+    { ProgramStep::WaitMSync, 0 },
+    { 0, 0 }, // LOADOFF
+    { ProgramStep::WaitCutoff, 0 },
+};
+constexpr int CodeCount = int(sizeof(s_codeBits) / sizeof(s_codeBits[0]));
+
+quint32 bitsOf(const QVector<uint8_t> &codes, bool wait)
+{
+    quint32 bits = 0;
+    for (uint8_t c : codes) {
+        if (c < CodeCount)
+            bits |= wait ? s_codeBits[c].wait : s_codeBits[c].generate;
+    }
+    return bits;
+}
+
+constexpr SCPIERR_T ErrRunning = 104;
+constexpr SCPIERR_T ErrInvalidMode = 106;
+constexpr SCPIERR_T ErrNoMSyncLink = 110;
+constexpr SCPIERR_T ErrNotSelected = 304;
+constexpr SCPIERR_T ErrStepRange = 307;
+constexpr SCPIERR_T ErrSubProgram = 312;
+constexpr SCPIERR_T ErrSyntax = -102;
+constexpr SCPIERR_T ErrTriggerIgnored = -211;
+constexpr SCPIERR_T ErrInitIgnored = -213;
+constexpr SCPIERR_T ErrDataRange = -222;
+constexpr SCPIERR_T ErrExecution = -200;
+
+// One handshake request's completion: only the request that made it waits on it.
+struct Completion
+{
+    QMutex mutex;
+    QWaitCondition done;
+    bool finished = false;
+    SCPIERR_T result = 0;
+};
+
+} // namespace
+
+Program::Program(ioc::IoControl *writer, ModelInformation *info, Status *status,
+    InstrumentConfigInfo *config, AcquireTrigger *acquire)
+    : Source(writer, info, status, config)
+    , m_programsModel(new ProgramsModel(info))
+    , m_acquire(acquire)
+{
+    qRegisterMetaType<QVector<uint8_t>>("QVector<uint8_t>");
+    connect(this, &Program::saved, this, &Program::save);
+    connect(this, &Program::chained, this, &Program::chain);
+    connect(this, &Program::voltageLevelChanged, this, &Program::setVoltageLevel);
+    connect(this, &Program::currentProtectionLevelChanged, this,
+        &Program::setCurrentProtectionLevel);
+    connect(this, &Program::currentProtectionStateChanged, this,
+        &Program::setCurrentProtectionState);
+    connect(this, &Program::powerProtectionLevelChanged, this, &Program::setPowerProtectionLevel);
+    connect(this, &Program::powerProtectionStateChanged, this, &Program::setPowerProtectionState);
+    connect(this, &Program::voltageProtectionLevelChanged, this,
+        &Program::setVoltageProtectionLevel);
+    connect(this, &Program::voltageProtectionTripStateChanged, this,
+        &Program::setVoltageProtectionTripState);
+    connect(this, &Program::voltageProtectionStateChanged, this,
+        &Program::setVoltageProtectionState);
+    connect(this, &Program::laststepStateChanged, this, &Program::setLaststepState);
+}
+
+Program::~Program()
+{
+    delete m_programsModel;
+}
+
+ProgramStepsModel *Program::steps() const
+{
+    return m_programsModel->stepsModel();
+}
+
+SCPIERR_T Program::request(const std::function<SCPIERR_T()> &work)
+{
+    if (QThread::currentThread() == thread()) {
+        QMutexLocker lock(&m_requestMutex);
+        return work();
+    }
+    const quint64 interrupts = requestInterrupts();
+    auto completion = std::make_shared<Completion>();
+    QMetaObject::invokeMethod(
+        this,
+        [this, work, completion] {
+            SCPIERR_T result = 0;
+            {
+                QMutexLocker lock(&m_requestMutex);
+                result = work();
+            }
+            QMutexLocker lock(&completion->mutex);
+            completion->result = result;
+            completion->finished = true;
+            completion->done.wakeOne();
+        },
+        Qt::QueuedConnection);
+    // interruptRequests() (the parser's shut-down) ends this wait too; the work, once queued,
+    // still runs and completes into the abandoned completion.
+    QMutexLocker lock(&completion->mutex);
+    while (!completion->finished) {
+        if (requestInterrupts() != interrupts)
+            return ErrExecution;
+        completion->done.wait(&completion->mutex, 50);
+    }
+    return completion->result;
+}
+
+// --- Handshake work ---
+
+SCPIERR_T Program::doCreate(const QString &path)
+{
+    if (programRunState() != 0)
+        return ErrRunning;
+    if (m_functionMode.load() == SourceMode(4))
+        return ErrInvalidMode;
+    return m_programsModel->doCreate(path);
+}
+
+SCPIERR_T Program::doDelete(const QString &path)
+{
+    if (programRunState() != 0)
+        return ErrRunning;
+    return m_programsModel->doDelete(path);
+}
+
+SCPIERR_T Program::setSelected(const QString &path)
+{
+    if (programRunState() != 0)
+        return ErrRunning;
+    return m_programsModel->selected(path);
+}
+
+SCPIERR_T Program::rename(const QString &newName)
+{
+    return m_programsModel->rename(newName);
+}
+
+SCPIERR_T Program::setLoop(unsigned loop)
+{
+    if (loop > unsigned(ProgramStepsModel::MaxLoop))
+        return ErrDataRange;
+    if (!steps()->programObject())
+        return ErrNotSelected;
+    steps()->setLoop(loop);
+    return 0;
+}
+
+SCPIERR_T Program::setStepsCount(int count)
+{
+    if (count < 1 || count > ProgramStepsModel::MaxSteps)
+        return ErrDataRange;
+    if (!steps()->programObject())
+        return ErrNotSelected;
+    const int n = steps()->rowCount();
+    if (count < n)
+        steps()->removeRows(count, n - count);
+    else if (count > n)
+        return steps()->insertSteps(n - 1, count - n);
+    return 0;
+}
+
+SCPIERR_T Program::stepCheck(unsigned step)
+{
+    if (step == 0)
+        return ErrStepRange;
+    const int kind = steps()->setRow(step - 1);
+    if (kind == 0)
+        return ErrStepRange;
+    return kind == 2 ? ErrSubProgram : 0;
+}
+
+void Program::resend()
+{
+    if (programRunState() != 0)
+        transferProgramObject(QString());
+}
+
+#define VEK_STEP_SETTER(Name, Type, Call)                                                     \
+    SCPIERR_T Program::Name(unsigned step, Type value)                                        \
+    {                                                                                          \
+        {                                                                                      \
+            EngineLocker lock(&engineMutex());                                                 \
+            if (SCPIERR_T e = stepCheck(step))                                                 \
+                return e;                                                                      \
+            steps()->Call(value);                                                              \
+        }                                                                                      \
+        resend();                                                                              \
+        return 0;                                                                              \
+    }
+
+VEK_STEP_SETTER(setStepLevel, double, setLevel)
+VEK_STEP_SETTER(setStepSlewRate, double, setSlewrate)
+VEK_STEP_SETTER(setStepOutput, bool, setOutput)
+VEK_STEP_SETTER(setStepTransient, bool, setRamp)
+#undef VEK_STEP_SETTER
+
+SCPIERR_T Program::setStepDwell(unsigned step, double time)
+{
+    {
+        EngineLocker lock(&engineMutex());
+        if (SCPIERR_T e = stepCheck(step))
+            return e;
+        if (!(time >= m_info->stepTimeMin() && time <= m_info->stepTimeMax()))
+            return ErrDataRange;
+        steps()->setDwell(time);
+    }
+    resend();
+    return 0;
+}
+
+SCPIERR_T Program::setStepTrigWait(unsigned step, const QVector<uint8_t> &codes)
+{
+    EngineLocker lock(&engineMutex());
+    if (SCPIERR_T e = stepCheck(step))
+        return e;
+    steps()->setTriggerWait(ProgramStep::TrigWait(bitsOf(codes, true)));
+    return 0;
+}
+
+SCPIERR_T Program::setStepTrigGen(unsigned step, const QVector<uint8_t> &codes)
+{
+    EngineLocker lock(&engineMutex());
+    if (SCPIERR_T e = stepCheck(step))
+        return e;
+    steps()->setTriggerGenerate(ProgramStep::TrigGenerate(bitsOf(codes, false)));
+    return 0;
+}
+
+SCPIERR_T Program::setLaststepState(bool on)
+{
+    steps()->setLaststepState(on);
+    resend();
+    return 0;
+}
+
+SCPIERR_T Program::setLaststepOutput(bool on)
+{
+    steps()->setLaststepOutput(on);
+    resend();
+    return 0;
+}
+
+SCPIERR_T Program::setLaststepLevel(double level)
+{
+    steps()->setLaststepLevel(level);
+    resend();
+    return 0;
+}
+
+SCPIERR_T Program::setLaststepSlewrate(double level)
+{
+    steps()->setLaststepSlewrate(level);
+    resend();
+    return 0;
+}
+
+// --- Plain work: the result reaches no handler, and no waiting request is touched ---
+
+SCPIERR_T Program::save()
+{
+    return m_programsModel->save();
+}
+
+SCPIERR_T Program::chain(const QString &)
+{
+    return ErrSyntax;
+}
+
+SCPIERR_T Program::setVoltageLevel(double level)
+{
+    steps()->setRealVoltageLevel(level);
+    return 0;
+}
+
+SCPIERR_T Program::setCurrentProtectionLevel(double level)
+{
+    steps()->setRealCurrentProtectionLevel(level);
+    return 0;
+}
+
+SCPIERR_T Program::setCurrentProtectionState(bool trip)
+{
+    steps()->setCurrentProtectionTripState(trip);
+    return 0;
+}
+
+SCPIERR_T Program::setPowerProtectionLevel(double level)
+{
+    steps()->setRealPowerProtectionLevel(level);
+    return 0;
+}
+
+SCPIERR_T Program::setPowerProtectionState(bool trip)
+{
+    steps()->setPowerProtectionTripState(trip);
+    return 0;
+}
+
+SCPIERR_T Program::setVoltageProtectionLevel(double level)
+{
+    steps()->setRealVoltageProtectionLevel(level);
+    return 0;
+}
+
+SCPIERR_T Program::setVoltageProtectionTripState(bool trip)
+{
+    steps()->setVoltageProtectionTripState(trip);
+    return 0;
+}
+
+SCPIERR_T Program::setVoltageProtectionState(bool enable)
+{
+    steps()->setVoltageProtectionState(enable);
+    return 0;
+}
+
+// --- Queries ---
+
+#define VEK_QUERY(Name, Type, Call)                                                           \
+    SCPIERR_T Program::Name(Type *v)                                                           \
+    {                                                                                          \
+        EngineLocker lock(&engineMutex());                                                     \
+        *v = steps()->Call();                                                                  \
+        return 0;                                                                              \
+    }
+
+VEK_QUERY(getLoop, unsigned, loop)
+VEK_QUERY(getStepsCount, int, rowCount)
+VEK_QUERY(getVoltageLevel, double, realVoltageLevel)
+VEK_QUERY(getCurrentProtectionLevel, double, realCurrentProtectionLevel)
+VEK_QUERY(getCurrentProtectionTripState, bool, currentProtectionTripState)
+VEK_QUERY(getPowerProtectionLevel, double, realPowerProtectionLevel)
+VEK_QUERY(getPowerProtectionTripState, bool, powerProtectionTripState)
+VEK_QUERY(getVoltageProtectionLevel, double, realVoltageProtectionLevel)
+VEK_QUERY(getVoltageProtectionTripState, bool, voltageProtectionTripState)
+VEK_QUERY(getVoltageProtectionState, bool, voltageProtectionState)
+VEK_QUERY(getLaststepState, bool, laststepState)
+VEK_QUERY(getLaststepOutput, bool, laststepOutput)
+VEK_QUERY(getLaststepLevel, double, laststepLevel)
+VEK_QUERY(getLaststepSlewrate, double, laststepSlewrate)
+#undef VEK_QUERY
+
+#define VEK_STEP_QUERY(Name, Type, Fail, Call)                                                \
+    SCPIERR_T Program::Name(unsigned step, Type *v)                                            \
+    {                                                                                          \
+        EngineLocker lock(&engineMutex());                                                     \
+        if (SCPIERR_T e = stepCheck(step)) {                                                   \
+            *v = Fail;                                                                         \
+            return e;                                                                          \
+        }                                                                                      \
+        *v = steps()->Call();                                                                  \
+        return 0;                                                                              \
+    }
+
+VEK_STEP_QUERY(getStepLevel, double, NotANumber, level)
+VEK_STEP_QUERY(getStepSlewRate, double, NotANumber, slewrate)
+VEK_STEP_QUERY(getStepDwell, double, NotANumber, dwell)
+VEK_STEP_QUERY(getStepOutput, bool, false, output)
+VEK_STEP_QUERY(getStepTransient, bool, false, ramp)
+#undef VEK_STEP_QUERY
+
+SCPIERR_T Program::getStepTrigWait(unsigned step, QVector<uint8_t> *codes)
+{
+    EngineLocker lock(&engineMutex());
+    if (SCPIERR_T e = stepCheck(step))
+        return e;
+    const quint32 bits = steps()->triggerWait();
+    for (uint8_t c : { CodeBus, CodeTrigIn, CodeDigital2, CodeMSync, CodeCutoff }) {
+        if (bits & s_codeBits[c].wait)
+            codes->append(c);
+    }
+    if (!(bits & ProgramStep::TrigWaitMask))
+        codes->append(CodeImmediate);
+    return 0;
+}
+
+SCPIERR_T Program::getStepTrigGen(unsigned step, QVector<uint8_t> *codes)
+{
+    EngineLocker lock(&engineMutex());
+    if (SCPIERR_T e = stepCheck(step))
+        return e;
+    const quint32 bits = steps()->triggerGenerate();
+    for (uint8_t c : { CodeTrigOut, CodeDigital0, CodeDigital1, CodeDigital2, CodeTaLink }) {
+        if (bits & s_codeBits[c].generate)
+            codes->append(c);
+    }
+    return 0;
+}
+
+// --- Run control ---
+
+SCPIERR_T Program::transferProgramObject(const QString &path)
+{
+    EngineLocker lock(&engineMutex());
+    ioc::AvlTree *tree = m_programsModel->searchProgramObject(path);
+    if (!tree)
+        return ErrNotSelected;
+    tree->transferTo(*m_writer);
+    return 0;
+}
+
+QString Program::physicalProrgamPath(SourceMode mode)
+{
+    static const char *const dirs[] = { "cc", "cr", "cv", "cp" };
+    const int m = int(mode);
+    return QStringLiteral("/etc/instr/programs/")
+        + QLatin1String(m >= 0 && m < 4 ? dirs[m] : "nc");
+}
+
+SCPIERR_T Program::initiateTransient(const QString &path)
+{
+    EngineLocker lock(&engineMutex());
+    if (m_initiated)
+        return ErrInitIgnored;
+    if (!m_programsModel->searchProgramObject(path))
+        return ErrNotSelected;
+    // The controller leaves whatever it runs before the new tree overwrites the step pool: the
+    // tree's records are queued at once, while a program command waits for transfer().
+    m_writer->progCommand(ioc::IoControl::TranAbort, ioc::IoControl::ViaProgramGroup);
+    m_writer->transfer();
+    steps()->setStepsProtections();
+    if (SCPIERR_T e = transferProgramObject(path))
+        return e;
+    onInitiate();
+    m_writer->clearCutoff();
+    m_writer->clearCutoffFlagLatch();
+    if (m_acquire && m_acquire->getIntegralGate() == IntegralGateProgramRun)
+        m_writer->setDataIntegralGate(ioc::IoControl::DataIntegralGate(0x10000000));
+    if (m_acquire && m_acquire->integralGateAutoResetState())
+        m_writer->integralCommand(ioc::IoControl::IntegralCommnd(0x4000000));
+    m_writer->setProgTriggerDelay(m_triggerDelay);
+    m_writer->setTranTriggerSource(ioTriggerSources());
+    m_writer->progCommand(ioc::IoControl::TranProgInit, ioc::IoControl::ViaCommandRegister);
+    m_writer->transfer();
+    return 0;
+}
+
+SCPIERR_T Program::checkTrigger(ioc::IoControl::TrigTransientSource source)
+{
+    if (!m_initiated)
+        return ErrInitIgnored;
+    if (m_running)
+        return ErrTriggerIgnored;
+    if (!m_waitInStep && !(triggerSources() & source))
+        return ErrTriggerIgnored;
+    return 0;
+}
+
+SCPIERR_T Program::triggerTransient()
+{
+    if (SCPIERR_T e = checkTrigger(ioc::IoControl::ttsBus))
+        return e;
+    m_writer->busCommand();
+    m_writer->transfer();
+    return 0;
+}
+
+SCPIERR_T Program::msyncTransient()
+{
+    if (!m_status || !m_status->linkOn())
+        return ErrNoMSyncLink;
+    if (SCPIERR_T e = checkTrigger(ioc::IoControl::ttsMSync))
+        return e;
+    m_writer->progCommand(ioc::IoControl::TranMSync, ioc::IoControl::ViaProgramGroup);
+    m_writer->transfer();
+    return 0;
+}
+
+SCPIERR_T Program::triggerTransientSupend()
+{
+    m_writer->progCommand(ioc::IoControl::TranPause, ioc::IoControl::ViaProgramGroup);
+    m_writer->transfer();
+    return 0;
+}
+
+SCPIERR_T Program::triggerTransientResume()
+{
+    m_writer->progCommand(ioc::IoControl::TranResume, ioc::IoControl::ViaProgramGroup);
+    m_writer->transfer();
+    return 0;
+}
+
+SCPIERR_T Program::abortTransient()
+{
+    if (programRunState() != 0) {
+        m_writer->progCommand(ioc::IoControl::TranAbort, ioc::IoControl::ViaProgramGroup);
+        m_writer->transfer();
+    }
+    onAbort();
+    return 0;
+}
+
+// --- Run state as reported ---
+
+void Program::onInitiate()
+{
+    m_initiated = true;
+    m_running = true;
+    zo4882::s_statOper.setCondition(OperProgramRunning, 1);
+}
+
+void Program::onWaitTrigger()
+{
+    m_running = false;
+    zo4882::s_statOper.setCondition(OperWaitingForTrigger, 1);
+}
+
+void Program::onTrigger()
+{
+    m_running = true;
+    zo4882::s_statOper.setCondition(OperWaitingForTrigger | OperSuspended, 0);
+    zo4882::s_statOper.setCondition(OperProgramRunning, 1);
+}
+
+void Program::onAbort()
+{
+    m_initiated = false;
+    m_running = false;
+    zo4882::s_statOper.setCondition(OperWaitingForTrigger | OperProgramRunning, 0);
+}
+
+void Program::onComplete()
+{
+    onAbort();
+}
+
+void Program::onStateWait(bool isProgStep)
+{
+    setProgramRunState(KeywordBridge_IdleWtgRun::values(WaitingForTrigger));
+    m_waitInStep = isProgStep;
+    onWaitTrigger();
+}
+
+void Program::onStateRun()
+{
+    setProgramRunState(KeywordBridge_IdleWtgRun::values(Running));
+    onTrigger();
+}
+
+void Program::onStatePause()
+{
+    setProgramRunState(KeywordBridge_IdleWtgRun::values(Suspended));
+    zo4882::s_statOper.setCondition(OperSuspended, 1);
+}
+
+void Program::onStateIdle(unsigned)
+{
+    setProgramRunState(KeywordBridge_IdleWtgRun::values(Idle));
+    const bool last = steps()->laststepState();
+    m_writer->setCutoffFlagLatch();
+    if (m_acquire && m_acquire->getIntegralGate() == IntegralGateProgramRun)
+        m_writer->setDataIntegralGate(ioc::IoControl::DataIntegralGate(0));
+    m_writer->setProgTriggerDelay(0);
+    m_writer->setTranTriggerSource(ioc::IoControl::ttsImmediate);
+    Q_UNUSED(last)
+    const ioc::IoControl::ProgramCommand restart = m_pulseState ? ioc::IoControl::TranPulseInit
+        : m_sineState                                          ? ioc::IoControl::TranSineInit
+                                                               : ioc::IoControl::Tran;
+    m_writer->progCommand(restart, ioc::IoControl::ViaCommandRegister);
+    m_writer->transfer();
+    onComplete();
+}
+
+void Program::onTransientAddressChange(unsigned address)
+{
+    const unsigned step = steps()->convertAddress2Step(address);
+    m_transientStep = step;
+    Q_EMIT transientStepChanged(step);
+}
+
+void Program::onTransientLoopChange(unsigned loop)
+{
+    m_transientLoop = loop;
+    Q_EMIT transientLoopChanged(loop);
+}
+
+void Program::onFunctionModeChange(SourceMode mode, bool)
+{
+    m_programsModel->loadDirectory(physicalProrgamPath(mode));
+}
+
+void Program::onCurrRangeChange(SourceCurrentRange, SourceCurrentRange)
+{
+    m_programsModel->deleteProgramsObject();
+}
+
+void Program::onVoltRangeChange(SourceVoltageRange)
+{
+    m_programsModel->deleteProgramsObject();
+}
+
+void Program::listDirectory(
+    const QString &dir, const QString &relative, QStringList *paths, int depth)
+{
+    if (depth > ProgramsModel::MaxDepth)
+        return;
+    const QStringList names = QDir(platform::BoardPath::map(dir + relative))
+                                  .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks,
+                                      QDir::Name | QDir::IgnoreCase);
+    for (const QString &name : names) {
+        const QString path = relative + QLatin1Char('/') + name;
+        paths->append(path);
+        listDirectory(dir, path, paths, depth + 1);
+    }
+}
+
+QStringList Program::list() const
+{
+    QStringList paths;
+    listDirectory(m_programsModel->programPath(), QString(), &paths, 1);
+    return paths;
+}
+
+} // namespace vek
