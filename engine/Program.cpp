@@ -1,6 +1,7 @@
 #include "engine/Program.h"
 
 #include "engine/AcquireTrigger.h"
+#include "engine/Basic.h"
 #include "engine/ProgramStepsModel.h"
 #include "engine/ProgramsModel.h"
 #include "engine/ioc/AvlTree.h"
@@ -54,6 +55,12 @@ quint32 bitsOf(const QVector<uint8_t> &codes, bool wait)
     return bits;
 }
 
+// Operate-word bits of a step that the end of a run writes back.
+constexpr quint32 OcTripBit = 0x100000;
+constexpr quint32 OpTripBit = 0x200000;
+constexpr quint32 UvpBit = 0x400000;
+constexpr quint32 AddCvBit = 0x800000;
+
 constexpr SCPIERR_T ErrRunning = 104;
 constexpr SCPIERR_T ErrInvalidMode = 106;
 constexpr SCPIERR_T ErrNoMSyncLink = 110;
@@ -77,28 +84,35 @@ struct Completion
 
 } // namespace
 
-Program::Program(ioc::IoControl *writer, ModelInformation *info, Status *status,
-    InstrumentConfigInfo *config, AcquireTrigger *acquire)
+Program::Program(ioc::IoControl *writer,
+    ModelInformation *info,
+    Status *status,
+    InstrumentConfigInfo *config,
+    Basic *basic,
+    AcquireTrigger *acquire)
     : Source(writer, info, status, config)
     , m_programsModel(new ProgramsModel(info))
+    , m_basic(basic)
     , m_acquire(acquire)
 {
     qRegisterMetaType<QVector<uint8_t>>("QVector<uint8_t>");
     connect(this, &Program::saved, this, &Program::save);
     connect(this, &Program::chained, this, &Program::chain);
     connect(this, &Program::voltageLevelChanged, this, &Program::setVoltageLevel);
-    connect(this, &Program::currentProtectionLevelChanged, this,
-        &Program::setCurrentProtectionLevel);
-    connect(this, &Program::currentProtectionStateChanged, this,
-        &Program::setCurrentProtectionState);
+    connect(
+        this, &Program::currentProtectionLevelChanged, this, &Program::setCurrentProtectionLevel);
+    connect(
+        this, &Program::currentProtectionStateChanged, this, &Program::setCurrentProtectionState);
     connect(this, &Program::powerProtectionLevelChanged, this, &Program::setPowerProtectionLevel);
     connect(this, &Program::powerProtectionStateChanged, this, &Program::setPowerProtectionState);
-    connect(this, &Program::voltageProtectionLevelChanged, this,
-        &Program::setVoltageProtectionLevel);
-    connect(this, &Program::voltageProtectionTripStateChanged, this,
+    connect(
+        this, &Program::voltageProtectionLevelChanged, this, &Program::setVoltageProtectionLevel);
+    connect(this,
+        &Program::voltageProtectionTripStateChanged,
+        this,
         &Program::setVoltageProtectionTripState);
-    connect(this, &Program::voltageProtectionStateChanged, this,
-        &Program::setVoltageProtectionState);
+    connect(
+        this, &Program::voltageProtectionStateChanged, this, &Program::setVoltageProtectionState);
     connect(this, &Program::laststepStateChanged, this, &Program::setLaststepState);
 }
 
@@ -215,17 +229,17 @@ void Program::resend()
         transferProgramObject(QString());
 }
 
-#define VEK_STEP_SETTER(Name, Type, Call)                                                     \
-    SCPIERR_T Program::Name(unsigned step, Type value)                                        \
-    {                                                                                          \
-        {                                                                                      \
-            EngineLocker lock(&engineMutex());                                                 \
-            if (SCPIERR_T e = stepCheck(step))                                                 \
-                return e;                                                                      \
-            steps()->Call(value);                                                              \
-        }                                                                                      \
-        resend();                                                                              \
-        return 0;                                                                              \
+#define VEK_STEP_SETTER(Name, Type, Call)                                                          \
+    SCPIERR_T Program::Name(unsigned step, Type value)                                             \
+    {                                                                                              \
+        {                                                                                          \
+            EngineLocker lock(&engineMutex());                                                     \
+            if (SCPIERR_T e = stepCheck(step))                                                     \
+                return e;                                                                          \
+            steps()->Call(value);                                                                  \
+        }                                                                                          \
+        resend();                                                                                  \
+        return 0;                                                                                  \
     }
 
 VEK_STEP_SETTER(setStepLevel, double, setLevel)
@@ -356,12 +370,12 @@ SCPIERR_T Program::setVoltageProtectionState(bool enable)
 
 // --- Queries ---
 
-#define VEK_QUERY(Name, Type, Call)                                                           \
-    SCPIERR_T Program::Name(Type *v)                                                           \
-    {                                                                                          \
-        EngineLocker lock(&engineMutex());                                                     \
-        *v = steps()->Call();                                                                  \
-        return 0;                                                                              \
+#define VEK_QUERY(Name, Type, Call)                                                                \
+    SCPIERR_T Program::Name(Type *v)                                                               \
+    {                                                                                              \
+        EngineLocker lock(&engineMutex());                                                         \
+        *v = steps()->Call();                                                                      \
+        return 0;                                                                                  \
     }
 
 VEK_QUERY(getLoop, unsigned, loop)
@@ -380,16 +394,16 @@ VEK_QUERY(getLaststepLevel, double, laststepLevel)
 VEK_QUERY(getLaststepSlewrate, double, laststepSlewrate)
 #undef VEK_QUERY
 
-#define VEK_STEP_QUERY(Name, Type, Fail, Call)                                                \
-    SCPIERR_T Program::Name(unsigned step, Type *v)                                            \
-    {                                                                                          \
-        EngineLocker lock(&engineMutex());                                                     \
-        if (SCPIERR_T e = stepCheck(step)) {                                                   \
-            *v = Fail;                                                                         \
-            return e;                                                                          \
-        }                                                                                      \
-        *v = steps()->Call();                                                                  \
-        return 0;                                                                              \
+#define VEK_STEP_QUERY(Name, Type, Fail, Call)                                                     \
+    SCPIERR_T Program::Name(unsigned step, Type *v)                                                \
+    {                                                                                              \
+        EngineLocker lock(&engineMutex());                                                         \
+        if (SCPIERR_T e = stepCheck(step)) {                                                       \
+            *v = Fail;                                                                             \
+            return e;                                                                              \
+        }                                                                                          \
+        *v = steps()->Call();                                                                      \
+        return 0;                                                                                  \
     }
 
 VEK_STEP_QUERY(getStepLevel, double, NotANumber, level)
@@ -443,8 +457,7 @@ QString Program::physicalProrgamPath(SourceMode mode)
 {
     static const char *const dirs[] = { "cc", "cr", "cv", "cp" };
     const int m = int(mode);
-    return QStringLiteral("/etc/instr/programs/")
-        + QLatin1String(m >= 0 && m < 4 ? dirs[m] : "nc");
+    return QStringLiteral("/etc/instr/programs/") + QLatin1String(m >= 0 && m < 4 ? dirs[m] : "nc");
 }
 
 SCPIERR_T Program::initiateTransient(const QString &path)
@@ -452,13 +465,16 @@ SCPIERR_T Program::initiateTransient(const QString &path)
     EngineLocker lock(&engineMutex());
     if (m_initiated)
         return ErrInitIgnored;
+    steps()->setStepsProtections();
     if (!m_programsModel->searchProgramObject(path))
         return ErrNotSelected;
-    // The controller leaves whatever it runs before the new tree overwrites the step pool: the
-    // tree's records are queued at once, while a program command waits for transfer().
+    // The controller must leave whatever it runs before the new tree overwrites the step pool,
+    // but the writer sends queued trees ahead of the command groups of the same cycle: the
+    // abort goes out on its own first. The writer never takes the engine mutex.
     m_writer->progCommand(ioc::IoControl::TranAbort, ioc::IoControl::ViaProgramGroup);
     m_writer->transfer();
-    steps()->setStepsProtections();
+    if (!m_writer->waitTransferred())
+        return ioc::IoControl::ErrSystem;
     if (SCPIERR_T e = transferProgramObject(path))
         return e;
     onInitiate();
@@ -583,22 +599,92 @@ void Program::onStatePause()
     zo4882::s_statOper.setCondition(OperSuspended, 1);
 }
 
-void Program::onStateIdle(unsigned)
+void Program::onStateIdle(unsigned address)
 {
+    // The stopping node's words are copied under the shadow mutex; the setters below take the
+    // engine mutex, which comes before it.
+    bool found = false;
+    StopWords words;
+    {
+        QMutexLocker shadow(&ioc::IoControl::shadowMutex());
+        const ioc::ProgramStep *s =
+            steps()->programObject() ? ioc::ProgramStep::programStepInfo(address) : nullptr;
+        if (s) {
+            found = true;
+            words = { s->dc(), s->slewRate(), s->cvLimit(), s->cp(), s->uvp(), s->operate() };
+        }
+    }
     setProgramRunState(KeywordBridge_IdleWtgRun::values(Idle));
     const bool last = steps()->laststepState();
+    if (found && m_basic)
+        writeBack(words, last);
     m_writer->setCutoffFlagLatch();
     if (m_acquire && m_acquire->getIntegralGate() == IntegralGateProgramRun)
         m_writer->setDataIntegralGate(ioc::IoControl::DataIntegralGate(0));
     m_writer->setProgTriggerDelay(0);
     m_writer->setTranTriggerSource(ioc::IoControl::ttsImmediate);
-    Q_UNUSED(last)
+    if (m_basic)
+        m_basic->setOutput(last ? steps()->laststepOutput() : bool(m_stateLoad));
     const ioc::IoControl::ProgramCommand restart = m_pulseState ? ioc::IoControl::TranPulseInit
-        : m_sineState                                          ? ioc::IoControl::TranSineInit
-                                                               : ioc::IoControl::Tran;
+        : m_sineState                                           ? ioc::IoControl::TranSineInit
+                                                                : ioc::IoControl::Tran;
     m_writer->progCommand(restart, ioc::IoControl::ViaCommandRegister);
     m_writer->transfer();
     onComplete();
+}
+
+void Program::writeBack(const StopWords &w, bool last)
+{
+    Basic &b = *m_basic;
+    const int i = int(getCurrentRange());
+    const int v = int(m_voltRange.load());
+    const int p = getPowerRange();
+    auto real = [](const QMap<int, BoundValue> &map, int range, quint32 word) {
+        return ModelInformation::rangeValue(map, range).toRealValueEx(word);
+    };
+    const double level = steps()->laststepLevel();
+    const double slew = steps()->laststepSlewrate();
+    const updateTiming t = UpdateIfChanged;
+    auto voltage = [&] {
+        b.setRealVoltageLevel(real(m_info->voltageMap(), v, w.cvLimit), t);
+    };
+    auto opp = [&] {
+        b.setRealPowerProtectionLevel(real(m_info->oppMap(), p, w.cp), t);
+        b.setPowerProtectionTripState(w.operate & OpTripBit);
+    };
+    auto ocp = [&] {
+        b.setRealCurrentProtectionLevel(real(m_info->ocpMap(), i, w.slewOrCcLimit), t);
+        b.setCurrentProtectionTripState(w.operate & OcTripBit);
+    };
+    switch (int(m_functionMode.load())) {
+    case 0: // CC
+        b.setRealCurrentLevel(last ? level : real(m_info->currentMap(), i, w.dc), t);
+        b.setRealCurrentSlewRateLevel(
+            last ? slew : real(m_info->slewRateMap(), i, w.slewOrCcLimit), t);
+        voltage();
+        opp();
+        break;
+    case 1: // CR
+        b.setRealConductanceLevel(last ? level : real(m_info->conductanceMap(), i, w.dc), t);
+        voltage();
+        opp();
+        ocp();
+        break;
+    case 2: // CV
+        b.setRealVoltageLevel(last ? level : real(m_info->voltageMap(), v, w.dc), t);
+        opp();
+        ocp();
+        break;
+    case 3: // CP
+        b.setRealPowerLevel(last ? level : real(m_info->powerMap(), p, w.cp), t);
+        ocp();
+        break;
+    default: // ARB keeps its settings
+        break;
+    }
+    b.setRealVoltageProtectionLevel(real(m_info->uvpMap(), v, w.uvp), t);
+    b.setVoltageProtectionState(w.operate & (AddCvBit | UvpBit));
+    b.setVoltageProtectionTripState(!(w.operate & AddCvBit), t);
 }
 
 void Program::onTransientAddressChange(unsigned address)

@@ -17,6 +17,7 @@ class ProgramStepsModel;
 namespace vek {
 
 class AcquireTrigger;
+class Basic;
 
 // The engine's program (sequence) object: owns the programs tree of the present mode with the
 // selected program's step table, serves the remote program commands, starts, triggers, suspends
@@ -39,8 +40,17 @@ public:
 
     // Step trigger codes as they cross the interface.
     enum TriggerCode : uint8_t {
-        CodeImmediate = 0, CodeBus, CodeTrigIn, CodeTrigOut, CodeDigital0, CodeDigital1,
-        CodeDigital2, CodeTaLink, CodeMSync, CodeLoadOff, CodeCutoff
+        CodeImmediate = 0,
+        CodeBus,
+        CodeTrigIn,
+        CodeTrigOut,
+        CodeDigital0,
+        CodeDigital1,
+        CodeDigital2,
+        CodeTaLink,
+        CodeMSync,
+        CodeLoadOff,
+        CodeCutoff
     };
 
     static constexpr double NotANumber = 9.9e37;
@@ -48,9 +58,15 @@ public:
     static constexpr quint32 OperWaitingForTrigger = 128;
     static constexpr quint32 OperSuspended = 512;
 
-    // acquire (may be null: no integral gating) gives the integral gate settings for a run.
-    Program(ioc::IoControl *writer, ModelInformation *info, Status *status,
-        InstrumentConfigInfo *config, AcquireTrigger *acquire = nullptr);
+    // basic receives the settings a run ends with and switches the load after it (null: the
+    // run's end restarts the steady program only). acquire (may be null: no integral gating)
+    // gives the integral gate settings for a run.
+    Program(ioc::IoControl *writer,
+        ModelInformation *info,
+        Status *status,
+        InstrumentConfigInfo *config,
+        Basic *basic = nullptr,
+        AcquireTrigger *acquire = nullptr);
     ~Program() override;
 
     ProgramsModel *programsModel() const { return m_programsModel; }
@@ -184,7 +200,21 @@ private:
     static void listDirectory(
         const QString &dir, const QString &relative, QStringList *paths, int depth);
 
+    // The words of the node a run stopped at that the end of the run writes back.
+    struct StopWords
+    {
+        quint32 dc = 0;
+        quint32 slewOrCcLimit = 0;
+        quint32 cvLimit = 0;
+        quint32 cp = 0;
+        quint32 uvp = 0;
+        quint32 operate = 0;
+    };
+    // The stopping node's settings into the basic settings, per mode and last-step state.
+    void writeBack(const StopWords &words, bool last);
+
     ProgramsModel *m_programsModel = nullptr;
+    Basic *const m_basic;
     AcquireTrigger *const m_acquire;
     std::atomic<unsigned> m_transientStep { 0 };
     std::atomic<unsigned> m_transientLoop { 0 };

@@ -612,9 +612,25 @@ void IoControl::transfer()
         if (change.state >= 0 || change.notify != NotifyNone)
             m_tranChanges.append(change);
         s.preProgramCommand = 0;
+        ++m_transfersGiven;
         m_work = true;
         m_wakeCond.wakeAll();
     }
+}
+
+bool IoControl::waitTransferred()
+{
+    if (m_mode != Writer || QThread::currentThread() == this)
+        return false;
+    QDeadlineTimer deadline(m_timing.replyTimeoutMs);
+    Shared &s = shared();
+    QMutexLocker lock(&s.mutex);
+    const quint64 target = m_transfersGiven;
+    while (m_transfersSent < target && !m_stop && isRunning()) {
+        if (!m_transferSentCond.wait(&s.mutex, deadline))
+            break;
+    }
+    return m_transfersSent >= target;
 }
 
 void IoControl::transferProgram(quint32 rootAddress, const QVector<StepMessage> &messages)
@@ -688,6 +704,7 @@ void IoControl::stop()
         QMutexLocker lock(&shared().mutex);
         m_wakeCond.wakeAll();
         m_acqSentCond.wakeAll();
+        m_transferSentCond.wakeAll();
     }
     QMutexLocker lock(&m_stopMutex);
     m_stopCond.wakeAll();
@@ -839,6 +856,9 @@ bool IoControl::writerCycle()
     if (!sendGroups())
         return false;
     applyTranChanges();
+    // The cycle runs under the shadow-register mutex: every transfer() counted so far is sent.
+    m_transfersSent = m_transfersGiven;
+    m_transferSentCond.wakeAll();
 
     int done = 0;
     for (const std::shared_ptr<RegisterRequest> &r : qAsConst(m_registerQueue)) {
