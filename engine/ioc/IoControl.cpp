@@ -1063,15 +1063,6 @@ void IoControl::monitorCycle()
         // Emitted under the transient-state lock so that every word goes out with the state in
         // force when it was read (receivers are queued).
         s.statusTranState = s.initTranState;
-        if (block.status != s.status) {
-            s.status = block.status;
-            emit statusChanged(block.status, s.initTranState);
-            triggered = !(block.status & Status::AcqWaitTrigger);
-        }
-        if (block.cutoff != s.cutoff) {
-            s.cutoff = block.cutoff;
-            cutoffChanged_ = true;
-        }
         const quint32 basic = s.segmentBasic;
         if (block.nodeAddress > basic) {
             if (block.nodeAddress != s.currNodeAdr) {
@@ -1083,15 +1074,26 @@ void IoControl::monitorCycle()
                 loopChanged = true;
             }
         }
+        // The node and loop go out ahead of the word read with them, so that a receiver of an
+        // idle word already knows the node the program stopped at.
+        if (loopChanged)
+            emit transientLoopChanged(block.loopCount);
+        if (addressChanged)
+            emit transientAddressChanged(block.nodeAddress);
+        if (block.status != s.status) {
+            s.status = block.status;
+            emit statusChanged(block.status, s.initTranState);
+            triggered = !(block.status & Status::AcqWaitTrigger);
+        }
+        if (block.cutoff != s.cutoff) {
+            s.cutoff = block.cutoff;
+            cutoffChanged_ = true;
+        }
     }
     if (triggered)
         emit acqTriggered();
     if (cutoffChanged_)
         emit cutoffChanged(block.cutoff);
-    if (addressChanged)
-        emit transientAddressChanged(block.nodeAddress);
-    if (loopChanged)
-        emit transientLoopChanged(block.loopCount);
 
     AcqFactors factors;
     {

@@ -258,6 +258,7 @@ Q_SIGNALS:
     // it was woken for. initTranState is the state in force when the word was read.
     void statusChanged(uint status, ioc::IoControl::InitiateTranState initTranState);
     void cutoffChanged(uint cutoff);
+    // Monitor: the loop counter and node of a status read go out before its status word.
     void transientAddressChanged(uint address);
     void transientLoopChanged(uint loop);
     // Every 4th monitor cycle. Heap record: the single connected receiver frees it.

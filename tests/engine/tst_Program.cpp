@@ -1,3 +1,4 @@
+#include "engine/Basic.h"
 #include "engine/Program.h"
 #include "engine/ProgramStepsModel.h"
 #include "engine/ProgramsModel.h"
@@ -81,19 +82,22 @@ private Q_SLOTS:
     void interleavedRequestsGetTheirOwnResults();
     void initiateSendsAbortTreeAndStartInOrder();
     void runStateFollowsTheReports();
+    void runsBothPassesOnTheBoardAndRestartsTheSteadyProgram_data();
+    void runsBothPassesOnTheBoardAndRestartsTheSteadyProgram();
 
 private:
     // Creates and selects a program of three steps from a worker thread.
     void makeSelected(const QString &path = QStringLiteral("/P"));
 
     EngineFixture m_engine;
+    std::unique_ptr<vek::Basic> m_basic;
     std::unique_ptr<Program> m_program;
 };
 
 void tst_Program::init()
 {
     QVERIFY2(m_engine.startBoard(), qPrintable(m_engine.errorString()));
-    QVERIFY2(m_engine.buildLinks(), qPrintable(m_engine.errorString()));
+    QVERIFY2(m_engine.buildLinks(true), qPrintable(m_engine.errorString()));
     QVERIFY(QDir().mkpath(platform::BoardPath::map(QStringLiteral("/etc/instr/programs/cc"))));
     m_program = std::make_unique<Program>(
         m_engine.writer.get(), m_engine.info.get(), m_engine.status.get(), &m_engine.config);
@@ -104,6 +108,7 @@ void tst_Program::init()
 void tst_Program::cleanup()
 {
     m_program.reset();
+    m_basic.reset();
     Source::resetState();
     QVERIFY2(m_engine.stop(), qPrintable(m_engine.errorString()));
 }
@@ -379,6 +384,153 @@ void tst_Program::runStateFollowsTheReports()
     QVERIFY(!(operCondition() & Program::OperProgramRunning));
     // A new run may start once the last one has ended.
     QCOMPARE(p.initiateTransient(QString()), SCPIERR_T(0));
+}
+
+// The whole path as the engine root wires it: edits and the start from a worker thread, the run
+// on the board followed through the status object and the monitor link, a step's bus wait and a
+// suspension in the first pass, the write-back and the steady program at the end.
+void tst_Program::runsBothPassesOnTheBoardAndRestartsTheSteadyProgram_data()
+{
+    // The board stops at the last-step node, whose level is 2.5 A (step 3's is 3 A): enabled,
+    // the level comes from the last-step setting; disabled, from the node the run stopped at.
+    QTest::addColumn<bool>("lastStep");
+    QTest::newRow("last step on") << true;
+    QTest::newRow("last step off") << false;
+}
+
+void tst_Program::runsBothPassesOnTheBoardAndRestartsTheSteadyProgram()
+{
+    QFETCH(bool, lastStep);
+    m_basic = std::make_unique<vek::Basic>(
+        m_engine.writer.get(), m_engine.info.get(), m_engine.status.get(), &m_engine.config);
+    QSignalSpy modes(m_basic.get(), &Source::operationModeChanged);
+    QTRY_COMPARE(modes.size(), 1); // the steady program runs
+    QCOMPARE(m_basic->setRealCurrentLevel(1.0, vek::UpdateIfChanged), SCPIERR_T(0));
+    QVERIFY(m_engine.flushWriter());
+    const quint32 steadyHead = m_engine.peek(EngineFixture::ProgramGroupAddress).value(0);
+
+    m_program = std::make_unique<Program>(m_engine.writer.get(),
+        m_engine.info.get(),
+        m_engine.status.get(),
+        &m_engine.config,
+        m_basic.get());
+    Program *p = m_program.get();
+    p->onFunctionModeChange(vek::SourceMode(0), false);
+    vek::Status *status = m_engine.status.get();
+    ioc::IoControl *monitor = m_engine.monitor.get();
+    connect(monitor,
+        &ioc::IoControl::transientAddressChanged,
+        status,
+        &vek::Status::onTransientAddressChange);
+    connect(status, &vek::Status::stateProgIdle, p, &Program::onStateIdle);
+    connect(status, &vek::Status::stateProgRunning, p, &Program::onStateRun);
+    connect(status, &vek::Status::stateProgPause, p, &Program::onStatePause);
+    connect(status, &vek::Status::stateProgWaiting, p, &Program::onStateWait);
+    connect(
+        monitor, &ioc::IoControl::transientAddressChanged, p, &Program::onTransientAddressChange);
+    connect(monitor, &ioc::IoControl::transientLoopChanged, p, &Program::onTransientLoopChange);
+
+    // (loop, step) of every executing step as the program object reports it, with STAT:OPER 64.
+    QSet<QPair<unsigned, unsigned>> seen;
+    bool operWhileRunning = true;
+    auto note = [&] {
+        if (p->transientStep() == 0 || p->transientLoop() == 0 || !p->initiated())
+            return;
+        seen.insert({ p->transientLoop(), p->transientStep() });
+        operWhileRunning = operWhileRunning && (operCondition() & Program::OperProgramRunning);
+    };
+    connect(p, &Program::transientStepChanged, this, note);
+    connect(p, &Program::transientLoopChanged, this, note);
+
+    QVector<SCPIERR_T> results;
+    inWorker([&] {
+        auto req = [&](const std::function<SCPIERR_T()> &work) {
+            results << p->request(work);
+        };
+        req([&] {
+            return p->doCreate("/RUN");
+        });
+        req([&] {
+            return p->setSelected("/RUN");
+        });
+        req([&] {
+            return p->setStepsCount(3);
+        });
+        req([&] {
+            return p->setLoop(2);
+        });
+        for (unsigned step = 1; step <= 3; ++step) {
+            req([&] {
+                return p->setStepLevel(step, double(step));
+            });
+            req([&] {
+                return p->setStepDwell(step, step == 3 ? 0.4 : 0.15);
+            });
+        }
+        req([&] {
+            return p->setStepTrigWait(2, { Program::CodeBus });
+        });
+        req([&] {
+            return p->setLaststepState(lastStep);
+        });
+        req([&] {
+            return p->setLaststepOutput(false);
+        });
+        req([&] {
+            return p->setLaststepLevel(2.5);
+        });
+        results << p->initiateTransient(QString());
+    });
+    QCOMPARE(results, QVector<SCPIERR_T>(results.size(), 0));
+
+    auto fromWorker = [&](const std::function<SCPIERR_T()> &call) {
+        SCPIERR_T result = 1;
+        inWorker([&] {
+            result = call();
+        });
+        return result;
+    };
+    for (unsigned pass = 1; pass <= 2; ++pass) {
+        // Step 2 waits for the bus trigger in each pass.
+        QTRY_COMPARE_WITH_TIMEOUT(p->transientState(), int(Program::WaitingForTrigger), 5000);
+        QVERIFY(p->waitInStep());
+        QVERIFY(operCondition() & Program::OperWaitingForTrigger);
+        QCOMPARE(p->transientLoop(), pass);
+        QCOMPARE(fromWorker([&] {
+            return p->triggerTransient();
+        }),
+            SCPIERR_T(0));
+        QTRY_COMPARE_WITH_TIMEOUT(p->transientState(), int(Program::Running), 5000);
+        QVERIFY(!(operCondition() & Program::OperWaitingForTrigger));
+        if (pass == 1) {
+            QCOMPARE(fromWorker([&] {
+                return p->triggerTransientSupend();
+            }),
+                SCPIERR_T(0));
+            QTRY_COMPARE_WITH_TIMEOUT(p->transientState(), int(Program::Suspended), 5000);
+            QVERIFY(operCondition() & Program::OperSuspended);
+            QCOMPARE(fromWorker([&] {
+                return p->triggerTransientResume();
+            }),
+                SCPIERR_T(0));
+            QTRY_COMPARE_WITH_TIMEOUT(p->transientState(), int(Program::Running), 5000);
+            QVERIFY(!(operCondition() & Program::OperSuspended));
+        }
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!p->initiated() && p->transientState() == Program::Idle, 10000);
+    QVERIFY(!(operCondition() & Program::OperProgramRunning));
+    for (unsigned loop : { 1u, 2u }) {
+        for (unsigned step : { 1u, 2u, 3u })
+            QVERIFY2(
+                seen.contains({ loop, step }), qPrintable(QString("%1/%2").arg(loop).arg(step)));
+    }
+    QVERIFY(operWhileRunning);
+
+    // The last step's level is the basic setting now, and the steady program runs again.
+    QCOMPARE(m_basic->getRealCurrentLevel(), 2.5);
+    QVERIFY(m_engine.flushWriter());
+    QCOMPARE(m_engine.peek(EngineFixture::ProgramGroupAddress).value(0), steadyHead);
+    QTRY_COMPARE(m_engine.board->command("program").split(' ').value(1), QString("run"));
 }
 
 QTEST_MAIN(tst_Program)
