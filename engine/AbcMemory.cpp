@@ -6,9 +6,6 @@ namespace vek {
 
 namespace {
 
-constexpr SCPIERR_T ErrExecution = -200;
-constexpr SCPIERR_T ErrDataRange = -222;
-
 enum Mode { CC = 0, CR = 1, CV = 2, CP = 3 };
 
 double *voltageLevel(ABC_MEMORY &m)
@@ -55,7 +52,7 @@ SCPIERR_T ABC_MEMORY::store(const Basic &basic)
 {
     const int mode = int(Source::m_functionMode.load());
     if (isArb(mode))
-        return ErrExecution;
+        return Error::ExecutionError;
     if (double *level = modeLevel(*this, mode)) {
         switch (mode) {
         case CC:
@@ -83,7 +80,7 @@ SCPIERR_T ABC_MEMORY::recall(Basic &basic) const
         return Error::ProgramRunning;
     const int mode = int(Source::m_functionMode.load());
     if (isArb(mode))
-        return ErrExecution;
+        return Error::ExecutionError;
     const double *level = modeLevel(*this, mode);
     SCPIERR_T result = 0;
     if (level) {
@@ -129,7 +126,7 @@ AbcMemories::AbcMemories()
 SCPIERR_T AbcMemories::store(int index, const Basic &basic)
 {
     if (index < 0 || index >= Count)
-        return ErrDataRange;
+        return Error::DataOutOfRange;
     // The levels are read with no lock of ours held; only the copy back is locked.
     ABC_MEMORY preset = at(index);
     const SCPIERR_T result = preset.store(basic);
@@ -143,7 +140,7 @@ SCPIERR_T AbcMemories::store(int index, const Basic &basic)
 SCPIERR_T AbcMemories::recall(int index, Basic &basic)
 {
     if (index < 0 || index >= Count)
-        return ErrDataRange;
+        return Error::DataOutOfRange;
     return at(index).recall(basic);
 }
 

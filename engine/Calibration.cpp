@@ -10,8 +10,6 @@ namespace vek {
 
 namespace {
 
-constexpr SCPIERR_T ErrIllegalValue = -224;
-
 bool validIndex(unsigned index)
 {
     return index % 4 == 0 && index < Calibration::BlockSize;
@@ -29,7 +27,7 @@ Calibration::Calibration(ioc::IoControl *writer, int savePauseMs, int datePauseM
 SCPIERR_T Calibration::getCalibrateData(unsigned index, unsigned *value) const
 {
     if (!validIndex(index))
-        return ErrIllegalValue;
+        return Error::IllegalParameter;
     qint32 word = 0;
     if (const int e = m_writer->readRegister(ioc::Address::CalRead + index, &word))
         return SCPIERR_T(e);
@@ -40,7 +38,7 @@ SCPIERR_T Calibration::getCalibrateData(unsigned index, unsigned *value) const
 SCPIERR_T Calibration::setCalibrateData(unsigned index, unsigned value)
 {
     if (!validIndex(index))
-        return ErrIllegalValue;
+        return Error::IllegalParameter;
     m_writer->setRegisterData(ioc::Address::CalWrite + index, qint32(value));
     m_writer->transfer();
     return 0;

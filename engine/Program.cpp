@@ -61,18 +61,6 @@ constexpr quint32 OpTripBit = 0x200000;
 constexpr quint32 UvpBit = 0x400000;
 constexpr quint32 AddCvBit = 0x800000;
 
-constexpr SCPIERR_T ErrRunning = 104;
-constexpr SCPIERR_T ErrInvalidMode = 106;
-constexpr SCPIERR_T ErrNoMSyncLink = 110;
-constexpr SCPIERR_T ErrNotSelected = 304;
-constexpr SCPIERR_T ErrStepRange = 307;
-constexpr SCPIERR_T ErrSubProgram = 312;
-constexpr SCPIERR_T ErrSyntax = -102;
-constexpr SCPIERR_T ErrTriggerIgnored = -211;
-constexpr SCPIERR_T ErrInitIgnored = -213;
-constexpr SCPIERR_T ErrDataRange = -222;
-constexpr SCPIERR_T ErrExecution = -200;
-
 // One handshake request's completion: only the request that made it waits on it.
 struct Completion
 {
@@ -153,7 +141,7 @@ SCPIERR_T Program::request(const std::function<SCPIERR_T()> &work)
     QMutexLocker lock(&completion->mutex);
     while (!completion->finished) {
         if (requestInterrupts() != interrupts)
-            return ErrExecution;
+            return Error::ExecutionError;
         completion->done.wait(&completion->mutex, 50);
     }
     return completion->result;
@@ -164,23 +152,23 @@ SCPIERR_T Program::request(const std::function<SCPIERR_T()> &work)
 SCPIERR_T Program::doCreate(const QString &path)
 {
     if (programRunState() != 0)
-        return ErrRunning;
+        return Error::ProgramRunning;
     if (m_functionMode.load() == SourceMode(4))
-        return ErrInvalidMode;
+        return Error::InvalidFunctionMode;
     return m_programsModel->doCreate(path);
 }
 
 SCPIERR_T Program::doDelete(const QString &path)
 {
     if (programRunState() != 0)
-        return ErrRunning;
+        return Error::ProgramRunning;
     return m_programsModel->doDelete(path);
 }
 
 SCPIERR_T Program::setSelected(const QString &path)
 {
     if (programRunState() != 0)
-        return ErrRunning;
+        return Error::ProgramRunning;
     return m_programsModel->selected(path);
 }
 
@@ -192,9 +180,9 @@ SCPIERR_T Program::rename(const QString &newName)
 SCPIERR_T Program::setLoop(unsigned loop)
 {
     if (loop > unsigned(ProgramStepsModel::MaxLoop))
-        return ErrDataRange;
+        return Error::DataOutOfRange;
     if (!steps()->programObject())
-        return ErrNotSelected;
+        return Error::ProgramNotSelected;
     steps()->setLoop(loop);
     return 0;
 }
@@ -202,9 +190,9 @@ SCPIERR_T Program::setLoop(unsigned loop)
 SCPIERR_T Program::setStepsCount(int count)
 {
     if (count < 1 || count > ProgramStepsModel::MaxSteps)
-        return ErrDataRange;
+        return Error::DataOutOfRange;
     if (!steps()->programObject())
-        return ErrNotSelected;
+        return Error::ProgramNotSelected;
     const int n = steps()->rowCount();
     if (count < n)
         steps()->removeRows(count, n - count);
@@ -216,11 +204,11 @@ SCPIERR_T Program::setStepsCount(int count)
 SCPIERR_T Program::stepCheck(unsigned step)
 {
     if (step == 0)
-        return ErrStepRange;
+        return Error::StepOutOfRange;
     const int kind = steps()->setRow(step - 1);
     if (kind == 0)
-        return ErrStepRange;
-    return kind == 2 ? ErrSubProgram : 0;
+        return Error::StepOutOfRange;
+    return kind == 2 ? Error::SubProgramStep : 0;
 }
 
 void Program::resend()
@@ -255,7 +243,7 @@ SCPIERR_T Program::setStepDwell(unsigned step, double time)
         if (SCPIERR_T e = stepCheck(step))
             return e;
         if (!(time >= m_info->stepTimeMin() && time <= m_info->stepTimeMax()))
-            return ErrDataRange;
+            return Error::DataOutOfRange;
         steps()->setDwell(time);
     }
     resend();
@@ -317,7 +305,7 @@ SCPIERR_T Program::save()
 
 SCPIERR_T Program::chain(const QString &)
 {
-    return ErrSyntax;
+    return Error::SyntaxError;
 }
 
 SCPIERR_T Program::setVoltageLevel(double level)
@@ -448,7 +436,7 @@ SCPIERR_T Program::transferProgramObject(const QString &path)
     EngineLocker lock(&engineMutex());
     ioc::AvlTree *tree = m_programsModel->searchProgramObject(path);
     if (!tree)
-        return ErrNotSelected;
+        return Error::ProgramNotSelected;
     tree->transferTo(*m_writer);
     return 0;
 }
@@ -464,10 +452,10 @@ SCPIERR_T Program::initiateTransient(const QString &path)
 {
     EngineLocker lock(&engineMutex());
     if (m_initiated)
-        return ErrInitIgnored;
+        return Error::InitIgnored;
     steps()->setStepsProtections();
     if (!m_programsModel->searchProgramObject(path))
-        return ErrNotSelected;
+        return Error::ProgramNotSelected;
     // The controller must leave whatever it runs before the new tree overwrites the step pool,
     // but the writer sends queued trees ahead of the command groups of the same cycle: the
     // abort goes out on its own first. The writer never takes the engine mutex.
@@ -494,11 +482,11 @@ SCPIERR_T Program::initiateTransient(const QString &path)
 SCPIERR_T Program::checkTrigger(ioc::IoControl::TrigTransientSource source)
 {
     if (!m_initiated)
-        return ErrInitIgnored;
+        return Error::InitIgnored;
     if (m_running)
-        return ErrTriggerIgnored;
+        return Error::TriggerIgnored;
     if (!m_waitInStep && !(triggerSources() & source))
-        return ErrTriggerIgnored;
+        return Error::TriggerIgnored;
     return 0;
 }
 
@@ -514,7 +502,7 @@ SCPIERR_T Program::triggerTransient()
 SCPIERR_T Program::msyncTransient()
 {
     if (!m_status || !m_status->linkOn())
-        return ErrNoMSyncLink;
+        return Error::MSyncNotEstablished;
     if (SCPIERR_T e = checkTrigger(ioc::IoControl::ttsMSync))
         return e;
     m_writer->progCommand(ioc::IoControl::TranMSync, ioc::IoControl::ViaProgramGroup);

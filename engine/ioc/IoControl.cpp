@@ -161,17 +161,22 @@ void IoControl::acqCommand(AcquireCommand c)
 
 bool IoControl::waitAcqCommandsSent()
 {
+    return waitSent(m_acqGiven, m_acqSent, m_acqSentCond);
+}
+
+bool IoControl::waitSent(const quint64 &given, const quint64 &sent, QWaitCondition &sentCond)
+{
     if (QThread::currentThread() == this)
         return false;
     QDeadlineTimer deadline(m_timing.replyTimeoutMs);
     Shared &s = shared();
     QMutexLocker lock(&s.mutex);
-    const quint64 target = m_acqGiven;
-    while (m_acqSent < target && !m_stop && isRunning()) {
-        if (!m_acqSentCond.wait(&s.mutex, deadline))
+    const quint64 target = given;
+    while (sent < target && !m_stop && isRunning()) {
+        if (!sentCond.wait(&s.mutex, deadline))
             break;
     }
-    return m_acqSent >= target;
+    return sent >= target;
 }
 
 void IoControl::busCommand()
@@ -620,17 +625,7 @@ void IoControl::transfer()
 
 bool IoControl::waitTransferred()
 {
-    if (m_mode != Writer || QThread::currentThread() == this)
-        return false;
-    QDeadlineTimer deadline(m_timing.replyTimeoutMs);
-    Shared &s = shared();
-    QMutexLocker lock(&s.mutex);
-    const quint64 target = m_transfersGiven;
-    while (m_transfersSent < target && !m_stop && isRunning()) {
-        if (!m_transferSentCond.wait(&s.mutex, deadline))
-            break;
-    }
-    return m_transfersSent >= target;
+    return m_mode == Writer && waitSent(m_transfersGiven, m_transfersSent, m_transferSentCond);
 }
 
 void IoControl::transferProgram(quint32 rootAddress, const QVector<StepMessage> &messages)

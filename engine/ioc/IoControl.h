@@ -298,6 +298,9 @@ private:
         GroupCutoff = 0x80,
     };
 
+    // Waits, with the shadow-register mutex, until sent reaches what given was on entry: at
+    // most replyTimeoutMs and not past stop(). Not from this link's own thread.
+    bool waitSent(const quint64 &given, const quint64 &sent, QWaitCondition &sentCond);
     void runWriter();
     void runMonitor();
     bool writerCycle();
