@@ -255,6 +255,13 @@ void tst_Program::stepEditsReadBack()
     QCOMPARE(p.setLoop(100000), SCPIERR_T(0));
     QCOMPARE(p.getLoop(&loop), SCPIERR_T(0));
     QCOMPARE(loop, 100000u);
+
+    // A range change closes the program: it must be selected again before a run.
+    p.onVoltRangeChange(vek::SourceVoltageRange(0));
+    QCOMPARE(p.initiateTransient(QString()), SCPIERR_T(304));
+    QCOMPARE(p.setSelected("/P"), SCPIERR_T(0));
+    p.onCurrRangeChange(vek::SourceCurrentRange(1), vek::SourceCurrentRange(1));
+    QCOMPARE(p.getStepLevel(1, &level), SCPIERR_T(307));
 }
 
 void tst_Program::listPutsSubProgramsAfterTheirProgram()
@@ -496,6 +503,22 @@ void tst_Program::runsBothPassesOnTheBoardAndRestartsTheSteadyProgram()
         QVERIFY(p->waitInStep());
         QVERIFY(operCondition() & Program::OperWaitingForTrigger);
         QCOMPARE(p->transientLoop(), pass);
+        if (pass == 1) {
+            // An edit during the run reaches the controller at once.
+            QVERIFY(m_engine.flushWriter());
+            QVERIFY(m_engine.board->clearLog());
+            QCOMPARE(fromWorker([&] {
+                return p->request([&] {
+                    return p->setStepLevel(3, 2.0);
+                });
+            }),
+                SCPIERR_T(0));
+            const ioc::AvlTree *tree = p->programsModel()->stepsModel()->programObject();
+            QVERIFY(tree && tree->search(2));
+            QVERIFY(m_engine.flushWriter());
+            QVERIFY(!EngineFixture::writesTo(m_engine.board->log(), tree->search(2)->dataAddress())
+                         .isEmpty());
+        }
         QCOMPARE(fromWorker([&] {
             return p->triggerTransient();
         }),
