@@ -2,6 +2,7 @@
 
 #include "instrument/ModelInformation.h"
 #include "remote/ZOCmdArg.h"
+#include "remote/ZOCmdArgRange.h"
 
 #include <QStringList>
 
@@ -18,4 +19,29 @@ short IFMAIN_Opt::OnQuery(const zo4882::ZO_PARSER_RESULT *, zo4882::ZOCmdArg **a
         enabled.isEmpty() ? QByteArrayLiteral("0") : enabled.join(',').toLatin1();
     *answer = new zo4882::ZOCmdArg(text.constData(), zo4882::ZOCmdArg::KIND_CHAR);
     return 0;
+}
+
+namespace {
+
+constexpr long long LastSetup = 19;
+
+// A setup number's check; the setup files themselves are not built yet.
+short setupFileCommand(const zo4882::ZO_PARSER_RESULT *result)
+{
+    long long n = 0;
+    if (const short e = zo4882::zoRoundedArg(result->args, 0, LastSetup, &n))
+        return e;
+    return zo4882::notAvailable(result);
+}
+
+} // namespace
+
+short IFMAIN_Rcl::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
+{
+    return setupFileCommand(result);
+}
+
+short IFMAIN_Sav::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
+{
+    return setupFileCommand(result);
 }

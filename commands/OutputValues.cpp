@@ -3,6 +3,7 @@
 #include "engine/Basic.h"
 #include "engine/Status.h"
 #include "commands/ValueSetting.h"
+#include "commands/ValueSystConfSoutProt.h"
 #include "instrument/ModelInformation.h"
 
 #include <cmath>
@@ -70,6 +71,8 @@ std::shared_ptr<void> cutOffLevel(unsigned id, const ValueEngine &e, RealSetter 
 
 const ValueMakerRow s_rows[] = {
     { ValueOutp::Id, makeValue<ValueOutp> },
+    { ValueSystConfSoutProt::Id,
+        [](const ValueEngine &) { return made(new ValueSystConfSoutProt); } },
     { 121,
         [](const ValueEngine &e) {
             return protectionLevel(121, e, &Basic::setRealCurrentProtectionLevel,
