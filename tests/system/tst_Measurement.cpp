@@ -118,8 +118,8 @@ void tst_Measurement::cleanupTestCase()
 
 void tst_Measurement::acquire(QTcpSocket &socket, int n, double interval)
 {
-    const QByteArray setup = "TRIG:ACQ:COUN " + QByteArray::number(n) + ";INT:TIME "
-        + QByteArray::number(interval) + ";INT:STAT ON;:SENS:APER "
+    const QByteArray setup = "TRIG:ACQ:COUN " + QByteArray::number(n) + ";INT:STAT ON;TIME "
+        + QByteArray::number(interval) + ";:SENS:APER "
         + QByteArray::number(interval / 2) + ";:INIT:ACQ;*OPC?";
     QCOMPARE(query(socket, setup), QByteArray("1\n"));
 }
@@ -135,7 +135,7 @@ void tst_Measurement::fetchAnswersTheNewestRecordAgain()
     // One item: the newest record's voltage, the second of the format.
     QCOMPARE(query(client, "FETC:VOLT?"), first.split(',').at(1) + '\n');
     QCOMPARE(query(client, "DATA:POIN?"), QByteArray("+1\n"));
-    QCOMPARE(errors(client), QStringList());
+    QCOMPARE(errors(client).join(' '), QString());
 }
 
 void tst_Measurement::messages_data()
@@ -191,7 +191,7 @@ void tst_Measurement::messages_data()
         << QByteArray("SYST:CONF:SOUT:PROT OC,OC;PROT?") << QByteArray("NONE,OC,OP,UV,WDOG\n")
         << QStringList { "+202" };
     QTest::newRow("signal-output items")
-        << QByteArray("SYST:CONF:SOUT:PROT UV,OC;PROT?;PROT NONE,OC,OP,UV,WDOG")
+        << QByteArray("SYST:CONF:SOUT:PROT UV,OC;PROT?")
         << QByteArray("UV,OC\n") << QStringList();
     QTest::newRow("setup number out of range")
         << QByteArray("*SAV 20;*RCL -1;:MEM:SAVE 4") << QByteArray()
@@ -212,8 +212,9 @@ void tst_Measurement::messages()
     QVERIFY(connectClean(client, RawPort));
     client.write(message + '\n');
     // The marker's answer comes after anything the message answered.
-    QCOMPARE(query(client, "*TST?"), answer + "0\n");
-    QCOMPARE(::errors(client), errors);
+    client.write("*TST?\n");
+    QCOMPARE(readLines(client, answer.isEmpty() ? 1 : 2), answer + "0\n");
+    QCOMPARE(::errors(client).join(' '), errors.join(' '));
 }
 
 void tst_Measurement::busAcquisitionDeadlocksAndTheParserGoesOn()
@@ -224,11 +225,11 @@ void tst_Measurement::busAcquisitionDeadlocksAndTheParserGoesOn()
     QCOMPARE(query(client, "*IDN?").count(','), 3);
     QCOMPARE(query(client, "*OPC?;*IDN?").count(','), 3);
     QCOMPARE(query(client, "*WAI;*IDN?").count(','), 3);
-    QCOMPARE(errors(client), (QStringList { "-214", "-430", "-214" }));
+    QCOMPARE(errors(client).join(' '), QString("-214 -430 -214"));
     // The bus trigger ends the acquisition; the record is there.
     QCOMPARE(query(client, "*TRG;*OPC?"), QByteArray("1\n"));
     QVERIFY(isReals(query(client, "FETC?"), 3));
-    QCOMPARE(errors(client), QStringList());
+    QCOMPARE(errors(client).join(' '), QString());
 }
 
 void tst_Measurement::measureSetsUpASingleImmediateSample()
@@ -242,7 +243,7 @@ void tst_Measurement::measureSetsUpASingleImmediateSample()
         QByteArray("IMM;+1;0;+1.00000E-01;+0.00000E+00;+1.00000E-01\n"));
     const QByteArray read = query(client, "READ:CURR?");
     QVERIFY2(isReals(read, 1), read.constData());
-    QCOMPARE(errors(client), QStringList());
+    QCOMPARE(errors(client).join(' '), QString());
 }
 
 void tst_Measurement::operationCompleteWaitsForTheBoard()
@@ -270,8 +271,9 @@ void tst_Measurement::drainInBlocksLosesNothing()
     QVERIFY(isReals(first, 2 * 1872));
     const QByteArray second = query(client, "DATA:R?");
     QVERIFY(isReals(second, 2 * (2500 - 1872)));
-    QCOMPARE(errors(client), QStringList());
-    QCOMPARE(query(client, "DATA:R?;:SYST:ERR?"), QByteArray("-230,\"Data corrupt or stale\"\n"));
+    QCOMPARE(errors(client).join(' '), QString());
+    QCOMPARE(query(client, "DATA:R?;:SYST:ERR?"),
+        QByteArray("-230,\"Data corrupt or stale;DATA:R?\"\n"));
 }
 
 void tst_Measurement::twoDrainsInOneMessageLoseNothing()
@@ -293,7 +295,7 @@ void tst_Measurement::twoDrainsInOneMessageLoseNothing()
     QVERIFY(second > 0);
     const QByteArray rest = query(client, "DATA:POIN?");
     QCOMPARE(rest, "+" + QByteArray::number(4000 - first - second) + "\n");
-    QCOMPARE(errors(client), QStringList());
+    QCOMPARE(errors(client).join(' '), QString());
 }
 
 void tst_Measurement::refusedBufferSizeKeepsTheRecords()
@@ -302,7 +304,7 @@ void tst_Measurement::refusedBufferSizeKeepsTheRecords()
     QVERIFY(connectClean(client, RawPort));
     acquire(client, 20);
     QCOMPARE(query(client, "DATA:BSIZ 3000;BSIZ 512;BSIZ?;POIN?"), QByteArray("+65536;+20\n"));
-    QCOMPARE(errors(client), (QStringList { "+201", "-222" }));
+    QCOMPARE(errors(client).join(' '), QString("+201 -222"));
     // An accepted size empties the logger.
     QCOMPARE(query(client, "DATA:BSIZ 1024;POIN?;BSIZ 65536"), QByteArray("+0\n"));
 }
@@ -327,7 +329,7 @@ void tst_Measurement::abortFromAnotherSessionInterruptsRead()
     }
     QCOMPARE(answer, QByteArray("1\n"));
     QVERIFY2(clock.elapsed() < 9000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(errors(reader), QStringList { "-410" });
+    QCOMPARE(errors(reader).join(' '), QString("-410"));
     QCOMPARE(query(other, "*OPC?"), QByteArray("1\n"));
 }
 
@@ -335,23 +337,27 @@ void tst_Measurement::onTimeSwitchesTheLoadOffAgain()
 {
     QTcpSocket client;
     QVERIFY(connectClean(client, RawPort));
+    QElapsedTimer clock;
+    clock.start();
     QCOMPARE(query(client, "OUTP ON,MIN;:OUTP?"), QByteArray("1\n"));
     QTRY_COMPARE_WITH_TIMEOUT(query(client, "OUTP?"), QByteArray("0\n"), 5000);
-    // Switched on again without an on-time, the load stays on.
-    QCOMPARE(query(client, "OUTP ON;:OUTP?"), QByteArray("1\n"));
-    QTest::qWait(1500);
-    QCOMPARE(query(client, "OUTP?"), QByteArray("1\n"));
-    QCOMPARE(query(client, "OUTP OFF;:OUTP?"), QByteArray("0\n"));
-    QCOMPARE(errors(client), QStringList());
+    QVERIFY2(clock.elapsed() >= 900, qPrintable(QString::number(clock.elapsed())));
+    // On this model the on-time is the elapsed-time cut-off, which stays set.
+    QCOMPARE(query(client, "OUTP:CUTO:ETIM:STAT?;:OUTP:CUTO:ETIM?"),
+        QByteArray("1;+1.00000E+00\n"));
+    QCOMPARE(query(client, "OUTP:CUTO:ETIM:STAT OFF;:OUTP ON,1E9;:OUTP?"), QByteArray("0\n"));
+    QCOMPARE(errors(client).join(' '), QString("-222"));
 }
 
 void tst_Measurement::chartScaleQueryAnswersNothing()
 {
     QTcpSocket client;
     QVERIFY(connectClean(client, RawPort));
-    QCOMPARE(query(client, "CHAR:VOLT:SCAL?;:CHAR:CURR:SCAL 3;:CHAR:VOLT:SCAL:AUTO ON;*OPC?"),
+    QCOMPARE(query(client, "CHAR:VOLT:SCAL? 5;:CHAR:CURR:SCAL 3;:CHAR:VOLT:SCAL:AUTO ON;*OPC?"),
         QByteArray("1\n"));
-    QCOMPARE(errors(client), QStringList());
+    QCOMPARE(errors(client).join(' '), QString());
+    QCOMPARE(query(client, "CHAR:VOLT:SCAL?;*OPC?"), QByteArray("1\n"));
+    QCOMPARE(errors(client).join(' '), QString("-109"));
 }
 
 void tst_Measurement::visaBatteryDischarge()

@@ -32,7 +32,7 @@ load.write_termination = "\n"
 load.timeout = 20000
 load.write("*CLS;:ABOR;:FUNC CC;:CURR:RANG HIGH;:CURR 2")
 load.write("DATA:BSIZ 65536;FORM ETIM,VOLT,CURR")
-load.write("TRIG:ACQ:SOUR IMM;COUN %d;INT:TIME %g;INT:STAT ON;:SENS:APER %g"
+load.write("TRIG:ACQ:SOUR IMM;COUN %d;INT:STAT ON;TIME %g;:SENS:APER %g"
            % (POINTS, INTERVAL, INTERVAL / 2))
 load.write("OUTP ON")
 load.write("INIT:ACQ")
