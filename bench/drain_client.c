@@ -61,10 +61,18 @@ int main(int argc, char **argv)
     int opt;
     while ((opt = getopt(argc, argv, "h:p:q:n:")) != -1) {
         switch (opt) {
-        case 'h': host = optarg; break;
-        case 'p': port = optarg; break;
-        case 'q': query = optarg; break;
-        case 'n': maxReplies = atol(optarg); break;
+        case 'h':
+            host = optarg;
+            break;
+        case 'p':
+            port = optarg;
+            break;
+        case 'q':
+            query = optarg;
+            break;
+        case 'n':
+            maxReplies = atol(optarg);
+            break;
         default:
             fprintf(stderr, "usage: %s -h host -p port [-q query] [-n max-replies]\n", argv[0]);
             return 2;
@@ -101,8 +109,12 @@ int main(int argc, char **argv)
         ++replies;
     }
     const double seconds = now() - start;
-    printf("replies %ld bytes %llu values %llu seconds %.6f mbps %.1f\n", replies, bytes, values,
-        seconds, seconds > 0 ? (double)bytes / seconds / 1e6 : 0.0);
+    printf("replies %ld bytes %llu values %llu seconds %.6f mbps %.1f\n",
+        replies,
+        bytes,
+        values,
+        seconds,
+        seconds > 0 ? (double)bytes / seconds / 1e6 : 0.0);
     close(fd);
     return 0;
 }

@@ -94,7 +94,8 @@ unsigned transientFlag(Sources source)
 }
 
 // A display item switched on or off among the measurement view's items.
-std::shared_ptr<void> displayItem(unsigned id, const ValueEngine &e, AcquireTrigger::displayItem bit)
+std::shared_ptr<void> displayItem(
+    unsigned id, const ValueEngine &e, AcquireTrigger::displayItem bit)
 {
     AcquireTrigger *a = e.acquire;
     return made(new ValueSwitchSetting(
@@ -104,112 +105,194 @@ std::shared_ptr<void> displayItem(unsigned id, const ValueEngine &e, AcquireTrig
             items.setFlag(bit, on);
             return int(a->setViewDisplayItems(items));
         },
-        [a, bit] { return a->viewDisplayItems().testFlag(bit); }));
+        [a, bit] {
+            return a->viewDisplayItems().testFlag(bit);
+        }));
 }
 
 // A keyword accepted and kept for nothing: it answers its first keyword.
 template <class Bridge> std::shared_ptr<void> placeholderKeyword(unsigned id)
 {
     return made(new ValueKeywordSetting<Bridge>(
-        id, [](typename Bridge::values) { return 0; }, [] { return static_cast<unsigned char>(0); }));
+        id,
+        [](typename Bridge::values) {
+            return 0;
+        },
+        [] {
+            return static_cast<unsigned char>(0);
+        }));
 }
 
 const ValueMakerRow s_rows[] = {
-    { 2000, [](const ValueEngine &) { return action(2000, commonTrigger); } },
-    { 2001, [](const ValueEngine &) { return action(2001, commonAbort); } },
+    { 2000,
+        [](const ValueEngine &) {
+            return action(2000, commonTrigger);
+        } },
+    { 2001,
+        [](const ValueEngine &) {
+            return action(2001, commonAbort);
+        } },
     { 2101,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
-            return action(2101, [a] { return int(a->initiate()); });
+            return action(2101, [a] {
+                return int(a->initiate());
+            });
         } },
     { 2103,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
-            return action(2103, [a] { return int(a->abort()); });
+            return action(2103, [a] {
+                return int(a->abort());
+            });
         } },
     { 2104,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
-            return action(2104, [a] { return int(a->trigger()); });
+            return action(2104, [a] {
+                return int(a->trigger());
+            });
         } },
     { 2107,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
-            return action(2107, [a] { return int(a->msync()); });
+            return action(2107, [a] {
+                return int(a->msync());
+            });
         } },
     { 2105,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
             return made(new ValueIntSetting(
                 2105,
-                [a](int n) { return n < 1 ? -222 : int(a->setTriggerCount(unsigned(n))); },
-                [a] { return int(a->triggerCount()); }));
+                [a](int n) {
+                    return n < 1 ? -222 : int(a->setTriggerCount(unsigned(n)));
+                },
+                [a] {
+                    return int(a->triggerCount());
+                }));
         } },
     { 2106,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
             return made(new ValueRealSetting(
-                2106, [a](double s) { return int(a->setTriggerDelay(s)); },
-                [a] { return a->triggerDelay(); }, 0.0, 100.0));
+                2106,
+                [a](double s) {
+                    return int(a->setTriggerDelay(s));
+                },
+                [a] {
+                    return a->triggerDelay();
+                },
+                0.0,
+                100.0));
         } },
     { 2109,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
             const bool loadOff = e.info && e.info->iocTrigAcquireEx();
             return made(new ValueTriggerSources(
-                2109, [loadOff](Sources s) { return acquisitionFlag(s, loadOff); },
-                [a](unsigned flags) {
-                    return int(a->setTriggerSources(AcquireTrigger::TrigAcquireSources(int(flags))));
+                2109,
+                [loadOff](Sources s) {
+                    return acquisitionFlag(s, loadOff);
                 },
-                [a] { return unsigned(a->triggerSources()); }));
+                [a](unsigned flags) {
+                    return int(
+                        a->setTriggerSources(AcquireTrigger::TrigAcquireSources(int(flags))));
+                },
+                [a] {
+                    return unsigned(a->triggerSources());
+                }));
         } },
     { 2110,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
             return made(new ValueRealSetting(
-                2110, [a](double s) { return int(a->setTriggerTimer(s)); },
-                [a] { return a->triggerTimer(); }, e.info ? e.info->measMin() : 0.0, 3600.0));
+                2110,
+                [a](double s) {
+                    return int(a->setTriggerTimer(s));
+                },
+                [a] {
+                    return a->triggerTimer();
+                },
+                e.info ? e.info->measMin() : 0.0,
+                3600.0));
         } },
     { 2111,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
             return made(new ValueSwitchSetting(
-                2111, [a](bool on) { return int(a->setTriggerIntervalState(on)); },
-                [a] { return a->triggerIntervalState(); }));
+                2111,
+                [a](bool on) {
+                    return int(a->setTriggerIntervalState(on));
+                },
+                [a] {
+                    return a->triggerIntervalState();
+                }));
         } },
     { 501,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
             return made(new ValueRealSetting(
-                501, [a](double s) { return int(a->setSenseAperture(s)); },
-                [a] { return a->senseAperture(); }, e.info ? e.info->measMin() : 0.0,
+                501,
+                [a](double s) {
+                    return int(a->setSenseAperture(s));
+                },
+                [a] {
+                    return a->senseAperture();
+                },
+                e.info ? e.info->measMin() : 0.0,
                 e.info ? e.info->measMax() : 0.0));
         } },
     // Kept as the instrument has it: accepted, and nothing happens.
-    { 2201, [](const ValueEngine &) { return action(2201, [] { return 0; }); } },
+    { 2201,
+        [](const ValueEngine &) {
+            return action(2201, [] {
+                return 0;
+            });
+        } },
     { 2206,
         [](const ValueEngine &e) {
             vek::Basic *b = e.basic;
             return made(new ValueRealSetting(
-                2206, [b](double s) { return int(b->setTriggerDelay(s)); },
-                [] { return double(vek::Source::m_triggerDelay.load()) / 1e6; }, 0.0, 100.0));
+                2206,
+                [b](double s) {
+                    return int(b->setTriggerDelay(s));
+                },
+                [] {
+                    return double(vek::Source::m_triggerDelay.load()) / 1e6;
+                },
+                0.0,
+                100.0));
         } },
     { 2209,
         [](const ValueEngine &e) {
             vek::Basic *b = e.basic;
             return made(new ValueTriggerSources(
-                2209, transientFlag,
+                2209,
+                transientFlag,
                 [b](unsigned flags) {
                     return int(b->setTriggerSources(vek::TrigTransientSources(int(flags))));
                 },
-                [] { return unsigned(vek::Source::triggerSources()); }));
+                [] {
+                    return unsigned(vek::Source::triggerSources());
+                }));
         } },
     { 2211,
-        [](const ValueEngine &) { return placeholderKeyword<KeywordBridge_PosNeg>(2211); } },
+        [](const ValueEngine &) {
+            return placeholderKeyword<KeywordBridge_PosNeg>(2211);
+        } },
     { 2212,
         [](const ValueEngine &) {
             return made(new ValueRealSetting(
-                2212, [](double) { return 0; }, [] { return 0.0; }, 0.0, 0.0));
+                2212,
+                [](double) {
+                    return 0;
+                },
+                [] {
+                    return 0.0;
+                },
+                0.0,
+                0.0));
         } },
     { 401,
         [](const ValueEngine &e) {
@@ -225,28 +308,42 @@ const ValueMakerRow s_rows[] = {
                     l->clear();
                     return int(l->setBufSize(n));
                 },
-                [l] { return l->getBufSize(); }));
+                [l] {
+                    return l->getBufSize();
+                }));
         } },
     { 402,
         [](const ValueEngine &e) {
             DataLogger *l = e.logger;
             return made(new ValueIntSetting(
-                402, [](int) { return -113; }, [l] { return l->getNumOfData(); }));
+                402,
+                [](int) {
+                    return -113;
+                },
+                [l] {
+                    return l->getNumOfData();
+                }));
         } },
     { 411,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
-            return action(411, [a] { return int(a->integralReset()); });
+            return action(411, [a] {
+                return int(a->integralReset());
+            });
         } },
     { 412,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
-            return action(412, [a] { return int(a->integralStart()); });
+            return action(412, [a] {
+                return int(a->integralStart());
+            });
         } },
     { 413,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
-            return action(413, [a] { return int(a->integralStop()); });
+            return action(413, [a] {
+                return int(a->integralStop());
+            });
         } },
     { 414,
         [](const ValueEngine &e) {
@@ -256,20 +353,38 @@ const ValueMakerRow s_rows[] = {
                 [a](KeywordBridge_NoneLoadonProgran::values gate) {
                     return int(a->setIntegralGate(vek::integralGate(int(gate))));
                 },
-                [a] { return static_cast<unsigned char>(a->getIntegralGate()); }));
+                [a] {
+                    return static_cast<unsigned char>(a->getIntegralGate());
+                }));
         } },
     { 415,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
             return made(new ValueSwitchSetting(
-                415, [a](bool on) { return int(a->setIntegralGateAutoResetState(on)); },
-                [a] { return a->integralGateAutoResetState(); }));
+                415,
+                [a](bool on) {
+                    return int(a->setIntegralGateAutoResetState(on));
+                },
+                [a] {
+                    return a->integralGateAutoResetState();
+                }));
         } },
-    { 1011, [](const ValueEngine &e) { return displayItem(1011, e, AcquireTrigger::eTime); } },
-    { 1012, [](const ValueEngine &e) { return displayItem(1012, e, AcquireTrigger::capacity); } },
-    { 1013, [](const ValueEngine &e) { return displayItem(1013, e, AcquireTrigger::energy); } },
+    { 1011,
+        [](const ValueEngine &e) {
+            return displayItem(1011, e, AcquireTrigger::eTime);
+        } },
+    { 1012,
+        [](const ValueEngine &e) {
+            return displayItem(1012, e, AcquireTrigger::capacity);
+        } },
+    { 1013,
+        [](const ValueEngine &e) {
+            return displayItem(1013, e, AcquireTrigger::energy);
+        } },
     { 1014,
-        [](const ValueEngine &) { return placeholderKeyword<KeywordBridge_NumCharTabl>(1014); } },
+        [](const ValueEngine &) {
+            return placeholderKeyword<KeywordBridge_NumCharTabl>(1014);
+        } },
 };
 
 // The first source set, in keyword order; IMM when none is.
@@ -309,7 +424,8 @@ int ValueTriggerSources::setValue(const unsigned char &k)
             list << KeywordBridge_ImmBusAndMore::IMM;
     } else if (k >= 0x80) {
         const int added = k & 0x7F;
-        if (added != KeywordBridge_ImmBusAndMore::IMM && getValue() != KeywordBridge_ImmBusAndMore::IMM)
+        if (added != KeywordBridge_ImmBusAndMore::IMM
+            && getValue() != KeywordBridge_ImmBusAndMore::IMM)
             list << getValue();
         list << added;
     } else {

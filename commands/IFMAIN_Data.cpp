@@ -60,7 +60,8 @@ short IFMAIN_DataForm::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
     return short(target->setFormat(format));
 }
 
-short IFMAIN_DataForm::OnQuery(const zo4882::ZO_PARSER_RESULT *result, zo4882::ZOCmdArg **answer) const
+short IFMAIN_DataForm::OnQuery(
+    const zo4882::ZO_PARSER_RESULT *result, zo4882::ZOCmdArg **answer) const
 {
     const DataLogger *source = logger();
     if (!source)

@@ -60,7 +60,9 @@ bool MeasurementWait::anyWaiting()
 MeasurementWait::Outcome MeasurementWait::wait()
 {
     s_waiting.fetch_add(1);
-    const auto done = qScopeGuard([] { s_waiting.fetch_sub(1); });
+    const auto done = qScopeGuard([] {
+        s_waiting.fetch_sub(1);
+    });
     QMutexLocker lock(&m_flags->mutex);
     for (;;) {
         if (m_flags->aborted)

@@ -1,9 +1,9 @@
 #include "commands/OutputValues.h"
 
-#include "engine/Basic.h"
-#include "engine/Status.h"
 #include "commands/ValueSetting.h"
 #include "commands/ValueSystConfSoutProt.h"
+#include "engine/Basic.h"
+#include "engine/Status.h"
 #include "instrument/ModelInformation.h"
 
 #include <cmath>
@@ -72,7 +72,9 @@ std::shared_ptr<void> cutOffLevel(unsigned id, const ValueEngine &e, RealSetter 
 const ValueMakerRow s_rows[] = {
     { ValueOutp::Id, makeValue<ValueOutp> },
     { ValueSystConfSoutProt::Id,
-        [](const ValueEngine &) { return made(new ValueSystConfSoutProt); } },
+        [](const ValueEngine &) {
+            return made(new ValueSystConfSoutProt);
+        } },
     { 121,
         [](const ValueEngine &e) {
             return protectionLevel(121, e, &Basic::setRealCurrentProtectionLevel,

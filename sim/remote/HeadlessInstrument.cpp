@@ -18,8 +18,8 @@
 #include "remote/QueueError.h"
 #include "remote/StatusRegisters.h"
 #include "remote/ZO4882ParserAsync.h"
-#include "remote/ZOPortmapper.h"
 #include "remote/ZOHislipDelegate.h"
+#include "remote/ZOPortmapper.h"
 #include "remote/ZORs232Service.h"
 #include "remote/ZOSystErrCue.h"
 #include "remote/ZOTcpService_HiSLIP.h"
@@ -27,8 +27,8 @@
 #include "remote/ZOTcpService_ScpiTelnet.h"
 #include "remote/ZOTcpSession_Vxi11Async.h"
 #include "remote/ZOTcpSession_Vxi11Core.h"
-#include "remote/ZOVxi11_SRQ.h"
 #include "remote/ZOUsbtmcService.h"
+#include "remote/ZOVxi11_SRQ.h"
 
 #include "platform/BoardPath.h"
 
@@ -178,12 +178,8 @@ void HeadlessInstrument::createEngine()
 void HeadlessInstrument::createRemote()
 {
     // The engine root will make the value objects; until it exists, they are made here.
-    createValueObjects(ValueEngine { m_basic.get(),
-        m_status.get(),
-        m_info.get(),
-        &m_config,
-        m_acquire.get(),
-        m_logger.get() });
+    createValueObjects(ValueEngine {
+        m_basic.get(), m_status.get(), m_info.get(), &m_config, m_acquire.get(), m_logger.get() });
 
     vek::Basic *basic = m_basic.get();
     m_parser = std::make_unique<MyParser>(instrumentDictionary(), [basic] {

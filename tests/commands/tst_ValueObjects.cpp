@@ -148,15 +148,13 @@ void tst_ValueObjects::messages_data()
     // A value family still to come: both forms refused, nothing answered.
     QTest::newRow("level to come") << QByteArray("OUTP:CUTO:VOLT 1") << QByteArray() << notAvailable;
     QTest::newRow("level query to come") << QByteArray("OUTP:CUTO:VOLT?") << QByteArray() << notAvailable;
-    QTest::newRow("action to come")
-        << QByteArray("INIT:TRAN:PROG") << QByteArray() << notAvailable;
+    QTest::newRow("action to come") << QByteArray("INIT:TRAN:PROG") << QByteArray() << notAvailable;
     QTest::newRow("channel value to come")
         << QByteArray("ZCUR? (@1)") << QByteArray() << notAvailable;
     // A handler still to come, also over a value still to come.
     QTest::newRow("handler to come") << QByteArray("*RST") << QByteArray() << notAvailable;
-    QTest::newRow("keyword list")
-        << QByteArray("SYST:CONF:SOUT:PROT?") << QByteArray("NONE,OC,OP,UV,WDOG\n")
-        << QStringList();
+    QTest::newRow("keyword list") << QByteArray("SYST:CONF:SOUT:PROT?")
+                                  << QByteArray("NONE,OC,OP,UV,WDOG\n") << QStringList();
     QTest::newRow("keyword list word twice")
         << QByteArray("SYST:CONF:SOUT:PROT OC,OC") << QByteArray()
         << QStringList { "202 SYST:CONF:SOUT:PROT OC,OC" };

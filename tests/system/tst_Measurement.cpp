@@ -119,8 +119,8 @@ void tst_Measurement::cleanupTestCase()
 void tst_Measurement::acquire(QTcpSocket &socket, int n, double interval)
 {
     const QByteArray setup = "TRIG:ACQ:COUN " + QByteArray::number(n) + ";INT:STAT ON;TIME "
-        + QByteArray::number(interval) + ";:SENS:APER "
-        + QByteArray::number(interval / 2) + ";:INIT:ACQ;*OPC?";
+        + QByteArray::number(interval) + ";:SENS:APER " + QByteArray::number(interval / 2)
+        + ";:INIT:ACQ;*OPC?";
     QCOMPARE(query(socket, setup), QByteArray("1\n"));
 }
 
@@ -148,41 +148,36 @@ void tst_Measurement::messages_data()
         << QByteArray("FETC?") << QByteArray() << QStringList { "-230" };
     QTest::newRow("read with only a bus trigger")
         << QByteArray("TRIG:ACQ:SOUR BUS;:READ?") << QByteArray() << QStringList { "-221" };
-    QTest::newRow("measure while initiated")
-        << QByteArray("TRIG:ACQ:SOUR BUS;:INIT:ACQ;:MEAS?") << QByteArray()
-        << QStringList { "-211" };
-    QTest::newRow("drain nothing") << QByteArray("DATA:R? 0") << QByteArray()
-                                   << QStringList { "-222" };
+    QTest::newRow("measure while initiated") << QByteArray("TRIG:ACQ:SOUR BUS;:INIT:ACQ;:MEAS?")
+                                             << QByteArray() << QStringList { "-211" };
+    QTest::newRow("drain nothing")
+        << QByteArray("DATA:R? 0") << QByteArray() << QStringList { "-222" };
     QTest::newRow("drain an empty logger")
         << QByteArray("DATA:R?") << QByteArray() << QStringList { "-230" };
-    QTest::newRow("unknown format word")
-        << QByteArray("DATA:FORM FOO;FORM?") << QByteArray("CURR,VOLT,POW\n")
-        << QStringList { "-224" };
+    QTest::newRow("unknown format word") << QByteArray("DATA:FORM FOO;FORM?")
+                                         << QByteArray("CURR,VOLT,POW\n") << QStringList { "-224" };
     QTest::newRow("format with a repetition")
         << QByteArray("DATA:FORM CURR,CURR;FORM?") << QByteArray("CURR,CURR\n") << QStringList();
-    QTest::newRow("source without a flag")
-        << QByteArray("TRIG:ACQ:SOUR BUS;SOUR TRIGIN;SOUR?") << QByteArray("BUS\n")
-        << QStringList { "-224" };
+    QTest::newRow("source without a flag") << QByteArray("TRIG:ACQ:SOUR BUS;SOUR TRIGIN;SOUR?")
+                                           << QByteArray("BUS\n") << QStringList { "-224" };
     QTest::newRow("transient delay to the microsecond")
         << QByteArray("TRIG:TRAN:DEL 0.0000015;:TRIG:TRAN:DEL?") << QByteArray("+2.00000E-06\n")
         << QStringList();
-    QTest::newRow("transient source")
-        << QByteArray("TRIG:TRAN:SOUR BUS;SOUR?;SOUR IMM;SOUR?") << QByteArray("BUS;IMM\n")
-        << QStringList();
+    QTest::newRow("transient source") << QByteArray("TRIG:TRAN:SOUR BUS;SOUR?;SOUR IMM;SOUR?")
+                                      << QByteArray("BUS;IMM\n") << QStringList();
     QTest::newRow("trigger with nothing initiated")
         << QByteArray("*TRG") << QByteArray() << QStringList { "-213" };
     QTest::newRow("operation complete at once")
         << QByteArray("*CLS;*OPC;*ESR?") << QByteArray("+1\n") << QStringList();
-    QTest::newRow("acquisition count") << QByteArray("TRIG:ACQ:COUN 70000;COUN?")
-                                       << QByteArray("+1\n") << QStringList { "-222" };
+    QTest::newRow("acquisition count")
+        << QByteArray("TRIG:ACQ:COUN 70000;COUN?") << QByteArray("+1\n") << QStringList { "-222" };
     QTest::newRow("buffer size") << QByteArray("DATA:BSIZ 2048;BSIZ?;BSIZ 65536")
                                  << QByteArray("+2048\n") << QStringList();
-    QTest::newRow("integral gate")
-        << QByteArray("DATA:INT:GATE PROG_RUN;GATE?;GATE LOAD_ON;GATE?")
-        << QByteArray("PROG_RUN;LOAD_ON\n") << QStringList();
+    QTest::newRow("integral gate") << QByteArray("DATA:INT:GATE PROG_RUN;GATE?;GATE LOAD_ON;GATE?")
+                                   << QByteArray("PROG_RUN;LOAD_ON\n") << QStringList();
     QTest::newRow("display items")
-        << QByteArray("DISP:CAP ON;:DISP:CAP?;:DISP:WIND:CAP OFF;:DISP:CAP?")
-        << QByteArray("1;0\n") << QStringList();
+        << QByteArray("DISP:CAP ON;:DISP:CAP?;:DISP:WIND:CAP OFF;:DISP:CAP?") << QByteArray("1;0\n")
+        << QStringList();
     QTest::newRow("on-time below a second")
         << QByteArray("OUTP ON,0.4;:OUTP?") << QByteArray("0\n") << QStringList { "-222" };
     QTest::newRow("on-time with off")
@@ -191,8 +186,7 @@ void tst_Measurement::messages_data()
         << QByteArray("SYST:CONF:SOUT:PROT OC,OC;PROT?") << QByteArray("NONE,OC,OP,UV,WDOG\n")
         << QStringList { "+202" };
     QTest::newRow("signal-output items")
-        << QByteArray("SYST:CONF:SOUT:PROT UV,OC;PROT?")
-        << QByteArray("UV,OC\n") << QStringList();
+        << QByteArray("SYST:CONF:SOUT:PROT UV,OC;PROT?") << QByteArray("UV,OC\n") << QStringList();
     QTest::newRow("setup number out of range")
         << QByteArray("*SAV 20;*RCL -1;:MEM:SAVE 4") << QByteArray()
         << QStringList { "-222", "-222", "-222" };
@@ -343,8 +337,8 @@ void tst_Measurement::onTimeSwitchesTheLoadOffAgain()
     QTRY_COMPARE_WITH_TIMEOUT(query(client, "OUTP?"), QByteArray("0\n"), 5000);
     QVERIFY2(clock.elapsed() >= 900, qPrintable(QString::number(clock.elapsed())));
     // On this model the on-time is the elapsed-time cut-off, which stays set.
-    QCOMPARE(query(client, "OUTP:CUTO:ETIM:STAT?;:OUTP:CUTO:ETIM?"),
-        QByteArray("1;+1.00000E+00\n"));
+    QCOMPARE(
+        query(client, "OUTP:CUTO:ETIM:STAT?;:OUTP:CUTO:ETIM?"), QByteArray("1;+1.00000E+00\n"));
     QCOMPARE(query(client, "OUTP:CUTO:ETIM:STAT OFF;:OUTP ON,1E9;:OUTP?"), QByteArray("0\n"));
     QCOMPARE(errors(client).join(' '), QString("-222"));
 }
