@@ -17,14 +17,5 @@ public:
     }
 };
 
-// CHARt:VOLTage|CURRent:SCALe:AUTO b.
-class IFMAIN_ChartScaleAuto : public zo4882::ZOCommand
-{
-public:
-    using zo4882::ZOCommand::ZOCommand;
-    short OnSet(const zo4882::ZO_PARSER_RESULT *) const override { return 0; }
-    short OnQuery(const zo4882::ZO_PARSER_RESULT *, zo4882::ZOCmdArg **) const override
-    {
-        return 0;
-    }
-};
+// CHARt:VOLTage|CURRent:SCALe:AUTO b, the same.
+using IFMAIN_ChartScaleAuto = IFMAIN_ChartScale;

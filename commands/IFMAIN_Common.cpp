@@ -2,7 +2,6 @@
 
 #include "instrument/ModelInformation.h"
 #include "remote/ZOCmdArg.h"
-#include "remote/ZOCmdArgRange.h"
 
 #include <QStringList>
 
@@ -25,23 +24,14 @@ namespace {
 
 constexpr long long LastSetup = 19;
 
-// A setup number's check; the setup files themselves are not built yet.
-short setupFileCommand(const zo4882::ZO_PARSER_RESULT *result)
-{
-    long long n = 0;
-    if (const short e = zo4882::zoRoundedArg(result->args, 0, LastSetup, &n))
-        return e;
-    return zo4882::notAvailable(result);
-}
-
 } // namespace
 
 short IFMAIN_Rcl::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
 {
-    return setupFileCommand(result);
+    return notAvailableAfterCheck(result, 0, LastSetup);
 }
 
 short IFMAIN_Sav::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
 {
-    return setupFileCommand(result);
+    return notAvailableAfterCheck(result, 0, LastSetup);
 }

@@ -1,25 +1,20 @@
 #include "commands/IFMAIN_Mem.h"
 
-#include "remote/ZOCmdArgRange.h"
+#include "commands/NotAvailable.h"
 
 namespace {
 
-short presetCommand(const zo4882::ZO_PARSER_RESULT *result)
-{
-    long long slot = 0;
-    if (const short e = zo4882::zoRoundedArg(result->args, 1, 3, &slot))
-        return e;
-    return zo4882::notAvailable(result);
-}
+constexpr long long FirstPreset = 1; // A
+constexpr long long LastPreset = 3; // C
 
 } // namespace
 
 short IFMAIN_MemRec::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
 {
-    return presetCommand(result);
+    return notAvailableAfterCheck(result, FirstPreset, LastPreset);
 }
 
 short IFMAIN_MemSave::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
 {
-    return presetCommand(result);
+    return notAvailableAfterCheck(result, FirstPreset, LastPreset);
 }
