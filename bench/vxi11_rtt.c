@@ -36,22 +36,41 @@ static uint32_t getWord(const unsigned char *at)
     return ntohl(big);
 }
 
-static int recvAll(int fd, unsigned char *data, size_t len)
+/* Bytes received and not yet taken: a reply is read with as few calls as it arrived in, the
+ * way a buffered RPC client reads, instead of one read for its record mark and one for its body. */
+static unsigned char s_in[sizeof s_reply + 4];
+static size_t s_inLen = 0;
+
+/* Takes one whole single-fragment record (the server sends no other) into s_reply; returns
+ * its length, or -1. */
+static int recvRecord(int fd)
 {
-    while (len > 0) {
+    for (;;) {
+        if (s_inLen >= 4) {
+            uint32_t mark = getWord(s_in);
+            uint32_t size = mark & 0x7FFFFFFFu;
+            if (!(mark & 0x80000000u) || size > sizeof s_reply) {
+                fprintf(stderr, "unexpected record mark %08x\n", mark);
+                return -1;
+            }
+            if (s_inLen >= 4 + size) {
+                memcpy(s_reply, s_in + 4, size);
+                s_inLen -= 4 + size;
+                memmove(s_in, s_in + 4 + size, s_inLen);
+                return (int)size;
+            }
+        }
         if (awaitReadableFor(fd, REPLY_TIMEOUT_MS) < 0)
             return -1;
-        ssize_t n = recv(fd, data, len, 0);
+        ssize_t n = recv(fd, s_in + s_inLen, sizeof s_in - s_inLen, 0);
         if (n <= 0) {
             if (n < 0 && errno == EINTR)
                 continue;
             fprintf(stderr, "connection closed\n");
             return -1;
         }
-        data += n;
-        len -= (size_t)n;
+        s_inLen += (size_t)n;
     }
-    return 0;
 }
 
 /* One call of the core channel with AUTH_NULL; the result (after the accepted-reply header)
@@ -73,18 +92,15 @@ static int call(int fd, uint32_t proc, const unsigned char *args, size_t argsLen
     putWord(message, 0x80000000u | (uint32_t)(len - 4));
     if (sendAll(fd, message, len) != 0)
         return -1;
-    unsigned char mark[4];
-    if (recvAll(fd, mark, 4) != 0)
-        return -1;
-    uint32_t size = getWord(mark) & 0x7FFFFFFFu;
-    if (size < 24 || size > sizeof s_reply || recvAll(fd, s_reply, size) != 0)
+    int size = recvRecord(fd);
+    if (size < 24)
         return -1;
     if (getWord(s_reply) != s_xid || getWord(s_reply + 20) != 0) {
         fprintf(stderr, "procedure %u not accepted\n", proc);
         return -1;
     }
-    memmove(s_reply, s_reply + 24, size - 24);
-    return (int)size - 24;
+    memmove(s_reply, s_reply + 24, (size_t)size - 24);
+    return size - 24;
 }
 
 static int query(int fd, uint32_t lid, const char *text, size_t textLen)

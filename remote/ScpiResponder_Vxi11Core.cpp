@@ -16,4 +16,10 @@ void ScpiResponder_Vxi11Core::OnRespSend(SCPIRESP_T *response)
     m_session->SendResponseBack(qint32(response->tag), response->text(), response->length);
 }
 
+bool ScpiResponder_Vxi11Core::OnRespSendNow(SCPIRESP_T *response)
+{
+    OnRespSend(response);
+    return true;
+}
+
 } // namespace zo4882

@@ -3,8 +3,13 @@
 #include <QMutexLocker>
 #include <QTcpSocket>
 
+#include <QThread>
+
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace zostd {
 
@@ -58,6 +63,7 @@ ZOTcpSession::ZOTcpSession(QTcpSocket *socket, int bufferSize)
 ZOTcpSession::~ZOTcpSession()
 {
     detachAnswerPort();
+    closeDirect();
 }
 
 void ZOTcpSession::OnThreadStart()
@@ -185,6 +191,70 @@ qint64 ZOTcpSession::sendAnswer(const QByteArray &answer)
     return queued;
 }
 
+void ZOTcpSession::sendAnyThread(const QByteArray &message)
+{
+    QMutexLocker lock(&m_directMutex);
+    QByteArray rest = message;
+    if (m_direct) {
+        const ssize_t sent = ::send(
+            m_descriptor, message.constData(), size_t(message.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent == message.size())
+            return;
+        // The socket takes the rest and reports a broken connection; later messages follow it.
+        m_direct = false;
+        if (sent > 0)
+            rest = message.mid(int(sent));
+    }
+    // The session thread writes at once unless another thread's message still waits to be
+    // written: the rest of a partial send must not be overtaken in mid-message.
+    if (QThread::currentThread() == thread() && m_queued == 0) {
+        lock.unlock();
+        sendAnswer(rest);
+        return;
+    }
+    ++m_queued;
+    QMetaObject::invokeMethod(
+        this,
+        [this, rest] {
+            {
+                QMutexLocker lock(&m_directMutex);
+                --m_queued;
+            }
+            sendAnswer(rest);
+        },
+        Qt::QueuedConnection);
+}
+
+void ZOTcpSession::openDirect()
+{
+    QMutexLocker lock(&m_directMutex);
+    if (m_descriptor >= 0 || m_closed || m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    m_descriptor = ::fcntl(int(m_socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    m_direct = m_descriptor >= 0 && m_queued == 0;
+    connect(m_socket,
+        &QTcpSocket::bytesWritten,
+        this,
+        &ZOTcpSession::resumeDirect,
+        Qt::UniqueConnection);
+}
+
+void ZOTcpSession::resumeDirect()
+{
+    QMutexLocker lock(&m_directMutex);
+    if (m_descriptor >= 0 && m_queued == 0 && m_socket->bytesToWrite() == 0)
+        m_direct = true;
+}
+
+void ZOTcpSession::closeDirect()
+{
+    QMutexLocker lock(&m_directMutex);
+    m_direct = false;
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+    m_descriptor = -1;
+}
+
 void ZOTcpSession::closeConnection()
 {
     if (m_closed || m_closing)
@@ -206,6 +276,7 @@ void ZOTcpSession::endSession()
 {
     m_closed = true;
     detachAnswerPort();
+    closeDirect();
     OnSessionClose();
 }
 

@@ -13,7 +13,7 @@ namespace zostd {
 // One accepted TCP connection, running in a thread of its own (made by ZOTcpService). Received
 // bytes gather in a fixed buffer of bufferSize bytes and are handed to the protocol's frame
 // decoder OnDataReceive(). Socket, buffer and everything the subclass keeps are touched only in
-// the session thread; other threads answer through answerPort().
+// the session thread; other threads answer through answerPort() or sendAnyThread().
 //
 // Lifecycle: thread started (buffer allocated) -> receiving -> closed (peer disconnect, decoder
 // result below 0, or the service stopping; OnSessionClose() runs exactly once) -> lingering,
@@ -93,6 +93,18 @@ protected:
     // Session thread. One socket write per answer, sent at once (the socket has TCP_NODELAY).
     // Returns the bytes queued, or -1 when the connection is gone.
     qint64 sendAnswer(const QByteArray &answer);
+    // Any thread, for protocols whose answers are made elsewhere (the parser's thread): once
+    // openDirect() ran, the message leaves at once as one non-blocking send on the session's own
+    // duplicate of the socket's descriptor, while nothing waits in the socket; otherwise, and
+    // after a partial send, sendAnswer() writes it in the session thread, in order, until the
+    // socket has written everything out. Callers may hold their own locks: see m_directMutex.
+    void sendAnyThread(const QByteArray &message);
+    // Session thread, once the connection is up: sendAnyThread() may send directly from now on.
+    void openDirect();
+    // Any thread: nothing leaves directly any more; the duplicate descriptor is closed. Called
+    // by the session when it closes, and by a protocol before it closes the socket itself.
+    void closeDirect();
+
     // Session thread. Closes the connection after pending answers went out; ends the session.
     void closeConnection();
     // Session thread, from OnSessionClose(): the thread keeps running after the close (nothing
@@ -111,6 +123,9 @@ private:
     void receive(bool fresh);
     void endSession();
     void detachAnswerPort();
+    // Session thread, when the socket's write buffer may have drained: direct sending resumes
+    // once no queued message is left and the socket holds no unsent bytes.
+    void resumeDirect();
 
     QTcpSocket *const m_socket;
     const int m_bufferSize;
@@ -121,6 +136,14 @@ private:
     bool m_closed = false;
     bool m_lingering = false; // closed, and the thread waits for finishLinger()
     const std::shared_ptr<AnswerPort> m_answerPort;
+
+    // Guards m_descriptor, m_direct and m_queued. Taken inside the locks a protocol holds while
+    // it sends (HiSLIP's table mutex, a responder's link mutex, VXI-11's link states), never
+    // the other way round.
+    QMutex m_directMutex;
+    int m_descriptor = -1; // own duplicate of the socket's descriptor, -1 once closed
+    bool m_direct = false; // messages may be sent at once on m_descriptor
+    int m_queued = 0; // messages handed to the session thread and not yet written
 };
 
 } // namespace zostd

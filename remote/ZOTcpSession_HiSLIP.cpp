@@ -5,13 +5,7 @@
 #include "remote/ZO4882ParserAsync.h"
 #include "remote/ZOScpiMessage.h"
 
-#include <QMutexLocker>
 #include <QTcpSocket>
-#include <QThread>
-
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace zo4882 {
 
@@ -19,39 +13,16 @@ ZOTcpSession_HiSLIP::ZOTcpSession_HiSLIP(QTcpSocket *socket, ZO4882Parser *parse
     : ZOTcpSession(socket, BufferSize)
     , m_parser(parser)
     , m_responder(new ScpiResponder_HiSLIP(this))
-{
-    connect(socket, &QTcpSocket::bytesWritten, this, &ZOTcpSession_HiSLIP::resumeDirect);
-}
+{ }
 
 ZOTcpSession_HiSLIP::~ZOTcpSession_HiSLIP()
 {
     m_responder->retire();
-    closeDirect();
 }
 
 void ZOTcpSession_HiSLIP::OnSessionOpen()
 {
-    QMutexLocker lock(&m_directMutex);
-    if (m_descriptor >= 0 || socket()->state() != QAbstractSocket::ConnectedState)
-        return;
-    m_descriptor = ::fcntl(int(socket()->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
-    m_direct = m_descriptor >= 0;
-}
-
-void ZOTcpSession_HiSLIP::resumeDirect()
-{
-    QMutexLocker lock(&m_directMutex);
-    if (m_descriptor >= 0 && m_queued == 0 && socket()->bytesToWrite() == 0)
-        m_direct = true;
-}
-
-void ZOTcpSession_HiSLIP::closeDirect()
-{
-    QMutexLocker lock(&m_directMutex);
-    m_direct = false;
-    if (m_descriptor >= 0)
-        ::close(m_descriptor);
-    m_descriptor = -1;
+    openDirect();
 }
 
 void ZOTcpSession_HiSLIP::writeAnswer(const char *text, int length, unsigned tag)
@@ -82,7 +53,6 @@ int ZOTcpSession_HiSLIP::OnDataReceive(const unsigned char *data, int len)
 void ZOTcpSession_HiSLIP::OnSessionClose()
 {
     m_responder->retire();
-    closeDirect();
     ZOHislipDelegate::OnSessionClose(socket());
 }
 
@@ -130,34 +100,7 @@ void ZOTcpSession_HiSLIP::OnControlRemoteReceive(const void *device, int remote)
 
 void ZOTcpSession_HiSLIP::sendMessage(const QByteArray &message)
 {
-    QMutexLocker lock(&m_directMutex);
-    QByteArray rest = message;
-    if (m_direct) {
-        const ssize_t sent = ::send(
-            m_descriptor, message.constData(), size_t(message.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent == message.size())
-            return;
-        // The socket takes the rest and reports a broken connection; later messages follow it.
-        m_direct = false;
-        if (sent > 0)
-            rest = message.mid(int(sent));
-    }
-    if (QThread::currentThread() == thread()) {
-        lock.unlock();
-        sendAnswer(rest);
-        return;
-    }
-    ++m_queued;
-    QMetaObject::invokeMethod(
-        this,
-        [this, rest] {
-            {
-                QMutexLocker lock(&m_directMutex);
-                --m_queued;
-            }
-            sendAnswer(rest);
-        },
-        Qt::QueuedConnection);
+    sendAnyThread(message);
 }
 
 std::shared_ptr<ZOScpiResponderLink> ZOTcpSession_HiSLIP::ownResponderLink() const

@@ -3,8 +3,6 @@
 #include "remote/ZOHislipDelegate.h"
 #include "remote/ZOTcpSession.h"
 
-#include <QMutex>
-
 namespace zo4882 {
 
 class ScpiResponder_HiSLIP;
@@ -58,19 +56,8 @@ protected:
     std::shared_ptr<ZOScpiResponderLink> ownResponderLink() const override;
 
 private:
-    // Session thread: direct sending resumes once nothing waits to be written.
-    void resumeDirect();
-    void closeDirect();
-
     ZO4882Parser *const m_parser;
     ScpiResponder_HiSLIP *const m_responder; // child
-
-    // Guards m_descriptor, m_direct and m_queued. Taken inside the table mutex of the
-    // delegate and the responder's link mutex, never the other way round.
-    QMutex m_directMutex;
-    int m_descriptor = -1; // own duplicate of the socket's descriptor, -1 once closed
-    bool m_direct = false; // messages may be sent at once on m_descriptor
-    int m_queued = 0; // messages handed to the session thread and not yet written
 };
 
 } // namespace zo4882

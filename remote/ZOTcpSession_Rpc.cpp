@@ -10,7 +10,7 @@ ZOTcpSession_Rpc::ZOTcpSession_Rpc(QTcpSocket *socket, int bufferSize)
 
 void ZOTcpSession_Rpc::sendRecord(const QByteArray &body)
 {
-    sendAnswer(rpc::withRecordMark(body));
+    sendAnyThread(rpc::withRecordMark(body));
 }
 
 int ZOTcpSession_Rpc::OnDataReceive(const unsigned char *data, int len)

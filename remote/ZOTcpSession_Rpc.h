@@ -20,7 +20,8 @@ public:
 protected:
     // One call record; returns the reply body to send now (without record mark), or empty.
     virtual QByteArray answerCall(const unsigned char *record, int len) = 0;
-    // Session thread: sends a reply body in one record.
+    // Any thread: sends a reply body in one record, record mark and body in one write (see
+    // sendAnyThread()).
     void sendRecord(const QByteArray &body);
 
     int OnDataReceive(const unsigned char *data, int len) override;

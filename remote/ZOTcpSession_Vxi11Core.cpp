@@ -28,6 +28,11 @@ QByteArray ZOTcpSession_Vxi11Core::answerCall(const unsigned char *record, int l
     return QByteArray();
 }
 
+void ZOTcpSession_Vxi11Core::OnSessionOpen()
+{
+    openDirect();
+}
+
 void ZOTcpSession_Vxi11Core::OnSessionClose()
 {
     m_responder->retire();

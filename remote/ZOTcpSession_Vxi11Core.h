@@ -10,7 +10,8 @@ class ScpiResponder_Vxi11Core;
 class ZO4882Parser;
 
 // One VXI-11 core connection (port 4510): each RPC call is run by the delegate, which sends
-// its reply itself (a device_read's reply may come later).
+// its reply itself (a device_read's reply may come later, sent from the parser's thread when
+// the answer comes after the read: see ZOTcpSession::sendAnyThread()).
 class ZOTcpSession_Vxi11Core : public zostd::ZOTcpSession_Rpc, public ZOVxi11CoreDelegate
 {
     Q_OBJECT
@@ -26,6 +27,7 @@ public:
 
 protected:
     QByteArray answerCall(const unsigned char *record, int len) override;
+    void OnSessionOpen() override;
     void OnSessionClose() override;
 
     int OnCmdReceive(const char *text, int length, qint32 lid) override;

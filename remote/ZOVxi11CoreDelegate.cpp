@@ -5,6 +5,7 @@
 #include "remote/ZOVxi11_SRQ.h"
 
 #include <QHostAddress>
+#include <QMutexLocker>
 #include <QThread>
 #include <QTimer>
 
@@ -168,13 +169,14 @@ QByteArray ZOVxi11CoreDelegate::createLink(rpc::XdrReader &in)
             lid = 0;
             error = 11;
         } else {
-            LinkState &link = m_links[lid];
             // One timer per link, made once: a read costs no timer of its own.
-            link.timer = new QTimer(timerContext());
-            link.timer->setSingleShot(true);
-            QObject::connect(link.timer, &QTimer::timeout, timerContext(), [this, lid] {
+            QTimer *timer = new QTimer(timerContext());
+            timer->setSingleShot(true);
+            QObject::connect(timer, &QTimer::timeout, timerContext(), [this, lid] {
                 readTimedOut(lid);
             });
+            QMutexLocker lock(&m_stateMutex);
+            m_links[lid].timer = timer;
         }
     }
     result.u32(error).u32(quint32(lid)).u32(AbortPort).u32(MaxRecvSize);
@@ -201,7 +203,6 @@ QByteArray ZOVxi11CoreDelegate::deviceWrite(rpc::XdrReader &in)
     if (const int locked = lockCheck(lid, flags, lockTimeout))
         return errorOnly(quint32(locked));
     discardAnswer(*link);
-    cancelRead(*link);
     if (link->input.size() + dataLen > MaxRecvSize) {
         queueErrorFrom(INTF_VXI11, -363, QString());
         link->input.clear();
@@ -239,6 +240,7 @@ QByteArray ZOVxi11CoreDelegate::deviceRead(const rpc::Call &call, rpc::XdrReader
         return out;
     }
     *reply = false;
+    QMutexLocker lock(&m_stateMutex);
     cancelRead(*link);
     link->readPending = true;
     link->readXid = call.xid;
@@ -250,7 +252,7 @@ QByteArray ZOVxi11CoreDelegate::deviceRead(const rpc::Call &call, rpc::XdrReader
         link->timer->start(ioTimeout > 100 ? int(ioTimeout) - 10 : int(ioTimeout));
         return QByteArray();
     }
-    completeRead(lid);
+    completeRead(lid, *link);
     return QByteArray();
 }
 
@@ -275,6 +277,7 @@ QByteArray ZOVxi11CoreDelegate::deviceReadStb(rpc::XdrReader &in)
     if (error == 0) {
         stb = s_stb.condition()
             & ~quint32(ZO_STB_REGISTER::MessageAvailable | ZO_STB_REGISTER::RequestService);
+        QMutexLocker lock(&m_stateMutex);
         if (!link->answer.isEmpty())
             stb |= ZO_STB_REGISTER::MessageAvailable;
         if (s_rqs.exchange(false))
@@ -302,12 +305,10 @@ QByteArray ZOVxi11CoreDelegate::deviceGeneric(quint32 proc, rpc::XdrReader &in)
     switch (proc) {
     case DeviceTrigger:
         discardAnswer(*link);
-        cancelRead(*link);
         OnCmdReceive("*TRG", 4, lid);
         break;
     case DeviceClear:
         discardAnswer(*link);
-        cancelRead(*link);
         OnDeviceClearReceive(lid);
         // Lets the parser finish discarding before the client sends again.
         QThread::msleep(ulong(m_clearWaitMs));
@@ -377,7 +378,10 @@ QByteArray ZOVxi11CoreDelegate::destroyLink(rpc::XdrReader &in)
     if (!link)
         return errorOnly(4);
     delete link->timer;
-    m_links.erase(lid);
+    {
+        QMutexLocker lock(&m_stateMutex);
+        m_links.erase(lid);
+    }
     s_linkTable.unregisterLink(lid, m_core);
     if (s_linkTable.usedLinks() == 0)
         ZOVxi11_SRQ::destroy();
@@ -420,10 +424,15 @@ ZOVxi11CoreDelegate::LinkState *ZOVxi11CoreDelegate::state(qint32 lid)
 
 void ZOVxi11CoreDelegate::discardAnswer(LinkState &link)
 {
-    if (link.answer.isEmpty())
-        return;
-    queueErrorFrom(INTF_VXI11, -410, QString());
-    link.answer.clear();
+    bool dropped = false;
+    {
+        QMutexLocker lock(&m_stateMutex);
+        dropped = !link.answer.isEmpty();
+        link.answer.clear();
+        cancelRead(link);
+    }
+    if (dropped)
+        queueErrorFrom(INTF_VXI11, -410, QString());
 }
 
 void ZOVxi11CoreDelegate::cancelRead(LinkState &link)
@@ -435,21 +444,22 @@ void ZOVxi11CoreDelegate::cancelRead(LinkState &link)
 
 void ZOVxi11CoreDelegate::SendResponseBack(qint32 lid, const char *text, int length)
 {
-    const auto it = m_links.find(lid);
-    if (length <= 0 || it == m_links.end())
+    if (length <= 0)
         return;
-    it->second.answer = QByteArray(text, std::min(length, MaxAnswer));
+    {
+        QMutexLocker lock(&m_stateMutex);
+        const auto it = m_links.find(lid);
+        if (it == m_links.end())
+            return;
+        it->second.answer = QByteArray(text, std::min(length, MaxAnswer));
+        completeRead(lid, it->second);
+    }
     if ((s_stb.enabler() & ZO_STB_REGISTER::MessageAvailable) && !s_rqs.exchange(true))
         ZOVxi11_SRQ::srq();
-    completeRead(lid);
 }
 
-void ZOVxi11CoreDelegate::completeRead(qint32 lid)
+void ZOVxi11CoreDelegate::completeRead(qint32 lid, LinkState &link)
 {
-    const auto it = m_links.find(lid);
-    if (it == m_links.end())
-        return;
-    LinkState &link = it->second;
     if (!link.readPending || link.answer.isEmpty())
         return;
     int n = int(std::min<quint32>(link.requestSize, quint32(link.answer.size())));
@@ -468,7 +478,7 @@ void ZOVxi11CoreDelegate::completeRead(qint32 lid)
     if (n == link.answer.size())
         reason |= ReasonEnd;
     const quint32 xid = link.readXid;
-    cancelRead(link);
+    link.readPending = false;
     sendReadReply(xid, 0, reason, link.answer.constData(), n);
     s_linkTable.setLastReadXid(lid, xid);
     link.answer.remove(0, n);
@@ -476,6 +486,7 @@ void ZOVxi11CoreDelegate::completeRead(qint32 lid)
 
 void ZOVxi11CoreDelegate::readTimedOut(qint32 lid)
 {
+    QMutexLocker lock(&m_stateMutex);
     const auto it = m_links.find(lid);
     if (it == m_links.end() || !it->second.readPending)
         return;
@@ -495,9 +506,12 @@ void ZOVxi11CoreDelegate::sendReadReply(
 
 void ZOVxi11CoreDelegate::closeLinks()
 {
-    for (auto &entry : m_links)
-        delete entry.second.timer;
-    m_links.clear();
+    {
+        QMutexLocker lock(&m_stateMutex);
+        for (auto &entry : m_links)
+            delete entry.second.timer;
+        m_links.clear();
+    }
     s_linkTable.unregisterAll(m_core);
     if (s_linkTable.usedLinks() == 0)
         ZOVxi11_SRQ::destroy();

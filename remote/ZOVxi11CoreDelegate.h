@@ -4,6 +4,7 @@
 #include "remote/ZORpc.h"
 
 #include <QByteArray>
+#include <QMutex>
 
 #include <atomic>
 #include <map>
@@ -17,8 +18,10 @@ namespace zo4882 {
 // decodes each call, runs the procedure against the link table and the link's own state, and
 // hands the reply record to the session. Program messages written to a link go to the parser
 // (interface type 3, the link id as their tag); its answers are held per link until
-// device_read takes them. Session thread only, but for the class-wide link table (its mutex)
-// and the service-request bits (atomic).
+// device_read takes them. Session thread, but for the class-wide link table (its mutex), the
+// service-request bits (atomic) and SendResponseBack(): the parser's thread hands an answer
+// over under m_stateMutex and, when a device_read already waits for it, sends the read's reply
+// itself, so an answer costs no hop through the session thread.
 //
 // Procedures and their results (all numbers big-endian words):
 //   0 NULL                 -                                  10 create_link   error, lid, 4511, 4096
@@ -61,7 +64,8 @@ public:
 
     // One call record; its reply (if any) goes out through sendRecord().
     void handleCall(const unsigned char *record, int len);
-    // An answer of the parser for link lid (the message's tag); empty answers are ignored.
+    // Any thread (the parser's): an answer of the parser for link lid (the message's tag);
+    // empty answers are ignored. A device_read waiting for it is answered from here.
     void SendResponseBack(qint32 lid, const char *text, int length);
     // The connection ends: its links are freed, and the interrupt channel with the last link.
     void closeLinks();
@@ -74,6 +78,7 @@ protected:
     virtual void OnDeviceClearReceive(qint32 lid) = 0;
     virtual void OnControlRENReceive(bool on, qint32 lid) = 0;
     virtual void OnControlRemoteReceive(bool remote, qint32 lid) = 0;
+    // Any thread: one reply record, in the order of the calls (the session's sendAnyThread()).
     virtual void sendRecord(const QByteArray &body) = 0;
     // The session, for the read timers (they run in its thread).
     virtual QObject *timerContext() = 0;
@@ -81,6 +86,7 @@ protected:
     int m_clearWaitMs = 100;
 
 private:
+    // input and timer belong to the session thread; the rest is guarded by m_stateMutex.
     struct LinkState
     {
         QByteArray input; // unterminated program-message input
@@ -90,7 +96,9 @@ private:
         quint32 requestSize = 0;
         quint32 readFlags = 0;
         quint8 termChar = 0;
-        QTimer *timer = nullptr; // the pending read's I/O timeout; a child of the session
+        // The pending read's I/O timeout; a child of the session. A read answered from the
+        // parser's thread leaves it running: its timeout then finds no read pending.
+        QTimer *timer = nullptr;
     };
 
     QByteArray dispatch(const zostd::rpc::Call &call, bool *reply);
@@ -109,15 +117,20 @@ private:
     // 0, or 11/23 (lock held elsewhere; waited when the flags ask for it).
     int lockCheck(qint32 lid, quint32 flags, quint32 lockTimeout);
     LinkState *state(qint32 lid);
-    // Drops a buffered answer with -410.
+    // Drops a buffered answer and cancels a pending read; -410 when an answer was dropped.
     void discardAnswer(LinkState &link);
+    // Under m_stateMutex, with pending reads only stopped (their timers are the session's).
     void cancelRead(LinkState &link);
-    // Answers the pending read of lid when its answer is there.
-    void completeRead(qint32 lid);
+    // Under m_stateMutex: answers the pending read of link lid when its answer is there.
+    void completeRead(qint32 lid, LinkState &link);
     void readTimedOut(qint32 lid);
     void sendReadReply(quint32 xid, quint32 error, quint32 reason, const char *data, int n);
 
     const void *const m_core;
+    // Guards the shape of m_links (the session thread inserts and erases under it, and reads
+    // it without) and every LinkState field but input and timer. Taken before the session's
+    // send mutex and the link table's, never inside them; nothing waits while holding it.
+    QMutex m_stateMutex;
     std::map<qint32, LinkState> m_links; // this connection's links
 };
 

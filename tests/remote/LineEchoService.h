@@ -14,10 +14,13 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 // A line protocol over the TCP base, for the service and session tests. Each line is echoed;
 // "close" closes the connection, "big N" answers N bytes, "port" hands the session's answer
-// port to the test. A line without its newline stays in the buffer (decoder result 0).
+// port to the test, "race N" has another thread send N bytes and then the session thread
+// "tail" (both through sendAnyThread() with direct sending open). A line without its newline
+// stays in the buffer (decoder result 0).
 
 struct EchoProbe
 {
@@ -81,6 +84,8 @@ protected:
                 sendAnswer(QByteArray(line.mid(4).toInt(), 'x') + '\n');
             else if (line == "port")
                 storePort();
+            else if (line.startsWith("race "))
+                race(line.mid(5).toInt());
             else
                 sendAnswer(line + '\n');
             if (m_mode == Decode::OneLine)
@@ -91,6 +96,18 @@ protected:
     void OnSessionClose() override { ++m_probe->closes; }
 
 private:
+    void race(int n)
+    {
+        openDirect();
+        // The peer reads nothing yet, so the other thread's send is partial and its rest waits
+        // in this thread's event queue, which cannot run before this decoder call returns.
+        std::thread other([this, n] {
+            sendAnyThread(QByteArray(n, 'x') + '\n');
+        });
+        other.join();
+        sendAnyThread("tail\n");
+    }
+
     void storePort()
     {
         QMutexLocker lock(&m_probe->mutex);

@@ -18,6 +18,7 @@ private Q_SLOTS:
     void frameLargerThanBufferIsDropped();
     void negativeResultClosesAfterEarlierAnswers();
     void answerPostedFromAnotherThread();
+    void directSendKeepsMessagesWhole();
     void clientDisconnectsMidAnswer();
 };
 
@@ -136,6 +137,23 @@ void tst_ZOTcpSession::answerPostedFromAnotherThread()
     client.disconnectFromHost();
     QTRY_COMPARE(service.sessionCount(), 0);
     QVERIFY(!port->post("late\n"));
+}
+
+void tst_ZOTcpSession::directSendKeepsMessagesWhole()
+{
+    EchoProbe probe;
+    LineEchoService service(&probe);
+    QCOMPARE(service.start(), 0);
+    QTcpSocket client;
+    QVERIFY(connectClient(client, service.port()));
+
+    // The session thread's own message must not land inside the rest of a partial send.
+    constexpr int Size = 16000000;
+    client.write("race " + QByteArray::number(Size) + '\n');
+    const QByteArray got = readBytes(client, Size + 6, 30000);
+    QCOMPARE(got.size(), Size + 6);
+    QCOMPARE(got.indexOf("tail\n"), Size + 1);
+    QCOMPARE(got.count('x'), Size);
 }
 
 void tst_ZOTcpSession::clientDisconnectsMidAnswer()

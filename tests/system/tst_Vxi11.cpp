@@ -138,6 +138,7 @@ void tst_Vxi11::rpcClient_data()
         { "device_read without an answer: error 15 before the I/O timeout", "io_timeout" },
         { "a write overtaking a buffered answer queues -410", "overtaken" },
         { "two links keep their own input and answers", "two_clients" },
+        { "reads waiting for their answers, on two connections at once", "waiting_reads" },
         { "device lock: refusal, timed wait, release", "lock" },
         { "input limit: 4097 bytes and held input overrun", "overflow" },
         { "device_abort on the abort channel ends a lock wait", "abort" },

@@ -236,6 +236,56 @@ def case_two_clients():
     check(b.read(lb)[2].count(b",") == 3, "B's message mixed with A's input")
 
 
+def case_waiting_reads():
+    # Each round sends write, read and readstb in one go, so the read mostly waits for its
+    # answer (readstb's reply may pass it) and its reply leaves from another thread than the
+    # replies around it: on two connections at once, every reply must arrive whole, once, and
+    # with its own link's answer.
+    first, lid = linked()
+    identity = first.query(lid, b"*IDN?")
+    first.close()
+    failures = []
+
+    def rounds(rpc, lid, query, expect):
+        for _ in range(150):
+            base = rpc.xid
+            rpc.xid += 3
+            rpc.send_raw(
+                record(call_body(base + 1, CORE, 1, 11, struct.pack(">4I", lid, 1000, 0, END) +
+                                 opaque(query))) +
+                record(call_body(base + 2, CORE, 1, 12,
+                                 struct.pack(">6I", lid, 1000, 2000, 0, 0, 0))) +
+                record(call_body(base + 3, CORE, 1, 13, struct.pack(">4I", lid, 0, 0, 1000))))
+            replies = {}
+            for _ in range(3):
+                xid, accept, result = rpc.reply()
+                replies[xid] = result
+            if sorted(replies) != [base + 1, base + 2, base + 3]:
+                failures.append("xids %r" % sorted(replies))
+                return
+            error, reason, n = struct.unpack(">3I", replies[base + 2][:12])
+            data = replies[base + 2][12:12 + n]
+            if error != 0 or not reason & REASON_END or not expect(data):
+                failures.append("read %d %d %r after %r" % (error, reason, data, query))
+                return
+    a, la = linked()
+    b, lb = linked()
+    threads = [threading.Thread(target=rounds, args=(a, la, b"*IDN?\n",
+                                                     lambda d: d == identity)),
+               threading.Thread(target=rounds, args=(b, lb, b"*ESE?\n",
+                                                     lambda d: d.strip(b"+\n").isdigit()))]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join(60)
+    check(not failures, "; ".join(failures))
+    for _ in range(20):
+        error = a.query(la, b"SYST:ERR?")
+        check(not error.startswith(b"-410,"), "an answer was overtaken")
+        if error.lstrip(b"+").startswith(b"0,"):
+            break
+
+
 def case_lock():
     a, la = linked()
     b, lb = linked()
