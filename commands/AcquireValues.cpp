@@ -400,12 +400,6 @@ Sources firstSource(unsigned flags, const ValueTriggerSources::FlagOf &flagOf)
 
 } // namespace
 
-ValueIntSetting::ValueIntSetting(unsigned id, Setter set, Getter get)
-    : zostd::ZOValue_int32_t(id)
-    , m_set(std::move(set))
-    , m_get(std::move(get))
-{ }
-
 ValueTriggerSources::ValueTriggerSources(unsigned id, FlagOf flagOf, Setter set, Getter get)
     : ValueKeyword<KeywordBridge_ImmBusAndMore>(id)
     , m_flagOf(std::move(flagOf))

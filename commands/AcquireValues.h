@@ -3,30 +3,12 @@
 #include "commands/ValueFamily.h"
 #include "commands/ValueKeyword.h"
 #include "commands/keywords/KeywordsTrigger.h"
-#include "remote/ZOValue_int32_t.h"
 
 #include <functional>
 
 // Acquisition, transient trigger, data-logging and display values. The transient's program
 // actions (INIT:TRAN:PROG, ABOR:TRAN, TRIG:TRAN, its m-sync, suspend and resume) need the
 // program object, which is not built yet: their ids stay placeholders.
-
-// An integer setting handed to the engine; the engine checks it.
-class ValueIntSetting : public zostd::ZOValue_int32_t
-{
-public:
-    using Setter = std::function<int(int)>;
-    using Getter = std::function<int()>;
-
-    ValueIntSetting(unsigned id, Setter set, Getter get);
-
-    int setValue(const int &v) override { return m_set(v); }
-    int getValue() const override { return m_get(); }
-
-private:
-    const Setter m_set;
-    const Getter m_get;
-};
 
 // TRIGger:ACQuire:SOURce and TRIGger:TRANsient:SOURce. A keyword index below 0x80 sets that
 // source alone; 0x80 | k adds source k to the first one set (0x80 alone: IMM alone); 0xC0 | k

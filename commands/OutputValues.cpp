@@ -6,6 +6,12 @@
 #include "engine/Status.h"
 #include "instrument/ModelInformation.h"
 
+#include "commands/keywords/KeywordsSystem.h"
+#include "instrument/InstrumentConfigInfo.h"
+#include "remote/ZO4882Parser.h"
+
+#include <QThread>
+
 #include <cmath>
 #include <memory>
 
@@ -67,6 +73,76 @@ std::shared_ptr<void> cutOffLevel(unsigned id, const ValueEngine &e, RealSetter 
     return made(new ValueRealSetting(
         id, [b, set](double v) { return int((b->*set)(v, vek::UpdateIfChanged)); },
         [b, get] { return (b->*get)(); }, min, max));
+}
+
+// The parser's communication watchdog, when the parser exists: period in ms, 0 off.
+void programWatchdog(int periodMs)
+{
+    if (zo4882::ZO4882Parser *parser = zo4882::ZO4882Parser::s_pSelf)
+        parser->setWatchDog(periodMs);
+}
+
+// OUTPut:CUTOff:VOLTage: both ways snapped to the nearest multiple (halves away from zero) of
+// the step of the under-voltage entry with key 1, whatever the voltage range. The maximum is the
+// whole volts of the present range's entry when the objects are made.
+std::shared_ptr<void> cutOffVoltage(const ValueEngine &e)
+{
+    Basic *b = e.basic;
+    const double step = e.info ? ModelInformation::rangeValue(e.info->uvpMap(), 1).m_step : 0.0;
+    const double max = e.info
+        ? std::trunc(ModelInformation::rangeValue(e.info->uvpMap(), voltageRangeKey()).m_max)
+        : 0.0;
+    const auto snap = [step](double v) {
+        return step > 0.0 ? step * std::round(v / step) : v;
+    };
+    return made(new ValueRealSetting(
+        152,
+        [b, snap](double v) {
+            return int(b->setOutputCutOffVoltage(snap(v), vek::UpdateIfChanged));
+        },
+        [b, snap] {
+            return snap(b->getOutputCutOffVoltage());
+        },
+        0.0,
+        max));
+}
+
+// OUTPut:MSYNc[:IMMediate]: switches the load together with the partner; the library's range
+// check first, the value is not kept.
+class ValueOutpMsyn : public zostd::ZOValue_bool8_t
+{
+public:
+    explicit ValueOutpMsyn(const ValueEngine &engine)
+        : zostd::ZOValue_bool8_t(144)
+        , m_engine(engine)
+    { }
+
+    int commit() override
+    {
+        if (Source::programRunning())
+            return 104;
+        if (!m_engine.status || !m_engine.status->linkOn() || !m_engine.basic->getMSyncState())
+            return 110;
+        return m_engine.basic->setMSyncStateImmediate(pending() != 0);
+    }
+    unsigned char getValue() const override { return 0; }
+
+private:
+    const ValueEngine m_engine;
+};
+
+bool msyncLinked(const ValueEngine &e)
+{
+    return e.status && e.status->linkOn();
+}
+
+// A keyword stored as one byte of the configuration (its own storage without one).
+template <class Bridge> std::shared_ptr<void> configKeyword(unsigned id, quint8 *field)
+{
+    auto *value = new ValueKeyword<Bridge>(id);
+    if (field)
+        value->bindValue(field);
+    return made(value);
 }
 
 const ValueMakerRow s_rows[] = {
@@ -179,6 +255,104 @@ const ValueMakerRow s_rows[] = {
             return basicSwitch(159, e, &Basic::setOutputCutOffEnergyState,
                 &Basic::getOutputCutOffEnergyState);
         } },
+    { 152, cutOffVoltage },
+    { 141,
+        [](const ValueEngine &e) {
+            Basic *b = e.basic;
+            return made(new ValueIntSetting(
+                141,
+                [b](int s) {
+                    return int(b->setOutputOnDwell(s));
+                },
+                [b] {
+                    return b->getOutputOnDwell();
+                }));
+        } },
+    { 143,
+        [](const ValueEngine &e) {
+            vek::Status *status = e.status;
+            return made(new ValueKeywordSetting<KeywordBridge_PosNeg>(
+                143,
+                [status](KeywordBridge_PosNeg::values v) {
+                    return status ? int(status->setOutputExternalLogic(v)) : -200;
+                },
+                [status] {
+                    return static_cast<unsigned char>(
+                        status ? status->outputExternalLogic() : KeywordBridge_PosNeg::POS);
+                }));
+        } },
+    { 144,
+        [](const ValueEngine &e) {
+            return made(new ValueOutpMsyn(e));
+        } },
+    { 145,
+        [](const ValueEngine &e) {
+            Basic *b = e.basic;
+            return made(new ValueSwitchSetting(
+                145,
+                [e, b](bool on) {
+                    return msyncLinked(e) ? int(b->setMSyncState(on)) : 110;
+                },
+                [b] {
+                    return b->getMSyncState();
+                }));
+        } },
+    { 1211,
+        [](const ValueEngine &e) {
+            // Query only: the entry has no setting form, and the panel shows it read-only.
+            return made(new ValueSwitchSetting(
+                1211,
+                [](bool) {
+                    return -113;
+                },
+                [e] {
+                    return msyncLinked(e);
+                }));
+        } },
+    { 147,
+        [](const ValueEngine &e) {
+            return configKeyword<KeywordBridge_RstRcl0Auto>(
+                147, e.config ? &e.config->pon : nullptr);
+        } },
+    { 148,
+        [](const ValueEngine &e) {
+            Basic *b = e.basic;
+            return made(new ValueAction(148, [b] {
+                QThread::msleep(100);
+                if (zo4882::ZO4882Parser *parser = zo4882::ZO4882Parser::s_pSelf)
+                    parser->recoverWatchDog();
+                b->clearProtection();
+                return 0;
+            }));
+        } },
+    { ValueOutpProtWdog::Id, makeValue<ValueOutpProtWdog> },
+    { ValueOutpProtWdogDel::Id, makeValue<ValueOutpProtWdogDel> },
+    { 1210,
+        [](const ValueEngine &e) {
+            Basic *b = e.basic;
+            InstrumentConfigInfo *config = e.config;
+            return made(new ValueKeywordSetting<KeywordBridge_InpOutp>(
+                1210,
+                [b](KeywordBridge_InpOutp::values v) {
+                    return int(b->setDigital2Direction(v, vek::UpdateIfChanged));
+                },
+                [config] {
+                    return static_cast<unsigned char>(config ? config->digital2Direction : 0);
+                }));
+        } },
+    { 1212,
+        [](const ValueEngine &e) {
+            Basic *b = e.basic;
+            InstrumentConfigInfo *config = e.config;
+            return made(new ValueSwitchSetting(
+                1212,
+                [b](bool on) {
+                    return int(b->setRemoteSensing(on, vek::UpdateIfChanged));
+                },
+                [config] {
+                    return config && config->remoteSensing;
+                }));
+        } },
 };
 
 } // namespace
@@ -199,6 +373,43 @@ unsigned char ValueOutp::getValue() const
 {
     const bool on = m_engine.status ? m_engine.status->loadOn() : vek::Source::m_stateLoad.load();
     return on ? 1 : 0;
+}
+
+ValueOutpProtWdog::ValueOutpProtWdog(const ValueEngine &engine)
+    : zostd::ZOValue_bool8_t(Id)
+    , m_config(engine.config)
+{ }
+
+int ValueOutpProtWdog::commit()
+{
+    const int delay = m_config ? m_config->wdogDelay : 0;
+    programWatchdog(pending() ? delay * 1000 : 0);
+    if (m_config)
+        m_config->wdogEnabled = pending() != 0;
+    else
+        m_value = pending();
+    return 0;
+}
+
+unsigned char ValueOutpProtWdog::getValue() const
+{
+    return m_config ? (m_config->wdogEnabled ? 1 : 0) : m_value;
+}
+
+ValueOutpProtWdogDel::ValueOutpProtWdogDel(const ValueEngine &engine)
+    : zostd::ZOValue_int32_t_engX(Id)
+    , m_config(engine.config)
+{
+    setLimits(1, 3600);
+    setRangeCheck(true);
+    if (m_config)
+        bindValue(&m_config->wdogDelay);
+}
+
+int ValueOutpProtWdogDel::commit()
+{
+    programWatchdog(m_config && m_config->wdogEnabled ? pending() * 1000 : 0);
+    return zostd::ZOValue_int32_t_engX::commit();
 }
 
 ValueFamilyTable outputValues()

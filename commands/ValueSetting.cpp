@@ -43,6 +43,12 @@ int ValueSwitchSetting::setValue(const unsigned char &on)
     return m_set(on != 0);
 }
 
+ValueIntSetting::ValueIntSetting(unsigned id, Setter set, Getter get)
+    : zostd::ZOValue_int32_t(id)
+    , m_set(std::move(set))
+    , m_get(std::move(get))
+{ }
+
 ValueAction::ValueAction(unsigned id, Action action)
     : zostd::ZONullValue(id)
     , m_action(std::move(action))

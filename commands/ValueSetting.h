@@ -4,6 +4,7 @@
 #include "commands/ValueOfTwins.h"
 #include "remote/ZONullValue.h"
 #include "remote/ZOValue_bool8_t.h"
+#include "remote/ZOValue_int32_t.h"
 
 #include <functional>
 #include <utility>
@@ -48,6 +49,23 @@ public:
 
     int setValue(const unsigned char &on) override;
     unsigned char getValue() const override { return m_get() ? 1 : 0; }
+
+private:
+    const Setter m_set;
+    const Getter m_get;
+};
+
+// An integer handed to the engine, without limits of its own.
+class ValueIntSetting : public zostd::ZOValue_int32_t
+{
+public:
+    using Setter = std::function<int(int)>;
+    using Getter = std::function<int()>;
+
+    ValueIntSetting(unsigned id, Setter set, Getter get);
+
+    int setValue(const int &v) override { return m_set(v); }
+    int getValue() const override { return m_get(); }
 
 private:
     const Setter m_set;

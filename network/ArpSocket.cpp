@@ -1,13 +1,10 @@
 #include "network/ArpSocket.h"
 
-#include <QElapsedTimer>
-
 #include <arpa/inet.h>
 #include <linux/if_packet.h>
 #include <net/ethernet.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,6 +17,7 @@ namespace {
 
 constexpr const char *g_ifname = "eth0";
 constexpr int PayloadSize = 28;
+constexpr int MaxReadsPerCall = 64;
 
 // The Linux backend: a datagram packet socket for ETH_P_ARP bound to eth0 (the kernel adds and
 // strips the Ethernet header) and AF_INET socket ioctls for the address.
@@ -66,18 +64,19 @@ public:
             == payload.size();
     }
 
-    QByteArray receive(int waitMs) override
+    int descriptor() const override { return m_mac.isEmpty() ? -1 : m_socket; }
+
+    bool receive(QByteArray *payload) override
     {
         if (m_socket < 0 || m_mac.isEmpty())
-            return {};
-        pollfd fd { m_socket, POLLIN, 0 };
-        if (::poll(&fd, 1, waitMs) <= 0)
-            return {};
+            return false;
+        // A longer frame is cut to the buffer; isAnswer looks at the first 28 bytes only.
         char buffer[PayloadSize];
-        const ssize_t n = ::recv(m_socket, buffer, sizeof buffer, MSG_DONTWAIT);
-        // A read error still ends this wait without an answer; a zero-length frame is skipped
-        // by the caller.
-        return n > 0 ? QByteArray(buffer, int(n)) : QByteArray(1, '\0');
+        const ssize_t n = ::recv(m_socket, buffer, sizeof buffer, MSG_DONTWAIT | MSG_TRUNC);
+        if (n < 0)
+            return false;
+        *payload = QByteArray(buffer, int(std::min<ssize_t>(n, PayloadSize)));
+        return true;
     }
 
     int setAddress(const ArpSocket::Address &address, const ArpSocket::Address &netmask) override
@@ -113,27 +112,24 @@ private:
 } // namespace
 
 ArpSocket::ArpSocket()
-    : m_link(std::make_unique<PacketLink>())
+    : ArpSocket(std::make_unique<PacketLink>())
 { }
 
 ArpSocket::ArpSocket(std::unique_ptr<Link> link)
     : m_link(std::move(link))
+    , m_mac(m_link->hardwareAddress())
 { }
 
 ArpSocket::~ArpSocket() = default;
 
 QByteArray ArpSocket::probePayload(const QByteArray &mac, const unsigned char *address)
 {
-    QByteArray p(PayloadSize, '\0');
-    auto *b = reinterpret_cast<unsigned char *>(p.data());
-    b[1] = 1; // Ethernet
-    b[2] = 0x08; // IPv4
-    b[4] = 6;
-    b[5] = 4;
-    b[7] = 1; // request
-    std::memcpy(b + 8, mac.constData(), size_t(std::min(6, int(mac.size()))));
-    // sender IP 0.0.0.0 and target hardware address zero stay as they are
-    std::memcpy(b + 24, address, 4);
+    // Ethernet, IPv4, address lengths 6 and 4, request
+    QByteArray p = QByteArray::fromHex("0001080006040001");
+    p += mac.leftJustified(6, '\0', true);
+    p += QByteArray(4, '\0'); // sender IP 0.0.0.0: a probe claims nothing yet
+    p += QByteArray(6, '\0'); // target hardware address unknown
+    p += QByteArray(reinterpret_cast<const char *>(address), 4);
     return p;
 }
 
@@ -146,25 +142,25 @@ bool ArpSocket::isAnswer(const QByteArray &payload, const unsigned char *address
     return std::memcmp(b + 14, address, 4) == 0 && std::memcmp(b + 18, mac.constData(), 6) == 0;
 }
 
-int ArpSocket::sendGratuitousArp(const unsigned char *address, int tries, int windowMs)
+int ArpSocket::descriptor() const
 {
-    const QByteArray mac = m_link->hardwareAddress();
-    const QByteArray probe = probePayload(mac, address);
-    for (int i = 0; i < tries; ++i) {
-        if (!m_link->send(probe))
-            continue;
-        // Every frame of the window is tested, so other ARP traffic cannot hide an answer.
-        QElapsedTimer window;
-        window.start();
-        for (qint64 left = windowMs; left > 0; left = windowMs - window.elapsed()) {
-            const QByteArray payload = m_link->receive(int(left));
-            if (payload.isEmpty())
-                break;
-            if (isAnswer(payload, address, mac))
-                return 1;
-        }
+    return m_link->descriptor();
+}
+
+bool ArpSocket::sendProbe(const unsigned char *address)
+{
+    return m_link->send(probePayload(m_mac, address));
+}
+
+bool ArpSocket::readAnswer(const unsigned char *address)
+{
+    // Bounded, so that a flood cannot hold the caller's thread: the rest waits for the next call.
+    QByteArray payload;
+    for (int i = 0; i < MaxReadsPerCall && m_link->receive(&payload); ++i) {
+        if (isAnswer(payload, address, m_mac))
+            return true;
     }
-    return 0;
+    return false;
 }
 
 int ArpSocket::killIpv4Address()

@@ -1,6 +1,6 @@
 #include "network/NetworkManager.h"
 
-#include "network/ArpSocket.h"
+#include "network/ArpProbe.h"
 #include "network/NetworkFiles.h"
 #include "network/NetworkInfo.h"
 #include "network/NetworkProcesses.h"
@@ -30,8 +30,8 @@ std::unique_ptr<ArpSocket> makeArpSocket()
 }
 
 constexpr int MaxQuickConflicts = 10; // RFC 3927 MAX_CONFLICTS
-constexpr int RateLimitIntervalMs = 60000; // RFC 3927 RATE_LIMIT_INTERVAL
 constexpr int ProbeTries = 3;
+constexpr int ConflictReportMs = 1000; // from the end of the probe to the status -2
 
 const QString NoAddress4 = QStringLiteral("0.0.0.0");
 const QString NoAddress6 = QStringLiteral("::");
@@ -100,26 +100,60 @@ void NetworkManager::setArpFactory(ArpFactory factory)
     s_arpFactory = std::move(factory);
 }
 
+void NetworkManager::startArpProbe(
+    const ArpSocket::Address &address, void (NetworkManager::*done)(bool answered))
+{
+    stopArpProbe();
+    m_arpProbe = new ArpProbe(makeArpSocket(), m_timing.arpWindowMs);
+    m_arpProbe->setParent(this);
+    connect(m_arpProbe, &ArpProbe::finished, this, done);
+    m_arpProbe->start(address, ProbeTries);
+}
+
+void NetworkManager::stopArpProbe()
+{
+    if (!m_arpProbe)
+        return;
+    m_arpProbe->cancel();
+    // Later: this may run inside the probe's own finished().
+    m_arpProbe->deleteLater();
+    m_arpProbe = nullptr;
+}
+
+void NetworkManager::stopArpWork()
+{
+    stopArpProbe();
+    m_linkLocalRetry.stop();
+    m_conflictReport.stop();
+}
+
 void NetworkManager::claimLinkLocal()
 {
-    const std::unique_ptr<ArpSocket> arp = makeArpSocket();
-    unsigned char candidate[4];
-    for (;;) {
-        ArpSocket::generateNewLinkLocalCandidate(candidate);
-        if (!arp->sendGratuitousArp(candidate, ProbeTries))
-            break;
-        // Past the limit the next candidate waits a minute, and the thread stays free.
-        if (++m_linkLocalConflicts >= MaxQuickConflicts) {
-            if (!m_linkLocalRetry) {
-                m_linkLocalRetry = new QTimer(this);
-                m_linkLocalRetry->setSingleShot(true);
-                connect(m_linkLocalRetry, &QTimer::timeout, this, &NetworkManager::claimLinkLocal);
-            }
-            m_linkLocalRetry->start(RateLimitIntervalMs);
-            return;
-        }
+    ArpSocket::Address candidate;
+    ArpSocket::generateNewLinkLocalCandidate(candidate.data());
+    startArpProbe(candidate, &NetworkManager::onLinkLocalProbed);
+}
+
+void NetworkManager::onLinkLocalProbed(bool answered)
+{
+    if (!answered) {
+        takeLinkLocal();
+        return;
     }
-    arp->setLinkLocalAddress(candidate);
+    // Past the limit the next candidate waits (a minute on the board, RFC 3927).
+    if (++m_linkLocalConflicts < MaxQuickConflicts) {
+        claimLinkLocal();
+        return;
+    }
+    stopArpProbe();
+    m_linkLocalRetry.start(m_timing.linkLocalRetryMs);
+}
+
+void NetworkManager::takeLinkLocal()
+{
+    const ArpSocket::Address candidate = m_arpProbe->address();
+    m_arpProbe->socket().setLinkLocalAddress(candidate.data());
+    stopArpProbe();
     m_networkInfo.modify([](NetworkInfo::Fields &f) {
         f.adrsSrc4 = 2;
     });
@@ -134,26 +168,54 @@ void NetworkManager::claimLinkLocal()
     killUdhcpc();
 }
 
-bool NetworkManager::staticAddressFree(const QString &address)
+void NetworkManager::probeStaticAddress(const QString &address)
 {
     const QHostAddress host(address);
-    if (host.protocol() != QAbstractSocket::IPv4Protocol)
-        return true;
+    if (host.protocol() != QAbstractSocket::IPv4Protocol) {
+        useStaticNameservers();
+        return;
+    }
     const quint32 value = host.toIPv4Address();
-    const unsigned char bytes[4] = { static_cast<unsigned char>(value >> 24),
-        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 8),
-        static_cast<unsigned char>(value) };
-    const std::unique_ptr<ArpSocket> arp = makeArpSocket();
-    if (!arp->sendGratuitousArp(bytes, ProbeTries))
-        return true;
-    arp->killIpv4Address();
-    QTimer::singleShot(1000, this, [this] {
-        m_networkInfo.modify([](NetworkInfo::Fields &f) {
-            f.lanStatus4 = -2;
-        });
-        emitUpdated(430);
+    startArpProbe({ static_cast<unsigned char>(value >> 24),
+                      static_cast<unsigned char>(value >> 16),
+                      static_cast<unsigned char>(value >> 8),
+                      static_cast<unsigned char>(value) },
+        &NetworkManager::onStaticProbed);
+}
+
+void NetworkManager::onStaticProbed(bool answered)
+{
+    if (!answered) {
+        stopArpProbe();
+        useStaticNameservers();
+        return;
+    }
+    m_arpProbe->socket().killIpv4Address();
+    stopArpProbe();
+    m_conflictReport.start(ConflictReportMs);
+}
+
+void NetworkManager::reportConflict()
+{
+    m_networkInfo.modify([](NetworkInfo::Fields &f) {
+        f.lanStatus4 = -2;
     });
-    return false;
+    emitUpdated(430);
+}
+
+void NetworkManager::useStaticNameservers()
+{
+    const PreferenceInfo preferences(m_preferences);
+    const QString dns1 = preferences.getPriDNS4();
+    const QString dns2 = preferences.getSecDNS4();
+    m_networkInfo.modify([&](NetworkInfo::Fields &f) {
+        f.priDNS4 = dns1;
+        f.secDNS4 = dns2;
+    });
+    for (const QString &server : { dns1, dns2 }) {
+        if (server != NoAddress4)
+            appendNameserver(server);
+    }
 }
 
 NetworkManager::NetworkManager(NetworkInfo &info,
@@ -169,6 +231,10 @@ NetworkManager::NetworkManager(NetworkInfo &info,
 {
     s_pSelf = this;
     qRegisterMetaType<const zostd::INetworkInfo *>();
+    m_linkLocalRetry.setSingleShot(true);
+    connect(&m_linkLocalRetry, &QTimer::timeout, this, &NetworkManager::claimLinkLocal);
+    m_conflictReport.setSingleShot(true);
+    connect(&m_conflictReport, &QTimer::timeout, this, &NetworkManager::reportConflict);
 }
 
 NetworkManager::~NetworkManager()
@@ -252,8 +318,7 @@ void NetworkManager::shutDown()
 {
     delete m_pollTimer;
     m_pollTimer = nullptr;
-    delete m_linkLocalRetry;
-    m_linkLocalRetry = nullptr;
+    stopArpWork();
     // The tools go in this thread, where they live. Disconnected first: a QProcess destroyed
     // while its child runs still announces the end, which must reach no handler by then.
     const auto end = [](auto &process) {
@@ -316,6 +381,7 @@ void NetworkManager::onTimeout()
 void NetworkManager::onLinkDown()
 {
     m_linkUp = false;
+    stopArpWork();
     m_networkInfo.modify([](NetworkInfo::Fields &f) {
         f.defGW4 = NoAddress4;
         f.defGW6 = NoAddress6;
@@ -337,6 +403,7 @@ void NetworkManager::onConfigChange()
         return;
     }
     m_configuring = true;
+    stopArpWork(); // a probe of the old configuration decides nothing for the new one
     m_networkInfo.modify([&](NetworkInfo::Fields &f) {
         f.lanStatus4 = preferences.getIpv4Enabled() ? 1 : -3;
         f.lanStatus6 = preferences.getIpv6Enabled() ? 1 : -3;
@@ -526,25 +593,12 @@ void NetworkManager::handleIfUpLine(const QString &line)
             m_linkLocalConflicts = 0;
             claimLinkLocal();
             break;
-        case IfUpLine::StaticAddress: {
+        case IfUpLine::StaticAddress:
             m_networkInfo.modify([&](F &f) {
                 f.adrsSrc4 = 3;
             });
-            if (!staticAddressFree(value))
-                break;
-            const PreferenceInfo preferences(m_preferences);
-            const QString dns1 = preferences.getPriDNS4();
-            const QString dns2 = preferences.getSecDNS4();
-            m_networkInfo.modify([&](F &f) {
-                f.priDNS4 = dns1;
-                f.secDNS4 = dns2;
-            });
-            for (const QString &server : { dns1, dns2 }) {
-                if (server != NoAddress4)
-                    appendNameserver(server);
-            }
+            probeStaticAddress(value);
             break;
-        }
         case IfUpLine::DefaultRoute:
             if (address)
                 m_networkInfo.modify([&](F &f) {

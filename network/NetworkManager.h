@@ -2,9 +2,11 @@
 
 #include "instrument/PreferenceInfo.h"
 #include "network/AddressDetector.h"
+#include "network/ArpSocket.h"
 
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -17,8 +19,7 @@ class Route6;
 class Route4;
 class ZoDns6;
 class Dmesg;
-class QTimer;
-class ArpSocket;
+class ArpProbe;
 
 namespace platform {
 class NetLink;
@@ -35,6 +36,8 @@ struct NetworkTiming
     int sysctlDelayMs = 1000; // from the files written to "sysctl -p"
     int ifupDelayMs = 1000; // from "sysctl -p" to ifup
     int dadCheckDelayMs = 2000; // from ifup's end to the duplicate-address check
+    int arpWindowMs = 1000; // the wait for an answer after each ARP probe
+    int linkLocalRetryMs = 60000; // between candidates after 10 conflicts in a row (RFC 3927)
 };
 
 // Owns the LAN interface eth0: brings it up, watches its carrier once a second, and on every
@@ -136,11 +139,23 @@ private:
     // Stores a leased value in the preferences and saves them.
     void storeLease(QString PreferenceInfo::Values::*member, const QString &value);
     void appendNameserver(const QString &server) const;
+    // The ARP probes run on this thread's event loop, one at a time; a new configuration
+    // run, a link-down edge and the shut-down end them.
+    void startArpProbe(
+        const ArpSocket::Address &address, void (NetworkManager::*done)(bool answered));
+    void stopArpProbe();
+    void stopArpWork();
     // Claims a link-local address: probes candidates until one is free, at most
-    // MaxQuickConflicts in a row; after that one candidate a minute (RFC 3927).
+    // MaxQuickConflicts in a row; after that one candidate every linkLocalRetryMs.
     void claimLinkLocal();
-    // Probes the static address; true when it is free.
-    bool staticAddressFree(const QString &address);
+    void onLinkLocalProbed(bool answered);
+    void takeLinkLocal();
+    // Probes the static address: a free one gets the stored name servers, a taken one is
+    // removed and reported as conflicted (status -2) a second later.
+    void probeStaticAddress(const QString &address);
+    void onStaticProbed(bool answered);
+    void reportConflict();
+    void useStaticNameservers();
     void report(int code, const QString &detail) const;
     void emitUpdated(unsigned lctx);
 
@@ -152,7 +167,9 @@ private:
     bool m_configuring = false;
     int m_linkLocalConflicts = 0;
     qint64 m_lastDadStamp = -1; // kernel time stamp (us) of the last DAD line handled
-    QTimer *m_linkLocalRetry = nullptr; // owned, lives in the network thread
+    ArpProbe *m_arpProbe = nullptr; // child, the probe under way
+    QTimer m_linkLocalRetry { this }; // children, so that they move with the manager
+    QTimer m_conflictReport { this };
     bool m_linkUp = false;
     bool m_prevLinkUp = false; // the carrier as the previous poll saw it
     QTimer *m_pollTimer = nullptr; // owned, lives in the network thread

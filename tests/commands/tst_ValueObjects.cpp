@@ -1,8 +1,10 @@
 #include "commands/DictIndexNative.h"
+#include "commands/MyParser.h"
 #include "commands/OutputValues.h"
 #include "commands/SourceValues.h"
 #include "commands/ValueNotAvailable.h"
 #include "commands/ValueObjects.h"
+#include "instrument/InstrumentConfigInfo.h"
 #include "remote/IParserEventSink.h"
 #include "remote/ZO4882ParserDelegate.h"
 #include "remote/ZOCommandRunner.h"
@@ -51,6 +53,7 @@ private Q_SLOTS:
     void keywordValueIsItsOwnBridge();
     void messages_data();
     void messages();
+    void watchdogFollowsStateAndDelay();
     void createdAgainReplacesTheSet();
 
 private:
@@ -97,11 +100,11 @@ void tst_ValueObjects::placeholdersStandForFamiliesToCome()
     const auto *zcur = registered<ValueNotAvailable>(9903);
     QVERIFY(zcur);
     QCOMPARE(zcur->className(), "ValueZcur");
-    auto *volt = registered<ValueNotAvailable>(152);
-    QVERIFY(volt);
-    QCOMPARE(volt->className(), "ValueOutpCutoffVolt");
-    QCOMPARE(volt->getKvType(), ValueNotAvailable::kvtype);
-    QCOMPARE(volt->commit(), -200);
+    auto *beep = registered<ValueNotAvailable>(1301);
+    QVERIFY(beep);
+    QCOMPARE(beep->className(), "ValueSystBeepKey");
+    QCOMPARE(beep->getKvType(), ValueNotAvailable::kvtype);
+    QCOMPARE(beep->commit(), -200);
 
     QVERIFY(registered<ValueCurr>(110));
     QVERIFY(registered<ValueCurrTrig>(111));
@@ -146,9 +149,12 @@ void tst_ValueObjects::messages_data()
 
     const QStringList notAvailable { "-200 not available" };
     // A value family still to come: both forms refused, nothing answered.
-    QTest::newRow("level to come") << QByteArray("OUTP:CUTO:VOLT 1") << QByteArray() << notAvailable;
-    QTest::newRow("level query to come") << QByteArray("OUTP:CUTO:VOLT?") << QByteArray() << notAvailable;
-    QTest::newRow("action to come") << QByteArray("INIT:TRAN:PROG") << QByteArray() << notAvailable;
+    QTest::newRow("switch to come")
+        << QByteArray("SYST:BEEP:KEY ON") << QByteArray() << notAvailable;
+    QTest::newRow("switch query to come")
+        << QByteArray("SYST:BEEP:KEY?") << QByteArray() << notAvailable;
+    QTest::newRow("action to come")
+        << QByteArray("INIT:TRAN:PROG") << QByteArray() << notAvailable;
     QTest::newRow("channel value to come")
         << QByteArray("ZCUR? (@1)") << QByteArray() << notAvailable;
     // A handler still to come, also over a value still to come.
@@ -197,6 +203,39 @@ void tst_ValueObjects::messages()
         queued << QString::number(e.code()) + ' ' + e.detail();
     }
     QCOMPARE(queued, errors);
+}
+
+void tst_ValueObjects::watchdogFollowsStateAndDelay()
+{
+    InstrumentConfigInfo config;
+    config.clear();
+    ValueEngine engine;
+    engine.config = &config;
+    QCOMPARE(createValueObjects(engine), 116);
+    MyParser parser(m_index.get(), {});
+    auto *state = registered<ValueOutpProtWdog>(ValueOutpProtWdog::Id);
+    auto *delay = registered<ValueOutpProtWdogDel>(ValueOutpProtWdogDel::Id);
+    QVERIFY(state && delay);
+
+    // A delay set while off is stored and leaves the watchdog off; switching on uses it.
+    QCOMPARE(delay->setValue(10), 0);
+    QCOMPARE(config.wdogDelay, 10);
+    QCOMPARE(parser.watchDogPeriod(), 0);
+    QCOMPARE(state->setValue(1), 0);
+    QVERIFY(config.wdogEnabled);
+    QCOMPARE(parser.watchDogPeriod(), 10000);
+    // While on, a new delay takes effect at once; one outside 1 to 3600 s changes nothing.
+    QCOMPARE(delay->setValue(3), 0);
+    QCOMPARE(parser.watchDogPeriod(), 3000);
+    for (int refused : { 0, 3601, -5 })
+        QCOMPARE(delay->setValue(refused), -222);
+    QCOMPARE(delay->getValue(), 3);
+    QCOMPARE(parser.watchDogPeriod(), 3000);
+    QCOMPARE(state->setValue(0), 0);
+    QCOMPARE(parser.watchDogPeriod(), 0);
+    QCOMPARE(int(state->getValue()), 0);
+    QCOMPARE(config.wdogDelay, 3);
+    QCOMPARE(createValueObjects(ValueEngine {}), 116);
 }
 
 void tst_ValueObjects::createdAgainReplacesTheSet()

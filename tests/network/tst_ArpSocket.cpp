@@ -1,5 +1,7 @@
 #include "network/ArpSocket.h"
 
+#include "tests/support/FakeArpLink.h"
+
 #include <QtTest>
 
 #include <cstdlib>
@@ -7,57 +9,9 @@
 
 namespace {
 
-const QByteArray Mac("\x02\x00\x0a\x0b\x0c\x0d", 6);
-const QByteArray OtherMac("\x02\x00\x0a\x0b\x0c\x0e", 6);
-
-// An ARP payload as another host sends it.
-QByteArray arpFrame(int operation, const QByteArray &senderMac, ArpSocket::Address senderIp,
-    const QByteArray &targetMac, ArpSocket::Address targetIp)
-{
-    QByteArray p = QByteArray::fromHex("000108000604");
-    p += char(0);
-    p += char(operation);
-    p += senderMac;
-    p += QByteArray(reinterpret_cast<const char *>(senderIp.data()), 4);
-    p += targetMac;
-    p += QByteArray(reinterpret_cast<const char *>(targetIp.data()), 4);
-    return p;
-}
-
-// eth0 as the test sets it: each probe is answered by the queued frames of its turn.
-struct LinkState
-{
-    QList<QByteArray> sent;
-    QList<QList<QByteArray>> replies; // one list per probe; missing lists mean silence
-    QList<QByteArray> pending;
-};
-
-class FakeArpLink : public ArpSocket::Link
-{
-public:
-    explicit FakeArpLink(std::shared_ptr<LinkState> state)
-        : m_state(std::move(state))
-    { }
-    QByteArray hardwareAddress() const override { return Mac; }
-    bool send(const QByteArray &payload) override
-    {
-        const int turn = m_state->sent.size();
-        m_state->sent.append(payload);
-        m_state->pending = turn < m_state->replies.size() ? m_state->replies.at(turn)
-                                                          : QList<QByteArray>();
-        return true;
-    }
-    QByteArray receive(int) override
-    {
-        return m_state->pending.isEmpty() ? QByteArray() : m_state->pending.takeFirst();
-    }
-    int setAddress(const ArpSocket::Address &, const ArpSocket::Address &) override { return 0; }
-
-private:
-    std::shared_ptr<LinkState> m_state;
-};
-
 const ArpSocket::Address Probed { 169, 254, 7, 9 };
+const QByteArray ProbedIp = ArpLan::bytes(Probed);
+const QByteArray NoIp(4, '\0');
 
 } // namespace
 
@@ -69,61 +23,93 @@ private slots:
     void probeIsARequestFromZeroAddress();
     void answerNeedsTheAddressAndOurHardwareAddress_data();
     void answerNeedsTheAddressAndOurHardwareAddress();
-    void otherTrafficDoesNotHideAnAnswer();
-    void silenceTakesEveryTry();
+    void everyWaitingFrameIsTested_data();
+    void everyWaitingFrameIsTested();
     void candidatesAreLinkLocalAndRepeatWithTheSeed();
 };
 
 void tst_ArpSocket::probeIsARequestFromZeroAddress()
 {
-    const QByteArray p = ArpSocket::probePayload(Mac, Probed.data());
-    QCOMPARE(p.size(), 28);
-    QCOMPARE(p.toHex(),
-        QByteArray("0001080006040001" "02000a0b0c0d" "00000000" "000000000000" "a9fe0709"));
+    auto lan = std::make_shared<ArpLan>();
+    ArpSocket arp(std::make_unique<FakeArpLink>(lan));
+    QVERIFY(arp.sendProbe(Probed.data()));
+    QCOMPARE(lan->probes().size(), 1);
+    QCOMPARE(lan->probes().first().toHex(),
+        QByteArray("0001080006040001"
+                   "02000a0b0c0d"
+                   "00000000"
+                   "000000000000"
+                   "a9fe0709"));
 }
 
 void tst_ArpSocket::answerNeedsTheAddressAndOurHardwareAddress_data()
 {
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<bool>("answer");
-    QTest::newRow("reply to us") << arpFrame(2, OtherMac, Probed, Mac, { 0, 0, 0, 0 }) << true;
+    const QByteArray other = ArpLan::OtherMac;
+    QTest::newRow("reply to us") << ArpLan::frame(2, other, ProbedIp, ArpLan::Mac, NoIp) << true;
     // The operation is not looked at.
-    QTest::newRow("request to us") << arpFrame(1, OtherMac, Probed, Mac, Probed) << true;
+    QTest::newRow("request to us")
+        << ArpLan::frame(1, other, ProbedIp, ArpLan::Mac, ProbedIp) << true;
     QTest::newRow("another address")
-        << arpFrame(2, OtherMac, { 169, 254, 7, 10 }, Mac, { 0, 0, 0, 0 }) << false;
-    QTest::newRow("to another host") << arpFrame(2, OtherMac, Probed, OtherMac, Probed) << false;
-    QTest::newRow("short") << arpFrame(2, OtherMac, Probed, Mac, Probed).left(27) << false;
+        << ArpLan::frame(2, other, QByteArray::fromHex("a9fe070a"), ArpLan::Mac, NoIp) << false;
+    QTest::newRow("to another host") << ArpLan::frame(2, other, ProbedIp, other, ProbedIp) << false;
+    QTest::newRow("short") << ArpLan::frame(2, other, ProbedIp, ArpLan::Mac, ProbedIp).left(27)
+                           << false;
+    QTest::newRow("empty") << QByteArray() << false;
 }
 
 void tst_ArpSocket::answerNeedsTheAddressAndOurHardwareAddress()
 {
     QFETCH(QByteArray, frame);
     QFETCH(bool, answer);
-    QCOMPARE(ArpSocket::isAnswer(frame, Probed.data(), Mac), answer);
+    QCOMPARE(ArpSocket::isAnswer(frame, Probed.data(), ArpLan::Mac), answer);
 }
 
-void tst_ArpSocket::otherTrafficDoesNotHideAnAnswer()
+void tst_ArpSocket::everyWaitingFrameIsTested_data()
 {
-    auto state = std::make_shared<LinkState>();
-    QList<QByteArray> flood;
-    for (int i = 0; i < 50; ++i)
-        flood.append(arpFrame(1, OtherMac, { 10, 0, 0, 1 }, QByteArray(6, '\0'), Probed));
-    flood.append(arpFrame(2, OtherMac, Probed, Mac, { 0, 0, 0, 0 }));
-    state->replies = { {}, flood };
-    ArpSocket arp(std::make_unique<FakeArpLink>(state));
-    QCOMPARE(arp.sendGratuitousArp(Probed.data(), 3), 1);
-    QCOMPARE(state->sent.size(), 2); // stops at the answer
+    QTest::addColumn<int>("noise");
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<bool>("answered");
+    QTest::newRow("answer alone") << 0 << true << true;
+    QTest::newRow("answer behind 50 other frames") << 50 << true << true;
+    // Past one read's bound the answer waits for the next read, and is found there.
+    QTest::newRow("answer behind 100 other frames") << 100 << true << true;
+    QTest::newRow("other traffic only") << 50 << false << false;
 }
 
-void tst_ArpSocket::silenceTakesEveryTry()
+void tst_ArpSocket::everyWaitingFrameIsTested()
 {
-    auto state = std::make_shared<LinkState>();
-    state->replies = { { arpFrame(2, OtherMac, { 169, 254, 7, 10 }, Mac, {}) } };
-    ArpSocket arp(std::make_unique<FakeArpLink>(state));
-    QCOMPARE(arp.sendGratuitousArp(Probed.data(), 3), 0);
-    QCOMPARE(state->sent.size(), 3);
-    for (const QByteArray &p : state->sent)
-        QCOMPARE(p, ArpSocket::probePayload(Mac, Probed.data()));
+    QFETCH(int, noise);
+    QFETCH(bool, taken);
+    QFETCH(bool, answered);
+    auto lan = std::make_shared<ArpLan>();
+    // Requests of other hosts, a reply for another address, a runt and an empty frame.
+    for (int i = 0; i < noise; ++i) {
+        const QByteArray sender = QByteArray::fromHex("0a000001");
+        switch (i % 4) {
+        case 0:
+            lan->noise.append(ArpLan::frame(1, ArpLan::OtherMac, sender, ArpLan::Mac, ProbedIp));
+            break;
+        case 1:
+            lan->noise.append(ArpLan::frame(2, ArpLan::OtherMac, sender, ArpLan::Mac, NoIp));
+            break;
+        case 2:
+            lan->noise.append(ProbedIp);
+            break;
+        default:
+            lan->noise.append(QByteArray());
+        }
+    }
+    if (taken)
+        lan->taken.append(ProbedIp);
+    ArpSocket arp(std::make_unique<FakeArpLink>(lan));
+    QVERIFY(arp.descriptor() >= 0);
+    arp.sendProbe(Probed.data());
+    bool found = false;
+    for (int read = 0; read < 3 && !found; ++read)
+        found = arp.readAnswer(Probed.data());
+    QCOMPARE(found, answered);
 }
 
 void tst_ArpSocket::candidatesAreLinkLocalAndRepeatWithTheSeed()

@@ -1,6 +1,7 @@
 #include "network/NetworkManager.h"
 
 #include "network/ArpSocket.h"
+#include "tests/support/FakeArpLink.h"
 
 #include "instrument/PreferenceInfo.h"
 #include "network/NetworkInfo.h"
@@ -8,6 +9,7 @@
 #include "platform/NetLink.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
 #include <QTemporaryDir>
@@ -16,6 +18,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <utility>
 
 namespace {
@@ -52,45 +55,6 @@ const char *const Tools[] = { "sbin/ifup",
     "bin/kill",
     "usr/bin/zodns6" };
 
-// Hosts on the LAN as the test sets them: every probe of a taken address is answered.
-struct ArpLan
-{
-    QList<QByteArray> taken; // 4-byte addresses
-    QList<QByteArray> probed;
-    QList<QPair<QByteArray, QByteArray>> set; // address, netmask
-};
-
-class FakeArpLink : public ArpSocket::Link
-{
-public:
-    explicit FakeArpLink(std::shared_ptr<ArpLan> lan)
-        : m_lan(std::move(lan))
-    { }
-    QByteArray hardwareAddress() const override { return Mac; }
-    bool send(const QByteArray &payload) override
-    {
-        const QByteArray target = payload.mid(24, 4);
-        m_lan->probed.append(target);
-        if (m_lan->taken.contains(target))
-            m_pending = QByteArray::fromHex("0001080006040002") + QByteArray(6, '\x07') + target
-                + Mac + QByteArray(4, '\0');
-        return true;
-    }
-    QByteArray receive(int) override { return std::exchange(m_pending, QByteArray()); }
-    int setAddress(const ArpSocket::Address &a, const ArpSocket::Address &m) override
-    {
-        m_lan->set.append({ QByteArray(reinterpret_cast<const char *>(a.data()), 4),
-            QByteArray(reinterpret_cast<const char *>(m.data()), 4) });
-        return 0;
-    }
-
-    static inline const QByteArray Mac { "\x02\x00\x0a\x0b\x0c\x0d", 6 };
-
-private:
-    std::shared_ptr<ArpLan> m_lan;
-    QByteArray m_pending;
-};
-
 } // namespace
 
 // The manager in its own thread against a board root whose tools are logging stand-ins and a
@@ -107,9 +71,16 @@ private slots:
     void configChangedWhileTheLinkIsDownDoesNothing();
     void refusedHostnameStopsTheRunAndWritesNothing();
     void dhcpOutputFillsTheRecordAndStoresTheLease();
+    void addressesGiveSourcesAndStatuses_data();
+    void addressesGiveSourcesAndStatuses();
+    void toolLinesReachTheRecord_data();
+    void toolLinesReachTheRecord();
     void duplicateAddressLinesDeleteTheAddressOnce();
     void noLeaseTakesAFreeLinkLocalAddress();
     void staticAddressHeldByAnotherHostIsRemoved();
+    void freeStaticAddressGetsTheStoredNameServers();
+    void afterTenConflictsTheNextCandidateWaits();
+    void theThreadServesThePollWhileAProbeRuns();
     void killUdhcpcOnlySignalsOneProcess_data();
     void killUdhcpcOnlySignalsOneProcess();
 
@@ -119,6 +90,10 @@ private:
     QStringList journal() const;
     QList<double> journalTimes() const;
     int count(const QString &entry) const { return journal().count(entry); }
+    // Lines that the stand-in ifup prints.
+    void writeIfUpOutput(const QByteArray &lines);
+    // Hosts on eth0's LAN for the manager's ARP probes (shortened windows).
+    std::shared_ptr<ArpLan> installArpLan();
 
     std::unique_ptr<QTemporaryDir> m_root;
     std::unique_ptr<PreferenceInfo> m_preferences;
@@ -152,6 +127,15 @@ void tst_NetworkManager::init()
             "&& cat \"$BOARD_ROOT/ifup.out\"\n"
             "[ \"$(basename \"$0\")\" = dmesg ] && [ -f \"$BOARD_ROOT/kernel.out\" ] "
             "&& cat \"$BOARD_ROOT/kernel.out\"\n"
+            // The two route listings and zodns6 print the test's lines too.
+            "[ \"$(basename \"$0\") $*\" = \"route -A inet\" ] && [ -f \"$BOARD_ROOT/route4.out\" "
+            "] "
+            "&& cat \"$BOARD_ROOT/route4.out\"\n"
+            "[ \"$(basename \"$0\") $*\" = \"route -A inet6\" ] && [ -f \"$BOARD_ROOT/route6.out\" "
+            "] "
+            "&& cat \"$BOARD_ROOT/route6.out\"\n"
+            "[ \"$(basename \"$0\")\" = zodns6 ] && [ -f \"$BOARD_ROOT/zodns6.out\" ] "
+            "&& cat \"$BOARD_ROOT/zodns6.out\"\n"
             "exit 0\n");
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -171,7 +155,7 @@ void tst_NetworkManager::init()
             m_errors.append(code);
         });
     });
-    m_timing = NetworkManager::Timing { 40, 10, 300, 300, 10 };
+    m_timing = NetworkManager::Timing { 40, 10, 300, 300, 10, 30, 60000 };
     m_carrier = true;
     m_entries.clear();
 }
@@ -201,6 +185,7 @@ void tst_NetworkManager::cleanup()
         m_manager.reset();
     }
     NetworkManager::setErrorSink({});
+    NetworkManager::setArpFactory({});
     m_info.reset();
     m_preferences.reset();
     platform::BoardPath::setRoot(QString());
@@ -361,6 +346,211 @@ void tst_NetworkManager::dhcpOutputFillsTheRecordAndStoresTheLease()
     QCOMPARE(stored.getPriDNS4(), QStringLiteral("10.9.8.53"));
 }
 
+void tst_NetworkManager::addressesGiveSourcesAndStatuses_data()
+{
+    QTest::addColumn<QStringList>("addresses"); // "address/prefix" on eth0
+    QTest::addColumn<int>("assign4");
+    QTest::addColumn<int>("assign6");
+    QTest::addColumn<QList<int>>("before"); // source 6, status 4, status 6
+    QTest::addColumn<QList<int>>("after"); // source 4, status 4, source 6, status 6
+    QTest::addColumn<int>("gatewayRuns"); // "ip route del ::/0" + "route -A inet6 add"
+    const QList<int> fresh { 0, 1, 1 };
+    QTest::newRow("leased address")
+        << QStringList { "10.9.8.7/24" } << 2 << 0 << fresh << QList<int> { 1, 1, 0, 1 } << 0;
+    QTest::newRow("link-local address")
+        << QStringList { "169.254.3.4/16" } << 2 << 0 << fresh << QList<int> { 2, 1, 0, 1 } << 0;
+    QTest::newRow("static address")
+        << QStringList { "10.9.8.7/24" } << 1 << 0 << fresh << QList<int> { 3, 1, 0, 1 } << 0;
+    QTest::newRow("no IPv4 in DHCP mode while running")
+        << QStringList() << 2 << 0 << QList<int> { 0, 0, 1 } << QList<int> { 0, -1, 0, 1 } << 0;
+    QTest::newRow("no IPv4 in DHCP mode while starting")
+        << QStringList() << 2 << 0 << fresh << QList<int> { 0, 1, 0, 1 } << 0;
+    QTest::newRow("no IPv4 in static mode while running")
+        << QStringList() << 1 << 0 << QList<int> { 0, 0, 1 } << QList<int> { 0, -2, 0, 1 } << 0;
+    QTest::newRow("two global IPv6 addresses in static mode")
+        << QStringList { "2001:db8::7/64", "2001:db8::8/64", "fe80::1/64" } << 0 << 1 << fresh
+        << QList<int> { 0, 1, 3, 1 } << 2;
+    QTest::newRow("global IPv6 address by autoconfiguration")
+        << QStringList { "2001:db8::7/64", "fe80::1/64" } << 0 << 2 << fresh
+        << QList<int> { 0, 1, 2, 1 } << 0;
+    QTest::newRow("autoconfigured global IPv6 address gone")
+        << QStringList { "fe80::1/64" } << 0 << 2 << QList<int> { 2, 1, 0 }
+        << QList<int> { 0, 1, 2, -1 } << 0;
+}
+
+void tst_NetworkManager::addressesGiveSourcesAndStatuses()
+{
+    QFETCH(QStringList, addresses);
+    QFETCH(int, assign4);
+    QFETCH(int, assign6);
+    QFETCH(QList<int>, before);
+    QFETCH(QList<int>, after);
+    QFETCH(int, gatewayRuns);
+    m_preferences->modify([&](PreferenceInfo::Values &v) {
+        v.adrsAssign4 = assign4;
+        v.adrsAssign6 = assign6;
+        v.DefGW6 = QStringLiteral("2001:db8::1");
+    });
+    QList<QNetworkAddressEntry> entries;
+    for (const QString &text : addresses) {
+        QNetworkAddressEntry entry;
+        entry.setIp(QHostAddress(text.section(QLatin1Char('/'), 0, 0)));
+        entry.setPrefixLength(text.section(QLatin1Char('/'), 1).toInt());
+        entries.append(entry);
+    }
+    m_info->modify([&](NetworkInfo::Fields &f) {
+        f.addressEntries = entries;
+        f.globAdrsSrc6 = before.at(0);
+        f.lanStatus4 = before.at(1);
+        f.lanStatus6 = before.at(2);
+    });
+    NetworkManager manager(*m_info, *m_preferences, std::make_unique<FakeLink>(&m_carrier));
+    manager.update_status_and_source();
+    const NetworkInfo::Fields f = m_info->fields();
+    QCOMPARE(QList<int>({ f.adrsSrc4, f.lanStatus4, f.globAdrsSrc6, f.lanStatus6 }), after);
+    if (gatewayRuns) {
+        QTRY_COMPARE_WITH_TIMEOUT(
+            count("route -A inet6 add ::/0 gw 2001:db8::1 eth0"), gatewayRuns, 5000);
+        QCOMPARE(count("ip route del ::/0"), gatewayRuns);
+    }
+}
+
+void tst_NetworkManager::toolLinesReachTheRecord_data()
+{
+    QTest::addColumn<QString>("tool"); // the stand-in's output file
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("expected");
+    const QByteArray header4 = "Kernel IP routing table\n"
+                               "Destination     Gateway         Genmask         Flags Metric Ref"
+                               "    Use Iface\n";
+    const QByteArray header6 = "Kernel IPv6 routing table\n"
+                               "Destination                                 Next Hop"
+                               "                                Flags Metric Ref    Use Iface\n";
+    // ifup: whole lines only; the value must be an address.
+    QTest::newRow("ifup: router") << "ifup" << QByteArray("Router1 10.9.8.1\n") << "gw4"
+                                  << "10.9.8.1";
+    QTest::newRow("ifup: router with a trailing blank")
+        << "ifup" << QByteArray("Router1 10.9.8.1 \n") << "gw4"
+        << "0.0.0.0";
+    QTest::newRow("ifup: router with a leading blank")
+        << "ifup" << QByteArray(" Router1 10.9.8.1\n") << "gw4"
+        << "0.0.0.0";
+    QTest::newRow("ifup: second DNS server")
+        << "ifup" << QByteArray("Adding DNS2 10.9.8.54\n") << "dns2"
+        << "10.9.8.54";
+    QTest::newRow("ifup: second WINS server")
+        << "ifup" << QByteArray("Adding WINS2 10.9.8.45\n") << "wins2"
+        << "10.9.8.45";
+    QTest::newRow("ifup: empty host name") << "ifup" << QByteArray("Hostname \n") << "host"
+                                           << "";
+    QTest::newRow("ifup: static default route")
+        << "ifup" << QByteArray("route add default gw 10.9.8.2 eth0\n") << "gw4"
+        << "10.9.8.2";
+    QTest::newRow("ifup: default route of another interface")
+        << "ifup" << QByteArray("route add default gw 10.9.8.2 eth1\n") << "gw4"
+        << "0.0.0.0";
+    // Route listings: eth0's default route only; a name is looked up.
+    QTest::newRow("route: gateway address") << "route4"
+                                            << header4
+            + "default         10.9.8.1        0.0.0.0         UG    0      0        0 eth0\n"
+                                            << "gw4"
+                                            << "10.9.8.1";
+    QTest::newRow("route: another interface's default route is ignored") << "route4"
+                                                                         << header4
+            + "default         10.9.8.1        0.0.0.0         UG    0      0        0 eth0\n"
+              "default         10.7.7.1        0.0.0.0         UG    0      0        0 eth1\n"
+                                                                         << "gw4"
+                                                                         << "10.9.8.1";
+    QTest::newRow("route: gateway name") << "route4"
+                                         << header4
+            + "default         localhost       0.0.0.0         UG    0      0        0 eth0\n"
+                                         << "gw4"
+                                         << "127.0.0.1";
+    QTest::newRow("route: network route") << "route4"
+                                          << header4
+            + "10.9.8.0        0.0.0.0         255.255.255.0   U     0      0        0 eth0\n"
+                                          << "gw4"
+                                          << "0.0.0.0";
+    QTest::newRow("route6: next hop") << "route6"
+                                      << header6
+            + "::/0                                        fe80::1"
+              "                                 UG     1024   0        0 eth0\n"
+                                      << "gw6"
+                                      << "fe80::1";
+    QTest::newRow("route6: another interface") << "route6"
+                                               << header6
+            + "::/0                                        fe80::1"
+              "                                 UG     1024   0        0 eth1\n"
+                                               << "gw6"
+                                               << "::";
+    // zodns6: hexadecimal addresses only; its domain line too.
+    QTest::newRow("zodns6: first server") << "zodns6" << QByteArray("DNS1 2001:db8::53\n") << "dns6"
+                                          << "2001:db8::53";
+    QTest::newRow("zodns6: a name is no server")
+        << "zodns6" << QByteArray("DNS1 ns.example\n") << "dns6"
+        << "::";
+    QTest::newRow("zodns6: domain") << "zodns6" << QByteArray("Domain v6.example\n") << "domain"
+                                    << "v6.example";
+}
+
+void tst_NetworkManager::toolLinesReachTheRecord()
+{
+    QFETCH(QString, tool);
+    QFETCH(QByteArray, lines);
+    QFETCH(QString, field);
+    QFETCH(QString, expected);
+    QFile out(m_root->filePath(tool + QStringLiteral(".out")));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(lines);
+    out.close();
+    // An address on eth0 makes the poll list the routes; IPv6 in automatic mode runs zodns6.
+    QNetworkAddressEntry own;
+    own.setIp(QHostAddress(QStringLiteral("10.9.8.7")));
+    own.setPrefixLength(24);
+    m_entries = { own };
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.adrsAssign6 = 2;
+    });
+    const QMap<QString, std::function<QString()>> fields {
+        { "gw4",
+            [this] {
+                return m_info->getDefGW4();
+            } },
+        { "dns2",
+            [this] {
+                return m_info->getSecDNS4();
+            } },
+        { "wins2",
+            [this] {
+                return m_info->getSecWINS4();
+            } },
+        { "host",
+            [this] {
+                return m_info->getResolvedDdnsHostname();
+            } },
+        { "gw6",
+            [this] {
+                return m_info->getDefGW6();
+            } },
+        { "dns6",
+            [this] {
+                return m_info->getPriDNS6();
+            } },
+        { "domain",
+            [this] {
+                return m_info->getResolvedDomainName();
+            } },
+    };
+    start();
+    // The run's end, the two route listings' ends and zodns6's lines have all been handled.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_codes.contains(536u) && m_codes.contains(688u) && m_codes.contains(633u), 10000);
+    if (tool == QLatin1String("zodns6"))
+        QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(746u), 5000);
+    QCOMPARE(fields.value(field)(), expected);
+}
+
 void tst_NetworkManager::duplicateAddressLinesDeleteTheAddressOnce()
 {
     QFile out(m_root->filePath("kernel.out"));
@@ -389,59 +579,119 @@ void tst_NetworkManager::duplicateAddressLinesDeleteTheAddressOnce()
     QVERIFY(!journal().contains(QStringLiteral("dmesg -c")));
 }
 
-void tst_NetworkManager::noLeaseTakesAFreeLinkLocalAddress()
+void tst_NetworkManager::writeIfUpOutput(const QByteArray &lines)
 {
     QFile out(m_root->filePath("ifup.out"));
     QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write("udhcpc (v1.35.0) started\nNo lease, forking to background\n");
-    out.close();
+    out.write(lines);
+}
+
+std::shared_ptr<ArpLan> tst_NetworkManager::installArpLan()
+{
+    auto lan = std::make_shared<ArpLan>();
+    NetworkManager::setArpFactory([lan] {
+        return std::make_unique<ArpSocket>(std::make_unique<FakeArpLink>(lan));
+    });
+    return lan;
+}
+
+void tst_NetworkManager::noLeaseTakesAFreeLinkLocalAddress()
+{
+    writeIfUpOutput("udhcpc (v1.35.0) started\nNo lease, forking to background\n");
     QFile pid(m_root->filePath("var/run/udhcpc.eth0.pid"));
     QVERIFY(pid.open(QIODevice::WriteOnly));
     pid.write("4242\n");
     pid.close();
     // The first candidate the seeded generator draws is taken by another host.
-    auto lan = std::make_shared<ArpLan>();
+    const auto lan = installArpLan();
     srandom(0x0d0c0b0a); // as the manager seeds it from bytes 2..5 of the MAC
     unsigned char first[4];
     ArpSocket::generateNewLinkLocalCandidate(first);
     lan->taken.append(QByteArray(reinterpret_cast<char *>(first), 4));
-    NetworkManager::setArpFactory([lan] {
-        return std::make_unique<ArpSocket>(std::make_unique<FakeArpLink>(lan));
-    });
     start();
-    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(536u), 15000);
-    NetworkManager::setArpFactory({});
-    QCOMPARE(lan->set.size(), 1);
-    const QByteArray own = lan->set.at(0).first;
-    QCOMPARE(lan->set.at(0).second, QByteArray::fromHex("ffff0000"));
-    QCOMPARE(lan->probed.first(), lan->taken.first());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !journal().filter(QStringLiteral("route -A inet add default gw 169.254.")).isEmpty(),
+        15000);
+    QCOMPARE(lan->settings().size(), 1);
+    const QByteArray own = lan->settings().at(0).first;
+    QCOMPARE(lan->settings().at(0).second, QByteArray::fromHex("ffff0000"));
+    const QList<QByteArray> probed = lan->probedAddresses();
+    QCOMPARE(probed.first(), lan->taken.first());
+    QCOMPARE(probed.count(lan->taken.first()), 1); // the answer ends that probe
     QVERIFY(own != lan->taken.first());
-    QCOMPARE(lan->probed.count(own), 3);
+    QCOMPARE(probed.count(own), 3);
     QCOMPARE(m_info->fields().adrsSrc4, 2);
     const QString dotted = QStringLiteral("169.254.%1.%2").arg(quint8(own[2])).arg(quint8(own[3]));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        journal().contains(QStringLiteral("route -A inet add default gw %1 eth0").arg(dotted)), 5000);
+    QVERIFY(journal().contains(QStringLiteral("route -A inet add default gw %1 eth0").arg(dotted)));
+    QTRY_VERIFY_WITH_TIMEOUT(journal().contains(QStringLiteral("kill 4242")), 5000);
 }
 
 void tst_NetworkManager::staticAddressHeldByAnotherHostIsRemoved()
 {
-    QFile out(m_root->filePath("ifup.out"));
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write("ifconfig eth0 10.1.2.3 netmask 255.255.255.0\n");
-    out.close();
-    auto lan = std::make_shared<ArpLan>();
+    writeIfUpOutput("ifconfig eth0 10.1.2.3 netmask 255.255.255.0\n");
+    const auto lan = installArpLan();
     lan->taken.append(QByteArray::fromHex("0a010203"));
-    NetworkManager::setArpFactory([lan] {
-        return std::make_unique<ArpSocket>(std::make_unique<FakeArpLink>(lan));
-    });
     start();
     QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(430u), 15000);
-    NetworkManager::setArpFactory({});
-    QCOMPARE(lan->set.size(), 1);
-    QCOMPARE(lan->set.at(0).first, QByteArray(4, '\0'));
+    QCOMPARE(lan->settings().size(), 1);
+    QCOMPARE(lan->settings().at(0).first, QByteArray(4, '\0'));
     QCOMPARE(m_info->getLanStatus4(), -2);
     QCOMPARE(m_info->fields().adrsSrc4, 3);
     QVERIFY(!QFile::exists(m_root->filePath("etc/resolv.conf")));
+}
+
+void tst_NetworkManager::freeStaticAddressGetsTheStoredNameServers()
+{
+    writeIfUpOutput("ifconfig eth0 10.1.2.3 netmask 255.255.255.0\n");
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.PriDNS4 = QStringLiteral("10.1.2.53");
+        v.SecDNS4 = QStringLiteral("0.0.0.0");
+    });
+    const auto lan = installArpLan();
+    start();
+    const auto resolvConf = [this] {
+        QFile resolv(m_root->filePath("etc/resolv.conf"));
+        return resolv.open(QIODevice::ReadOnly) ? resolv.readAll() : QByteArray();
+    };
+    // The record's servers are set before the resolver file is appended to.
+    QTRY_COMPARE_WITH_TIMEOUT(resolvConf(), QByteArray("nameserver 10.1.2.53\n"), 15000);
+    QCOMPARE(m_info->getPriDNS4(), QStringLiteral("10.1.2.53"));
+    const QByteArray address = QByteArray::fromHex("0a010203");
+    QCOMPARE(lan->probedAddresses(), QList<QByteArray>({ address, address, address }));
+    QCOMPARE(lan->settings().size(), 0);
+    QVERIFY(!m_codes.contains(430u));
+}
+
+void tst_NetworkManager::afterTenConflictsTheNextCandidateWaits()
+{
+    writeIfUpOutput("No lease, forking to background\n");
+    m_timing.linkLocalRetryMs = 1500;
+    const auto lan = installArpLan();
+    lan->everyAddressTaken = true;
+    start();
+    // Each candidate is answered at its first probe: ten of them at once, then one a while.
+    QTRY_COMPARE_WITH_TIMEOUT(lan->probes().size(), 10, 15000);
+    QElapsedTimer wait;
+    wait.start();
+    QTRY_COMPARE_WITH_TIMEOUT(lan->probes().size(), 11, 5000);
+    QVERIFY2(wait.elapsed() >= 1000, "the eleventh candidate waits for the retry interval");
+    QCOMPARE(lan->settings().size(), 0);
+    QCOMPARE(m_info->fields().adrsSrc4, 0);
+}
+
+void tst_NetworkManager::theThreadServesThePollWhileAProbeRuns()
+{
+    writeIfUpOutput("No lease, forking to background\n");
+    m_timing.arpWindowMs = 5000; // the probe would take 15 s
+    const auto lan = installArpLan();
+    start();
+    QTRY_COMPARE_WITH_TIMEOUT(lan->probes().size(), 1, 15000);
+    QCOMPARE(m_info->getLanStatus4(), 1);
+    // The poll notices the carrier's loss within its period; the probe ends with the link.
+    m_carrier = false;
+    QTRY_COMPARE_WITH_TIMEOUT(m_info->getLanStatus4(), -3, 3000);
+    QCOMPARE(lan->probes().size(), 1);
+    QCOMPARE(lan->settings().size(), 0);
 }
 
 void tst_NetworkManager::killUdhcpcOnlySignalsOneProcess_data()
