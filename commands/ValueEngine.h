@@ -1,7 +1,7 @@
 #pragma once
 
 class DataLogger;
-class InstrumentConfigInfo;
+struct InstrumentConfigInfo;
 class ModelInformation;
 
 namespace vek {

@@ -31,10 +31,15 @@ constexpr SCPIERR_T ProgramNameExists = 302;
 constexpr SCPIERR_T ProgramNotFound = 303;
 constexpr SCPIERR_T ProgramNotSelected = 304;
 constexpr SCPIERR_T SelectedProgramDelete = 305;
+constexpr SCPIERR_T StepOutOfRange = 307;
+constexpr SCPIERR_T SubProgramStep = 312;
 constexpr SCPIERR_T CreateDuringSelection = 313;
+constexpr SCPIERR_T SyntaxError = -102;
 constexpr SCPIERR_T UndefinedHeader = -113;
 // A request to another thread that the parser's shut-down ended before it was answered.
 constexpr SCPIERR_T ExecutionError = -200;
+constexpr SCPIERR_T TriggerIgnored = -211;
+constexpr SCPIERR_T InitIgnored = -213;
 constexpr SCPIERR_T SettingsConflict = -221;
 constexpr SCPIERR_T DataOutOfRange = -222;
 constexpr SCPIERR_T IllegalParameter = -224;

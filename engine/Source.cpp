@@ -709,6 +709,13 @@ void Source::interruptRequests()
     shake.changed.wakeAll();
 }
 
+quint64 Source::requestInterrupts()
+{
+    RequestShake &shake = requestShake();
+    QMutexLocker lock(&shake.mutex);
+    return shake.interrupts;
+}
+
 Source::RequestShake &Source::requestShake()
 {
     static RequestShake shake;

@@ -169,6 +169,8 @@ public:
     void finishRequest(SCPIERR_T result);
     // Ends every request wait in progress (the parser's shut-down); later waits are not affected.
     static void interruptRequests();
+    // How many times interruptRequests() has been called (for waits of their own).
+    static quint64 requestInterrupts();
 
 Q_SIGNALS:
     void operationModeChanged(vek::SourceMode mode, bool cvOption);

@@ -161,17 +161,22 @@ void IoControl::acqCommand(AcquireCommand c)
 
 bool IoControl::waitAcqCommandsSent()
 {
+    return waitSent(m_acqGiven, m_acqSent, m_acqSentCond);
+}
+
+bool IoControl::waitSent(const quint64 &given, const quint64 &sent, QWaitCondition &sentCond)
+{
     if (QThread::currentThread() == this)
         return false;
     QDeadlineTimer deadline(m_timing.replyTimeoutMs);
     Shared &s = shared();
     QMutexLocker lock(&s.mutex);
-    const quint64 target = m_acqGiven;
-    while (m_acqSent < target && !m_stop && isRunning()) {
-        if (!m_acqSentCond.wait(&s.mutex, deadline))
+    const quint64 target = given;
+    while (sent < target && !m_stop && isRunning()) {
+        if (!sentCond.wait(&s.mutex, deadline))
             break;
     }
-    return m_acqSent >= target;
+    return sent >= target;
 }
 
 void IoControl::busCommand()
@@ -612,9 +617,15 @@ void IoControl::transfer()
         if (change.state >= 0 || change.notify != NotifyNone)
             m_tranChanges.append(change);
         s.preProgramCommand = 0;
+        ++m_transfersGiven;
         m_work = true;
         m_wakeCond.wakeAll();
     }
+}
+
+bool IoControl::waitTransferred()
+{
+    return m_mode == Writer && waitSent(m_transfersGiven, m_transfersSent, m_transferSentCond);
 }
 
 void IoControl::transferProgram(quint32 rootAddress, const QVector<StepMessage> &messages)
@@ -688,6 +699,7 @@ void IoControl::stop()
         QMutexLocker lock(&shared().mutex);
         m_wakeCond.wakeAll();
         m_acqSentCond.wakeAll();
+        m_transferSentCond.wakeAll();
     }
     QMutexLocker lock(&m_stopMutex);
     m_stopCond.wakeAll();
@@ -839,6 +851,9 @@ bool IoControl::writerCycle()
     if (!sendGroups())
         return false;
     applyTranChanges();
+    // The cycle runs under the shadow-register mutex: every transfer() counted so far is sent.
+    m_transfersSent = m_transfersGiven;
+    m_transferSentCond.wakeAll();
 
     int done = 0;
     for (const std::shared_ptr<RegisterRequest> &r : qAsConst(m_registerQueue)) {
@@ -1043,15 +1058,6 @@ void IoControl::monitorCycle()
         // Emitted under the transient-state lock so that every word goes out with the state in
         // force when it was read (receivers are queued).
         s.statusTranState = s.initTranState;
-        if (block.status != s.status) {
-            s.status = block.status;
-            emit statusChanged(block.status, s.initTranState);
-            triggered = !(block.status & Status::AcqWaitTrigger);
-        }
-        if (block.cutoff != s.cutoff) {
-            s.cutoff = block.cutoff;
-            cutoffChanged_ = true;
-        }
         const quint32 basic = s.segmentBasic;
         if (block.nodeAddress > basic) {
             if (block.nodeAddress != s.currNodeAdr) {
@@ -1063,15 +1069,26 @@ void IoControl::monitorCycle()
                 loopChanged = true;
             }
         }
+        // The node and loop go out ahead of the word read with them, so that a receiver of an
+        // idle word already knows the node the program stopped at.
+        if (loopChanged)
+            emit transientLoopChanged(block.loopCount);
+        if (addressChanged)
+            emit transientAddressChanged(block.nodeAddress);
+        if (block.status != s.status) {
+            s.status = block.status;
+            emit statusChanged(block.status, s.initTranState);
+            triggered = !(block.status & Status::AcqWaitTrigger);
+        }
+        if (block.cutoff != s.cutoff) {
+            s.cutoff = block.cutoff;
+            cutoffChanged_ = true;
+        }
     }
     if (triggered)
         emit acqTriggered();
     if (cutoffChanged_)
         emit cutoffChanged(block.cutoff);
-    if (addressChanged)
-        emit transientAddressChanged(block.nodeAddress);
-    if (loopChanged)
-        emit transientLoopChanged(block.loopCount);
 
     AcqFactors factors;
     {

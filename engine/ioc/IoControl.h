@@ -212,6 +212,11 @@ public:
     // pauseOccurred/resumeOccurred/wakeupOccurred is emitted, from the writer's thread once the
     // exchange carrying the command has succeeded; then the writer reports a fresh status word.
     void transfer();
+    // Writer link: waits until everything transfer() has marked so far (and every program set
+    // queued before it) has been sent (true), at most replyTimeoutMs and not past stop()
+    // (false). A program set handed over after this returned reaches the controller after it.
+    // Not from the writer's thread; call it with no lock of the links held.
+    bool waitTransferred();
     // Hands a program to the writer: rootAddress becomes the pending program root (sent with the
     // program group at the next transfer()), the messages are queued behind any not yet sent.
     void transferProgram(quint32 rootAddress, const QVector<StepMessage> &messages);
@@ -253,6 +258,7 @@ Q_SIGNALS:
     // it was woken for. initTranState is the state in force when the word was read.
     void statusChanged(uint status, ioc::IoControl::InitiateTranState initTranState);
     void cutoffChanged(uint cutoff);
+    // Monitor: the loop counter and node of a status read go out before its status word.
     void transientAddressChanged(uint address);
     void transientLoopChanged(uint loop);
     // Every 4th monitor cycle. Heap record: the single connected receiver frees it.
@@ -292,6 +298,9 @@ private:
         GroupCutoff = 0x80,
     };
 
+    // Waits, with the shadow-register mutex, until sent reaches what given was on entry: at
+    // most replyTimeoutMs and not past stop(). Not from this link's own thread.
+    bool waitSent(const quint64 &given, const quint64 &sent, QWaitCondition &sentCond);
     void runWriter();
     void runMonitor();
     bool writerCycle();
@@ -354,6 +363,9 @@ private:
     quint64 m_acqGiven = 0; // monitor: acquisition commands given, and sent, since construction
     quint64 m_acqSent = 0;
     QWaitCondition m_acqSentCond; // woken when m_acqSent moves, with the shadow-register mutex
+    quint64 m_transfersGiven = 0; // writer: transfer() calls, and those whose groups were sent
+    quint64 m_transfersSent = 0;
+    QWaitCondition m_transferSentCond; // woken when m_transfersSent moves, shadow-register mutex
     bool m_work = false; // the writer has been woken for work since its last cycle
     QWaitCondition m_wakeCond; // writer's wait, with the shadow-register mutex
 
