@@ -368,11 +368,11 @@ void tst_ZOUsbtmcService::initiateClearRunsTheClearStates()
         trace += char('0' + state.data.at(0));
     // At open, then the clear: busy, done after 100 ms, busy again 50 ms later.
     QCOMPARE(trace, QByteArray("2212"));
-    // The stand-in stamps arrivals in whole milliseconds, and an earlier record may be read a
-    // little late: a few milliseconds of slack, far below a missing wait.
-    QVERIFY2(states[2].ms - states[1].ms >= 95,
+    // The stand-in stamps records when it reads them, and under load an earlier record can be
+    // read late, which shortens the gap seen: generous slack, still far from a missing wait.
+    QVERIFY2(states[2].ms - states[1].ms >= 80,
         qPrintable(QString::number(states[2].ms - states[1].ms)));
-    QVERIFY2(states[3].ms - states[2].ms >= 45,
+    QVERIFY2(states[3].ms - states[2].ms >= 35,
         qPrintable(QString::number(states[3].ms - states[2].ms)));
     QTRY_COMPARE_WITH_TIMEOUT(m_controls, QList<int> { 0 }, 5000);
     QCOMPARE(takeErrorEntries(), QStringList { "-410 7" });
