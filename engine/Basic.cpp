@@ -1039,6 +1039,8 @@ SCPIERR_T Basic::setOutputCutOffElapsedTime(double seconds, updateTiming timing)
     EngineStep step;
     if (!m_info->iocCutoff())
         return Error::UndefinedHeader;
+    if (!m_applyingDwell)
+        m_dwellHoldsCutOff = false;
     quint64 microseconds = 0;
     if (seconds >= 0.0 && seconds <= MaxCutOffSeconds)
         microseconds = quint64(seconds * 1000000.0);
@@ -1061,6 +1063,8 @@ SCPIERR_T Basic::setOutputCutOffElapsedTimeState(bool on)
     EngineStep step;
     if (!m_info->iocCutoff())
         return Error::UndefinedHeader;
+    if (!m_applyingDwell)
+        m_dwellHoldsCutOff = false;
     if (on == m_writer->cutOffElapsedTimeState())
         return Error::None;
     m_writer->setCutOffElapsedTimeState(on);
@@ -1211,10 +1215,25 @@ SCPIERR_T Basic::setOutputOnDwell(int seconds)
 {
     EngineStep step;
     m_outputOnDwell = seconds;
-    if (m_info->iocCutoff() && seconds > 0) {
+    if (!m_info->iocCutoff())
+        return Error::None;
+    // The controller's elapsed-time cut-off ends the on-time. It is borrowed: the state and time
+    // it had before come back when the load is next switched on without an on-time, unless they
+    // were set explicitly meanwhile; otherwise every later switch-on would end after the old time.
+    m_applyingDwell = true;
+    if (seconds > 0) {
+        if (!m_dwellHoldsCutOff) {
+            m_cutOffBeforeDwell = { getOutputCutOffElapsedTimeState(), getOutputCutOffElapsedTime() };
+            m_dwellHoldsCutOff = true;
+        }
         setOutputCutOffElapsedTimeState(true);
         setOutputCutOffElapsedTime(seconds, UpdateIfChanged);
+    } else if (m_dwellHoldsCutOff) {
+        m_dwellHoldsCutOff = false;
+        setOutputCutOffElapsedTime(m_cutOffBeforeDwell.seconds, UpdateIfChanged);
+        setOutputCutOffElapsedTimeState(m_cutOffBeforeDwell.on);
     }
+    m_applyingDwell = false;
     return Error::None;
 }
 

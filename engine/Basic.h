@@ -366,6 +366,13 @@ private:
     std::atomic<bool> m_oppTrip { false };
     std::atomic<qint32> m_sineAmplitude { NeverSet };
     std::atomic<int> m_outputOnDwell { 0 }; // s
+    // The elapsed-time cut-off as it was before an on-time took it over (engine step only).
+    struct CutOffBeforeDwell {
+        bool on = false;
+        double seconds = 0.0;
+    } m_cutOffBeforeDwell;
+    bool m_dwellHoldsCutOff = false;
+    bool m_applyingDwell = false;
     std::atomic<bool> m_uvpState { false };
     std::atomic<qint32> m_pulseLevelCc { 0 };
     std::atomic<qint32> m_pulseLevelCr { 0 };

@@ -1092,12 +1092,25 @@ void tst_Basic::externalLoadInputHoldsTheLoadOff()
 
 void tst_Basic::loadOnTimeBecomesTheElapsedTimeCutOff()
 {
+    QCOMPARE(m_basic->setOutputCutOffElapsedTime(30.0, vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(m_basic->setOutputCutOffElapsedTimeState(false), SCPIERR_T(0));
     QCOMPARE(m_basic->setOutputOnDwell(5), SCPIERR_T(0));
     QVERIFY(m_basic->getOutputCutOffElapsedTimeState());
     QCOMPARE(m_basic->getOutputCutOffElapsedTime(), 5.0);
-    // None: the cut-off stays as it was.
+    QCOMPARE(m_basic->setOutputOnDwell(2), SCPIERR_T(0));
+    QCOMPARE(m_basic->getOutputCutOffElapsedTime(), 2.0);
+    // No on-time: the cut-off is given back as it was before the first on-time, so the next
+    // switch-on does not end after the old on-time.
     QCOMPARE(m_basic->setOutputOnDwell(0), SCPIERR_T(0));
-    QCOMPARE(m_basic->getOutputCutOffElapsedTime(), 5.0);
+    QVERIFY(!m_basic->getOutputCutOffElapsedTimeState());
+    QCOMPARE(m_basic->getOutputCutOffElapsedTime(), 30.0);
+
+    // A cut-off set explicitly while an on-time holds it is the user's and stays.
+    QCOMPARE(m_basic->setOutputOnDwell(5), SCPIERR_T(0));
+    QCOMPARE(m_basic->setOutputCutOffElapsedTime(8.0, vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(m_basic->setOutputOnDwell(0), SCPIERR_T(0));
+    QVERIFY(m_basic->getOutputCutOffElapsedTimeState());
+    QCOMPARE(m_basic->getOutputCutOffElapsedTime(), 8.0);
 }
 
 // A model whose controller has no cut-off function: the engine's own timer ends the load-on
