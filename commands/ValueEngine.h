@@ -1,6 +1,6 @@
 #pragma once
 
-class InstrumentConfigInfo;
+struct InstrumentConfigInfo;
 class ModelInformation;
 
 namespace vek {

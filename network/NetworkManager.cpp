@@ -1,18 +1,25 @@
 #include "network/NetworkManager.h"
 
 #include "network/ArpProbe.h"
+#include "network/AvahiDaemonProcess.h"
+#include "network/AvahiPublishProcess.h"
+#include "network/NbnsProcess.h"
 #include "network/NetworkFiles.h"
 #include "network/NetworkInfo.h"
 #include "network/NetworkProcesses.h"
+#include "network/NtpDateProcess.h"
 #include "platform/AtomicFile.h"
 #include "platform/BoardPath.h"
 #include "platform/ChildProcess.h"
 #include "platform/NetLink.h"
+#include "remote/IModelInfo.h"
 
 #include <QFile>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QRegExp>
+#include <QRegularExpression>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdlib>
@@ -291,6 +298,33 @@ void NetworkManager::createProcesses()
     connect(m_zoDns6.get(), &P::progFinished, this, &M::onProgFinish_ZoDns6);
     connect(m_dmesg.get(), &P::readyReadLines, this, &M::onReadyReadLines_Dmesg);
     connect(m_dmesg.get(), &P::progFinished, this, &M::onProgFinish_Dmesg);
+
+    // The ports are those of the preferences now: a later change needs a restart.
+    const PreferenceInfo preferences(m_preferences);
+    const zostd::IModelInfo *model = zostd::getInterface_IModelInfo();
+    const auto publisher = [&](const char *type, quint16 port) {
+        return std::make_unique<AvahiPublishProcess>(
+            QLatin1String(type), port, model, &m_preferences);
+    };
+    m_avahiDaemon = std::make_unique<AvahiDaemonProcess>(&m_preferences);
+    m_publishHttp = publisher("_http._tcp", 80);
+    m_publishLxi = publisher("_lxi._tcp", 80);
+    m_publishVxi11 = publisher("_vxi-11._tcp", 111);
+    m_publishScpiRaw = publisher("_scpi-raw._tcp", preferences.getScpiRawPort());
+    m_publishScpiTelnet = publisher("_scpi-telnet._tcp", preferences.getTelnetPort());
+    m_publishHislip = publisher("_hislip._tcp", preferences.getHislipPort());
+    connect(m_avahiDaemon.get(), &P::readyReadLines, this, &M::avahiDaemonErrout);
+    connect(m_publishHttp.get(), &P::readyReadLines, this, &M::avahiPublishHttpErrout);
+    connect(m_publishLxi.get(), &P::readyReadLines, this, &M::avahiPublishLxiErrout);
+    connect(m_publishScpiRaw.get(), &P::readyReadLines, this, &M::avahiPublishScpiRawErrout);
+    connect(m_publishHislip.get(), &P::readyReadLines, this, &M::avahiPublishHislipErrout);
+    connect(m_publishVxi11.get(), &P::readyReadLines, this, &M::avahiPublishVxi11Errout);
+    connect(
+        m_publishScpiTelnet.get(), &P::readyReadLines, this, &M::avahiPublishScpiTelnetErrout);
+    m_nbns = std::make_unique<NbnsProcess>(&m_networkInfo, &m_preferences);
+    connect(m_nbns.get(), &P::readyReadLines, this, &M::nbnsStdout);
+    m_ntpDate = std::make_unique<NtpDateProcess>(&m_preferences);
+    connect(m_ntpDate.get(), &P::readyReadLines, this, &M::ntpStdout);
 }
 
 void NetworkManager::finishThreadStart()
@@ -319,6 +353,12 @@ void NetworkManager::shutDown()
     delete m_pollTimer;
     m_pollTimer = nullptr;
     stopArpWork();
+    // The daemon's own end handler removes its configuration folder.
+    if (m_avahiDaemon && m_avahiDaemon->state() != QProcess::NotRunning) {
+        m_avahiDaemon->disconnect(this);
+        m_avahiDaemon->stopService();
+        m_avahiDaemon->waitForFinished(1000);
+    }
     // The tools go in this thread, where they live. Disconnected first: a QProcess destroyed
     // while its child runs still announces the end, which must reach no handler by then.
     const auto end = [](auto &process) {
@@ -338,6 +378,15 @@ void NetworkManager::shutDown()
     end(m_route4);
     end(m_zoDns6);
     end(m_dmesg);
+    end(m_avahiDaemon);
+    end(m_publishHttp);
+    end(m_publishLxi);
+    end(m_publishVxi11);
+    end(m_publishScpiRaw);
+    end(m_publishScpiTelnet);
+    end(m_publishHislip);
+    end(m_nbns);
+    end(m_ntpDate);
 }
 
 void NetworkManager::onTimeout()
@@ -482,9 +531,41 @@ bool NetworkManager::killUdhcpc() const
     return true;
 }
 
+void NetworkManager::startNameServices(const PreferenceInfo &preferences)
+{
+    if (preferences.getMdnsEnabled()) {
+        QString detail;
+        const int rc = m_avahiDaemon->startService(&detail);
+        // Error numbers from -200 down are the daemon's own; a small negative errno means the
+        // program could not be started at all.
+        if (rc != 0)
+            report(rc > -200 ? -310 : rc, detail);
+    }
+    if (preferences.getNbnsEnabled())
+        m_nbns->startService();
+}
+
 void NetworkManager::onOperateService(int action)
 {
-    Q_UNUSED(action);
+    if (!m_avahiDaemon)
+        return;
+    if (action != 0) {
+        // The request names both services; each still follows its own switch.
+        const PreferenceInfo preferences(m_preferences);
+        startNameServices(preferences);
+        return;
+    }
+    for (AvahiPublishProcess *publisher : { m_publishHttp.get(),
+             m_publishLxi.get(),
+             m_publishVxi11.get(),
+             m_publishScpiRaw.get(),
+             m_publishScpiTelnet.get(),
+             m_publishHislip.get() })
+        publisher->unpublish();
+    // The goodbye packets of the publishers go out before the daemon ends.
+    QThread::msleep(m_timing.withdrawPauseMs);
+    m_avahiDaemon->stopService();
+    m_nbns->stopService();
 }
 
 void NetworkManager::onExecuteIfconfig()
@@ -495,6 +576,8 @@ void NetworkManager::onExecuteIfconfig()
 
 void NetworkManager::onProgStart_IfDown()
 {
+    m_avahiDaemon->stopService();
+    m_nbns->stopService();
     QFile::remove(platform::BoardPath::map(ResolvConfPath));
     m_networkInfo.modify([](NetworkInfo::Fields &f) {
         f.resolvedMdnsHostname.clear();
@@ -656,6 +739,15 @@ void NetworkManager::onProgFinish_IfUp()
             return;
         m_dmesg->run();
         emitUpdated(536);
+        const PreferenceInfo preferences(m_preferences);
+        startNameServices(preferences);
+        const bool autoClock = preferences.getAutoClockAdjEnabled();
+        const QString server = preferences.getNtpServerHostname();
+        if (autoClock)
+            QTimer::singleShot(m_timing.ntpDelayMs, this, [this, server] {
+                if (m_ntpDate)
+                    m_ntpDate->launch(true, 0.1, server);
+            });
         m_link->bringUp(QStringLiteral("lo"));
     });
 }
@@ -839,3 +931,102 @@ void NetworkManager::onReadyReadLines_Dmesg()
 }
 
 void NetworkManager::onProgFinish_Dmesg() { }
+
+void NetworkManager::avahiDaemonErrout()
+{
+    static const QRegularExpression startLine(
+        QStringLiteral("\\AServer startup complete\\. Host name is ([-A-Za-z0-9]+\\.local\\.) "
+                       "Local service cookie is ([0-9]+)\\.\\z"));
+    static const QRegularExpression bareName(QStringLiteral("\\A([^.]+)\\.local\\.?\\z"));
+    for (const QString &line : m_avahiDaemon->lines()) {
+        const QRegularExpressionMatch match = startLine.match(line);
+        if (!match.hasMatch())
+            continue;
+        const QString hostname = match.captured(1);
+        m_networkInfo.modify([&](NetworkInfo::Fields &f) {
+            f.resolvedMdnsHostname = hostname;
+        });
+        const QRegularExpressionMatch bare = bareName.match(hostname);
+        if (bare.hasMatch()) {
+            const int rc = AvahiDaemonProcess::writeHostnameCache(bare.captured(1));
+            if (rc != 0)
+                report(rc,
+                    QStringLiteral("%1: cannot be written")
+                        .arg(QLatin1String(AvahiDaemonProcess::HostnameCachePath)));
+        }
+        m_publishHttp->publish();
+        QThread::msleep(m_timing.publishPauseMs);
+        m_publishLxi->publish();
+        QThread::msleep(m_timing.publishPauseMs);
+        m_publishScpiRaw->publish();
+        m_publishHislip->publish();
+        m_publishVxi11->publish();
+        m_publishScpiTelnet->publish();
+    }
+}
+
+void NetworkManager::sub_publishErrout(AvahiPublishProcess *publisher)
+{
+    static const QRegularExpression nameLine(
+        QStringLiteral("\\A(Established under name|Name collision, picking new name) '(.+)'\\.?\\z"));
+    for (const QString &line : publisher->lines()) {
+        const QRegularExpressionMatch match = nameLine.match(line);
+        if (!match.hasMatch())
+            continue;
+        const QString name = match.captured(2);
+        m_networkInfo.modify([&](NetworkInfo::Fields &f) {
+            f.resolvedMdnsServiceName = name;
+        });
+        if (AvahiPublishProcess::writeServiceCache(name) != 0)
+            report(-310, QStringLiteral("%1: cannot be written")
+                             .arg(QLatin1String(AvahiPublishProcess::ServiceCachePath)));
+    }
+}
+
+void NetworkManager::avahiPublishHttpErrout()
+{
+    sub_publishErrout(m_publishHttp.get());
+}
+
+void NetworkManager::avahiPublishLxiErrout()
+{
+    sub_publishErrout(m_publishLxi.get());
+}
+
+void NetworkManager::avahiPublishScpiRawErrout()
+{
+    sub_publishErrout(m_publishScpiRaw.get());
+}
+
+void NetworkManager::avahiPublishHislipErrout()
+{
+    sub_publishErrout(m_publishHislip.get());
+}
+
+void NetworkManager::avahiPublishVxi11Errout()
+{
+    sub_publishErrout(m_publishVxi11.get());
+}
+
+void NetworkManager::avahiPublishScpiTelnetErrout()
+{
+    sub_publishErrout(m_publishScpiTelnet.get());
+}
+
+void NetworkManager::nbnsStdout()
+{
+    for (const QString &line : m_nbns->lines()) {
+        const QString name = NbnsProcess::advertisedName(line);
+        if (name.isEmpty())
+            continue;
+        m_networkInfo.modify([&](NetworkInfo::Fields &f) {
+            f.resolvedNbnsName = name;
+        });
+        emitUpdated(1265);
+    }
+}
+
+void NetworkManager::ntpStdout()
+{
+    // The clock program's lines carry nothing the record keeps.
+}

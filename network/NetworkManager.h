@@ -20,6 +20,10 @@ class Route4;
 class ZoDns6;
 class Dmesg;
 class ArpProbe;
+class AvahiDaemonProcess;
+class AvahiPublishProcess;
+class NbnsProcess;
+class NtpDateProcess;
 
 namespace platform {
 class NetLink;
@@ -38,6 +42,9 @@ struct NetworkTiming
     int dadCheckDelayMs = 2000; // from ifup's end to the duplicate-address check
     int arpWindowMs = 1000; // the wait for an answer after each ARP probe
     int linkLocalRetryMs = 60000; // between candidates after 10 conflicts in a row (RFC 3927)
+    int ntpDelayMs = 10000; // from ifup's end to the NTP clock program
+    int publishPauseMs = 500; // after the HTTP and the LXI publication (blocks the thread)
+    int withdrawPauseMs = 1000; // from the publishers' end to the daemon's (blocks the thread)
 };
 
 // Owns the LAN interface eth0: brings it up, watches its carrier once a second, and on every
@@ -56,7 +63,10 @@ struct NetworkTiming
 //   up edge        both statuses 1; ends a run under way, else starts one (configChanged)
 //   down edge      entries and sources cleared, statuses -3, gateways reset; 827 outside a run
 //   run            1057, ifdown, files written, 1096, "sysctl -p" 1 s later, ifup 1 s after
-//   ifup finished  IPv6 DNS, dmesg 2 s later, 536, lo brought up
+//   ifup finished  IPv6 DNS, dmesg 2 s later, 536, mDNS daemon and NetBIOS program when
+//                  enabled, lo brought up; the NTP clock program 10 s later when enabled
+//   daemon start   its host name cached; the six DNS-SD services published
+//   NetBIOS name   1265
 class NetworkManager : public QObject
 {
     Q_OBJECT
@@ -106,8 +116,8 @@ signals:
 
 public slots:
     void onConfigChange();
-    // The mDNS, DNS-SD and NetBIOS programs are not run by this system yet: nothing to start
-    // or withdraw.
+    // 0: the six publishers killed, a pause, then the mDNS daemon and the NetBIOS program
+    // stopped; non-zero: the daemon and the NetBIOS program started.
     void onOperateService(int action);
     void onThreadStarted();
     void onTimeout();
@@ -127,6 +137,15 @@ public slots:
     void onProgFinish_ZoDns6();
     void onReadyReadLines_Dmesg();
     void onProgFinish_Dmesg();
+    void avahiDaemonErrout();
+    void avahiPublishHttpErrout();
+    void avahiPublishLxiErrout();
+    void avahiPublishScpiRawErrout();
+    void avahiPublishHislipErrout();
+    void avahiPublishVxi11Errout();
+    void avahiPublishScpiTelnetErrout();
+    void nbnsStdout();
+    void ntpStdout();
     // Stops the poll and ends the tools; runs in the network thread before it quits.
     void shutDown();
 
@@ -157,6 +176,8 @@ private:
     void reportConflict();
     void useStaticNameservers();
     void report(int code, const QString &detail) const;
+    void startNameServices(const PreferenceInfo &preferences);
+    void sub_publishErrout(AvahiPublishProcess *publisher);
     void emitUpdated(unsigned lctx);
 
     NetworkInfo &m_networkInfo;
@@ -180,4 +201,13 @@ private:
     std::unique_ptr<Route4> m_route4;
     std::unique_ptr<ZoDns6> m_zoDns6;
     std::unique_ptr<Dmesg> m_dmesg;
+    std::unique_ptr<AvahiDaemonProcess> m_avahiDaemon;
+    std::unique_ptr<AvahiPublishProcess> m_publishHttp;
+    std::unique_ptr<AvahiPublishProcess> m_publishLxi;
+    std::unique_ptr<AvahiPublishProcess> m_publishVxi11;
+    std::unique_ptr<AvahiPublishProcess> m_publishScpiRaw;
+    std::unique_ptr<AvahiPublishProcess> m_publishScpiTelnet;
+    std::unique_ptr<AvahiPublishProcess> m_publishHislip;
+    std::unique_ptr<NbnsProcess> m_nbns;
+    std::unique_ptr<NtpDateProcess> m_ntpDate;
 };

@@ -29,14 +29,16 @@ int ChildProcess::resolve(const QString &program, QString *path)
     return 0;
 }
 
-int ChildProcess::prepare(QProcess *process, const QString &program, const QStringList &arguments)
+int ChildProcess::prepare(
+    QProcess *process, const QString &program, const QStringList &arguments, Arguments mapping)
 {
     QString path;
     const int rc = resolve(program, &path);
     if (rc != 0)
         return rc;
     process->setProgram(path);
-    process->setArguments(BoardPath::mapArguments(arguments));
+    process->setArguments(
+        mapping == Arguments::BoardPaths ? BoardPath::mapArguments(arguments) : arguments);
     const QString root = BoardPath::root();
     if (!root.isEmpty()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -44,10 +44,18 @@ public:
 
     // The file that runs for a board program path, or an error as in Result::error.
     static int resolve(const QString &program, QString *path);
-    // Resolves the program and sets it, the mapped arguments and, under a board root, the
+    enum class Arguments {
+        BoardPaths, // arguments that are board paths are mapped (see above)
+        Verbatim, // data that only looks like a path (a TXT record "path=/") passes unchanged
+    };
+
+    // Resolves the program and sets it, the (mapped) arguments and, under a board root, the
     // environment on process, which the caller then starts. Returns 0 or an error as in
     // Result::error (process is left untouched then).
-    static int prepare(QProcess *process, const QString &program, const QStringList &arguments);
+    static int prepare(QProcess *process,
+        const QString &program,
+        const QStringList &arguments,
+        Arguments mapping = Arguments::BoardPaths);
 
     // Runs the program and waits at most timeoutMs for its end; a program still running then
     // is killed. Standard input is closed.

@@ -27,9 +27,21 @@ ZOProcessWrapper::ZOProcessWrapper()
         &ZOProcessWrapper::onFinish);
 }
 
-int ZOProcessWrapper::startProgram(const QString &boardProgram, const QStringList &arguments)
+ZOProcessWrapper::~ZOProcessWrapper()
 {
-    const int rc = platform::ChildProcess::prepare(this, boardProgram, arguments);
+    // QProcess's own destructor would announce the end to the slots of a half-destroyed object.
+    disconnect(this, nullptr, this, nullptr);
+    if (state() != QProcess::NotRunning) {
+        kill();
+        waitForFinished(1000);
+    }
+}
+
+int ZOProcessWrapper::startProgram(const QString &boardProgram,
+    const QStringList &arguments,
+    platform::ChildProcess::Arguments mapping)
+{
+    const int rc = platform::ChildProcess::prepare(this, boardProgram, arguments, mapping);
     if (rc != 0)
         return rc;
     m_outTail.clear();

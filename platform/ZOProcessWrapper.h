@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ChildProcess.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QStringList>
@@ -21,11 +23,16 @@ class ZOProcessWrapper : public QProcess
 
 public:
     ZOProcessWrapper();
+    // Ends a child that still runs (SIGKILL) while the object is whole; its end reaches no
+    // slot of this object.
+    ~ZOProcessWrapper() override;
 
     // Starts the board program with the arguments (mapped as platform::ChildProcess does).
     // Returns 0, or a negative errno as ChildProcess::resolve() when the program (or its
     // stand-in under a board root) cannot be run; then nothing starts and no signal follows.
-    int startProgram(const QString &boardProgram, const QStringList &arguments);
+    int startProgram(const QString &boardProgram,
+        const QStringList &arguments,
+        platform::ChildProcess::Arguments mapping = platform::ChildProcess::Arguments::BoardPaths);
 
     // The lines of the chunk announced last, from either channel.
     const QStringList &lines() const { return m_lines; }

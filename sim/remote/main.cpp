@@ -39,7 +39,7 @@ bool catchTermination()
 void printLanUpdate(const NetworkInfo &info, unsigned lctx)
 {
     std::printf("lan %u ip4=%s mask4=%s gw4=%s dns4=%s,%s wins4=%s,%s src4=%d status4=%d "
-                "status6=%d lamp=%d host=%s domain=%s\n",
+                "status6=%d lamp=%d host=%s domain=%s mdns=%s service=%s nbns=%s\n",
         lctx,
         qPrintable(info.getIpAdr4()),
         qPrintable(info.getNetMask4()),
@@ -53,7 +53,10 @@ void printLanUpdate(const NetworkInfo &info, unsigned lctx)
         info.getLanStatus6(),
         info.getLanIndicator(),
         QUrl::toPercentEncoding(info.getResolvedDdnsHostname()).constData(),
-        QUrl::toPercentEncoding(info.getResolvedDomainName()).constData());
+        QUrl::toPercentEncoding(info.getResolvedDomainName()).constData(),
+        QUrl::toPercentEncoding(info.getResolvedMdnsHostname()).constData(),
+        QUrl::toPercentEncoding(info.getResolvedMdnsServiceName()).constData(),
+        QUrl::toPercentEncoding(info.getResolvedNbnsName()).constData());
     std::fflush(stdout);
 }
 

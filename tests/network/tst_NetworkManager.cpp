@@ -11,7 +11,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -83,9 +85,18 @@ private slots:
     void theThreadServesThePollWhileAProbeRuns();
     void killUdhcpcOnlySignalsOneProcess_data();
     void killUdhcpcOnlySignalsOneProcess();
+    void daemonNamePublishesTheSixServicesInOrder();
+    void collidedHostnameIsCachedAndWithdrawalEndsEverything();
+    void servicesOffStartNeitherDaemonNorNetbios();
+    void refusedMdnsHostnameIsReportedAndStartsNoDaemon();
+    void netbiosNameIsLearnedAndTheClockProgramFollowsIfup();
 
 private:
     void start();
+    // The mDNS daemon, publisher, NetBIOS and NTP stand-ins: logged like the tools; each
+    // process that stays adds its pid to var/run/pids.
+    void installNameServices();
+    bool anyNameServiceRunning() const;
     // The logged tool runs, "name args" per line, in order.
     QStringList journal() const;
     QList<double> journalTimes() const;
@@ -720,6 +731,209 @@ void tst_NetworkManager::killUdhcpcOnlySignalsOneProcess()
     QCOMPARE(manager.killUdhcpc(), killed);
     if (killed)
         QTRY_COMPARE_WITH_TIMEOUT(journal(), QStringList({ "kill 4242" }), 5000);
+}
+
+void tst_NetworkManager::installNameServices()
+{
+    QDir dir(m_root->path());
+    QVERIFY(dir.mkpath("usr/sbin"));
+    const char *const log =
+        "#!/bin/sh\n"
+        "echo \"$(date +%s.%N) $(basename \"$0\") $*\" >> \"$BOARD_ROOT/var/log/tools.log\"\n";
+    const struct
+    {
+        const char *path;
+        const char *body;
+    } standIns[] = {
+        { "usr/sbin/avahi-daemon",
+            "echo $$ >> \"$BOARD_ROOT/var/run/pids\"\n"
+            "host=$(sed -n 's/^host-name=//p' \"$BOARD_ROOT/etc/avahi/avahi-daemon.conf\")\n"
+            "[ -f \"$BOARD_ROOT/collide\" ] && host=$host-2\n"
+            "echo \"Server startup complete. Host name is $host.local. Local service cookie is "
+            "7.\" >&2\n"
+            "exec sleep 30\n" },
+        { "usr/bin/avahi-publish",
+            "echo $$ >> \"$BOARD_ROOT/var/run/pids\"\n"
+            "[ \"$3\" = _lxi._tcp ] && echo \"Name collision, picking new name '$2 #2'\" >&2 "
+            "&& echo \"Established under name '$2 #2'\" >&2\n"
+            "exec sleep 30\n" },
+        { "usr/bin/zonbns",
+            "[ \"$1\" = -kill:1 ] && kill \"$(cat \"$BOARD_ROOT/var/run/zonbns.pid\")\" && exit 0\n"
+            "echo $$ >> \"$BOARD_ROOT/var/run/pids\"\n"
+            "echo $$ > \"$BOARD_ROOT/var/run/zonbns.pid\"\n"
+            "echo 'FOO has been advertized'\n"
+            "exec sleep 30\n" },
+        { "usr/bin/zontpdate", "exit 0\n" },
+    };
+    for (const auto &standIn : standIns) {
+        QFile script(dir.filePath(standIn.path));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QByteArray(log) + standIn.body);
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QFile conf(dir.filePath("usr/bin/avahi-daemon.conf.template"));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("[server]\nhost-name=%1\n");
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.description = QStringLiteral("VL-300 SN0042");
+        v.scpiRawPort = 5025;
+        v.telnetPort = 5024;
+        v.hislipPort = 4880;
+        v.ntpServerHostname = QStringLiteral("ntp.lab.test");
+    });
+}
+
+bool tst_NetworkManager::anyNameServiceRunning() const
+{
+    QFile file(m_root->filePath("var/run/pids"));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &pid : file.readAll().split('\n')) {
+        if (!pid.isEmpty() && QFileInfo::exists("/proc/" + QString::fromLatin1(pid)))
+            return true;
+    }
+    return false;
+}
+
+void tst_NetworkManager::daemonNamePublishesTheSixServicesInOrder()
+{
+    installNameServices();
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.mdnsEnabled = true;
+    });
+    start();
+    const auto publications = [this] {
+        static const QRegularExpression publication(
+            "^avahi-publish -s .* (_[-a-z0-9]+\\._tcp [0-9]+) ");
+        QStringList types;
+        for (const QString &entry : journal()) {
+            const QRegularExpressionMatch match = publication.match(entry);
+            if (match.hasMatch())
+                types.append(match.captured(1));
+        }
+        return types;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(publications().size(), 6, 10000);
+    // HTTP, a pause, LXI, a pause, then the other four at once (their logs may interleave).
+    const QStringList order = publications();
+    QCOMPARE(order.mid(0, 2), QStringList({ "_http._tcp 80", "_lxi._tcp 80" }));
+    QStringList rest = order.mid(2);
+    rest.sort();
+    QCOMPARE(rest,
+        QStringList({ "_hislip._tcp 4880",
+            "_scpi-raw._tcp 5025",
+            "_scpi-telnet._tcp 5024",
+            "_vxi-11._tcp 111" }));
+    const QList<double> times = journalTimes();
+    const QStringList entries = journal();
+    const auto timeOf = [&](const char *type) {
+        for (int i = 0; i < entries.size(); ++i) {
+            if (entries.at(i).contains(QLatin1String(type)))
+                return times.at(i);
+        }
+        return 0.0;
+    };
+    QVERIFY2(timeOf("_lxi._tcp") - timeOf("_http._tcp") >= 0.4, "LXI follows HTTP after 500 ms");
+    QVERIFY2(timeOf("_vxi-11._tcp") - timeOf("_lxi._tcp") >= 0.4, "the rest follow after 500 ms");
+    QVERIFY(journal().contains("avahi-publish -s VL-300 SN0042 _http._tcp 80 txtvers=1 path=/"));
+    QCOMPARE(m_info->getResolvedMdnsHostname(), QStringLiteral("VEK3R-00042.local."));
+    QFile cache(m_root->filePath("etc/instr/avahi-hostname-cache"));
+    QVERIFY(cache.open(QIODevice::ReadOnly));
+    QCOMPARE(cache.readAll(), QByteArray("VEK3R-00042"));
+    // The LXI publisher's collision names the service; the last name line wins.
+    QTRY_COMPARE_WITH_TIMEOUT(
+        m_info->getResolvedMdnsServiceName(), QStringLiteral("VL-300 SN0042 #2"), 5000);
+    QFile service(m_root->filePath("etc/instr/avahi-service-cache"));
+    QVERIFY(service.open(QIODevice::ReadOnly));
+    QCOMPARE(service.readAll(), QByteArray("VL-300 SN0042 #2"));
+    QCOMPARE(m_errors, QList<int>());
+}
+
+void tst_NetworkManager::collidedHostnameIsCachedAndWithdrawalEndsEverything()
+{
+    installNameServices();
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.mdnsEnabled = true;
+        v.nbnsEnabled = true;
+    });
+    QFile(m_root->filePath("collide")).open(QIODevice::WriteOnly);
+    start();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        m_info->getResolvedMdnsHostname(), QStringLiteral("VEK3R-00042-2.local."), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(journal().filter("avahi-publish ").size(), 6, 5000);
+    QVERIFY(QFileInfo::exists(m_root->filePath("etc/avahi/avahi-daemon.conf")));
+
+    emit m_manager->operatedService(0);
+    QTRY_VERIFY_WITH_TIMEOUT(!anyNameServiceRunning(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(m_root->filePath("etc/avahi")), 5000);
+    QVERIFY(journal().contains("zonbns -kill:1"));
+
+    // The name the daemon took is the one it is started with next time.
+    QFile::remove(m_root->filePath("collide"));
+    emit m_manager->operatedService(1);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        journal().filter(QRegularExpression("^avahi-daemon")).size(), 2, 5000);
+    QFile conf(m_root->filePath("etc/avahi/avahi-daemon.conf"));
+    QVERIFY(conf.open(QIODevice::ReadOnly));
+    QCOMPARE(conf.readAll(), QByteArray("[server]\nhost-name=VEK3R-00042-2\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(journal().filter("zonbns -hostname:").size(), 2, 5000);
+}
+
+void tst_NetworkManager::servicesOffStartNeitherDaemonNorNetbios()
+{
+    installNameServices();
+    m_timing.ntpDelayMs = 50;
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.mdnsEnabled = false;
+        v.nbnsEnabled = false;
+        v.autoClockAdjEnabled = false;
+    });
+    start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(536u), 10000);
+    QTest::qWait(300);
+    emit m_manager->operatedService(1);
+    QTest::qWait(300);
+    QCOMPARE(
+        journal().filter(QRegularExpression("^(avahi|zonbns|zontpdate)")).join('|'), QString());
+}
+
+void tst_NetworkManager::refusedMdnsHostnameIsReportedAndStartsNoDaemon()
+{
+    installNameServices();
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.mdnsEnabled = true;
+        v.adrsAssign4 = 0; // the interfaces file takes no host name then
+        v.hostname = QStringLiteral("VEK_3R");
+    });
+    start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_errors.contains(-224), 10000);
+    QTest::qWait(200);
+    QCOMPARE(journal().filter("avahi-"), QStringList());
+    QVERIFY(!QFileInfo::exists(m_root->filePath("etc/avahi/avahi-daemon.conf")));
+}
+
+void tst_NetworkManager::netbiosNameIsLearnedAndTheClockProgramFollowsIfup()
+{
+    installNameServices();
+    m_timing.ntpDelayMs = 600;
+    m_preferences->modify([](PreferenceInfo::Values &v) {
+        v.mdnsEnabled = false;
+        v.nbnsEnabled = true;
+        v.autoClockAdjEnabled = true;
+    });
+    start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(1265u), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_info->getResolvedNbnsName(), QStringLiteral("FOO"), 2000);
+    // Static or DHCP without option 44: the WINS servers are unknown and not passed.
+    QVERIFY(journal().contains("zonbns -hostname:VEK3R-00042"));
+    const QString ntp = QStringLiteral("zontpdate -server:ntp.lab.test -hwclock:1 -thresh:0.1");
+    QTRY_VERIFY_WITH_TIMEOUT(journal().contains(ntp), 5000);
+    const QStringList entries = journal();
+    const QList<double> times = journalTimes();
+    const double ifup = times.at(entries.indexOf("ifup -v eth0"));
+    QVERIFY2(times.at(entries.indexOf(ntp)) - ifup >= 0.55, "the clock program waits its delay");
+    QCOMPARE(entries.count(ntp), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_NetworkManager)
