@@ -19,3 +19,19 @@ short IFMAIN_Opt::OnQuery(const zo4882::ZO_PARSER_RESULT *, zo4882::ZOCmdArg **a
     *answer = new zo4882::ZOCmdArg(text.constData(), zo4882::ZOCmdArg::KIND_CHAR);
     return 0;
 }
+
+namespace {
+
+constexpr long long LastSetup = 19;
+
+} // namespace
+
+short IFMAIN_Rcl::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
+{
+    return notAvailableAfterCheck(result, 0, LastSetup);
+}
+
+short IFMAIN_Sav::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
+{
+    return notAvailableAfterCheck(result, 0, LastSetup);
+}

@@ -2,11 +2,15 @@
 
 #include "remote/ZO4882Parser.h"
 
+#include <atomic>
 #include <functional>
 
 // The instrument's parser: the instrument dictionary with the optional SOURce root, the error
 // numbers of refused settings, and the communication watchdog tripping the source's watchdog
-// protection.
+// protection. While a measurement query waits for the acquisition, the parser runs nothing
+// else; a message of another session that is an acquisition abort alone (ABORt, ABORt:ALL,
+// ABORt:ACQuire) aborts the acquisition on arrival, which ends the wait, and still runs in its
+// turn.
 class MyParser : public zo4882::ZO4882Parser
 {
     Q_OBJECT
@@ -26,7 +30,20 @@ public:
     // -203 "Command protected" for the administrator flag, otherwise -221 "Settings conflict".
     short OnSettingsConflict(unsigned deniedBits) const override;
 
+    // Whether a message is an acquisition abort alone.
+    static bool isAbortMessage(const char *text, int length);
+
 protected:
     // Ends, besides the base's waits, a request to the engine the running message waits for.
     void OnShutdown() override;
+
+protected Q_SLOTS:
+    // Notes the session of the running message.
+    void OnMsgPost(const zo4882::SCPIMSG_T *message) override;
+
+private:
+    void onArrival(const zo4882::SCPIMSG_T &message) const;
+
+    // The responder of the message running now (null between messages); only compared.
+    std::atomic<const void *> m_running { nullptr };
 };

@@ -1,6 +1,7 @@
 #include "commands/NotAvailable.h"
 
 #include "commands/ValueNotAvailable.h"
+#include "remote/ZOCmdArgRange.h"
 #include "remote/ZOValueManager.h"
 #include "remote/ZO_SCPI_DICT_ENTRY.h"
 
@@ -22,4 +23,12 @@ bool isValueAvailable(const zo4882::ZO_PARSER_RESULT *result)
         return true;
     const zostd::IValue *value = registry->find(result->entry->valueId);
     return !value || value->getKvType() != ValueNotAvailable::kvtype;
+}
+
+short notAvailableAfterCheck(const zo4882::ZO_PARSER_RESULT *result, long long low, long long high)
+{
+    long long n = 0;
+    if (const short e = zo4882::zoRoundedArg(result->args, low, high, &n))
+        return e;
+    return notAvailable(result);
 }

@@ -24,6 +24,10 @@ template <class T> zo4882::ZOCommand *createIfAvailable(const zo4882::ZO_PARSER_
 
 bool isValueAvailable(const zo4882::ZO_PARSER_RESULT *result);
 
+// A command whose number argument is checked before its work, which is not built yet: -109
+// without it, -222 when it does not round into low .. high, else notAvailable().
+short notAvailableAfterCheck(const zo4882::ZO_PARSER_RESULT *result, long long low, long long high);
+
 template <class T> zo4882::ZOCommand *createIfAvailable(const zo4882::ZO_PARSER_RESULT *result)
 {
     if (isValueAvailable(result))

@@ -1,8 +1,9 @@
 #include "commands/OutputValues.h"
 
+#include "commands/ValueSetting.h"
+#include "commands/ValueSystConfSoutProt.h"
 #include "engine/Basic.h"
 #include "engine/Status.h"
-#include "commands/ValueSetting.h"
 #include "instrument/ModelInformation.h"
 
 #include "commands/keywords/KeywordsSystem.h"
@@ -146,6 +147,10 @@ template <class Bridge> std::shared_ptr<void> configKeyword(unsigned id, quint8 
 
 const ValueMakerRow s_rows[] = {
     { ValueOutp::Id, makeValue<ValueOutp> },
+    { ValueSystConfSoutProt::Id,
+        [](const ValueEngine &) {
+            return made(new ValueSystConfSoutProt);
+        } },
     { 121,
         [](const ValueEngine &e) {
             return protectionLevel(121, e, &Basic::setRealCurrentProtectionLevel,

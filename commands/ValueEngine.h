@@ -1,9 +1,11 @@
 #pragma once
 
+class DataLogger;
 struct InstrumentConfigInfo;
 class ModelInformation;
 
 namespace vek {
+class AcquireTrigger;
 class Basic;
 class Status;
 } // namespace vek
@@ -17,4 +19,6 @@ struct ValueEngine
     vek::Status *status = nullptr;
     ModelInformation *info = nullptr;
     InstrumentConfigInfo *config = nullptr;
+    vek::AcquireTrigger *acquire = nullptr;
+    DataLogger *logger = nullptr;
 };

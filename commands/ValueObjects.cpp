@@ -1,5 +1,6 @@
 #include "commands/ValueObjects.h"
 
+#include "commands/AcquireValues.h"
 #include "commands/OutputValues.h"
 #include "commands/SourceValues.h"
 #include "commands/ValueFamily.h"
@@ -155,6 +156,7 @@ ValueFamilyTable familyOf(ValueFamily family)
     case ValueFamily::Output:
         return outputValues();
     case ValueFamily::Acquisition:
+        return acquisitionValues();
     case ValueFamily::System:
         break;
     }
@@ -174,6 +176,7 @@ ValueMaker makerOf(const CreationSlot &slot)
 // Registry and objects, kept for the life of the process: never freed, only replaced.
 struct ValueObjects
 {
+    ValueEngine engine;
     std::unique_ptr<zostd::ZOValueManager> registry;
     std::vector<std::shared_ptr<void>> objects;
 };
@@ -195,6 +198,7 @@ void linkTwins(const zostd::ZOValueManager &registry)
 int createValueObjects(const ValueEngine &engine)
 {
     auto made = new ValueObjects;
+    made->engine = engine;
     made->registry = std::make_unique<zostd::ZOValueManager>();
     made->registry->reserve(ReservedEntries);
     made->objects.reserve(sizeof s_creationOrder / sizeof s_creationOrder[0]);
@@ -207,4 +211,10 @@ int createValueObjects(const ValueEngine &engine)
     delete s_valueObjects;
     s_valueObjects = made;
     return made->registry->count();
+}
+
+const ValueEngine &valueEngine()
+{
+    static const ValueEngine none;
+    return s_valueObjects ? s_valueObjects->engine : none;
 }

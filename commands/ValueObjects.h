@@ -9,3 +9,7 @@
 // values; registry and objects then live until the process ends. A further call (tests)
 // replaces them.
 int createValueObjects(const ValueEngine &engine);
+
+// The engine handed to the last createValueObjects(), for the handlers that act on it beyond a
+// single value (the measurement queries, DATA:R?); all null before the first call.
+const ValueEngine &valueEngine();

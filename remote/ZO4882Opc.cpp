@@ -135,6 +135,12 @@ void ZO4882Opc::interruptWaits()
     m_changed.wakeAll();
 }
 
+unsigned ZO4882Opc::interruptCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_interrupts;
+}
+
 void ZO4882Opc::reset()
 {
     QMutexLocker lock(&m_mutex);

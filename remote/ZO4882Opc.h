@@ -59,6 +59,9 @@ public:
 
     // Ends every wait in progress with Interrupted (device clear); later waits are not affected.
     void interruptWaits();
+    // How often interruptWaits() was called: a wait of its own that saw this number change
+    // has been interrupted.
+    unsigned interruptCount() const;
 
     // The power-on state: idle, nothing pending, complete or awaiting a trigger.
     void reset();

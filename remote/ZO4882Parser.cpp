@@ -104,6 +104,8 @@ int ZO4882Parser::post(SCPIMSG_T *message)
     }
     if (m_postHook)
         m_postHook(*message);
+    if (m_arrivalHook)
+        m_arrivalHook(*message);
     message->sequence = m_lastSequence.fetch_add(1) + 1;
     // Counted before it is queued, so the parser never takes a message the count lacks.
     m_pending.fetch_add(1);

@@ -68,6 +68,13 @@ public:
     // Run in post()'s caller thread before the message is queued: the remote/local handler
     // puts the instrument into the remote state here. Install it before any post.
     void setPostHook(std::function<void(const SCPIMSG_T &)> hook) { m_postHook = std::move(hook); }
+    // Run in post()'s caller thread after the post hook, before the message is queued: the
+    // instrument lets an abort from another session end a running wait here. Install it
+    // before any post.
+    void setArrivalHook(std::function<void(const SCPIMSG_T &)> hook)
+    {
+        m_arrivalHook = std::move(hook);
+    }
 
     // The parser's share of a device clear (any thread): every message posted so far and not
     // yet taken is discarded unparsed, and the message running now stops at its next message
@@ -131,6 +138,7 @@ private:
     QThread m_thread;
     QTimer *m_timer; // child; lives in m_thread
     std::function<void(const SCPIMSG_T &)> m_postHook; // set before posting starts
+    std::function<void(const SCPIMSG_T &)> m_arrivalHook; // likewise
 
     // Guards m_watchdogPeriod, m_watchdogFired, m_lastActivity and m_watchdogHandler.
     mutable QMutex m_watchdogMutex;

@@ -321,6 +321,7 @@ ZO4882ParserDelegate::UnitOutcome ZO4882ParserDelegate::runUnit(
         tail = arg;
     }
     m_result.args = chain;
+    m_result.responseRoom = m_responseDropped ? 0 : RESPONSE_SIZE - 2 - m_responseLength;
 
     ZOCmdArg *answer = nullptr;
     m_sink->OnParsed(&m_result, denyFlags, &answer);

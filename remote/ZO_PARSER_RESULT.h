@@ -19,6 +19,9 @@ struct ZO_PARSER_RESULT
     short query = 0; // 1 when the header ends with '?'
     const char *header = ""; // upper-cased, optional root removed
     const char *params = ""; // upper-cased parameter text
+    // Bytes still free in the message's answer for this unit's answer text (its separator
+    // already counted); a query whose answer would not fit loses that answer.
+    int responseRoom = 0xC000 - 2;
 };
 
 } // namespace zo4882

@@ -5,7 +5,9 @@
 #include "commands/MyParser.h"
 #include "commands/SystErrCustom.h"
 #include "commands/ValueObjects.h"
+#include "engine/AcquireTrigger.h"
 #include "engine/Basic.h"
+#include "engine/DataLogger.h"
 #include "engine/Status.h"
 #include "engine/ioc/IoControl.h"
 #include "instrument/ModelInformation.h"
@@ -16,8 +18,8 @@
 #include "remote/QueueError.h"
 #include "remote/StatusRegisters.h"
 #include "remote/ZO4882ParserAsync.h"
-#include "remote/ZOPortmapper.h"
 #include "remote/ZOHislipDelegate.h"
+#include "remote/ZOPortmapper.h"
 #include "remote/ZORs232Service.h"
 #include "remote/ZOSystErrCue.h"
 #include "remote/ZOTcpService_HiSLIP.h"
@@ -25,8 +27,8 @@
 #include "remote/ZOTcpService_ScpiTelnet.h"
 #include "remote/ZOTcpSession_Vxi11Async.h"
 #include "remote/ZOTcpSession_Vxi11Core.h"
-#include "remote/ZOVxi11_SRQ.h"
 #include "remote/ZOUsbtmcService.h"
+#include "remote/ZOVxi11_SRQ.h"
 
 #include "platform/BoardPath.h"
 
@@ -113,6 +115,10 @@ HeadlessInstrument::~HeadlessInstrument()
         link->stop();
         link->wait();
     }
+    // The batches the monitor link queued are delivered (and freed) before the acquisition goes.
+    QCoreApplication::sendPostedEvents();
+    m_acquire.reset();
+    m_logger.reset();
     m_basic.reset();
     m_statusThread.quit();
     m_statusThread.wait();
@@ -135,6 +141,17 @@ void HeadlessInstrument::createEngine()
     m_status = std::make_unique<vek::Status>(m_writer.get());
     m_basic = std::make_unique<vek::Basic>(m_writer.get(), m_info.get(), m_status.get(), &m_config);
     m_config.loadOrRestoreDefaults();
+    m_logger = std::make_unique<DataLogger>();
+    m_acquire = std::make_unique<vek::AcquireTrigger>(
+        m_writer.get(), m_monitor.get(), m_info.get(), m_logger.get());
+    QObject::connect(m_monitor.get(),
+        &IoControl::dataUpdated,
+        m_acquire.get(),
+        &vek::AcquireTrigger::onDataUpdate);
+    QObject::connect(m_monitor.get(),
+        &IoControl::acqTriggered,
+        m_acquire.get(),
+        &vek::AcquireTrigger::onAcqTriggered);
     // Both links report status words and cut-offs; load switches wait for them.
     for (IoControl *link : { m_writer.get(), m_monitor.get() }) {
         QObject::connect(
@@ -161,7 +178,8 @@ void HeadlessInstrument::createEngine()
 void HeadlessInstrument::createRemote()
 {
     // The engine root will make the value objects; until it exists, they are made here.
-    createValueObjects(ValueEngine { m_basic.get(), m_status.get(), m_info.get(), &m_config });
+    createValueObjects(ValueEngine {
+        m_basic.get(), m_status.get(), m_info.get(), &m_config, m_acquire.get(), m_logger.get() });
 
     vek::Basic *basic = m_basic.get();
     m_parser = std::make_unique<MyParser>(instrumentDictionary(), [basic] {

@@ -9,6 +9,7 @@
 #include <vector>
 
 class CTRL_SINK;
+class DataLogger;
 class ModelInformation;
 class MyParser;
 class NetworkInfo;
@@ -20,6 +21,7 @@ namespace ioc {
 class IoControl;
 }
 namespace vek {
+class AcquireTrigger;
 class Basic;
 class Status;
 } // namespace vek
@@ -105,6 +107,8 @@ private:
     std::unique_ptr<vek::Status> m_status;
     QThread m_statusThread;
     std::unique_ptr<vek::Basic> m_basic;
+    std::unique_ptr<DataLogger> m_logger; // lives in this (the main) thread
+    std::unique_ptr<vek::AcquireTrigger> m_acquire; // likewise
     std::unique_ptr<PreferenceInfo> m_preferences;
     std::unique_ptr<MyParser> m_parser;
     std::unique_ptr<CTRL_SINK> m_controlSink;

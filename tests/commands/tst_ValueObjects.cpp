@@ -153,15 +153,22 @@ void tst_ValueObjects::messages_data()
         << QByteArray("SYST:BEEP:KEY ON") << QByteArray() << notAvailable;
     QTest::newRow("switch query to come")
         << QByteArray("SYST:BEEP:KEY?") << QByteArray() << notAvailable;
-    QTest::newRow("action to come") << QByteArray("ABOR") << QByteArray() << notAvailable;
+    QTest::newRow("action to come")
+        << QByteArray("INIT:TRAN:PROG") << QByteArray() << notAvailable;
     QTest::newRow("channel value to come")
         << QByteArray("ZCUR? (@1)") << QByteArray() << notAvailable;
     // A handler still to come, also over a value still to come.
     QTest::newRow("handler to come") << QByteArray("*RST") << QByteArray() << notAvailable;
-    QTest::newRow("keyword list to come")
-        << QByteArray("SYST:CONF:SOUT:PROT?") << QByteArray() << notAvailable;
-    QTest::newRow("load switch on-time to come")
-        << QByteArray("OUTP ON,5") << QByteArray() << notAvailable;
+    QTest::newRow("keyword list") << QByteArray("SYST:CONF:SOUT:PROT?")
+                                  << QByteArray("NONE,OC,OP,UV,WDOG\n") << QStringList();
+    QTest::newRow("keyword list word twice")
+        << QByteArray("SYST:CONF:SOUT:PROT OC,OC") << QByteArray()
+        << QStringList { "202 SYST:CONF:SOUT:PROT OC,OC" };
+    QTest::newRow("keyword list unknown word")
+        << QByteArray("SYST:CONF:SOUT:PROT OC,XX") << QByteArray()
+        << QStringList { "-224 SYST:CONF:SOUT:PROT OC,XX" };
+    QTest::newRow("setup number checked first")
+        << QByteArray("*SAV 20") << QByteArray() << QStringList { "-222 *SAV 20" };
     QTest::newRow("each unit answers")
         << QByteArray("*RST;*SAV 1") << QByteArray() << (notAvailable + notAvailable);
     // Built values.

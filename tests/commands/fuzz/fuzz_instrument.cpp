@@ -5,6 +5,7 @@
 #include "commands/DictIndexNative.h"
 #include "commands/MyParser.h"
 #include "platform/BoardPath.h"
+#include "remote/ZO4882Opc.h"
 #include "remote/ZOSystErrCue.h"
 #include "sim/BoardRoot.h"
 #include "sim/remote/HeadlessInstrument.h"
@@ -13,11 +14,39 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace {
+
+// Without a board no acquisition ever ends: the waits for one (*OPC?, *WAI, FETCh?, READ?,
+// MEASure?) are ended every few milliseconds, as a device clear ends them. Made after the
+// tracker, so it stops before the tracker goes at exit.
+class WaitInterrupter
+{
+public:
+    WaitInterrupter()
+        : m_thread([this] {
+            while (!m_stop.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                zo4882::s_opc.interruptWaits();
+            }
+        })
+    { }
+    ~WaitInterrupter()
+    {
+        m_stop.store(true);
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_stop { false };
+    std::thread m_thread;
+};
 
 zo4882::ZO4882ParserDelegate *instrumentParser()
 {
@@ -40,6 +69,7 @@ zo4882::ZO4882ParserDelegate *instrumentParser()
     // The units run here, through the instrument parser's handlers and deny rules.
     static zo4882::ZO4882ParserDelegate delegate(zo4882::ZO4882Parser::s_pSelf.load());
     delegate.registerDictionary(&index, zo4882::NODE_SOURCE);
+    static WaitInterrupter interrupter;
     return &delegate;
 }
 
