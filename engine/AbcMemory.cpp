@@ -46,13 +46,28 @@ bool isArb(int mode)
     return mode > CP;
 }
 
+bool samePoints(const QList<ARBITRARY_DATA> &a, const QList<ARBITRARY_DATA> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int k = 0; k < a.size(); ++k) {
+        if (a[k].voltage != b[k].voltage || a[k].current != b[k].current)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
-SCPIERR_T ABC_MEMORY::store(const Basic &basic)
+SCPIERR_T ABC_MEMORY::store(const Basic &basic, const ArbitraryModel *arb)
 {
     const int mode = int(Source::m_functionMode.load());
-    if (isArb(mode))
-        return Error::ExecutionError;
+    if (isArb(mode)) {
+        if (!arb)
+            return Error::ExecutionError;
+        arbitraryPoints = arb->getData();
+        return 0;
+    }
     if (double *level = modeLevel(*this, mode)) {
         switch (mode) {
         case CC:
@@ -74,13 +89,17 @@ SCPIERR_T ABC_MEMORY::store(const Basic &basic)
     return 0;
 }
 
-SCPIERR_T ABC_MEMORY::recall(Basic &basic) const
+SCPIERR_T ABC_MEMORY::recall(Basic &basic, ArbitraryModel *arb)
 {
     if (Source::programRunning())
         return Error::ProgramRunning;
     const int mode = int(Source::m_functionMode.load());
-    if (isArb(mode))
-        return Error::ExecutionError;
+    if (isArb(mode)) {
+        if (!arb)
+            return Error::ExecutionError;
+        const SCPIERR_T result = arb->setTable(arbitraryPoints);
+        return result ? result : arb->transmit(UpdateIfChanged);
+    }
     const double *level = modeLevel(*this, mode);
     SCPIERR_T result = 0;
     if (level) {
@@ -116,7 +135,8 @@ bool ABC_MEMORY::operator==(const ABC_MEMORY &o) const
     return cc_high == o.cc_high && cc_medium == o.cc_medium && cc_low == o.cc_low
         && cr_high == o.cr_high && cr_medium == o.cr_medium && cr_low == o.cr_low
         && cp_high == o.cp_high && cp_medium == o.cp_medium && cp_low == o.cp_low
-        && cv_high == o.cv_high && cv_low == o.cv_low;
+        && cv_high == o.cv_high && cv_low == o.cv_low
+        && samePoints(arbitraryPoints, o.arbitraryPoints);
 }
 
 AbcMemories::AbcMemories()
@@ -129,7 +149,7 @@ SCPIERR_T AbcMemories::store(int index, const Basic &basic)
         return Error::DataOutOfRange;
     // The levels are read with no lock of ours held; only the copy back is locked.
     ABC_MEMORY preset = at(index);
-    const SCPIERR_T result = preset.store(basic);
+    const SCPIERR_T result = preset.store(basic, m_arb);
     if (result == 0) {
         QMutexLocker lock(&m_mutex);
         m_presets[index] = preset;
@@ -141,7 +161,14 @@ SCPIERR_T AbcMemories::recall(int index, Basic &basic)
 {
     if (index < 0 || index >= Count)
         return Error::DataOutOfRange;
-    return at(index).recall(basic);
+    ABC_MEMORY preset = at(index);
+    const SCPIERR_T result = preset.recall(basic, m_arb);
+    if (result == 0) {
+        // The table pinned the preset's first and last point.
+        QMutexLocker lock(&m_mutex);
+        m_presets[index].arbitraryPoints = preset.arbitraryPoints;
+    }
+    return result;
 }
 
 QString AbcMemories::preview(int index) const

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "engine/ArbitraryModel.h"
 #include "engine/EngineTypes.h"
+
+#include <QList>
 
 #include <QMutex>
 #include <QString>
@@ -13,7 +16,8 @@ class Basic;
 // One A/B/C preset: the level of each mode per range (A, S, W per current range low, medium,
 // high; V per voltage range low, high). Storing copies the live level of the present mode and
 // range (CC and CR also the CV level of the present voltage range); recalling applies it again.
-// The arbitrary mode's point table is not kept yet: store and recall in ARB mode are -200.
+// In ARB mode a preset holds the arbitrary table's points; without a table handed down (arb
+// null) store and recall in ARB mode are -200.
 struct ABC_MEMORY
 {
     double cc_high = 0.0;
@@ -27,12 +31,15 @@ struct ABC_MEMORY
     double cp_low = 0.0;
     double cv_high = 0.0;
     double cv_low = 0.0;
+    QList<ARBITRARY_DATA> arbitraryPoints;
 
-    // 0, or -200 in ARB mode.
-    SCPIERR_T store(const Basic &basic);
+    // 0, or -200 in ARB mode without a table.
+    SCPIERR_T store(const Basic &basic, const ArbitraryModel *arb = nullptr);
     // 104 while a program runs, waits or is suspended (nothing applied); else the setters'
     // result (CC, CR: the mode level's error first, the voltage level applied either way).
-    SCPIERR_T recall(Basic &basic) const;
+    // ARB: the table's refusal (nothing sent), else it is sent; the points are pinned as the
+    // table pins them.
+    SCPIERR_T recall(Basic &basic, ArbitraryModel *arb = nullptr);
     // The present mode's level with its unit ("1.5A"); empty in ARB mode.
     QString preview() const;
 
@@ -50,6 +57,9 @@ public:
 
     AbcMemories();
 
+    // The arbitrary table that ARB presets store and recall; it must outlive this object.
+    void setArbitraryModel(ArbitraryModel *arb) { m_arb = arb; }
+
     // -222 for an index outside 0 to 2; otherwise as ABC_MEMORY.
     SCPIERR_T store(int index, const Basic &basic);
     SCPIERR_T recall(int index, Basic &basic);
@@ -64,6 +74,7 @@ public:
 private:
     mutable QMutex m_mutex; // guards m_presets
     QVector<ABC_MEMORY> m_presets;
+    ArbitraryModel *m_arb = nullptr; // set once at start-up
 };
 
 } // namespace vek

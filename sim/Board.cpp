@@ -380,7 +380,11 @@ StepRecord Board::stepAt(qint64 us) const
 // The one place where a step's levels meet the load model.
 LoadModel::Point Board::operatingPointAt(qint64 us) const
 {
-    return m_load.operatingPoint(m_memory.modeWord(), stepAt(us));
+    const quint32 mode = m_memory.modeWord();
+    if (mode & 0x2000000)
+        return m_load.operatingPoint(
+            mode, stepAt(us), m_memory.writtenRun(RegisterMemory::ArbTable));
+    return m_load.operatingPoint(mode, stepAt(us));
 }
 
 Acquisition::Record Board::measurement(int samples) const

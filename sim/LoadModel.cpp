@@ -43,19 +43,55 @@ double LoadModel::shortCircuitAmps() const
     return m_rint > 0.0 ? m_voc / m_rint : 2.0 * m_currFs[0];
 }
 
-LoadModel::Point LoadModel::operatingPoint(quint32 modeWord, const StepRecord &step) const
+double LoadModel::arbAmps(quint32 modeWord, const QVector<quint32> &table) const
+{
+    const int n = table.size();
+    if (n < 2)
+        return 0.0;
+    const double step = voltageFullScale(voltageRangeCode(modeWord)) / (n - 1);
+    const double limit = currentFullScale(currentRangeCode(modeWord));
+    auto curve = [&](int k) {
+        return table[k] == 0xFFFFFFFFu ? limit : double(table[k] >> 16) * 65536.0 * 1e-6;
+    };
+    if (m_rint <= 0.0) {
+        const int k = std::min(n - 1, int(std::lround(m_voc / step)));
+        return curve(k);
+    }
+    // The source line I = (Voc - V) / R falls as V rises; the load settles where the curve
+    // meets it, found between two voltage steps and interpolated.
+    auto source = [&](double v) {
+        return std::max(0.0, (m_voc - v) / m_rint);
+    };
+    double previous = curve(0) - source(0.0);
+    if (previous >= 0.0)
+        return source(0.0);
+    for (int k = 1; k < n; ++k) {
+        const double gap = curve(k) - source(k * step);
+        if (gap >= 0.0) {
+            const double v = (k - 1 + previous / (previous - gap)) * step;
+            return source(v);
+        }
+        previous = gap;
+    }
+    return curve(n - 1);
+}
+
+LoadModel::Point LoadModel::operatingPoint(
+    quint32 modeWord, const StepRecord &step, const QVector<quint32> &arbTable) const
 {
     Point p;
     p.volts = m_voc;
     if (!step.valid || !step.loadOn() || m_voc <= 0.0)
         return p;
 
-    // ARB runs the I-V table, which is not modelled: it regulates like CC at the DC level.
-    const quint32 mode = (modeWord & 0x2000000) ? quint32(CC) : (modeWord & 0xF);
+    const bool arb = modeWord & 0x2000000;
+    const quint32 mode = arb ? quint32(CC) : (modeWord & 0xF);
     const double isc = shortCircuitAmps();
     double amps = 0.0;
     if (step.shorted()) {
         amps = isc;
+    } else if (arb) {
+        amps = std::min(arbAmps(modeWord, arbTable), isc);
     } else if (mode & CC) {
         amps = std::min(step.dcLevel * 1e-6, isc);
     } else if (mode & CR) {

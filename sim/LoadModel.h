@@ -7,6 +7,7 @@
 
 #include "sim/StepRecord.h"
 
+#include <QVector>
 #include <QtGlobal>
 
 namespace sim {
@@ -37,8 +38,11 @@ public:
     bool setVoltageFullScale(int code, double volts);
     bool setCurrentFullScale(int code, double amps);
 
-    // Operating point for the mode word and the active step.
-    Point operatingPoint(quint32 modeWord, const StepRecord &step) const;
+    // Operating point for the mode word and the active step; in ARB mode the load follows
+    // arbTable, one µA code (upper 16 bits) per voltage step over the voltage range's full
+    // scale. An entry of 0xFFFFFFFF holds the current range's full scale.
+    Point operatingPoint(
+        quint32 modeWord, const StepRecord &step, const QVector<quint32> &arbTable = {}) const;
 
     // Current range code of the flag word (0 high, 1 low, 2 medium) for a mode word.
     static int currentRangeCode(quint32 modeWord);
@@ -46,6 +50,7 @@ public:
 
 private:
     double shortCircuitAmps() const;
+    double arbAmps(quint32 modeWord, const QVector<quint32> &table) const;
 
     double m_voc = 12.0;
     double m_rint = 0.1;

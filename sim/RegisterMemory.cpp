@@ -2,6 +2,17 @@
 
 namespace sim {
 
+QVector<quint32> RegisterMemory::writtenRun(quint32 address) const
+{
+    QVector<quint32> words;
+    for (auto it = m_words.constFind(address); it != m_words.constEnd();
+         it = m_words.constFind(address)) {
+        words << it.value();
+        address += 4;
+    }
+    return words;
+}
+
 quint32 RegisterMemory::word(quint32 address) const
 {
     const auto it = m_words.constFind(address);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QVector>
 #include <QtGlobal>
 
 namespace sim {
@@ -22,7 +23,11 @@ public:
     static constexpr quint32 CalibrationBase = 0x70000000;
     static constexpr quint32 NodeBase = 0x400000;
 
+    static constexpr quint32 ArbTable = 0x30000000; // entry k at + 4k
+
     quint32 word(quint32 address) const;
+    // The words written from address on, up to the first one never written.
+    QVector<quint32> writtenRun(quint32 address) const;
     void setWord(quint32 address, quint32 value) { m_words.insert(address, value); }
     void clear() { m_words.clear(); }
 

@@ -30,6 +30,7 @@ private Q_SLOTS:
     void recallRefusedWhileAProgramRuns();
     void levelOutOfRangeStillAppliesTheVoltage();
     void refusals();
+    void arbPresetHoldsThePointTable();
 
 private:
     EngineFixture m_engine;
@@ -140,11 +141,46 @@ void tst_AbcMemory::refusals()
     QCOMPARE(m_presets.store(-1, *m_basic), SCPIERR_T(-222));
     QCOMPARE(m_presets.recall(3, *m_basic), SCPIERR_T(-222));
     QVERIFY(m_presets.preview(3).isEmpty());
-    // The arbitrary mode's table is not kept yet: an error, never a silent success.
+    // Without an arbitrary table handed down, ARB presets are an error, never a silent success.
     QCOMPARE(m_basic->setFunctionMode(vek::SourceMode(Mode::ARB)), SCPIERR_T(0));
     QCOMPARE(m_presets.store(0, *m_basic), SCPIERR_T(-200));
     QCOMPARE(m_presets.recall(0, *m_basic), SCPIERR_T(-200));
     QVERIFY(m_presets.preview(0).isEmpty());
+}
+
+void tst_AbcMemory::arbPresetHoldsThePointTable()
+{
+    vek::ArbitraryModel arb(m_engine.writer.get(), m_engine.info.get());
+    m_presets.setArbitraryModel(&arb);
+    QCOMPARE(m_basic->setFunctionMode(vek::SourceMode(Mode::ARB)), SCPIERR_T(0));
+    const double vfs = ModelInformation::rangeValue(m_engine.info->voltageMap(), 1).m_max;
+    QList<vek::ARBITRARY_DATA> curve { { 0, 0 }, { 5, 1 }, { vfs, 2 } };
+    QCOMPARE(arb.setTable(curve), SCPIERR_T(0));
+    QCOMPARE(m_presets.store(1, *m_basic), SCPIERR_T(0));
+    QCOMPARE(m_presets.at(1).cc_high, 0.0); // no level is touched
+    QVERIFY(m_presets.preview(1).isEmpty());
+
+    QCOMPARE(arb.clear(), SCPIERR_T(0));
+    QCOMPARE(arb.transmit(vek::UpdateIfChanged), SCPIERR_T(0));
+    QVERIFY(m_engine.flushWriter());
+    QVERIFY(m_engine.board->clearLog());
+    QCOMPARE(m_presets.recall(1, *m_basic), SCPIERR_T(0));
+    QCOMPARE(arb.getCount(), 3);
+    QCOMPARE(arb.getData().at(1).voltage, 5.0);
+    QVERIFY(m_engine.flushWriter());
+    QVERIFY(!EngineFixture::writesTo(m_engine.board->log(), 0x30000000).isEmpty());
+
+    // A preset the table refuses changes nothing and sends nothing.
+    vek::ABC_MEMORY bad;
+    bad.arbitraryPoints = { { 0, 0 }, { 9, 0 }, { 3, 0 } };
+    m_presets.replace({ bad, bad, bad });
+    QVERIFY(m_engine.board->clearLog());
+    QCOMPARE(m_presets.recall(0, *m_basic), SCPIERR_T(124));
+    QCOMPARE(arb.getData().at(1).voltage, 5.0);
+    QVERIFY(m_engine.flushWriter());
+    QVERIFY(EngineFixture::writesTo(m_engine.board->log(), 0x30000000).isEmpty());
+    Source::setProgramRunState(KeywordBridge_IdleWtgRun::RUN);
+    QCOMPARE(m_presets.recall(0, *m_basic), SCPIERR_T(104));
 }
 
 QTEST_MAIN(tst_AbcMemory)

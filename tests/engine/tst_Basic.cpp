@@ -1,3 +1,4 @@
+#include "engine/ArbitraryModel.h"
 #include "engine/Basic.h"
 #include "tests/support/EngineFixture.h"
 
@@ -70,6 +71,7 @@ private Q_SLOTS:
     void rangeChangeClampsTheStepsAndKeepsTheSetting();
     void externalRangeInputAppliesTheRangeAgain();
     void ccLoadRegulatesTheSource();
+    void arbLoadFollowsTheCurve();
     void pulseTiming_data();
     void pulseTiming();
     void pulseStepTimesReachTheBoard();
@@ -575,6 +577,31 @@ void tst_Basic::ccLoadRegulatesTheSource()
     QVERIFY(!Source::m_stateLoad);
     QTRY_VERIFY(!Source::m_stateLoad);
     QTRY_VERIFY_WITH_TIMEOUT(std::abs(m_volts - 12.0) < 0.02 && m_amps < 0.01, 5000);
+}
+
+void tst_Basic::arbLoadFollowsTheCurve()
+{
+    // The curve I = 2 A/V x V meets the source's line I = (12 V - V) / 0.1 ohm at 10 V, 20 A;
+    // a flatter curve moves the point along the source's line.
+    QCOMPARE(m_engine.board->command("source 12 0.1").section(' ', 0, 0), QString("OK"));
+    const double vfs = ModelInformation::rangeValue(m_engine.info->voltageMap(), 1).m_max;
+    const double itop = ModelInformation::rangeValue(m_engine.info->currentMap(), 2).m_max;
+    QVERIFY(vfs >= 20.0 && itop >= 25.0);
+    vek::ArbitraryModel arb(m_engine.writer.get(), m_engine.info.get());
+    QList<vek::ARBITRARY_DATA> curve { { 0, 0 }, { 12.5, 25 }, { vfs, 25 } };
+    QCOMPARE(arb.setTable(curve), SCPIERR_T(0));
+    QCOMPARE(arb.transmit(vek::UpdateIfChanged), SCPIERR_T(0));
+    QCOMPARE(m_basic->setFunctionMode(Mode::ARB), SCPIERR_T(0));
+    QCOMPARE(m_basic->setOutput(true), SCPIERR_T(0));
+    QTRY_VERIFY_WITH_TIMEOUT(std::abs(m_amps - 20.0) < 0.2, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(std::abs(m_volts - 10.0) < 0.02, 5000);
+
+    // I = 1 A/V x V meets it at 120/11 V.
+    curve = { { 0, 0 }, { 20, 20 }, { vfs, 20 } };
+    QCOMPARE(arb.setTable(curve), SCPIERR_T(0));
+    QCOMPARE(arb.transmit(vek::UpdateIfChanged), SCPIERR_T(0));
+    QTRY_VERIFY_WITH_TIMEOUT(std::abs(m_amps - 120.0 / 11.0) < 0.2, 5000);
+    QCOMPARE(m_basic->setOutput(false), SCPIERR_T(0));
 }
 
 namespace {
