@@ -36,11 +36,6 @@ const double *modeLevel(const ABC_MEMORY &m, int mode)
     return modeLevel(const_cast<ABC_MEMORY &>(m), mode);
 }
 
-const double *voltageLevel(const ABC_MEMORY &m)
-{
-    return voltageLevel(const_cast<ABC_MEMORY &>(m));
-}
-
 bool isArb(int mode)
 {
     return mode > CP;
