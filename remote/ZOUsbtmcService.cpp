@@ -339,8 +339,6 @@ void ZOUsbtmcService::ep0_ClassRequestMain(const platform::UsbSetupPacket &setup
         lastIn = m_transfer.lastBtagIn();
     }
     const QByteArray answer = classAnswer(setup, lastOut, lastIn);
-    if (!answer.isEmpty())
-        m_gadget->answerSetup(answer.constData(), answer.size());
     auto post = [](CTL488_MSG_TYPES type) {
         ZO4882ParserAsync::postControl(type, 0, INTF_USBTMC, nullptr);
     };
@@ -360,6 +358,10 @@ void ZOUsbtmcService::ep0_ClassRequestMain(const platform::UsbSetupPacket &setup
     default:
         break;
     }
+    // Answered only once the request has taken effect: a host that sends its next message as soon
+    // as the clear is acknowledged must find that message behind the clear, not dropped by it.
+    if (!answer.isEmpty())
+        m_gadget->answerSetup(answer.constData(), answer.size());
 }
 
 void ZOUsbtmcService::deviceClear()
