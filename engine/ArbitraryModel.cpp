@@ -119,11 +119,8 @@ SCPIERR_T ArbitraryModel::checkTablePoint(int n, const ARBITRARY_DATA &p) const
     return checkPointLocked(n, p);
 }
 
-SCPIERR_T ArbitraryModel::checkPointLocked(int n, const ARBITRARY_DATA &p) const
+SCPIERR_T ArbitraryModel::checkLimits(const ARBITRARY_DATA &p) const
 {
-    const int count = m_points.size();
-    if (n < 1 || n > count)
-        return IndexOutOfRange;
     const double vfs = fullScaleVoltage();
     const double vmin =
         ModelInformation::rangeValue(m_modelInformation->voltageMap(), LowVoltageKey).m_min;
@@ -136,9 +133,20 @@ SCPIERR_T ArbitraryModel::checkPointLocked(int n, const ARBITRARY_DATA &p) const
         return VoltageOutOfRange;
     if (!(p.current <= itop && p.current >= imin))
         return CurrentOutOfRange;
+    return Error::None;
+}
+
+SCPIERR_T ArbitraryModel::checkPointLocked(int n, const ARBITRARY_DATA &p) const
+{
+    const int count = m_points.size();
+    if (n < 1 || n > count)
+        return IndexOutOfRange;
+    const SCPIERR_T limits = checkLimits(p);
+    if (limits != Error::None)
+        return limits;
     if (n == 1)
         return DataConflict;
-    if (n == count && p.voltage != vfs)
+    if (n == count && p.voltage != fullScaleVoltage())
         return DataConflict;
     if (m_points.at(n - 2).voltage > p.voltage)
         return DataConflict;
@@ -196,25 +204,17 @@ SCPIERR_T ArbitraryModel::setTable(QList<ARBITRARY_DATA> &points)
             return TooFewPoints;
         if (points.size() > MaxPoints)
             return TooManyPoints;
-        const double vfs = fullScaleVoltage();
-        const double vmin =
-            ModelInformation::rangeValue(m_modelInformation->voltageMap(), LowVoltageKey).m_min;
-        const double itop =
-            ModelInformation::rangeValue(m_modelInformation->currentMap(), HighCurrentKey).m_max;
-        const double imin =
-            ModelInformation::rangeValue(m_modelInformation->currentMap(), LowCurrentKey).m_min;
         double previous = 0.0;
         for (const ARBITRARY_DATA &p : points) {
             if (p.voltage < previous)
                 return DataConflict;
-            if (!(p.voltage <= vfs && p.voltage >= vmin))
-                return VoltageOutOfRange;
-            if (!(p.current <= itop && p.current >= imin))
-                return CurrentOutOfRange;
+            const SCPIERR_T limits = checkLimits(p);
+            if (limits != Error::None)
+                return limits;
             previous = p.voltage;
         }
         points.first() = ARBITRARY_DATA();
-        points.last().voltage = vfs;
+        points.last().voltage = fullScaleVoltage();
 
         beginResetModel();
         {

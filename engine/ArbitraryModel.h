@@ -107,6 +107,8 @@ private:
     // Runs fn in the model's thread and returns its result (directly when already there).
     SCPIERR_T inModelThread(const std::function<SCPIERR_T()> &fn);
     SCPIERR_T checkPointLocked(int n, const ARBITRARY_DATA &p) const;
+    // A point against the model's voltage and current limits (NaN refused).
+    SCPIERR_T checkLimits(const ARBITRARY_DATA &p) const;
     void storePoint(int n, const ARBITRARY_DATA &p);
     void pinEndsLocked();
     void lineBresenham(
