@@ -145,6 +145,7 @@ private Q_SLOTS:
     void headingDisablesEdit();
     void editKeyOpensAndCommits_data();
     void editKeyOpensAndCommits();
+    void escapeClosesTheEditorAndUnchecksEdit();
     void sourceEntriesAndPrecisionFollowTheModel_data();
     void sourceEntriesAndPrecisionFollowTheModel();
     void countEditsAsAWholeNumber();
@@ -185,7 +186,7 @@ void tst_SettingsViews::initTestCase()
 void tst_SettingsViews::init()
 {
     QCOMPARE(ask("ABOR;:TRIG:ACQ:SOUR IMM;COUN 1;DEL 0;INT:STAT OFF;TIME 0.1;:SENS:APER 0.1;"
-                 ":TRIG:TRAN:SOUR IMM;DEL 0;:DISP:CAP OFF;:DATA:INT:GATE NONE;*CLS;*OPC?"),
+                 ":TRIG:TRAN:SOUR IMM;DEL 0;:DISP:CAP OFF;:DATA:INT:GATE NONE;ARES OFF;*CLS;*OPC?"),
         QByteArray("1\n"));
 }
 
@@ -292,6 +293,34 @@ void tst_SettingsViews::editKeyOpensAndCommits()
     QCOMPARE(ask("TRIG:ACQ:SOUR?"), answer);
     QCOMPARE(s.value("Source").data().toString(), choice);
     QCOMPARE(ask("SYST:ERR?"), QByteArray("+0,\"No error\"\n"));
+}
+
+void tst_SettingsViews::escapeClosesTheEditorAndUnchecksEdit()
+{
+    Screen<ViewData, FuncData> s;
+    QVERIFY(s.active());
+    QVERIFY(s.pressEdit());
+    auto *combo = qobject_cast<QComboBox *>(s.editor());
+    QVERIFY(combo);
+    QVERIFY(s.page->m_editButton->isChecked());
+    QCOMPARE(entries(combo), QStringList({ "0: None", "1: Load On", "2: Program Run" }));
+    combo->setCurrentIndex(2);
+    QTest::keyClick(combo, Qt::Key_Escape);
+    QTRY_VERIFY_WITH_TIMEOUT(!s.editor(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!s.page->m_editButton->isChecked(), 10000);
+    QCOMPARE(ask("DATA:INT:GATE?"), QByteArray("NONE\n"));
+
+    // The child row edits too.
+    QTest::keyClick(s.tree(), Qt::Key_Down);
+    QCOMPARE(s.tree()->currentIndex(), s.value("Reset"));
+    QVERIFY(s.pressEdit());
+    combo = qobject_cast<QComboBox *>(s.editor());
+    QVERIFY(combo);
+    QCOMPARE(entries(combo), QStringList({ "0: Manual", "1: Auto" }));
+    combo->setCurrentIndex(1);
+    QVERIFY(s.pressEdit());
+    QTRY_VERIFY_WITH_TIMEOUT(!s.editor(), 10000);
+    QCOMPARE(ask("DATA:INT:GATE:ARES?"), QByteArray("1\n"));
 }
 
 void tst_SettingsViews::sourceEntriesAndPrecisionFollowTheModel_data()
