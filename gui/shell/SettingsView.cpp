@@ -64,11 +64,6 @@ void SettingsView::connectEditKey()
         &SettingsView::onCurrentChanged);
 }
 
-QMap<QString, QVariant> SettingsView::disableEnable()
-{
-    return { { tr("0: Disable"), 0 }, { tr("1: Enable"), 1 } };
-}
-
 QModelIndex SettingsView::firstNestedValueCell() const
 {
     QAbstractItemModel *model = m_ui->treeView->model();

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QMap>
-#include <QVariant>
 #include <QWidget>
 
 class FuncButton;
@@ -54,8 +52,6 @@ protected:
     // "Edit" to onItemEdit() and the tree's current-cell changes to the current-cell rule.
     void connectEditKey();
 
-    // The choices of an on/off row: "0: Disable" and "1: Enable".
-    static QMap<QString, QVariant> disableEnable();
     // The value cell of the first row under the first top-level row.
     QModelIndex firstNestedValueCell() const;
     ZOValueModel *valueModel() const;

@@ -39,7 +39,8 @@ void ViewAcquire::createLayout()
     trigger->addChild(tr("Source"), 2109, ZONode::Choice, sources);
     trigger->addChild(tr("Count"), 2105, ZONode::Integer);
     trigger->addChild(tr("Delay[s]"), 2106, ZONode::Real, precision);
-    trigger->addChild(tr("Interval"), 2111, ZONode::Choice, disableEnable());
+    trigger->addChild(
+        tr("Interval"), 2111, ZONode::Choice, { { tr("0: Disable"), 0 }, { tr("1: Enable"), 1 } });
     trigger->addChild(tr("Interval Time[s]"), 2110, ZONode::Real, precision);
     m_root->addChild(tr("Sense Aperture[s]"), 501, ZONode::Real, precision);
 

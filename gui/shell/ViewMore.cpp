@@ -16,7 +16,7 @@ ViewMore::ViewMore(FuncDisplay *keys, QWidget *parent)
 
 void ViewMore::createLayout()
 {
-    const QMap<QString, QVariant> choices = disableEnable();
+    const QMap<QString, QVariant> choices = { { tr("0: Disable"), 0 }, { tr("1: Enable"), 1 } };
     auto *root = new ZONode(QStringLiteral("more"));
     ZONode *display = root->addChild(tr("Display"), 0, ZONode::Heading);
     display->addChild(tr("Elapsed Time"), 1011, ZONode::Choice, choices);
