@@ -44,7 +44,11 @@ void SettingsView::setUpHeader(int defaultSectionSize)
 void SettingsView::setTree(ZONode *root)
 {
     m_ui->treeView->setModel(new ZOValueModel(root, this));
-    m_ui->treeView->setItemDelegate(new zoValueItemDelegate(this));
+    auto *delegate = new zoValueItemDelegate(this);
+    m_ui->treeView->setItemDelegate(delegate);
+    // Connected after the tree's own slot, which gives the focus back to the tree when the
+    // editor had it.
+    connect(delegate, &QAbstractItemDelegate::closeEditor, this, &SettingsView::onEditorClosed);
     m_ui->treeView->expandAll();
 }
 
@@ -103,6 +107,17 @@ void SettingsView::onItemEdit()
     }
     // A click toggles the checkable key by itself; it shows whether an editor is open instead.
     m_editButton->setChecked(m_editing);
+}
+
+void SettingsView::onEditorClosed()
+{
+    // A refused value's error box is a window of its own: once it has closed, the tree's
+    // window may not be active again yet, so the focus does not come back to the tree and no
+    // focus-in tells that the editor is gone. The tree takes the focus for when it is.
+    m_editing = false;
+    m_editButton->setChecked(false);
+    if (isVisible())
+        m_ui->treeView->setFocus(Qt::OtherFocusReason);
 }
 
 bool SettingsView::eventFilter(QObject *watched, QEvent *event)

@@ -20,7 +20,9 @@ class AcquireTrigger;
 // Edit key: the first press opens the editor of the current cell, the second one posts a Return
 // press and release to the open editor, which commits the value as a real Return would. Whether
 // an editor is open is read from the tree's focus: a focus-out means the editor took it, a
-// focus-in that the editor is gone. The key shows that state checked on every event of the tree.
+// focus-in that the editor is gone; the editor's closing says so too, since the focus may not come
+// back (after a refused value's error box). The key shows that state checked on every event of
+// the tree.
 // GUI thread only.
 class SettingsView : public QWidget
 {
@@ -65,6 +67,7 @@ protected:
 
 private:
     void onCurrentChanged(const QModelIndex &current);
+    void onEditorClosed();
     void enableEditKey();
 
     FuncButton *const m_editButton;

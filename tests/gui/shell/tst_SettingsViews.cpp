@@ -149,6 +149,7 @@ private Q_SLOTS:
     void sourceEntriesAndPrecisionFollowTheModel_data();
     void sourceEntriesAndPrecisionFollowTheModel();
     void countEditsAsAWholeNumber();
+    void refusedEditShowsItsErrorAndKeepsTheSetting();
     void transientTrigger();
     void actionKeyRefusals_data();
     void actionKeyRefusals();
@@ -433,6 +434,36 @@ void tst_SettingsViews::countEditsAsAWholeNumber()
     QVERIFY(s.pressEdit());
     QTRY_VERIFY_WITH_TIMEOUT(!s.editor(), 10000);
     QCOMPARE(ask("TRIG:ACQ:COUN?").trimmed().toInt(), 25);
+}
+
+void tst_SettingsViews::refusedEditShowsItsErrorAndKeepsTheSetting()
+{
+    // An acquisition waiting for a bus trigger refuses a new count.
+    ask("TRIG:ACQ:SOUR BUS;:INIT:ACQ");
+    QCOMPARE(ask("SYST:ERR?"), QByteArray("+0,\"No error\"\n"));
+    Screen<ViewAcquire, FuncAcquire> s;
+    QVERIFY(s.active());
+    s.tree()->setCurrentIndex(s.value("Count"));
+    QVERIFY(s.pressEdit());
+    auto *spin = qobject_cast<zoDoubleSpinBox *>(s.editor());
+    QVERIFY(spin);
+    spin->setValue(7);
+    QCOMPARE(boxDuring([&s] {
+        QVERIFY(s.pressEdit());
+        QTRY_VERIFY_WITH_TIMEOUT(!s.editor(), 20000);
+    }),
+        QStringLiteral("Setting conflicts while MEASure is in progress"));
+    QVERIFY(!s.page->m_editButton->isChecked());
+    QCOMPARE(s.value("Count").data().toInt(), 1);
+    QCOMPARE(ask("ABOR;:TRIG:ACQ:COUN?").trimmed().toInt(), 1);
+
+    // With its window active again the tree has the focus and "Edit" opens an editor.
+    QApplication::setActiveWindow(&s.host);
+    QVERIFY(s.active());
+    QTRY_VERIFY_WITH_TIMEOUT(s.tree()->hasFocus(), 20000);
+    QVERIFY(s.pressEdit());
+    QVERIFY(qobject_cast<zoDoubleSpinBox *>(s.editor()));
+    QVERIFY(s.page->m_editButton->isChecked());
 }
 
 void tst_SettingsViews::transientTrigger()
