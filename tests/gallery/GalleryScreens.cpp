@@ -22,9 +22,13 @@ void adminPages(Gallery &gallery)
         FuncSystemAdmin::funcMode mode;
         FuncButton *FuncSystemAdmin::*checked;
     } modes[] = {
-        { "keypage-admin-datetime", FuncSystemAdmin::ModeDateTime, &FuncSystemAdmin::m_dateTimeButton },
+        { "keypage-admin-datetime",
+            FuncSystemAdmin::ModeDateTime,
+            &FuncSystemAdmin::m_dateTimeButton },
         { "keypage-admin-ntp", FuncSystemAdmin::ModeNtpAdjust, &FuncSystemAdmin::m_dateTimeButton },
-        { "keypage-admin-sanitize", FuncSystemAdmin::ModeSanitize, &FuncSystemAdmin::m_sanitizeButton },
+        { "keypage-admin-sanitize",
+            FuncSystemAdmin::ModeSanitize,
+            &FuncSystemAdmin::m_sanitizeButton },
         { "keypage-admin-update", FuncSystemAdmin::ModeUpdate, &FuncSystemAdmin::m_updateButton },
     };
     for (const auto &m : modes) {
@@ -46,18 +50,54 @@ void filePages(Gallery &gallery)
         bool locked;
         void (*mode)(FuncFile *);
     } modes[] = {
-        { "keypage-file-empty", FuncWidget::Yellow, false, false, false,
-            [](FuncFile *f) { f->setPathEmptyMode(); } },
-        { "keypage-file-setup", FuncWidget::Yellow, false, false, false,
-            [](FuncFile *f) { f->setRecallSaveFileMode(); } },
-        { "keypage-file-setup-locked", FuncWidget::Yellow, false, false, true,
-            [](FuncFile *f) { f->setRecallSaveFileMode(); } },
-        { "keypage-usbfile-save", FuncWidget::Red, true, false, false,
-            [](FuncFile *f) { f->setSaveFileMode(false); } },
-        { "keypage-usbfile-acquiring", FuncWidget::Red, true, true, false,
-            [](FuncFile *f) { f->setSaveFileMode(true); } },
-        { "keypage-usbfile-other", FuncWidget::Red, true, false, false,
-            [](FuncFile *f) { f->setOtherFileMode(); } },
+        { "keypage-file-empty",
+            FuncWidget::Yellow,
+            false,
+            false,
+            false,
+            [](FuncFile *f) {
+                f->setPathEmptyMode();
+            } },
+        { "keypage-file-setup",
+            FuncWidget::Yellow,
+            false,
+            false,
+            false,
+            [](FuncFile *f) {
+                f->setRecallSaveFileMode();
+            } },
+        { "keypage-file-setup-locked",
+            FuncWidget::Yellow,
+            false,
+            false,
+            true,
+            [](FuncFile *f) {
+                f->setRecallSaveFileMode();
+            } },
+        { "keypage-usbfile-save",
+            FuncWidget::Red,
+            true,
+            false,
+            false,
+            [](FuncFile *f) {
+                f->setSaveFileMode(false);
+            } },
+        { "keypage-usbfile-acquiring",
+            FuncWidget::Red,
+            true,
+            true,
+            false,
+            [](FuncFile *f) {
+                f->setSaveFileMode(true);
+            } },
+        { "keypage-usbfile-other",
+            FuncWidget::Red,
+            true,
+            false,
+            false,
+            [](FuncFile *f) {
+                f->setOtherFileMode();
+            } },
     };
     for (const auto &m : modes) {
         auto *page = new FuncFile(nullptr, m.colour);
@@ -87,8 +127,8 @@ void galleryScreens(Gallery &gallery)
     const zo4882::INTF_TYPE_ENUM socket = zo4882::INTF_SOCKET;
     zo4882::s_systErrCue.cue(zo4882::SYST_ERR_INFO(-113, socket, QStringLiteral("VOLT:PROT:LEV")));
     zo4882::s_systErrCue.cue(zo4882::SYST_ERR_INFO(-222, socket, QStringLiteral("CURR 9999")));
-    zo4882::s_systErrCue.cue(zo4882::SYST_ERR_INFO(
-        -224, socket, QStringLiteral("FUNC RESISTANCE_AND_POWER_TOGETHER")));
+    zo4882::s_systErrCue.cue(
+        zo4882::SYST_ERR_INFO(-224, socket, QStringLiteral("FUNC RESISTANCE_AND_POWER_TOGETHER")));
     auto *list = new PictSystError;
     list->onScpiErrorQueue();
     gallery.shoot(QStringLiteral("errorlist-three"), list, QSize(320, 240));

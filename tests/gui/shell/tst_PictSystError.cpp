@@ -88,7 +88,13 @@ void tst_PictSystError::initTestCase()
             QMetaObject::invokeMethod(m_screen.get(), slot, Qt::QueuedConnection);
     };
     m_hook = std::make_unique<SystErrCustom>(
-        nullptr, [post] { post("onScpiErrorQueue"); }, [post] { post("onScpiErrorDecue"); });
+        nullptr,
+        [post] {
+            post("onScpiErrorQueue");
+        },
+        [post] {
+            post("onScpiErrorDecue");
+        });
     s_systErrCue.setHook(m_hook.get());
 }
 

@@ -52,24 +52,31 @@ void tst_SystemKeyPages::keysAsBuilt_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QString>("checkable");
     QTest::addColumn<QString>("enabled");
-    QTest::newRow("config") << PageFactory([] { return new FuncSystemConfig; })
-                            << QStringList { "", "Edit", "", "", "" } << "-y---"
+    QTest::newRow("config") << PageFactory([] {
+        return new FuncSystemConfig;
+    }) << QStringList { "", "Edit", "", "", "" }
+                            << "-y---"
                             << "-y---";
-    QTest::newRow("interface")
-        << PageFactory([] { return new FuncSystemInterface; })
-        << QStringList { "Modify", "Edit", "Apply", "Default", "LAN\nReset" } << "yy---"
-        << "y----";
-    QTest::newRow("error list") << PageFactory([] { return new FuncSystemError; })
-                                << QStringList { "Clear", "", "", "", "*RST" } << "-----"
+    QTest::newRow("interface") << PageFactory([] {
+        return new FuncSystemInterface;
+    }) << QStringList { "Modify", "Edit", "Apply", "Default", "LAN\nReset" }
+                               << "yy---"
+                               << "y----";
+    QTest::newRow("error list") << PageFactory([] {
+        return new FuncSystemError;
+    }) << QStringList { "Clear", "", "", "", "*RST" }
+                                << "-----"
                                 << "----y";
-    QTest::newRow("admin")
-        << PageFactory([] { return new FuncSystemAdmin; })
-        << QStringList { "Date\nTime", "Sanitize", "Firmware\nUpdate", "Tab", "Apply" }
-        << "yyy--" << "yyyyy";
-    QTest::newRow("setup files")
-        << PageFactory([] { return new FuncFile(nullptr, FuncWidget::Yellow); })
-        << QStringList { "Recall", "Save", "Save As", "Rename", "Property" } << "----y"
-        << "-----";
+    QTest::newRow("admin") << PageFactory([] {
+        return new FuncSystemAdmin;
+    }) << QStringList { "Date\nTime", "Sanitize", "Firmware\nUpdate", "Tab", "Apply" }
+                           << "yyy--"
+                           << "yyyyy";
+    QTest::newRow("setup files") << PageFactory([] {
+        return new FuncFile(nullptr, FuncWidget::Yellow);
+    }) << QStringList { "Recall", "Save", "Save As", "Rename", "Property" }
+                                 << "----y"
+                                 << "-----";
 }
 
 void tst_SystemKeyPages::keysAsBuilt()
@@ -85,7 +92,8 @@ void tst_SystemKeyPages::keysAsBuilt()
     for (int i = 0; i < 5; ++i) {
         const QString where = QStringLiteral("F%1").arg(i + 1);
         QVERIFY2(keys[i]->text() == texts[i], qPrintable(where + ": " + keys[i]->text()));
-        const QKeySequence binding = texts[i].isEmpty() ? QKeySequence() : QKeySequence(Qt::Key_F1 + i);
+        const QKeySequence binding =
+            texts[i].isEmpty() ? QKeySequence() : QKeySequence(Qt::Key_F1 + i);
         QVERIFY2(keys[i]->shortcut() == binding, qPrintable(where));
         if (!texts[i].isEmpty())
             QVERIFY2(keys[i]->isCheckable() == (checkable[i] == 'y'), qPrintable(where));
@@ -209,14 +217,22 @@ void tst_SystemKeyPages::fileModes_data()
     QTest::addColumn<bool>("locked");
     QTest::addColumn<QString>("calls");
     QTest::addColumn<QString>("enabled");
-    QTest::newRow("empty, then other file") << false << "empty other" << "---y-";
-    QTest::newRow("empty") << false << "empty" << "-----";
-    QTest::newRow("readable setup") << false << "recallsave" << "yyyyy";
-    QTest::newRow("readable setup, locked") << true << "recallsave" << "y----";
-    QTest::newRow("setup, recall allowed") << false << "save1" << "yyyy-";
-    QTest::newRow("setup, no recall") << false << "save0" << "-yyy-";
-    QTest::newRow("setup, locked") << true << "save1" << "y----";
-    QTest::newRow("other after setup") << false << "recallsave other" << "--yy-";
+    QTest::newRow("empty, then other file") << false << "empty other"
+                                            << "---y-";
+    QTest::newRow("empty") << false << "empty"
+                           << "-----";
+    QTest::newRow("readable setup") << false << "recallsave"
+                                    << "yyyyy";
+    QTest::newRow("readable setup, locked") << true << "recallsave"
+                                            << "y----";
+    QTest::newRow("setup, recall allowed") << false << "save1"
+                                           << "yyyy-";
+    QTest::newRow("setup, no recall") << false << "save0"
+                                      << "-yyy-";
+    QTest::newRow("setup, locked") << true << "save1"
+                                   << "y----";
+    QTest::newRow("other after setup") << false << "recallsave other"
+                                       << "--yy-";
 }
 
 void tst_SystemKeyPages::fileModes()

@@ -89,7 +89,9 @@ void tst_ScpiErrorModel::initTestCase()
     const QString problem = m_parser.start();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     // The instrument's hook with the main window's part replaced by a count of emptyings.
-    m_hook = std::make_unique<SystErrCustom>(nullptr, nullptr, [this] { ++m_emptied; });
+    m_hook = std::make_unique<SystErrCustom>(nullptr, nullptr, [this] {
+        ++m_emptied;
+    });
     s_systErrCue.setHook(m_hook.get());
 }
 
@@ -120,12 +122,15 @@ void tst_ScpiErrorModel::headersAndCells_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("detail");
     QTest::addColumn<QString>("message");
-    QTest::newRow("with detail") << -222 << "CURR 9999" << "Data out of range; CURR 9999";
-    QTest::newRow("without detail") << -113 << "" << "Undefined header";
-    QTest::newRow("only the first separator")
-        << -102 << "a;b" << "Syntax error; a;b";
+    QTest::newRow("with detail") << -222 << "CURR 9999"
+                                 << "Data out of range; CURR 9999";
+    QTest::newRow("without detail") << -113 << ""
+                                    << "Undefined header";
+    QTest::newRow("only the first separator") << -102 << "a;b"
+                                              << "Syntax error; a;b";
     // An unknown number has no text: the separator leads and gets no blank.
-    QTest::newRow("unknown number") << -999 << "x" << ";x";
+    QTest::newRow("unknown number") << -999 << "x"
+                                    << ";x";
 }
 
 void tst_ScpiErrorModel::headersAndCells()
@@ -264,10 +269,20 @@ void tst_ScpiErrorModel::concurrentQueueReadAndClear()
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     auto post = [&model](bool queued) {
         QMetaObject::invokeMethod(
-            &model, [&model, queued] { queued ? model.queue() : model.decue(); },
+            &model,
+            [&model, queued] {
+                queued ? model.queue() : model.decue();
+            },
             Qt::QueuedConnection);
     };
-    SystErrCustom relay(nullptr, [post] { post(true); }, [post] { post(false); });
+    SystErrCustom relay(
+        nullptr,
+        [post] {
+            post(true);
+        },
+        [post] {
+            post(false);
+        });
     s_systErrCue.setHook(&relay);
 
     QSemaphore queueTurns;
