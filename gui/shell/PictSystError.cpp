@@ -72,6 +72,8 @@ void PictSystError::createWidgets()
     m_tableView->setColumnWidth(1, 175);
 
     m_keys = new FuncSystemError(this);
+    // Errors queued before the screen was built (at start-up) can be cleared at once.
+    m_keys->m_clearButton->setEnabled(m_model->rowCount() > 0);
 }
 
 void PictSystError::createLayout()

@@ -62,6 +62,7 @@ private Q_SLOTS:
     void listFollowsClientErrors();
     void overflowResetsTheListAndKeepsClear();
     void clearEmptiesTheList();
+    void errorsFromBeforeTheScreenCanBeCleared();
     void resetAsksFirst_data();
     void resetAsksFirst();
     void resetWithoutEngineAnswersAnError();
@@ -183,6 +184,16 @@ void tst_PictSystError::clearEmptiesTheList()
     // The queue's own notification of the emptying changes nothing more.
     QCoreApplication::processEvents();
     QVERIFY(!clearEnabled());
+}
+
+void tst_PictSystError::errorsFromBeforeTheScreenCanBeCleared()
+{
+    m_screen.reset();
+    m_parser.query("CURR 9999");
+    makeScreen({});
+    QCoreApplication::processEvents();
+    QCOMPARE(m_screen->model()->rowCount(), 1);
+    QVERIFY(clearEnabled());
 }
 
 void tst_PictSystError::resetAsksFirst_data()
