@@ -54,3 +54,4 @@ void galleryTrees(Gallery &gallery);
 void galleryCharts(Gallery &gallery);
 void galleryMeasurement(Gallery &gallery);
 void galleryUpdater(Gallery &gallery);
+void galleryScreens(Gallery &gallery);
