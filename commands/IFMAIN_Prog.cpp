@@ -83,10 +83,10 @@ short handshake(const ZO_PARSER_RESULT *result,
 }
 
 // A setting queued to the program object: 0 once it is sent.
-short queued(const ZO_PARSER_RESULT *result, unsigned checks, const std::function<void(Program *)> &emit)
+short queued(const ZO_PARSER_RESULT *result, unsigned checks, const std::function<void(Program *)> &send)
 {
-    return run(result, checks, [&emit](Program *p) {
-        emit(p);
+    return run(result, checks, [&send](Program *p) {
+        send(p);
         return short(0);
     });
 }
@@ -163,6 +163,18 @@ QString name(const ZO_PARSER_RESULT *result)
     return QString::fromUtf8(text(result->args));
 }
 
+// Programs are named remotely as the panel shows them ("A", a sub-program "A/B"); the programs
+// model knows them by path ("/A", "/A/B").
+QString pathOf(const QString &name)
+{
+    return name.isEmpty() || name.startsWith(QLatin1Char('/')) ? name : QLatin1Char('/') + name;
+}
+
+QByteArray nameOf(const QString &path)
+{
+    return (path.startsWith(QLatin1Char('/')) ? path.mid(1) : path).toUtf8();
+}
+
 unsigned step(const ZO_PARSER_RESULT *result)
 {
     return unsigned(result->suffix);
@@ -236,7 +248,7 @@ bool eventOf(const ZO_PARSER_RESULT *result, EventGet *get, EventSet *set)
 
 short IFMAIN_ProgCre::OnSet(const ZO_PARSER_RESULT *result) const
 {
-    const QString n = name(result);
+    const QString n = pathOf(name(result));
     return handshake(result, 0, [&n](Program *p) {
         return p->doCreate(n);
     });
@@ -244,7 +256,7 @@ short IFMAIN_ProgCre::OnSet(const ZO_PARSER_RESULT *result) const
 
 short IFMAIN_ProgDel::OnSet(const ZO_PARSER_RESULT *result) const
 {
-    const QString n = name(result);
+    const QString n = pathOf(name(result));
     return handshake(result, 0, [&n](Program *p) {
         return p->doDelete(n);
     });
@@ -260,7 +272,7 @@ short IFMAIN_ProgList::OnQuery(const ZO_PARSER_RESULT *result, ZOCmdArg **answer
         }
         QList<QByteArray> quoted;
         for (const QString &n : names)
-            quoted << '"' + n.toUtf8() + '"';
+            quoted << '"' + nameOf(n) + '"';
         *answer = new ZOCmdArg(joinWithinLimit(quoted, ListLimit).constData(), ZOCmdArg::KIND_CHAR);
         return short(0);
     });
@@ -268,7 +280,7 @@ short IFMAIN_ProgList::OnQuery(const ZO_PARSER_RESULT *result, ZOCmdArg **answer
 
 short IFMAIN_ProgSel::OnSet(const ZO_PARSER_RESULT *result) const
 {
-    const QString n = name(result);
+    const QString n = pathOf(name(result));
     return handshake(result, 0, [&n](Program *p) {
         return p->setSelected(n);
     });
@@ -277,7 +289,7 @@ short IFMAIN_ProgSel::OnSet(const ZO_PARSER_RESULT *result) const
 short IFMAIN_ProgSel::OnQuery(const ZO_PARSER_RESULT *result, ZOCmdArg **answer) const
 {
     return run(result, 0, [answer](Program *p) {
-        const QByteArray n = p->programsModel()->selectProgramName().toUtf8();
+        const QByteArray n = nameOf(p->programsModel()->selectProgramName());
         *answer = new ZOCmdArg(n.constData(), ZOCmdArg::KIND_STRING);
         return short(0);
     });
@@ -316,13 +328,14 @@ short IFMAIN_ProgLoop::OnSet(const ZO_PARSER_RESULT *result) const
 short IFMAIN_ProgLoop::OnQuery(const ZO_PARSER_RESULT *result, ZOCmdArg **answer) const
 {
     return run(result, 0, [answer](Program *p) {
-        unsigned loop = 0;
-        if (!selected(p))
+        if (!selected(p)) {
             *answer = new ZOCmdArg(0, ZOCmdArg::KIND_INT);
-        else if (p->getLoop(&loop), loop == 0)
-            *answer = new ZOCmdArg("INF", ZOCmdArg::KIND_CHAR);
-        else
-            *answer = new ZOCmdArg(double(loop), ZOCmdArg::KIND_INT);
+            return short(0);
+        }
+        unsigned loop = 0;
+        p->getLoop(&loop);
+        *answer = loop == 0 ? new ZOCmdArg("INF", ZOCmdArg::KIND_CHAR)
+                            : new ZOCmdArg(double(loop), ZOCmdArg::KIND_INT);
         return short(0);
     });
 }
