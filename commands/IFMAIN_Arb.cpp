@@ -14,8 +14,8 @@ namespace {
 using vek::ARBITRARY_DATA;
 using vek::ArbitraryModel;
 using vek::SCPIERR_T;
-using zo4882::ZOCmdArg;
 using zo4882::ZO_PARSER_RESULT;
+using zo4882::ZOCmdArg;
 
 constexpr int PointBytes = 8;
 

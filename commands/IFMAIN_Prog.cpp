@@ -19,8 +19,8 @@ namespace {
 
 using vek::Program;
 using vek::SCPIERR_T;
-using zo4882::ZOCmdArg;
 using zo4882::ZO_PARSER_RESULT;
+using zo4882::ZOCmdArg;
 using Triggers = KeywordBridge_ImmBusAndMore;
 
 // The checks a command makes before its work, in this order.
@@ -60,7 +60,8 @@ short failedCheck(Program *p, unsigned checks)
 }
 
 // Runs work on the program object after the checks; -200 without a program object.
-short run(const ZO_PARSER_RESULT *result, unsigned checks, const std::function<short(Program *)> &work)
+short run(
+    const ZO_PARSER_RESULT *result, unsigned checks, const std::function<short(Program *)> &work)
 {
     Program *p = program();
     if (!p)
@@ -83,7 +84,8 @@ short handshake(const ZO_PARSER_RESULT *result,
 }
 
 // A setting queued to the program object: 0 once it is sent.
-short queued(const ZO_PARSER_RESULT *result, unsigned checks, const std::function<void(Program *)> &send)
+short queued(
+    const ZO_PARSER_RESULT *result, unsigned checks, const std::function<void(Program *)> &send)
 {
     return run(result, checks, [&send](Program *p) {
         send(p);
@@ -454,8 +456,7 @@ short IFMAIN_ProgVoltProtAction::OnSet(const ZO_PARSER_RESULT *result) const
 
 short IFMAIN_ProgVoltProtAction::OnQuery(const ZO_PARSER_RESULT *result, ZOCmdArg **answer) const
 {
-    return programQuery<bool>(
-        result, answer, &Program::getVoltageProtectionTripState, limitOrTrip);
+    return programQuery<bool>(result, answer, &Program::getVoltageProtectionTripState, limitOrTrip);
 }
 
 short IFMAIN_ProgVoltProtLevLow::OnSet(const ZO_PARSER_RESULT *result) const

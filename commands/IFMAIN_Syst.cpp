@@ -139,7 +139,8 @@ short IFMAIN_SystTimeAdj::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
         return -310;
     // The process signals in this thread through its event loop, so nothing is lost between
     // the start and this connection.
-    QObject::connect(ntp,
+    QObject::connect(
+        ntp,
         &zostd::ZOProcessWrapper::readyReadLines,
         ntp,
         [ntp] {
@@ -182,8 +183,7 @@ short IFMAIN_SystTzon::OnQuery(const zo4882::ZO_PARSER_RESULT *, zo4882::ZOCmdAr
     return 0;
 }
 
-short IFMAIN_SystTzonCat::OnQuery(
-    const zo4882::ZO_PARSER_RESULT *, zo4882::ZOCmdArg **answer) const
+short IFMAIN_SystTzonCat::OnQuery(const zo4882::ZO_PARSER_RESULT *, zo4882::ZOCmdArg **answer) const
 {
     const QByteArray text = joinWithinLimit(IFMAIN_SystTzon::zoneList(), CatalogLimit);
     *answer = new zo4882::ZOCmdArg(text.constData(), zo4882::ZOCmdArg::KIND_STRING);

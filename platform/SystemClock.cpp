@@ -81,8 +81,7 @@ int SystemClock::set(qint64 seconds)
     }
     QMutexLocker lock(&offsetMutex());
     const QByteArray text = QByteArray::number(seconds - hostNow()) + '\n';
-    return AtomicFile::write(BoardPath::map(QString::fromLatin1(OffsetFile)), text) == 0 ? 0
-                                                                                         : -EIO;
+    return AtomicFile::write(BoardPath::map(QString::fromLatin1(OffsetFile)), text) == 0 ? 0 : -EIO;
 }
 
 void SystemClock::toLocal(qint64 seconds, std::tm *out)
@@ -115,7 +114,8 @@ int SystemClock::setZone(const QByteArray &zone, QString *reason)
     QMutexLocker lock(&zoneMutex());
     ::unlink(QFile::encodeName(temporary).constData()); // left by an earlier failure
     if (::symlink(target.constData(), QFile::encodeName(temporary).constData()) != 0)
-        return fail(QStringLiteral("%1: %2").arg(temporary, QString::fromLocal8Bit(strerror(errno))));
+        return fail(
+            QStringLiteral("%1: %2").arg(temporary, QString::fromLocal8Bit(strerror(errno))));
 
     QFile oldZone(zoneFile);
     const bool hadZoneFile = oldZone.open(QIODevice::ReadOnly);
@@ -140,7 +140,8 @@ int SystemClock::setZone(const QByteArray &zone, QString *reason)
             AtomicFile::write(zoneFile, oldZoneText);
         else
             QFile::remove(zoneFile);
-        return fail(QStringLiteral("%1: %2").arg(localTime, QString::fromLocal8Bit(strerror(error))));
+        return fail(
+            QStringLiteral("%1: %2").arg(localTime, QString::fromLocal8Bit(strerror(error))));
     }
 
     qputenv("TZ", zone);

@@ -2,10 +2,10 @@
 
 #include "commands/CTRL_SINK.h"
 #include "commands/DictIndexNative.h"
+#include "commands/IFMAIN_Syst.h"
 #include "commands/MyParser.h"
 #include "commands/SystErrCustom.h"
 #include "commands/ValueObjects.h"
-#include "commands/IFMAIN_Syst.h"
 #include "engine/AcquireTrigger.h"
 #include "engine/ArbitraryModel.h"
 #include "engine/Basic.h"
@@ -186,12 +186,8 @@ void HeadlessInstrument::createEngine()
 void HeadlessInstrument::createProgramObjects()
 {
     using vek::Program;
-    m_program = std::make_unique<Program>(m_writer.get(),
-        m_info.get(),
-        m_status.get(),
-        &m_config,
-        m_basic.get(),
-        m_acquire.get());
+    m_program = std::make_unique<Program>(
+        m_writer.get(), m_info.get(), m_status.get(), &m_config, m_basic.get(), m_acquire.get());
     Program *p = m_program.get();
     vek::Status *status = m_status.get();
     QObject::connect(status, &vek::Status::stateProgIdle, p, &Program::onStateIdle);
@@ -204,7 +200,8 @@ void HeadlessInstrument::createProgramObjects()
         &Program::onTransientAddressChange);
     QObject::connect(
         m_monitor.get(), &IoControl::transientLoopChanged, p, &Program::onTransientLoopChange);
-    QObject::connect(m_basic.get(), &vek::Source::operationModeChanged, p, &Program::onFunctionModeChange);
+    QObject::connect(
+        m_basic.get(), &vek::Source::operationModeChanged, p, &Program::onFunctionModeChange);
     QObject::connect(m_basic.get(), &vek::Source::currRangeChanged, p, &Program::onCurrRangeChange);
     QObject::connect(m_basic.get(), &vek::Source::voltRangeChanged, p, &Program::onVoltRangeChange);
     p->onFunctionModeChange(vek::Source::m_functionMode, vek::Source::m_functionModeCvOption);

@@ -97,14 +97,7 @@ void tst_ProgramArbClock::cleanup()
 
 QStringList tst_ProgramArbClock::errors()
 {
-    QStringList queued;
-    for (int i = 0; i < 20; ++i) {
-        const QByteArray line = query(m_client, "SYST:ERR?");
-        if (line.isEmpty() || line == noError())
-            break;
-        queued << QString::fromLatin1(line.trimmed());
-    }
-    return queued;
+    return rawclient::errors(m_client);
 }
 
 void tst_ProgramArbClock::script(
@@ -136,16 +129,16 @@ void tst_ProgramArbClock::programMessages_data()
         << QByteArray("PROG:STEP1:LEV?;:PROG:LOOP?;:PROG:STEPS:COUN?;:PROG:SEL?")
         << QByteArray("+0;+0;\"\"\n")
         << QStringList { "+304,\"PROGram not selected;PROG:STEP1:LEV?\"" };
-    QTest::newRow("no programs") << QByteArray("PROG:LIST?") << QByteArray("\"\"\n") << QStringList();
-    QTest::newRow("endless loop")
-        << made + "PROG:LOOP INF;:PROG:LOOP?;:PROG:LOOP 3;:PROG:LOOP INFINITY;:PROG:LOOP?"
-        << QByteArray("INF;INF\n") << QStringList();
-    QTest::newRow("loop of 0")
-        << made + "PROG:LOOP 0;:PROG:LOOP 2;:PROG:LOOP?" << QByteArray("+2\n")
-        << QStringList { "-222,\"Data out of range;PROG:LOOP 0\"" };
-    QTest::newRow("list and selection")
-        << made + "PROG:SEL \"\";:PROG:CRE \"B\";:PROG:LIST?" << QByteArray("\"A\",\"B\"\n")
-        << QStringList();
+    QTest::newRow("no programs") << QByteArray("PROG:LIST?") << QByteArray("\"\"\n")
+                                 << QStringList();
+    QTest::newRow("endless loop") << made
+            + "PROG:LOOP INF;:PROG:LOOP?;:PROG:LOOP 3;:PROG:LOOP INFINITY;:PROG:LOOP?"
+                                  << QByteArray("INF;INF\n") << QStringList();
+    QTest::newRow("loop of 0") << made + "PROG:LOOP 0;:PROG:LOOP 2;:PROG:LOOP?"
+                               << QByteArray("+2\n")
+                               << QStringList { "-222,\"Data out of range;PROG:LOOP 0\"" };
+    QTest::newRow("list and selection") << made + "PROG:SEL \"\";:PROG:CRE \"B\";:PROG:LIST?"
+                                        << QByteArray("\"A\",\"B\"\n") << QStringList();
     QTest::newRow("wait lists")
         << made
             + "PROG:STEP1:TRIG:WAIT IMM,BUS;:PROG:STEP1:TRIG:WAIT BUS,TRIGIN;"
@@ -173,17 +166,17 @@ void tst_ProgramArbClock::programMessages_data()
     QTest::newRow("step out of range")
         << made + "PROG:STEP9999:LEV?" << QByteArray()
         << QStringList { "+307,\"STEP number out of range;PROG:STEP9999:LEV?\"" };
-    QTest::newRow("keywords")
-        << made
+    QTest::newRow("keywords") << made
             + "PROG:STEP1:TRAN RAMP;:PROG:STEP1:TRAN?;:PROG:STEP1:TRAN FAST;"
               ":PROG:STEP1:TRAN:STAR 3;:PROG:STEP1:TRAN:STAR?;:PROG:STEP1:EVEN:OC NEXT;"
               ":PROG:STEP1:EVEN:OC?"
-        << QByteArray("RAMP;+0.00000E+00;DEF\n")
-        << QStringList { "-224,\"Illegal parameter value;PROG:STEP1:TRAN FAST\"" };
-    QTest::newRow("chain refused")
-        << QByteArray("PROG:CHA \"A\";:PROG:CHA?") << QByteArray()
-        << QStringList { "-102,\"Syntax error;PROG:CHA \"\"A\"\"\"",
-               "-102,\"Syntax error;PROG:CHA?\"" };
+                              << QByteArray("RAMP;+0.00000E+00;DEF\n")
+                              << QStringList {
+                                     "-224,\"Illegal parameter value;PROG:STEP1:TRAN FAST\""
+                                 };
+    QTest::newRow("chain refused") << QByteArray("PROG:CHA \"A\";:PROG:CHA?") << QByteArray()
+                                   << QStringList { "-102,\"Syntax error;PROG:CHA \"\"A\"\"\"",
+                                          "-102,\"Syntax error;PROG:CHA?\"" };
     QTest::newRow("idle") << QByteArray("TRIG:TRAN:EXEC?") << QByteArray("IDLE,+0,+0\n")
                           << QStringList();
 }
@@ -240,9 +233,8 @@ void tst_ProgramArbClock::arbitraryMessages_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QStringList>("codes");
 
-    QTest::newRow("count limits")
-        << QByteArray("ARB:COUN 2;:ARB:COUN 101;:ARB:COUN 4;:ARB:COUN?") << QByteArray("+4\n")
-        << QStringList { "-222", "-222" };
+    QTest::newRow("count limits") << QByteArray("ARB:COUN 2;:ARB:COUN 101;:ARB:COUN 4;:ARB:COUN?")
+                                  << QByteArray("+4\n") << QStringList { "-222", "-222" };
     QTest::newRow("first point fixed")
         << QByteArray("ARB:MAP 1,0,0;:ARB:MAP? 0;:ARB:MAP? 1")
         << QByteArray("+0.00000E+00,+0.00000E+00\n") << QStringList { "+124", "-222" };
@@ -251,10 +243,9 @@ void tst_ProgramArbClock::arbitraryMessages_data()
         << QByteArray("+0.00000E+00,+0.00000E+00,+2.00000E+00,+5.00000E-01,"
                       "+1.50000E+02,+0.00000E+00\n")
         << QStringList();
-    QTest::newRow("too few and too many points")
-        << QByteArray("ARB:DATA #216" + QByteArray(16, '\0') + ";:ARB:DATA #3808"
-            + QByteArray(808, '\0') + ";:ARB:COUN?")
-        << QByteArray("+3\n") << QStringList { "+125", "+126" };
+    QTest::newRow("too few and too many points") << QByteArray("ARB:DATA #216"
+        + QByteArray(16, '\0') + ";:ARB:DATA #3808" + QByteArray(808, '\0')
+        + ";:ARB:COUN?") << QByteArray("+3\n") << QStringList { "+125", "+126" };
 }
 
 void tst_ProgramArbClock::arbitraryMessages()
@@ -306,24 +297,22 @@ void tst_ProgramArbClock::clockMessages_data()
     QTest::addColumn<QStringList>("errors");
 
     QTest::newRow("dates outside the clock's years")
-        << QByteArray("SYST:DATE 2015,12,31;:SYST:DATE 2038,1,1;:SYST:DATE 2024,2,30") << QByteArray()
+        << QByteArray("SYST:DATE 2015,12,31;:SYST:DATE 2038,1,1;:SYST:DATE 2024,2,30")
+        << QByteArray()
         << QStringList { "-224,\"Illegal parameter value;SYST:DATE 2015,12,31\"",
                "-224,\"Illegal parameter value;SYST:DATE 2038,1,1\"",
                "-224,\"Illegal parameter value;SYST:DATE 2024,2,30\"" };
-    QTest::newRow("last date")
-        << QByteArray("SYST:DATE 2037,12,31;:SYST:DATE?") << QByteArray("+2037,+12,+31\n")
-        << QStringList();
-    QTest::newRow("date read back")
-        << QByteArray("SYST:DATE 2024,5,17;:SYST:DATE?") << QByteArray("+2024,+5,+17\n")
-        << QStringList();
+    QTest::newRow("last date") << QByteArray("SYST:DATE 2037,12,31;:SYST:DATE?")
+                               << QByteArray("+2037,+12,+31\n") << QStringList();
+    QTest::newRow("date read back") << QByteArray("SYST:DATE 2024,5,17;:SYST:DATE?")
+                                    << QByteArray("+2024,+5,+17\n") << QStringList();
     QTest::newRow("times out of range")
         << QByteArray("SYST:TIME 24,0,0;:SYST:TIME 23,60,0;:SYST:TIME 23,59,60") << QByteArray()
         << QStringList { "-224,\"Illegal parameter value;SYST:TIME 24,0,0\"",
                "-224,\"Illegal parameter value;SYST:TIME 23,60,0\"",
                "-224,\"Illegal parameter value;SYST:TIME 23,59,60\"" };
-    QTest::newRow("time read back")
-        << QByteArray("SYST:TIME 10,20,30;:SYST:TIME?") << QByteArray("+10,+20,+30\n")
-        << QStringList();
+    QTest::newRow("time read back") << QByteArray("SYST:TIME 10,20,30;:SYST:TIME?")
+                                    << QByteArray("+10,+20,+30\n") << QStringList();
 }
 
 void tst_ProgramArbClock::clockMessages()
@@ -342,7 +331,8 @@ void tst_ProgramArbClock::timeZoneChangesTheBoardsFiles()
     if (!linkZoneDatabase())
         QSKIP("the host has no zone database");
     const QString root = m_board->root();
-    script("SYST:TZON \"asia/tokyo\"", QByteArray(),
+    script("SYST:TZON \"asia/tokyo\"",
+        QByteArray(),
         { "-224,\"Illegal parameter value;SYST:TZON \"\"asia/tokyo\"\"\"" });
     QVERIFY(!QFileInfo::exists(root + "/etc/timezone"));
 
