@@ -112,6 +112,8 @@ HeadlessInstrument::~HeadlessInstrument()
     m_raw.reset();
     m_control.reset();
     vek::Source::setWatchdogRecovery({});
+    // A program command waiting for this thread would keep the parser's thread from ending.
+    vek::Source::interruptRequests();
     m_parser.reset();
     // The links stop before the objects they signal to go away: a signal emitted while its
     // receiver is being destroyed in another thread would leave its queued call behind.
