@@ -324,6 +324,15 @@ void tst_ProgramArbClock::clockMessages()
     script(message, answer, errors);
     // The clock set is the board root's stand-in, never the host's.
     QVERIFY(qAbs(QDateTime::currentSecsSinceEpoch() - hostBefore) < 60);
+    // An accepted setting is copied into the hardware clock, through the root's stand-in.
+    if (errors.isEmpty()) {
+        const auto copied = [this] {
+            QFile log(m_board->root() + QStringLiteral("/var/log/standin.log"));
+            return log.open(QIODevice::ReadOnly)
+                && log.readAll().contains("/sbin/hwclock --utc --systohc");
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(copied(), 10000);
+    }
 }
 
 void tst_ProgramArbClock::timeZoneChangesTheBoardsFiles()
