@@ -1,0 +1,7 @@
+#include "gui/source/ViewArbitrary.h"
+
+ViewArbitrary::ViewArbitrary(FuncSourLevelArbitrary *, QWidget *parent)
+    : QWidget(parent)
+    , StandIn(this, "ViewArbitrary")
+{
+}

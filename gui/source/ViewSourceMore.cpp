@@ -1,0 +1,7 @@
+#include "gui/source/ViewSourceMore.h"
+
+ViewSourceMore::ViewSourceMore(FuncSourMore *, QWidget *parent)
+    : QWidget(parent)
+    , StandIn(this, "ViewSourceMore")
+{
+}
