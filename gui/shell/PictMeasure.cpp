@@ -25,6 +25,7 @@
 #include "gui/toolkit/OperationStatus.h"
 #include "gui/toolkit/StatusTiles.h"
 #include "instrument/ModelInformation.h"
+#include "network/NetworkManager.h"
 #include "remote/INetworkInfo.h"
 #include "remote/ZOSystErrCue.h"
 
@@ -192,6 +193,12 @@ void PictMeasure::createConnections()
             this,
             &PictMeasure::onOutputExternalUiChange);
     }
+
+    if (m_engine.network)
+        connect(m_engine.network,
+            &NetworkManager::networkInfoUpdated,
+            this,
+            &PictMeasure::onViewLanChange);
 
     connect(m_funcSourLevel, &FuncSourLevel::tableClicked, this, &PictMeasure::onTableClicked);
     connect(m_funcSourLevel, &FuncSourLevel::slewRateClicked, this, [this] {

@@ -22,6 +22,7 @@ class FuncSourRange;
 class FuncSourSine;
 class Meter;
 class ModelInformation;
+class NetworkManager;
 class QStackedWidget;
 class Ui_PictMeasure;
 class ViewAcquire;
@@ -55,6 +56,7 @@ struct PanelEngine
     const ModelInformation *model = nullptr;
     DataLogger *logger = nullptr; // the record logger the chart page reads
     vek::AcquireTrigger *acquire = nullptr;
+    NetworkManager *network = nullptr; // the LAN manager, in its own thread; may be null
 };
 
 // The home screen: the status row and indicator icons, the meter or chart page above one
