@@ -109,32 +109,37 @@ QImage icon(int width, const std::function<void(QPainter &)> &draw)
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(iconInk, 1.5));
+    // The artwork is drawn on a 16-pixel square; narrower icons squeeze it.
+    if (width < 16)
+        painter.scale(width / 16.0, 1.0);
     draw(painter);
     return image;
 }
 
-// A pair of scissor blades, the sign of an armed cut-off, with the cause's mark beside it.
+// Icons are 14 pixels wide, so that every indicator of the message row fits beside the
+// error badge. A pair of scissor blades is the sign of an armed cut-off.
+constexpr int iconWidth = 14;
+
 void blades(QPainter &p)
 {
     p.drawEllipse(QRectF(1.5, 9.5, 4, 4));
     p.drawEllipse(QRectF(1.5, 2.5, 4, 4));
-    p.drawLine(QPointF(5, 4.5), QPointF(14, 11));
-    p.drawLine(QPointF(5, 11.5), QPointF(14, 5));
+    p.drawLine(QPointF(5, 4.5), QPointF(13, 11));
+    p.drawLine(QPointF(5, 11.5), QPointF(13, 5));
 }
 
+// A cut-off that occurred: its cause's mark in the accent colour.
 QImage cutoffIcon(const std::function<void(QPainter &)> &mark)
 {
-    return icon(28, [&](QPainter &p) {
-        blades(p);
+    return icon(iconWidth, [&](QPainter &p) {
         p.setPen(QPen(iconAccent, 1.5));
-        p.translate(15, 0);
         mark(p);
     });
 }
 
 QImage padlock(int level)
 {
-    return icon(16, [level](QPainter &p) {
+    return icon(iconWidth, [level](QPainter &p) {
         p.drawArc(QRectF(4, 1.5, 8, 9), 0, 180 * 16);
         p.fillRect(QRectF(2.5, 6.5, 11, 8.5), iconAccent);
         p.setPen(QPen(Qt::black, 1.5));
@@ -145,7 +150,7 @@ QImage padlock(int level)
 
 QImage extLoad(bool negative, bool on)
 {
-    return icon(16, [negative, on](QPainter &p) {
+    return icon(iconWidth, [negative, on](QPainter &p) {
         // A plug: two prongs into a body; negative logic adds a bar above.
         p.drawLine(QPointF(5, 9), QPointF(5, 15));
         p.drawLine(QPointF(11, 9), QPointF(11, 15));
@@ -285,7 +290,7 @@ int main(int argc, char **argv)
         ok &= writer.write(
             QLatin1String(tile.name) + QStringLiteral(".png"), body(tileSize, tile.colour));
 
-    ok &= writer.write(QStringLiteral("cutoff.png"), icon(16, blades));
+    ok &= writer.write(QStringLiteral("cutoff.png"), icon(iconWidth, blades));
     ok &= writer.write(QStringLiteral("cutoffTime.png"), cutoffIcon([](QPainter &p) {
         p.drawEllipse(QRectF(1, 2, 11, 11));
         p.drawLine(QPointF(6.5, 7.5), QPointF(6.5, 4));
@@ -307,18 +312,18 @@ int main(int argc, char **argv)
         ok &= writer.write(
             QStringLiteral("status/") + QLatin1String(name), image, Prefix::Status);
     };
-    status("Meas.png", icon(16, [](QPainter &p) {
+    status("Meas.png", icon(iconWidth, [](QPainter &p) {
         p.drawRect(QRectF(1.5, 2.5, 13, 11));
         p.drawPolyline(
             QPolygonF({ QPointF(3, 11), QPointF(6, 6), QPointF(9, 9), QPointF(13, 4) }));
     }));
-    status("program.png", icon(16, [](QPainter &p) {
+    status("program.png", icon(iconWidth, [](QPainter &p) {
         for (int y : { 4, 8, 12 }) {
             p.drawPoint(QPointF(2.5, y));
             p.drawLine(QPointF(5, y), QPointF(14, y));
         }
     }));
-    status("sensing.png", icon(16, [](QPainter &p) {
+    status("sensing.png", icon(iconWidth, [](QPainter &p) {
         p.drawLine(QPointF(2, 3), QPointF(2, 13));
         p.drawLine(QPointF(14, 3), QPointF(14, 13));
         p.drawLine(QPointF(4, 8), QPointF(12, 8));
@@ -328,13 +333,13 @@ int main(int argc, char **argv)
     status("extLoad.png", extLoad(false, false));
     status("extLoadNeg.png", extLoad(true, false));
     status("extLoadNegOn.png", extLoad(true, true));
-    status("sine.png", icon(16, [](QPainter &p) {
+    status("sine.png", icon(iconWidth, [](QPainter &p) {
         QPainterPath wave(QPointF(1, 8));
         wave.cubicTo(QPointF(4, 0), QPointF(6, 0), QPointF(8, 8));
         wave.cubicTo(QPointF(10, 16), QPointF(12, 16), QPointF(15, 8));
         p.drawPath(wave);
     }));
-    status("switching.png", icon(16, [](QPainter &p) {
+    status("switching.png", icon(iconWidth, [](QPainter &p) {
         p.drawPolyline(QPolygonF({ QPointF(1, 12), QPointF(4, 12), QPointF(4, 4), QPointF(9, 4),
             QPointF(9, 12), QPointF(12, 12), QPointF(12, 4), QPointF(15, 4) }));
     }));

@@ -81,6 +81,9 @@ void Ui_PictMeasure::setupUi(QWidget *PictMeasure)
     Message->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Message->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Message->setMinimumHeight(20);
+    // The views below take the height the screen has to spare.
+    Message->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    Message->setMinimumWidth(1); // every indicator shown leaves it little room
     Message->setFrameShape(QFrame::NoFrame);
     Message->setFont(font);
     infomationUnderLayout->addWidget(Message, 1);

@@ -15,6 +15,14 @@ constexpr int KeyWidth = 62;
 constexpr int KeyHeight = 25;
 constexpr int HalfKeyHeight = 12;
 
+// Two lines of text, or a key of a two-key column, in a 25-pixel row.
+QFont smallFont()
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSize(6);
+    return font;
+}
+
 GroupFunc *menuGroup(QStackedWidget *bar, const char *name, GroupFunc::Color colour)
 {
     auto *group = new GroupFunc(bar);
@@ -57,6 +65,7 @@ FuncButton *columnKey(GroupFunc *group, const char *name, bool coloured)
     FuncButton *key = menuKey(group, name);
     key->setMinimumHeight(HalfKeyHeight);
     key->setMaximumHeight(KeyHeight);
+    key->setFont(smallFont());
     if (!coloured)
         key->setStyle(FuncButton::NoColor, FuncButton::Plain, FuncButton::NoColor);
     return key;
@@ -70,6 +79,8 @@ QString tr(const char *text)
 void bind(FuncButton *key, const char *text, Qt::Key panelKey)
 {
     key->setText(tr(text));
+    if (key->text().contains(QLatin1Char('\n')))
+        key->setFont(smallFont());
     key->setShortcut(QKeySequence(panelKey));
 }
 

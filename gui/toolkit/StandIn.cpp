@@ -7,9 +7,19 @@
 
 StandIn::StandIn(QWidget *self, const char *className)
 {
-    auto *label = new QLabel(QString::fromLatin1(className), self);
+    // Small and broken before each capital, so that a name fits a soft-key column.
+    QString name = QString::fromLatin1(className);
+    for (int i = name.size() - 1; i > 0; --i) {
+        if (name.at(i).isUpper())
+            name.insert(i, QChar(0x200b));
+    }
+    auto *label = new QLabel(name, self);
     label->setObjectName(QStringLiteral("standInName"));
     label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setPointSize(6);
+    label->setFont(font);
     label->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
     QLayout *layout = self->layout();
     if (!layout) {

@@ -53,4 +53,5 @@ void galleryReadouts(Gallery &gallery);
 void galleryTrees(Gallery &gallery);
 void galleryCharts(Gallery &gallery);
 void galleryMeasurement(Gallery &gallery);
+void galleryHome(Gallery &gallery);
 void galleryUpdater(Gallery &gallery);

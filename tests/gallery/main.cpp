@@ -24,6 +24,7 @@ const struct
     { "trees", galleryTrees },
     { "charts", galleryCharts },
     { "measurement", galleryMeasurement },
+    { "home", galleryHome },
     { "updater", galleryUpdater },
 };
 
