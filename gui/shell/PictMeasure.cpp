@@ -37,13 +37,12 @@
 
 namespace {
 
-// The tile text of a range: its full scale in the range's prefixed unit ("240A", "600mA").
+// The tile text of a range: its full scale in the range's prefixed unit ("240A", "600mA"). A
+// range the model lacks shows the entry of the smallest range.
 QString rangeText(const QMap<int, BoundValueBase> &ranges, int range, const QString &unit)
 {
-    if (ranges.isEmpty())
-        return unit;
-    auto it = ranges.constFind(range);
-    const BoundValueBase &entry = it != ranges.constEnd() ? *it : ranges.first();
+    const BoundValueBase &entry = ModelInformation::rangeValue(ranges, range);
+    // The safe entry of an empty map has factor 0.
     const double factor = entry.m_prefixFactor != 0.0 ? entry.m_prefixFactor : 1.0;
     return QString::number(entry.m_max / factor, 'g', 6) + entry.m_siPrefix + unit;
 }

@@ -19,6 +19,7 @@
 #include "gui/source/ViewSourceMore.h"
 #include "gui/program/ViewProgram.h"
 #include "gui/toolkit/FuncButton.h"
+#include "gui/toolkit/GroupFunc.h"
 #include "gui/toolkit/Chart.h"
 #include "gui/toolkit/Meter.h"
 #include "instrument/PreferenceInfo.h"
@@ -91,6 +92,9 @@ private Q_SLOTS:
     void lanTileColours_data();
     void lanTileColours();
     void remoteKeyLockAndProgramIndicators();
+    void menuBarKeys_data();
+    void menuBarKeys();
+    void menuKeyStatesSetByTheScreen();
 
 private:
     FuncButton *barKey(const char *name) const;
@@ -477,6 +481,90 @@ void tst_PictMeasure::remoteKeyLockAndProgramIndicators()
     m_screen->onStateIdle();
     QVERIFY(label("infoProg")->isHidden());
     QVERIFY(m_window->menuAction1()->isEnabled());
+}
+
+void tst_PictMeasure::menuBarKeys_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("menu");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("panelKey"); // 0: the key's column group answers the panel key
+    QTest::addColumn<bool>("checked");
+    const auto row = [](const char *key, int menu, const char *text, int panelKey, bool on) {
+        QTest::newRow(key) << key << menu << QString::fromUtf8(text) << panelKey << on;
+    };
+    row("SourceMode", 0, "Mode", Qt::Key_F6, false);
+    row("SourceRange", 0, "Range", Qt::Key_F7, false);
+    row("SourceMore", 0, "More", Qt::Key_F8, false);
+    row("SourceSine", 0, "\u00b7Sine", 0, false);
+    row("SourcePulse", 0, "\u00b7Pulse", 0, false);
+    row("SourceLevel", 0, "\u00b7Level", 0, true);
+    row("SourceABC", 0, "\u00b7ABC", 0, false);
+    row("subsystAcquire", 1, "Acquire", Qt::Key_F6, true);
+    row("subsystData", 1, "Data", Qt::Key_F7, false);
+    row("subsystDisplay", 1, "Display", Qt::Key_F8, false);
+    row("subsystSource", 1, "More", Qt::Key_F9, false);
+    row("subsystMemory", 1, "Data\nExport", Qt::Key_F10, false);
+    row("progSelect", 2, "1.Program", Qt::Key_F6, false);
+    row("progEdit", 2, "2.Steps", Qt::Key_F7, false);
+    row("progExecute", 2, "3.Transient", Qt::Key_F8, true);
+    row("ProgTriger", 2, "More", Qt::Key_F9, false);
+    row("progMemory", 2, "Import\nExport", Qt::Key_F10, false);
+    row("systConfig", 3, "\u00b7Configure", 0, true);
+    row("systInterface", 3, "\u00b7Interface", 0, false);
+    row("systFile", 3, "Recall\nSave", Qt::Key_F7, false);
+    row("systError", 3, "SCPI", Qt::Key_F8, false);
+    row("systAdmin", 3, "Admin", Qt::Key_F9, false);
+    row("systInfomation", 3, "Infomation", Qt::Key_F10, false);
+}
+
+void tst_PictMeasure::menuBarKeys()
+{
+    QFETCH(QString, key);
+    QFETCH(int, menu);
+    QFETCH(QString, text);
+    QFETCH(int, panelKey);
+    QFETCH(bool, checked);
+    FuncButton *button = barKey(qPrintable(key));
+    QVERIFY(button);
+    QCOMPARE(button->text(), text);
+    QCOMPARE(button->shortcut(), panelKey ? QKeySequence(panelKey) : QKeySequence());
+    QCOMPARE(button->isChecked(), checked);
+    QVERIFY(button->width() <= 62);
+    QWidget *group = button;
+    while (group && group->parentWidget() != m_window->form()->FuncMode)
+        group = group->parentWidget();
+    QCOMPARE(m_window->form()->FuncMode->indexOf(group), menu);
+    QCOMPARE(m_window->form()->FuncMode->currentIndex(), 0);
+}
+
+void tst_PictMeasure::menuKeyStatesSetByTheScreen()
+{
+    const Ui_Vek3r *form = m_window->form();
+    m_window->setWaveformUiEnable(false);
+    QVERIFY(!form->SourcePulse->isEnabled());
+    m_window->setWaveformUiEnable(true);
+    QVERIFY(form->SourcePulse->isEnabled());
+    m_window->setRangeUiEnable(false);
+    QVERIFY(!form->SourceRange->isEnabled());
+    m_window->setRangeUiEnable(true);
+    QVERIFY(form->SourceRange->isEnabled());
+    // Sine only where the model has a sine function range.
+    m_window->setSineWaveformUiEnable(true);
+    QCOMPARE(form->SourceSine->isEnabled(), m_engine.info->hasSine());
+    m_window->setSineWaveformUiEnable(false);
+    QVERIFY(!form->SourceSine->isEnabled());
+
+    // A program start while the bar shows Source: the Program menu and its run panel.
+    barKey("SourcePulse")->click();
+    m_window->setUiInitateProgram(true);
+    QCOMPARE(form->FuncMode->currentWidget(), form->FuncModeProgram);
+    QCOMPARE(shownPage()->metaObject()->className(), "FuncProgExecute");
+    QCOMPARE(shownView()->metaObject()->className(), "ViewProgram");
+    // Not again from another menu.
+    form->FuncMode->setCurrentWidget(form->FuncModeMeasure);
+    m_window->setUiInitateProgram(true);
+    QCOMPARE(form->FuncMode->currentWidget(), form->FuncModeMeasure);
 }
 
 QTEST_MAIN(tst_PictMeasure)
