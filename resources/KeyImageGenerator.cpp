@@ -9,9 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPainterPath>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QSaveFile>
 #include <QTextStream>
 #include <QVector>
@@ -304,18 +304,15 @@ int main(int argc, char **argv)
         p.fillRect(QRectF(10.5, 6.5, 2, 3), iconAccent);
     }));
     ok &= writer.write(QStringLiteral("cutoffEner.png"), cutoffIcon([](QPainter &p) {
-        p.drawPolyline(QPolygonF(
-            { QPointF(8, 1), QPointF(3, 9), QPointF(9, 8), QPointF(5, 15) }));
+        p.drawPolyline(QPolygonF({ QPointF(8, 1), QPointF(3, 9), QPointF(9, 8), QPointF(5, 15) }));
     }));
 
     const auto status = [&](const char *name, const QImage &image) {
-        ok &= writer.write(
-            QStringLiteral("status/") + QLatin1String(name), image, Prefix::Status);
+        ok &= writer.write(QStringLiteral("status/") + QLatin1String(name), image, Prefix::Status);
     };
     status("Meas.png", icon(iconWidth, [](QPainter &p) {
         p.drawRect(QRectF(1.5, 2.5, 13, 11));
-        p.drawPolyline(
-            QPolygonF({ QPointF(3, 11), QPointF(6, 6), QPointF(9, 9), QPointF(13, 4) }));
+        p.drawPolyline(QPolygonF({ QPointF(3, 11), QPointF(6, 6), QPointF(9, 9), QPointF(13, 4) }));
     }));
     status("program.png", icon(iconWidth, [](QPainter &p) {
         for (int y : { 4, 8, 12 }) {
@@ -340,8 +337,14 @@ int main(int argc, char **argv)
         p.drawPath(wave);
     }));
     status("switching.png", icon(iconWidth, [](QPainter &p) {
-        p.drawPolyline(QPolygonF({ QPointF(1, 12), QPointF(4, 12), QPointF(4, 4), QPointF(9, 4),
-            QPointF(9, 12), QPointF(12, 12), QPointF(12, 4), QPointF(15, 4) }));
+        p.drawPolyline(QPolygonF({ QPointF(1, 12),
+            QPointF(4, 12),
+            QPointF(4, 4),
+            QPointF(9, 4),
+            QPointF(9, 12),
+            QPointF(12, 12),
+            QPointF(12, 4),
+            QPointF(15, 4) }));
     }));
     for (int level = 1; level <= 3; ++level)
         status(qPrintable(QStringLiteral("keyLock%1.png").arg(level)), padlock(level));

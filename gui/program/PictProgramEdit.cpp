@@ -3,8 +3,7 @@
 PictProgramEdit::PictProgramEdit(QWidget *parent)
     : QWidget(parent)
     , StandIn(this, "PictProgramEdit")
-{
-}
+{ }
 
 void PictProgramEdit::onCcModeUiChange()
 {

@@ -3,5 +3,4 @@
 PictProgramExport::PictProgramExport(QWidget *parent)
     : QWidget(parent)
     , StandIn(this, "PictProgramExport")
-{
-}
+{ }

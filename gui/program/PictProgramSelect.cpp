@@ -3,5 +3,4 @@
 PictProgramSelect::PictProgramSelect(QWidget *parent)
     : QWidget(parent)
     , StandIn(this, "PictProgramSelect")
-{
-}
+{ }

@@ -3,8 +3,7 @@
 ViewProgram::ViewProgram(FuncProgExecute *, QWidget *parent)
     : QWidget(parent)
     , StandIn(this, "ViewProgram")
-{
-}
+{ }
 
 void ViewProgram::onCcModeUiChange()
 {

@@ -7,8 +7,8 @@
 #include "gui/shell/MeasureKeyPages.h"
 #include "gui/shell/SettingsViewStandIns.h"
 #include "gui/shell/Ui_PictMeasure.h"
-#include "gui/shell/Vek3r.h"
 #include "gui/shell/Ui_Vek3r.h"
+#include "gui/shell/Vek3r.h"
 #include "gui/source/FuncSourLevel.h"
 #include "gui/source/FuncSourLevelBasic.h"
 #include "gui/source/FuncSourMemory.h"
@@ -99,8 +99,8 @@ void PictMeasure::createWidgets()
     m_funcProgTrigger = new FuncProgTrigger(this);
     m_viewProgram = new ViewProgram(m_funcProgExecute, this);
     m_viewTrigger = new ViewTrigger(m_funcProgTrigger, this);
-    const MeasReadouts::Bounds bounds
-        = m_engine.model ? MeasReadouts::fromModel(*m_engine.model) : MeasReadouts::Bounds();
+    const MeasReadouts::Bounds bounds =
+        m_engine.model ? MeasReadouts::fromModel(*m_engine.model) : MeasReadouts::Bounds();
     m_meter = new Meter(bounds, m_engine.acquire, this);
     m_chart = new Chart(m_funcDisplay, m_engine.logger, bounds, m_engine.acquire, this);
 }
@@ -159,10 +159,8 @@ void PictMeasure::createConnections()
         connect(status, &vek::Status::stateProgRunning, this, &PictMeasure::onStateActive);
         connect(status, &vek::Status::stateProgPause, this, &PictMeasure::onStateActive);
         connect(status, &vek::Status::stateProgWaiting, this, &PictMeasure::onStateActive);
-        connect(status,
-            &vek::Status::cutoffETimeOccurred,
-            this,
-            &PictMeasure::onCutoffETimeOccurred);
+        connect(
+            status, &vek::Status::cutoffETimeOccurred, this, &PictMeasure::onCutoffETimeOccurred);
         connect(status,
             &vek::Status::cutoffVoltageOccurred,
             this,
@@ -171,16 +169,13 @@ void PictMeasure::createConnections()
             &vek::Status::cutoffCapacityOccurred,
             this,
             &PictMeasure::onCutoffCapacityOccurred);
-        connect(status,
-            &vek::Status::cutoffEnergyOccurred,
-            this,
-            &PictMeasure::onCutoffEnergyOccurred);
+        connect(
+            status, &vek::Status::cutoffEnergyOccurred, this, &PictMeasure::onCutoffEnergyOccurred);
     }
     if (vek::Basic *basic = m_engine.basic) {
         connect(basic, &vek::Source::currRangeChanged, this, &PictMeasure::onCurrRangeChange);
         connect(basic, &vek::Source::voltRangeChanged, this, &PictMeasure::onVoltRangeChange);
-        connect(
-            basic, &vek::Source::remoteSensingChanged, this, &PictMeasure::onViewSensingChange);
+        connect(basic, &vek::Source::remoteSensingChanged, this, &PictMeasure::onViewSensingChange);
         for (auto signal : { &vek::Basic::cutOffETimeStateUiChanged,
                  &vek::Basic::cutOffVoltageStateUiChanged,
                  &vek::Basic::cutOffCapacityStateUiChanged,
@@ -317,8 +312,7 @@ void PictMeasure::onTableClicked(bool checked)
 void PictMeasure::onLevelKeyClicked(const char *basicKey)
 {
     m_funcSourLevel->selectBasicPage();
-    if (auto *key = m_funcSourLevel->basicPage()->findChild<FuncButton *>(
-            QLatin1String(basicKey)))
+    if (auto *key = m_funcSourLevel->basicPage()->findChild<FuncButton *>(QLatin1String(basicKey)))
         key->click();
     m_viewStack->setCurrentWidget(m_viewSet);
 }
@@ -489,10 +483,10 @@ void PictMeasure::onCurrRangeChange(
         editor->viewLaststepRange();
     }
 
-    QString text = rangeText(m_engine.model ? m_engine.model->currRangeMap()
-                                            : QMap<int, BoundValueBase>(),
-        range,
-        tr("A"));
+    QString text =
+        rangeText(m_engine.model ? m_engine.model->currRangeMap() : QMap<int, BoundValueBase>(),
+            range,
+            tr("A"));
     if (range != panelRange)
         text += QLatin1Char('*');
     ui->infoCRange->setText(text);
@@ -520,10 +514,10 @@ void PictMeasure::onVoltRangeChange(vek::SourceVoltageRange range)
     if (PictProgramEdit *editor = m_mainWindow->pictProgramEdit())
         editor->viewVoltRange(range);
 
-    ui->infoVRange->setText(rangeText(
-        m_engine.model ? m_engine.model->voltRangeMap() : QMap<int, BoundValueBase>(),
-        range,
-        tr("V")));
+    ui->infoVRange->setText(
+        rangeText(m_engine.model ? m_engine.model->voltRangeMap() : QMap<int, BoundValueBase>(),
+            range,
+            tr("V")));
     switch (range) {
     case KeywordBridge_LowHigh::LOW:
         ui->infoVRange->setStyleSheet(CV_LStatus);

@@ -108,8 +108,8 @@ void Ui_PictMeasure::setupUi(QWidget *PictMeasure)
     infoError->setFont(badgeFont);
     infoError->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     infoError->setIndent(4);
-    infoError->setStyleSheet(QStringLiteral(
-        "border-image: url(:/status/image/Error.png);\ncolor:rgb(255, 255, 255)"));
+    infoError->setStyleSheet(
+        QStringLiteral("border-image: url(:/status/image/Error.png);\ncolor:rgb(255, 255, 255)"));
     infoError->hide();
     for (QWidget *w : std::initializer_list<QWidget *> { cutoffEnable,
              cutoffTime,

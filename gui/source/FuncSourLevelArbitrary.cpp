@@ -3,5 +3,4 @@
 FuncSourLevelArbitrary::FuncSourLevelArbitrary(QWidget *parent)
     : FuncWidget(parent)
     , StandIn(this, "FuncSourLevelArbitrary")
-{
-}
+{ }

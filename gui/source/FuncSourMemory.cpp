@@ -3,8 +3,7 @@
 FuncSourMemory::FuncSourMemory(QWidget *parent)
     : FuncWidget(parent)
     , StandIn(this, "FuncSourMemory")
-{
-}
+{ }
 
 void FuncSourMemory::setKeyLockMode()
 {

@@ -3,8 +3,7 @@
 FuncSourMode::FuncSourMode(QWidget *parent)
     : FuncWidget(parent)
     , StandIn(this, "FuncSourMode")
-{
-}
+{ }
 
 void FuncSourMode::onCcModeUiChange()
 {

@@ -3,8 +3,7 @@
 FuncSourRange::FuncSourRange(QWidget *parent)
     : FuncWidget(parent)
     , StandIn(this, "FuncSourRange")
-{
-}
+{ }
 
 void FuncSourRange::viewFuncMode(KeywordBridge_CcCrCvCpArb::values mode)
 {

@@ -3,5 +3,4 @@
 ViewArbitrary::ViewArbitrary(FuncSourLevelArbitrary *, QWidget *parent)
     : QWidget(parent)
     , StandIn(this, "ViewArbitrary")
-{
-}
+{ }

@@ -3,8 +3,7 @@
 ViewPulseWaveform::ViewPulseWaveform(FuncSourPulse *, QWidget *parent)
     : QWidget(parent)
     , StandIn(this, "ViewPulseWaveform")
-{
-}
+{ }
 
 void ViewPulseWaveform::onCcModeUiChange()
 {

@@ -3,8 +3,7 @@
 ViewSet::ViewSet(FuncSourLevelBasic *, QWidget *parent)
     : QWidget(parent)
     , StandIn(this, "ViewSet")
-{
-}
+{ }
 
 void ViewSet::onCcModeUiChange()
 {
@@ -58,7 +57,8 @@ void ViewSet::onExternalUiChange()
 
 void ViewSet::onCvExternalUiChange(bool enable)
 {
-    record(QStringLiteral("onCvExternalUiChange(%1)").arg(QLatin1String(enable ? "true" : "false")));
+    record(
+        QStringLiteral("onCvExternalUiChange(%1)").arg(QLatin1String(enable ? "true" : "false")));
 }
 
 void ViewSet::viewCurrRange(KeywordBridge_LowMedHigh::values range)

@@ -3,8 +3,7 @@
 ViewSineWaveform::ViewSineWaveform(FuncSourSine *, QWidget *parent)
     : QWidget(parent)
     , StandIn(this, "ViewSineWaveform")
-{
-}
+{ }
 
 void ViewSineWaveform::viewCurrRange(KeywordBridge_LowMedHigh::values range)
 {

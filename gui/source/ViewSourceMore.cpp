@@ -3,5 +3,4 @@
 ViewSourceMore::ViewSourceMore(FuncSourMore *, QWidget *parent)
     : QWidget(parent)
     , StandIn(this, "ViewSourceMore")
-{
-}
+{ }

@@ -2,6 +2,7 @@
 #include "commands/SystErrCustom.h"
 #include "engine/Basic.h"
 #include "engine/DataLogger.h"
+#include "gui/program/ViewProgram.h"
 #include "gui/shell/MeasureKeyPages.h"
 #include "gui/shell/PictMeasure.h"
 #include "gui/shell/SettingsViewStandIns.h"
@@ -17,10 +18,9 @@
 #include "gui/source/ViewSet.h"
 #include "gui/source/ViewSineWaveform.h"
 #include "gui/source/ViewSourceMore.h"
-#include "gui/program/ViewProgram.h"
+#include "gui/toolkit/Chart.h"
 #include "gui/toolkit/FuncButton.h"
 #include "gui/toolkit/GroupFunc.h"
-#include "gui/toolkit/Chart.h"
 #include "gui/toolkit/Meter.h"
 #include "instrument/PreferenceInfo.h"
 #include "network/NetworkInfo.h"
@@ -367,9 +367,11 @@ void tst_PictMeasure::closingTheBarFromSystemReturns_data()
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("view");
     QTest::newRow("Source with the sine view")
-        << "SourceSine" << int(PictMeasure::Source) << "FuncSourSine" << "ViewSineWaveform";
+        << "SourceSine" << int(PictMeasure::Source) << "FuncSourSine"
+        << "ViewSineWaveform";
     QTest::newRow("Source after Range")
-        << "SourceRange" << int(PictMeasure::Source) << "FuncSourLevel" << "ViewSet";
+        << "SourceRange" << int(PictMeasure::Source) << "FuncSourLevel"
+        << "ViewSet";
     QTest::newRow("Program") << "ProgTriger" << int(PictMeasure::Program) << "FuncProgExecute"
                              << "ViewProgram";
 }
@@ -432,8 +434,8 @@ void tst_PictMeasure::levelPageSignals()
     m_screen->setKeyLockMode();
     QCOMPARE(shownPage(), m_screen->memoryPage());
     m_screen->clearKeyLockMode();
-    QCOMPARE(m_screen->memoryPage()->calls(),
-        QStringList({ "setKeyLockMode", "clearKeyLockMode" }));
+    QCOMPARE(
+        m_screen->memoryPage()->calls(), QStringList({ "setKeyLockMode", "clearKeyLockMode" }));
 }
 
 void tst_PictMeasure::lanTileColours_data()
