@@ -89,6 +89,7 @@ void Vek3r::setUiInitateProgram(bool running)
         return;
     ui->FuncMode->setCurrentWidget(ui->FuncModeProgram);
     Q_EMIT ui->progExecute->clicked(false);
+    m_pages->setCurrentWidget(m_pictMeasure); // the run panel is on the home screen
     const bool barVisible = ui->FuncMode->isVisible();
     m_pictMeasure->viewSubFuncKey(barVisible, PictMeasure::Program, PictMeasure::Program);
     m_pictMeasure->meter()->viewMeasLargeFont(!barVisible);

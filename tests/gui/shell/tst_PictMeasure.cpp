@@ -252,6 +252,7 @@ void tst_PictMeasure::externalLoadIcon()
     QVERIFY(icon->isHidden());
     m_screen->onOutputExternalUiChange(status, logicPositive);
     QCOMPARE(icon->isVisible(), visible);
+    QVERIFY(!QPixmap(image).isNull());
     QCOMPARE(icon->pixmap(Qt::ReturnByValue).toImage(), QPixmap(image).toImage());
 }
 
