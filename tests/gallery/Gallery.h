@@ -51,6 +51,7 @@ void galleryDialogs(Gallery &gallery);
 void galleryTexts(Gallery &gallery);
 void galleryReadouts(Gallery &gallery);
 void galleryTrees(Gallery &gallery);
+void gallerySettingsViews(Gallery &gallery);
 void galleryCharts(Gallery &gallery);
 void galleryMeasurement(Gallery &gallery);
 void galleryHome(Gallery &gallery);

@@ -22,6 +22,7 @@ const struct
     { "texts", galleryTexts },
     { "readouts", galleryReadouts },
     { "trees", galleryTrees },
+    { "settingsviews", gallerySettingsViews },
     { "charts", galleryCharts },
     { "measurement", galleryMeasurement },
     { "home", galleryHome },

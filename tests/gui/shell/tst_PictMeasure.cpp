@@ -5,7 +5,6 @@
 #include "gui/program/ViewProgram.h"
 #include "gui/shell/MeasureKeyPages.h"
 #include "gui/shell/PictMeasure.h"
-#include "gui/shell/SettingsViewStandIns.h"
 #include "gui/shell/Ui_PictMeasure.h"
 #include "gui/shell/Ui_Vek3r.h"
 #include "gui/shell/Vek3r.h"
