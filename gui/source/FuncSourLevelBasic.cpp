@@ -27,6 +27,7 @@ FuncSourLevelBasic::FuncSourLevelBasic(QWidget *parent)
     for (FuncButton *button : { slewRate, opp, uvp })
         connect(button, &FuncButton::clicked, this, [this, button] {
             record(QStringLiteral("clicked ") + button->objectName());
+            refuse(this);
         });
 }
 

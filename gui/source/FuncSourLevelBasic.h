@@ -6,7 +6,8 @@
 class FuncButton;
 
 // The level page's basic keys. Holds the place of the real page: its keys "Slew Rate", "OPP" and
-// "UVP" (object names slewRate, opp, uvp) exist so that the screen can click them.
+// "UVP" (object names slewRate, opp, uvp) exist so that the screen can click them; a click
+// answers -200 in the self-closing box.
 // Stands in for the real screen until it is built: shows its name and logs the calls it gets.
 class FuncSourLevelBasic : public FuncWidget, public StandIn
 {

@@ -1,5 +1,7 @@
 #include "gui/toolkit/StandIn.h"
 
+#include "gui/toolkit/zoMessageBox.h"
+
 #include <QLabel>
 #include <QLayout>
 #include <QVBoxLayout>
@@ -27,4 +29,11 @@ StandIn::StandIn(QWidget *self, const char *className)
         layout->setContentsMargins(0, 0, 0, 0);
     }
     layout->addWidget(label);
+}
+
+void StandIn::refuse(QWidget *over)
+{
+    auto *box = new zoMessageBox(-200, over->window());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
 }
