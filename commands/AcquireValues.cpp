@@ -175,14 +175,17 @@ const ValueMakerRow s_rows[] = {
     { 2105,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
-            return made(new ValueIntSetting(
+            auto *count = new ValueIntSetting(
                 2105,
                 [a](int n) {
                     return n < 1 ? -222 : int(a->setTriggerCount(unsigned(n)));
                 },
                 [a] {
                     return int(a->triggerCount());
-                }));
+                });
+            // The engine's range; the panel's editor offers it.
+            count->setLimits(1, 65536);
+            return made(count);
         } },
     { 2106,
         [](const ValueEngine &e) {
