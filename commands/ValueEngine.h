@@ -6,7 +6,9 @@ class ModelInformation;
 
 namespace vek {
 class AcquireTrigger;
+class ArbitraryModel;
 class Basic;
+class Program;
 class Status;
 } // namespace vek
 
@@ -21,4 +23,6 @@ struct ValueEngine
     InstrumentConfigInfo *config = nullptr;
     vek::AcquireTrigger *acquire = nullptr;
     DataLogger *logger = nullptr;
+    vek::Program *program = nullptr;
+    vek::ArbitraryModel *arbitrary = nullptr;
 };

@@ -2,18 +2,22 @@
 
 #include "commands/CTRL_SINK.h"
 #include "commands/DictIndexNative.h"
+#include "commands/IFMAIN_Syst.h"
 #include "commands/MyParser.h"
 #include "commands/SystErrCustom.h"
 #include "commands/ValueObjects.h"
 #include "engine/AcquireTrigger.h"
+#include "engine/ArbitraryModel.h"
 #include "engine/Basic.h"
 #include "engine/DataLogger.h"
+#include "engine/Program.h"
 #include "engine/Status.h"
 #include "engine/ioc/IoControl.h"
 #include "instrument/ModelInformation.h"
 #include "instrument/PreferenceInfo.h"
 #include "network/NetworkInfo.h"
 #include "network/NetworkManager.h"
+#include "network/NtpDateProcess.h"
 #include "platform/NetLink.h"
 #include "remote/QueueError.h"
 #include "remote/StatusRegisters.h"
@@ -108,6 +112,8 @@ HeadlessInstrument::~HeadlessInstrument()
     m_raw.reset();
     m_control.reset();
     vek::Source::setWatchdogRecovery({});
+    // A program command waiting for this thread would keep the parser's thread from ending.
+    vek::Source::interruptRequests();
     m_parser.reset();
     // The links stop before the objects they signal to go away: a signal emitted while its
     // receiver is being destroyed in another thread would leave its queued call behind.
@@ -117,6 +123,9 @@ HeadlessInstrument::~HeadlessInstrument()
     }
     // The batches the monitor link queued are delivered (and freed) before the acquisition goes.
     QCoreApplication::sendPostedEvents();
+    IFMAIN_SystTimeAdj::setLauncher({});
+    m_arbitrary.reset();
+    m_program.reset();
     m_acquire.reset();
     m_logger.reset();
     m_basic.reset();
@@ -173,13 +182,56 @@ void HeadlessInstrument::createEngine()
         return PreferenceInfo::ModelIdentity::of(*info);
     });
     m_preferences->loadOrRestoreDefaults();
+    createProgramObjects();
+}
+
+void HeadlessInstrument::createProgramObjects()
+{
+    using vek::Program;
+    m_program = std::make_unique<Program>(
+        m_writer.get(), m_info.get(), m_status.get(), &m_config, m_basic.get(), m_acquire.get());
+    Program *p = m_program.get();
+    vek::Status *status = m_status.get();
+    QObject::connect(status, &vek::Status::stateProgIdle, p, &Program::onStateIdle);
+    QObject::connect(status, &vek::Status::stateProgRunning, p, &Program::onStateRun);
+    QObject::connect(status, &vek::Status::stateProgPause, p, &Program::onStatePause);
+    QObject::connect(status, &vek::Status::stateProgWaiting, p, &Program::onStateWait);
+    QObject::connect(m_monitor.get(),
+        &IoControl::transientAddressChanged,
+        p,
+        &Program::onTransientAddressChange);
+    QObject::connect(
+        m_monitor.get(), &IoControl::transientLoopChanged, p, &Program::onTransientLoopChange);
+    QObject::connect(
+        m_basic.get(), &vek::Source::operationModeChanged, p, &Program::onFunctionModeChange);
+    QObject::connect(m_basic.get(), &vek::Source::currRangeChanged, p, &Program::onCurrRangeChange);
+    QObject::connect(m_basic.get(), &vek::Source::voltRangeChanged, p, &Program::onVoltRangeChange);
+    p->onFunctionModeChange(vek::Source::m_functionMode, vek::Source::m_functionModeCvOption);
+    m_arbitrary = std::make_unique<vek::ArbitraryModel>(m_writer.get(), m_info.get());
+    // The clock-adjust command runs the NTP program in the parser's thread, one process a call.
+    const PreferenceInfo *preferences = m_preferences.get();
+    IFMAIN_SystTimeAdj::setLauncher([preferences]() -> zostd::ZOProcessWrapper * {
+        auto *ntp = new NtpDateProcess(preferences);
+        QObject::connect(ntp, &NtpDateProcess::progfinished, ntp, &QObject::deleteLater);
+        if (ntp->launch(false, 1.0, QString()) != 0) {
+            delete ntp;
+            return nullptr;
+        }
+        return ntp;
+    });
 }
 
 void HeadlessInstrument::createRemote()
 {
     // The engine root will make the value objects; until it exists, they are made here.
-    createValueObjects(ValueEngine {
-        m_basic.get(), m_status.get(), m_info.get(), &m_config, m_acquire.get(), m_logger.get() });
+    createValueObjects(ValueEngine { m_basic.get(),
+        m_status.get(),
+        m_info.get(),
+        &m_config,
+        m_acquire.get(),
+        m_logger.get(),
+        m_program.get(),
+        m_arbitrary.get() });
 
     vek::Basic *basic = m_basic.get();
     m_parser = std::make_unique<MyParser>(instrumentDictionary(), [basic] {

@@ -22,7 +22,9 @@ class IoControl;
 }
 namespace vek {
 class AcquireTrigger;
+class ArbitraryModel;
 class Basic;
+class Program;
 class Status;
 } // namespace vek
 namespace zo4882 {
@@ -81,6 +83,8 @@ public:
 
 private:
     void createEngine();
+    // The program object and the arbitrary table, wired as the engine root will wire them.
+    void createProgramObjects();
     void createRemote();
     void createRs232();
     void createVxi11();
@@ -110,6 +114,8 @@ private:
     std::unique_ptr<DataLogger> m_logger; // lives in this (the main) thread
     std::unique_ptr<vek::AcquireTrigger> m_acquire; // likewise
     std::unique_ptr<PreferenceInfo> m_preferences;
+    std::unique_ptr<vek::Program> m_program; // lives in this (the main) thread
+    std::unique_ptr<vek::ArbitraryModel> m_arbitrary; // likewise
     std::unique_ptr<MyParser> m_parser;
     std::unique_ptr<CTRL_SINK> m_controlSink;
     std::unique_ptr<zo4882::ZO4882ParserAsync> m_control;

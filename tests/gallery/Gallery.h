@@ -54,4 +54,6 @@ void galleryTrees(Gallery &gallery);
 void gallerySettingsViews(Gallery &gallery);
 void galleryCharts(Gallery &gallery);
 void galleryMeasurement(Gallery &gallery);
+void galleryHome(Gallery &gallery);
 void galleryUpdater(Gallery &gallery);
+void galleryScreens(Gallery &gallery);

@@ -25,6 +25,8 @@ const struct
     { "settingsviews", gallerySettingsViews },
     { "charts", galleryCharts },
     { "measurement", galleryMeasurement },
+    { "screens", galleryScreens },
+    { "home", galleryHome },
     { "updater", galleryUpdater },
 };
 

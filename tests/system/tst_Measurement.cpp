@@ -192,8 +192,8 @@ void tst_Measurement::messages_data()
         << QStringList { "-222", "-222", "-222" };
     QTest::newRow("setup files not built")
         << QByteArray("*SAV 5;:MEM:REC 1") << QByteArray() << QStringList { "-200", "-200" };
-    QTest::newRow("program start not built")
-        << QByteArray("INIT:TRAN:PROG") << QByteArray() << QStringList { "-200" };
+    QTest::newRow("program start without a selected program")
+        << QByteArray("INIT:TRAN:PROG") << QByteArray() << QStringList { "+304" };
 }
 
 void tst_Measurement::messages()

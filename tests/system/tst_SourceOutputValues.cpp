@@ -16,11 +16,6 @@ constexpr quint32 AlarmAddress = 0x6000000C;
 constexpr quint32 AlarmWatchdog = 0x10000000;
 constexpr quint32 AlarmClear = 0x20000000;
 
-QByteArray noError()
-{
-    return QByteArrayLiteral("+0,\"No error\"\n");
-}
-
 // The real of an answer line ("+1.50000E+00\n").
 double real(const QByteArray &line)
 {
@@ -84,14 +79,7 @@ void tst_SourceOutputValues::cleanup()
 
 QStringList tst_SourceOutputValues::errors()
 {
-    QStringList queued;
-    for (int i = 0; i < 20; ++i) {
-        const QByteArray line = query(m_client, "SYST:ERR?");
-        if (line.isEmpty() || line == noError())
-            break;
-        queued << QString::fromLatin1(line.trimmed());
-    }
-    return queued;
+    return rawclient::errors(m_client);
 }
 
 void tst_SourceOutputValues::messages_data()
@@ -284,12 +272,12 @@ void tst_SourceOutputValues::silenceTripsTheWatchdog()
 
 void tst_SourceOutputValues::programStepLevelTakesTheModesUnit()
 {
-    // The level's unit follows the mode; the program commands themselves are not built yet,
-    // so an accepted parameter reaches them and answers "not available".
+    // The level's unit follows the mode: an accepted parameter reaches the program command,
+    // which wants a selected program.
     m_client.write("FUNC CV;:PROG:STEP1:LEV 5V;:FUNC CC;:PROG:STEP1:LEV 5V\n");
     const QStringList queued = errors();
     QCOMPARE(queued.size(), 2);
-    QVERIFY2(queued[0].startsWith("-200,"), qPrintable(queued[0]));
+    QVERIFY2(queued[0].startsWith("+304,"), qPrintable(queued[0]));
     QCOMPARE(queued[1], QStringLiteral("-131,\"Invalid suffix;PROG:STEP1:LEV 5V\""));
 }
 
