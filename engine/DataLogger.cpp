@@ -24,6 +24,19 @@ struct Call
     bool abandoned = false; // the caller gave up before the work started: it never runs
 };
 
+// Format code -> table column.
+constexpr DataLogger::Column FormatColumns[] = { DataLogger::Current,
+    DataLogger::Voltage,
+    DataLogger::Power,
+    DataLogger::ETime,
+    DataLogger::Capacity,
+    DataLogger::Energy };
+
+bool isFormatCode(int code)
+{
+    return code >= 0 && code < int(std::size(FormatColumns));
+}
+
 } // namespace
 
 // Table column -> value; the CSV file has the same order.
@@ -220,19 +233,37 @@ std::optional<ioc::TRACE_DATA> DataLogger::last() const
 
 QVector<double> DataLogger::getLastWithFormat() const
 {
+    QVector<double> values;
     QMutexLocker lock(&m_mutex);
-    if (m_records.empty())
-        return {};
-    return formatted(m_records.back(), m_format);
+    if (!m_records.empty())
+        appendFormatted(values, m_records.back(), m_format);
+    return values;
 }
 
 QVector<QVector<double>> DataLogger::dequeFirstWithFormat(unsigned n)
 {
-    QVector<QVector<double>> result;
-    runInOwnThread([this, n, &result] {
-        result = dequeue(n);
+    QVector<double> values;
+    int items = 0;
+    runInOwnThread([this, n, &values, &items] {
+        values = dequeue(n, &items);
     });
-    return result;
+    QVector<QVector<double>> records;
+    if (items > 0) {
+        records.reserve(values.size() / items);
+        for (int i = 0; i < values.size(); i += items)
+            records << values.mid(i, items);
+    }
+    return records;
+}
+
+QVector<double> DataLogger::dequeFirstValues(unsigned n)
+{
+    QVector<double> values;
+    int items = 0;
+    runInOwnThread([this, n, &values, &items] {
+        values = dequeue(n, &items);
+    });
+    return values;
 }
 
 bool DataLogger::save(const QString &path) const
@@ -276,19 +307,13 @@ void DataLogger::closeCalls()
     m_calls->changed.wakeAll();
 }
 
-QVector<double> DataLogger::formatted(const ioc::TRACE_DATA &record, const DlFormatItems &format)
+void DataLogger::appendFormatted(
+    QVector<double> &values, const ioc::TRACE_DATA &record, const DlFormatItems &format)
 {
-    // Format code -> table column.
-    static constexpr DataLogger::Column columns[] = {
-        Current, Voltage, Power, ETime, Capacity, Energy
-    };
-    QVector<double> values;
-    values.reserve(format.size());
     for (int code : format) {
-        if (code >= 0 && code < int(std::size(columns)))
-            values << columnValue(record, columns[code]);
+        if (isFormatCode(code))
+            values << columnValue(record, FormatColumns[code]);
     }
-    return values;
 }
 
 // --- In the logger's thread ---
@@ -408,20 +433,22 @@ void DataLogger::clearRecords()
     emit rowsCleared(change);
 }
 
-QVector<QVector<double>> DataLogger::dequeue(unsigned n)
+QVector<double> DataLogger::dequeue(unsigned n, int *items)
 {
-    QVector<QVector<double>> result;
+    QVector<double> values;
+    size_t count = 0;
     {
         QMutexLocker lock(&m_mutex);
-        const size_t count = std::min<size_t>(n, m_records.size());
-        result.reserve(int(count));
+        count = std::min<size_t>(n, m_records.size());
+        *items = int(std::count_if(m_format.begin(), m_format.end(), isFormatCode));
+        values.reserve(int(count) * *items);
         for (size_t i = 0; i < count; ++i)
-            result << formatted(m_records[i], m_format);
+            appendFormatted(values, m_records[i], m_format);
     }
-    dropOldest(result.size());
+    dropOldest(int(count));
     const bool remain = !isEmpty();
     zo4882::s_statOper.setCondition(OperDataAvailable, remain ? 1 : 0);
-    return result;
+    return values;
 }
 
 // The announced ones among the n oldest records leave the model as rows 0 .. k-1.

@@ -86,6 +86,8 @@ public:
     // Removes up to n of the oldest records and returns their formatted values; then sets
     // condition 2048 of STATus:OPERation when records remain and clears it when none do.
     QVector<QVector<double>> dequeFirstWithFormat(unsigned n);
+    // The same values in one vector, record after record, for readers that join them anyway.
+    QVector<double> dequeFirstValues(unsigned n);
 
     // The model's rows as copies, oldest first, with the number of the last change they
     // include: a mirror in another thread takes them once and then follows the change signals
@@ -119,8 +121,9 @@ Q_SIGNALS:
 private:
     struct Calls;
 
-    // The formatted values of one record (codes outside 0 .. 5 give nothing).
-    static QVector<double> formatted(const ioc::TRACE_DATA &record, const DlFormatItems &format);
+    // Appends the formatted values of one record to values (codes outside 0 .. 5 give nothing).
+    static void appendFormatted(
+        QVector<double> &values, const ioc::TRACE_DATA &record, const DlFormatItems &format);
 
     // Runs work in the logger's thread and waits for it; false when calls are closed.
     bool runInOwnThread(const std::function<void()> &work);
@@ -128,7 +131,8 @@ private:
     void appendRecord(const ioc::TRACE_DATA &record, bool announce);
     void announce(int n);
     void clearRecords();
-    QVector<QVector<double>> dequeue(unsigned n);
+    // The values of up to n oldest records, record after record; *items values each.
+    QVector<double> dequeue(unsigned n, int *items);
     void dropOldest(int n);
 
     // Guards m_records, m_announced, m_change, m_bufSize and m_format. Never held while the model
