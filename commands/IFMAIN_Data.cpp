@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -26,6 +27,11 @@ DataLogger *logger()
 constexpr double ExactPowers[] = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22 };
 
+// "00" to "99", for writing two digits at a time.
+constexpr char DigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233"
+                              "34353637383940414243444546474849505152535455565758596061626364656667"
+                              "6869707172737475767778798081828384858687888990919293949596979899";
+
 // magnitude * 10^(5 - exponent) for exponents whose power is exact (-17 .. 27).
 double scaled(double magnitude, int exponent)
 {
@@ -43,35 +49,35 @@ char *writeCommonValue(char *out, double value)
     int exponent = 0;
     long digits = 0; // the six significant digits
     if (magnitude != 0.0) {
-        exponent = int(std::floor(std::log10(magnitude)));
+        // From the binary exponent: the decimal one, or one below it (78913 / 2^18 is log10 2
+        // rounded down, exact enough for the binary exponents in range).
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &magnitude, sizeof bits);
+        exponent = ((int((bits >> 52) & 0x7FF) - 1023) * 78913) >> 18;
         double s = scaled(magnitude, exponent);
-        // log10 may be one off next to a power of ten.
         if (s >= 1e6)
             s = scaled(magnitude, ++exponent);
-        else if (s < 1e5)
-            s = scaled(magnitude, --exponent);
-        const double whole = std::floor(s);
-        const double fraction = s - whole;
-        if (std::fabs(fraction - 0.5) < 1e-6)
+        const long whole = long(s);
+        const double fraction = s - double(whole);
+        if (s < 1e5 || s >= 1e6 || std::fabs(fraction - 0.5) < 1e-6)
             return nullptr;
-        digits = long(whole) + (fraction > 0.5 ? 1 : 0);
+        digits = whole + (fraction > 0.5 ? 1 : 0);
         if (digits == 1000000) {
             digits = 100000;
             ++exponent;
         }
     }
-    char text[6];
-    for (int i = 5; i >= 0; --i, digits /= 10)
-        text[i] = char('0' + digits % 10);
-    *out++ = text[0];
+    *out++ = char('0' + digits / 100000);
     *out++ = '.';
-    std::memcpy(out, text + 1, 5);
+    const int rest = int(digits % 100000);
+    std::memcpy(out, DigitPairs + 2 * (rest / 1000), 2);
+    std::memcpy(out + 2, DigitPairs + 2 * (rest / 10 % 100), 2);
+    out[4] = char('0' + rest % 10);
     out += 5;
     *out++ = 'E';
     *out++ = exponent < 0 ? '-' : '+';
-    const int e = std::abs(exponent);
-    *out++ = char('0' + e / 10);
-    *out++ = char('0' + e % 10);
+    std::memcpy(out, DigitPairs + 2 * std::abs(exponent), 2);
+    out += 2;
     return out;
 }
 

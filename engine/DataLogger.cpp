@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QTextStream>
 #include <QThread>
+#include <QVarLengthArray>
 #include <QWaitCondition>
 
 #include <algorithm>
@@ -24,17 +25,17 @@ struct Call
     bool abandoned = false; // the caller gave up before the work started: it never runs
 };
 
-// Format code -> table column.
-constexpr DataLogger::Column FormatColumns[] = { DataLogger::Current,
-    DataLogger::Voltage,
-    DataLogger::Power,
-    DataLogger::ETime,
-    DataLogger::Capacity,
-    DataLogger::Energy };
+// Format code -> the record's value.
+constexpr double ioc::TRACE_DATA::*FormatMembers[] = { &ioc::TRACE_DATA::current,
+    &ioc::TRACE_DATA::voltage,
+    &ioc::TRACE_DATA::power,
+    &ioc::TRACE_DATA::elapsedTime,
+    &ioc::TRACE_DATA::capacity,
+    &ioc::TRACE_DATA::energy };
 
 bool isFormatCode(int code)
 {
-    return code >= 0 && code < int(std::size(FormatColumns));
+    return code >= 0 && code < int(std::size(FormatMembers));
 }
 
 } // namespace
@@ -178,13 +179,13 @@ void DataLogger::clear()
 bool DataLogger::isEmpty() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_records.empty();
+    return m_records.size() == m_claimed;
 }
 
 int DataLogger::getNumOfData() const
 {
     QMutexLocker lock(&m_mutex);
-    return int(m_records.size());
+    return int(m_records.size() - m_claimed);
 }
 
 vek::SCPIERR_T DataLogger::setFormat(const DlFormatItems &format)
@@ -226,7 +227,7 @@ void DataLogger::appendRow(int n)
 std::optional<ioc::TRACE_DATA> DataLogger::last() const
 {
     QMutexLocker lock(&m_mutex);
-    if (m_records.empty())
+    if (m_records.size() == m_claimed)
         return std::nullopt;
     return m_records.back();
 }
@@ -235,7 +236,7 @@ QVector<double> DataLogger::getLastWithFormat() const
 {
     QVector<double> values;
     QMutexLocker lock(&m_mutex);
-    if (!m_records.empty())
+    if (m_records.size() > m_claimed)
         appendFormatted(values, m_records.back(), m_format);
     return values;
 }
@@ -245,7 +246,9 @@ QVector<QVector<double>> DataLogger::dequeFirstWithFormat(unsigned n)
     QVector<double> values;
     int items = 0;
     runInOwnThread([this, n, &values, &items] {
-        values = dequeue(n, &items);
+        size_t count = 0;
+        values = claim(n, &items, &count);
+        dropClaimed(count);
     });
     QVector<QVector<double>> records;
     if (items > 0) {
@@ -258,11 +261,22 @@ QVector<QVector<double>> DataLogger::dequeFirstWithFormat(unsigned n)
 
 QVector<double> DataLogger::dequeFirstValues(unsigned n)
 {
-    QVector<double> values;
     int items = 0;
-    runInOwnThread([this, n, &values, &items] {
-        values = dequeue(n, &items);
-    });
+    size_t count = 0;
+    QVector<double> values = claim(n, &items, &count);
+    if (count == 0)
+        return values;
+    if (QThread::currentThread() == thread()) {
+        dropClaimed(count);
+    } else {
+        // Discarded unrun if the logger goes first; the claimed records go with it.
+        QMetaObject::invokeMethod(
+            this,
+            [this, count] {
+                dropClaimed(count);
+            },
+            Qt::QueuedConnection);
+    }
     return values;
 }
 
@@ -271,7 +285,7 @@ bool DataLogger::save(const QString &path) const
     std::deque<ioc::TRACE_DATA> records;
     {
         QMutexLocker lock(&m_mutex);
-        records = m_records;
+        records.assign(m_records.begin() + std::ptrdiff_t(m_claimed), m_records.end());
     }
     // The file appears under its name only once it is complete; a failed write (a full or
     // removed medium) removes the temporary file and leaves an existing file as it was.
@@ -312,7 +326,7 @@ void DataLogger::appendFormatted(
 {
     for (int code : format) {
         if (isFormatCode(code))
-            values << columnValue(record, FormatColumns[code]);
+            values << record.*FormatMembers[code];
     }
 }
 
@@ -427,28 +441,49 @@ void DataLogger::clearRecords()
         QMutexLocker lock(&m_mutex);
         m_records.clear();
         m_announced = 0;
+        m_claimed = 0;
         change = ++m_change;
     }
     endResetModel();
     emit rowsCleared(change);
 }
 
-QVector<double> DataLogger::dequeue(unsigned n, int *items)
+QVector<double> DataLogger::claim(unsigned n, int *items, size_t *count)
 {
     QVector<double> values;
-    size_t count = 0;
+    bool remain = false;
     {
         QMutexLocker lock(&m_mutex);
-        count = std::min<size_t>(n, m_records.size());
-        *items = int(std::count_if(m_format.begin(), m_format.end(), isFormatCode));
-        values.reserve(int(count) * *items);
-        for (size_t i = 0; i < count; ++i)
-            appendFormatted(values, m_records[i], m_format);
+        const auto first = m_records.begin() + std::ptrdiff_t(m_claimed);
+        *count = std::min<size_t>(n, m_records.size() - m_claimed);
+        QVarLengthArray<double ioc::TRACE_DATA::*, 8> members;
+        for (int code : qAsConst(m_format)) {
+            if (isFormatCode(code))
+                members << FormatMembers[code];
+        }
+        *items = members.size();
+        values.resize(int(*count) * members.size());
+        double *out = values.data();
+        const auto end = first + std::ptrdiff_t(*count);
+        for (auto record = first; record != end; ++record) {
+            for (double ioc::TRACE_DATA::*member : members)
+                *out++ = (*record).*member;
+        }
+        m_claimed += *count;
+        remain = m_records.size() > m_claimed;
     }
-    dropOldest(int(count));
-    const bool remain = !isEmpty();
     zo4882::s_statOper.setCondition(OperDataAvailable, remain ? 1 : 0);
     return values;
+}
+
+void DataLogger::dropClaimed(size_t n)
+{
+    int k = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        k = int(std::min(n, m_claimed));
+    }
+    dropOldest(k);
 }
 
 // The announced ones among the n oldest records leave the model as rows 0 .. k-1.
@@ -469,6 +504,7 @@ void DataLogger::dropOldest(int n)
         QMutexLocker lock(&m_mutex);
         m_records.erase(m_records.begin(), m_records.begin() + n);
         m_announced -= rows;
+        m_claimed -= std::min(size_t(n), m_claimed);
         if (rows > 0)
             change = ++m_change;
     }
