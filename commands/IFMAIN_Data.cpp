@@ -24,8 +24,29 @@ DataLogger *logger()
 
 // Powers of ten that a double holds exactly: a product or quotient by one of them is rounded
 // once, so the scaled value below is within half an ulp of the exact one.
-constexpr double ExactPowers[] = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22 };
+constexpr double ExactPowers[] = { 1e0,
+    1e1,
+    1e2,
+    1e3,
+    1e4,
+    1e5,
+    1e6,
+    1e7,
+    1e8,
+    1e9,
+    1e10,
+    1e11,
+    1e12,
+    1e13,
+    1e14,
+    1e15,
+    1e16,
+    1e17,
+    1e18,
+    1e19,
+    1e20,
+    1e21,
+    1e22 };
 
 // "00" to "99", for writing two digits at a time.
 constexpr char DigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233"

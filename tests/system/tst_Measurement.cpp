@@ -28,7 +28,8 @@ QByteArray realsFault(const QByteArray &line, int n)
         return size + " without a newline, ending in \"" + line.right(40) + '"';
     const QList<QByteArray> items = line.chopped(1).split(',');
     if (items.size() != n)
-        return size + ", " + QByteArray::number(items.size()) + " values, not " + QByteArray::number(n);
+        return size + ", " + QByteArray::number(items.size()) + " values, not "
+            + QByteArray::number(n);
     for (int i = 0; i < items.size(); ++i) {
         if (!real.match(QString::fromLatin1(items[i])).hasMatch())
             return size + ", value " + QByteArray::number(i) + " is \"" + items[i].left(40) + '"';
