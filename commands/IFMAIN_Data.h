@@ -32,5 +32,5 @@ public:
     static int recordLimit(int items);
     // The text of the values: "%+0.5E" each (four decimals where the exponent needs three
     // digits, so that no value takes more than 12 characters), joined by ",".
-    static QByteArray formatValues(const QVector<QVector<double>> &records);
+    static QByteArray formatValues(const QVector<double> &values);
 };

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QTextStream>
 #include <QThread>
+#include <QVarLengthArray>
 #include <QWaitCondition>
 
 #include <algorithm>
@@ -23,6 +24,19 @@ struct Call
     bool done = false;
     bool abandoned = false; // the caller gave up before the work started: it never runs
 };
+
+// Format code -> the record's value.
+constexpr double ioc::TRACE_DATA::*FormatMembers[] = { &ioc::TRACE_DATA::current,
+    &ioc::TRACE_DATA::voltage,
+    &ioc::TRACE_DATA::power,
+    &ioc::TRACE_DATA::elapsedTime,
+    &ioc::TRACE_DATA::capacity,
+    &ioc::TRACE_DATA::energy };
+
+bool isFormatCode(int code)
+{
+    return code >= 0 && code < int(std::size(FormatMembers));
+}
 
 } // namespace
 
@@ -165,13 +179,13 @@ void DataLogger::clear()
 bool DataLogger::isEmpty() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_records.empty();
+    return m_records.size() == m_claimed;
 }
 
 int DataLogger::getNumOfData() const
 {
     QMutexLocker lock(&m_mutex);
-    return int(m_records.size());
+    return int(m_records.size() - m_claimed);
 }
 
 vek::SCPIERR_T DataLogger::setFormat(const DlFormatItems &format)
@@ -213,26 +227,57 @@ void DataLogger::appendRow(int n)
 std::optional<ioc::TRACE_DATA> DataLogger::last() const
 {
     QMutexLocker lock(&m_mutex);
-    if (m_records.empty())
+    if (m_records.size() == m_claimed)
         return std::nullopt;
     return m_records.back();
 }
 
 QVector<double> DataLogger::getLastWithFormat() const
 {
+    QVector<double> values;
     QMutexLocker lock(&m_mutex);
-    if (m_records.empty())
-        return {};
-    return formatted(m_records.back(), m_format);
+    if (m_records.size() > m_claimed)
+        appendFormatted(values, m_records.back(), m_format);
+    return values;
 }
 
 QVector<QVector<double>> DataLogger::dequeFirstWithFormat(unsigned n)
 {
-    QVector<QVector<double>> result;
-    runInOwnThread([this, n, &result] {
-        result = dequeue(n);
+    QVector<double> values;
+    int items = 0;
+    runInOwnThread([this, n, &values, &items] {
+        size_t count = 0;
+        values = claim(n, &items, &count);
+        dropClaimed(count);
     });
-    return result;
+    QVector<QVector<double>> records;
+    if (items > 0) {
+        records.reserve(values.size() / items);
+        for (int i = 0; i < values.size(); i += items)
+            records << values.mid(i, items);
+    }
+    return records;
+}
+
+QVector<double> DataLogger::dequeFirstValues(unsigned n)
+{
+    int items = 0;
+    size_t count = 0;
+    QVector<double> values = claim(n, &items, &count);
+    if (count == 0)
+        return values;
+    if (QThread::currentThread() == thread()) {
+        dropClaimed(count);
+    } else {
+        // Discarded unrun if the logger goes first; the claimed records go with it.
+        QMetaObject::invokeMethod(
+            this,
+            [this, count] {
+                dropClaimed(count);
+            },
+            Qt::QueuedConnection);
+    }
+    return values;
 }
 
 bool DataLogger::save(const QString &path) const
@@ -240,7 +285,7 @@ bool DataLogger::save(const QString &path) const
     std::deque<ioc::TRACE_DATA> records;
     {
         QMutexLocker lock(&m_mutex);
-        records = m_records;
+        records.assign(m_records.begin() + std::ptrdiff_t(m_claimed), m_records.end());
     }
     // The file appears under its name only once it is complete; a failed write (a full or
     // removed medium) removes the temporary file and leaves an existing file as it was.
@@ -276,19 +321,13 @@ void DataLogger::closeCalls()
     m_calls->changed.wakeAll();
 }
 
-QVector<double> DataLogger::formatted(const ioc::TRACE_DATA &record, const DlFormatItems &format)
+void DataLogger::appendFormatted(
+    QVector<double> &values, const ioc::TRACE_DATA &record, const DlFormatItems &format)
 {
-    // Format code -> table column.
-    static constexpr DataLogger::Column columns[] = {
-        Current, Voltage, Power, ETime, Capacity, Energy
-    };
-    QVector<double> values;
-    values.reserve(format.size());
     for (int code : format) {
-        if (code >= 0 && code < int(std::size(columns)))
-            values << columnValue(record, columns[code]);
+        if (isFormatCode(code))
+            values << record.*FormatMembers[code];
     }
-    return values;
 }
 
 // --- In the logger's thread ---
@@ -402,26 +441,49 @@ void DataLogger::clearRecords()
         QMutexLocker lock(&m_mutex);
         m_records.clear();
         m_announced = 0;
+        m_claimed = 0;
         change = ++m_change;
     }
     endResetModel();
     emit rowsCleared(change);
 }
 
-QVector<QVector<double>> DataLogger::dequeue(unsigned n)
+QVector<double> DataLogger::claim(unsigned n, int *items, size_t *count)
 {
-    QVector<QVector<double>> result;
+    QVector<double> values;
+    bool remain = false;
     {
         QMutexLocker lock(&m_mutex);
-        const size_t count = std::min<size_t>(n, m_records.size());
-        result.reserve(int(count));
-        for (size_t i = 0; i < count; ++i)
-            result << formatted(m_records[i], m_format);
+        const auto first = m_records.begin() + std::ptrdiff_t(m_claimed);
+        *count = std::min<size_t>(n, m_records.size() - m_claimed);
+        QVarLengthArray<double ioc::TRACE_DATA::*, 8> members;
+        for (int code : qAsConst(m_format)) {
+            if (isFormatCode(code))
+                members << FormatMembers[code];
+        }
+        *items = members.size();
+        values.resize(int(*count) * members.size());
+        double *out = values.data();
+        const auto end = first + std::ptrdiff_t(*count);
+        for (auto record = first; record != end; ++record) {
+            for (double ioc::TRACE_DATA::*member : members)
+                *out++ = (*record).*member;
+        }
+        m_claimed += *count;
+        remain = m_records.size() > m_claimed;
     }
-    dropOldest(result.size());
-    const bool remain = !isEmpty();
     zo4882::s_statOper.setCondition(OperDataAvailable, remain ? 1 : 0);
-    return result;
+    return values;
+}
+
+void DataLogger::dropClaimed(size_t n)
+{
+    int k = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        k = int(std::min(n, m_claimed));
+    }
+    dropOldest(k);
 }
 
 // The announced ones among the n oldest records leave the model as rows 0 .. k-1.
@@ -442,6 +504,7 @@ void DataLogger::dropOldest(int n)
         QMutexLocker lock(&m_mutex);
         m_records.erase(m_records.begin(), m_records.begin() + n);
         m_announced -= rows;
+        m_claimed -= std::min(size_t(n), m_claimed);
         if (rows > 0)
             change = ++m_change;
     }

@@ -24,7 +24,9 @@ using DlFormatItems = QVector<int>;
 // Threads. The logger has a thread of its own: the thread it lives in, whose event loop must
 // run. Every change of the records (append, clear, buffer size, dequeue) happens there, so that
 // the views attached to the model (in that same thread) see each change announced before and
-// after it; a call from another thread is carried there and waits for its result. The readers
+// after it; a call from another thread is carried there and waits for its result (but for
+// dequeFirstValues, which claims its records at once and leaves only their removal from the
+// rows to that thread, so that the remote drain crosses no thread). The readers
 // (getNumOfData, last, getLastWithFormat, getFormat, save) may be called from any thread and
 // work on copies taken under the mutex.
 // A caller in another thread must hold no lock that the logger's thread may wait for: the
@@ -86,6 +88,10 @@ public:
     // Removes up to n of the oldest records and returns their formatted values; then sets
     // condition 2048 of STATus:OPERation when records remain and clears it when none do.
     QVector<QVector<double>> dequeFirstWithFormat(unsigned n);
+    // The same values in one vector, record after record, for readers that join them anyway.
+    // It does not wait for the logger's thread: the records are claimed at once (no reader
+    // sees them again) and leave the rows once that thread gets to them.
+    QVector<double> dequeFirstValues(unsigned n);
 
     // The model's rows as copies, oldest first, with the number of the last change they
     // include: a mirror in another thread takes them once and then follows the change signals
@@ -119,8 +125,9 @@ Q_SIGNALS:
 private:
     struct Calls;
 
-    // The formatted values of one record (codes outside 0 .. 5 give nothing).
-    static QVector<double> formatted(const ioc::TRACE_DATA &record, const DlFormatItems &format);
+    // Appends the formatted values of one record to values (codes outside 0 .. 5 give nothing).
+    static void appendFormatted(
+        QVector<double> &values, const ioc::TRACE_DATA &record, const DlFormatItems &format);
 
     // Runs work in the logger's thread and waits for it; false when calls are closed.
     bool runInOwnThread(const std::function<void()> &work);
@@ -128,10 +135,14 @@ private:
     void appendRecord(const ioc::TRACE_DATA &record, bool announce);
     void announce(int n);
     void clearRecords();
-    QVector<QVector<double>> dequeue(unsigned n);
+    // Claims up to n of the oldest unclaimed records (*count of them) and returns their
+    // values, record after record, *items values each; any thread.
+    QVector<double> claim(unsigned n, int *items, size_t *count);
+    // Drops up to n of the claimed records (fewer where the buffer has dropped them already).
+    void dropClaimed(size_t n);
     void dropOldest(int n);
 
-    // Guards m_records, m_announced, m_change, m_bufSize and m_format. Never held while the model
+    // Guards m_records, m_announced, m_claimed, m_change, m_bufSize and m_format. Never held while the model
     // announces a change.
     mutable QMutex m_mutex;
     int m_bufSize = MaxBufSize;
@@ -139,6 +150,9 @@ private:
     // no move of the others.
     std::deque<ioc::TRACE_DATA> m_records;
     int m_announced = 0; // the first m_announced records are the model's rows
+    // The first m_claimed records are read out and only wait to leave the rows: the readers,
+    // the counts and the file no longer see them.
+    size_t m_claimed = 0;
     quint64 m_change = 0; // number of the last change of the rows
     DlFormatItems m_format;
 

@@ -101,6 +101,7 @@ private Q_SLOTS:
     void saveToAMissingFolderFails();
     void callsFromAnotherThreadRunInTheLoggersThread();
     void closedCallsReturnWithoutEffect();
+    void drainFromAnotherThreadWaitsForNothing();
     void readersAndDequeuesWhileAppending();
 
 private:
@@ -513,6 +514,43 @@ void tst_DataLogger::closedCallsReturnWithoutEffect()
     QCoreApplication::sendPostedEvents();
     QCOMPARE(logger.getNumOfData(), 1);
     QCOMPARE(logger.dequeFirstWithFormat(1).size(), 1);
+}
+
+// The remote drain takes its records at once, though the logger's thread serves nothing
+// meanwhile; they leave the rows when it does, and the records a full buffer drops meanwhile
+// are the drained ones.
+void tst_DataLogger::drainFromAnotherThreadWaitsForNothing()
+{
+    DataLogger logger;
+    QCOMPARE(logger.setFormat({ 3 }), 0);
+    QAbstractItemModelTester tester(
+        &logger, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(int(logger.setBufSize(DataLogger::MinBufSize)), 0);
+    for (int i = 0; i < DataLogger::MinBufSize; ++i)
+        logger.append(record(i));
+    logger.appendRow(DataLogger::MinBufSize);
+
+    QVector<double> first;
+    QVector<double> second;
+    std::unique_ptr<QThread> parser(QThread::create([&] {
+        first = logger.dequeFirstValues(3);
+        second = logger.dequeFirstValues(2);
+    }));
+    parser->start();
+    QVERIFY(parser->wait(10000));
+    QCOMPARE(first, QVector<double>({ 0, 1, 2 }));
+    QCOMPARE(second, QVector<double>({ 3, 4 }));
+    QCOMPARE(logger.getNumOfData(), DataLogger::MinBufSize - 5);
+    QCOMPARE(logger.rowCount(), DataLogger::MinBufSize);
+
+    // Two appends to the full buffer drop two of the drained records, not a waiting one.
+    logger.appendWithRow(record(DataLogger::MinBufSize), 0);
+    logger.appendWithRow(record(DataLogger::MinBufSize + 1), 0);
+    QCOMPARE(logger.getNumOfData(), DataLogger::MinBufSize - 3);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(logger.rowCount(), DataLogger::MinBufSize - 3);
+    QCOMPARE(logger.dequeFirstWithFormat(1), QVector<QVector<double>>({ { 5.0 } }));
+    QCOMPARE(logger.rowCount(), DataLogger::MinBufSize - 4);
 }
 
 void tst_DataLogger::readersAndDequeuesWhileAppending()

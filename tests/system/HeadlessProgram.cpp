@@ -120,18 +120,15 @@ QByteArray readLines(QTcpSocket &socket, int n, int timeoutMs)
     QByteArray got;
     int lines = 0;
     QDeadlineTimer deadline(timeoutMs);
-    while (lines < n && !deadline.hasExpired()) {
-        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(100)) {
-            if (socket.state() == QAbstractSocket::UnconnectedState)
-                break;
-            continue;
-        }
+    while (!deadline.hasExpired()) {
         while (lines < n && socket.canReadLine()) {
             got += socket.readLine();
             ++lines;
         }
-        if (lines < n && !socket.canReadLine() && socket.bytesAvailable() > 0
-            && socket.state() == QAbstractSocket::UnconnectedState)
+        if (lines == n)
+            break;
+        // No whole line is buffered, though part of one may be: only a wait reads more.
+        if (!socket.waitForReadyRead(100) && socket.state() == QAbstractSocket::UnconnectedState)
             break;
     }
     return got;

@@ -19,20 +19,27 @@ namespace {
 
 constexpr quint16 RawPort = 5025;
 
-// n reals "%+0.5E" joined by ",", and the newline.
-bool isReals(const QByteArray &line, int n)
+// Why line is not n reals "%+0.5E" joined by "," and the newline; empty when it is.
+QByteArray realsFault(const QByteArray &line, int n)
 {
     static const QRegularExpression real(QStringLiteral("^[+-]\\d\\.\\d{5}E[+-]\\d{2}$"));
+    const QByteArray size = QByteArray::number(line.size()) + " bytes";
     if (!line.endsWith('\n'))
-        return false;
+        return size + " without a newline, ending in \"" + line.right(40) + '"';
     const QList<QByteArray> items = line.chopped(1).split(',');
     if (items.size() != n)
-        return false;
-    for (const QByteArray &item : items) {
-        if (!real.match(QString::fromLatin1(item)).hasMatch())
-            return false;
+        return size + ", " + QByteArray::number(items.size()) + " values, not "
+            + QByteArray::number(n);
+    for (int i = 0; i < items.size(); ++i) {
+        if (!real.match(QString::fromLatin1(items[i])).hasMatch())
+            return size + ", value " + QByteArray::number(i) + " is \"" + items[i].left(40) + '"';
     }
-    return true;
+    return QByteArray();
+}
+
+bool isReals(const QByteArray &line, int n)
+{
+    return realsFault(line, n).isEmpty();
 }
 
 // Every entry of the error queue, oldest first, as "code" (the texts are the queue's business).
@@ -262,9 +269,9 @@ void tst_Measurement::drainInBlocksLosesNothing()
     // Two items: at most 1872 records in one answer, then the rest.
     client.write("DATA:R? 2000\n");
     const QByteArray first = readLines(client, 1, 20000);
-    QVERIFY(isReals(first, 2 * 1872));
+    QVERIFY2(isReals(first, 2 * 1872), realsFault(first, 2 * 1872).constData());
     const QByteArray second = query(client, "DATA:R?");
-    QVERIFY(isReals(second, 2 * (2500 - 1872)));
+    QVERIFY2(isReals(second, 2 * (2500 - 1872)), realsFault(second, 2 * (2500 - 1872)).constData());
     QCOMPARE(errors(client).join(' '), QString());
     QCOMPARE(query(client, "DATA:R?;:SYST:ERR?"),
         QByteArray("-230,\"Data corrupt or stale;DATA:R?\"\n"));
