@@ -29,14 +29,16 @@ namespace {
 
 constexpr long long LastSetup = 19;
 
-// The setup slot named by the argument ("%02d.info"); -109 or -222 from its check.
-short setupName(const zo4882::ZO_PARSER_RESULT *result, QString *name)
+// The setup slot named by the argument ("%02d.info") and the engine root; -109 or -222 from
+// the argument's check. Without the engine root *root stays null and the command is answered.
+short setupOf(const zo4882::ZO_PARSER_RESULT *result, QString *name, vek::ELoad **root)
 {
     long long n = 0;
     if (const short e = zo4882::zoRoundedArg(result->args, 0, LastSetup, &n))
         return e;
     *name = QString::asprintf("%02d.info", int(n));
-    return 0;
+    *root = vek::ELoad::s_pSelf;
+    return *root ? 0 : notAvailable(result);
 }
 
 } // namespace
@@ -44,11 +46,9 @@ short setupName(const zo4882::ZO_PARSER_RESULT *result, QString *name)
 short IFMAIN_Rcl::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
 {
     QString name;
-    if (const short e = setupName(result, &name))
+    vek::ELoad *root = nullptr;
+    if (const short e = setupOf(result, &name, &root); e != 0 || !root)
         return e;
-    vek::ELoad *root = vek::ELoad::s_pSelf;
-    if (!root)
-        return notAvailable(result);
     return vek::PanelMemory().rcl(name, root->presets());
 }
 
@@ -63,11 +63,9 @@ short IFMAIN_Rst::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
 short IFMAIN_Sav::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
 {
     QString name;
-    if (const short e = setupName(result, &name))
+    vek::ELoad *root = nullptr;
+    if (const short e = setupOf(result, &name, &root); e != 0 || !root)
         return e;
-    vek::ELoad *root = vek::ELoad::s_pSelf;
-    if (!root)
-        return notAvailable(result);
     QString failure;
     const short e = vek::PanelMemory().sav(name, *root->presets(), &failure);
     if (e != 0 && !failure.isEmpty()) {

@@ -62,10 +62,15 @@ ELoad::~ELoad()
     m_info.reset();
     m_monitor.reset();
     m_writer.reset();
+    InstrumentConfigInfo::setErrorSink({});
+    IoControl::setErrorSink({});
 }
 
 void ELoad::createMembers()
 {
+    // The links' and the configuration's own reports go to the error queue.
+    IoControl::setErrorSink(zo4882::queueError);
+    InstrumentConfigInfo::setErrorSink(zo4882::queueError);
     m_writer = std::make_unique<IoControl>(IoControl::Writer);
     m_monitor = std::make_unique<IoControl>(IoControl::Monitor);
     // Starts both link threads and reads the controller's identification. Its reports wait

@@ -21,6 +21,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutexLocker>
 #include <QThread>
 
 #include <cmath>
@@ -893,8 +894,11 @@ SCPIERR_T PanelMemory::rst(AbcMemories *presets) const
 {
     Engine e = engineOf(presets);
     e.reset = true;
-    if (m_abort)
+    if (m_abort) {
+        // As a device clear commits it: under the registry's lock, which no caller holds here.
+        QMutexLocker lock(zostd::ZOValueManager::s_pSelf->getMutex());
         m_abort->commit();
+    }
     e.logger->clear();
     if (m_resetPauseMs > 0)
         QThread::msleep(static_cast<unsigned long>(m_resetPauseMs));

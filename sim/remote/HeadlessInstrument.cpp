@@ -7,7 +7,6 @@
 #include "commands/ValueObjects.h"
 #include "engine/Basic.h"
 #include "engine/ELoad.h"
-#include "engine/ioc/IoControl.h"
 #include "instrument/ModelInformation.h"
 #include "instrument/PreferenceInfo.h"
 #include "network/NetworkInfo.h"
@@ -32,8 +31,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-
-using ioc::IoControl;
 
 namespace {
 
@@ -70,8 +67,6 @@ HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, int hislipPo
     // The error queue comes first: every later start-up problem is reported through it.
     m_errorHook = std::make_unique<SystErrCustom>(nullptr, nullptr, nullptr);
     zo4882::s_systErrCue.setHook(m_errorHook.get());
-    IoControl::setErrorSink(zo4882::queueError);
-    InstrumentConfigInfo::setErrorSink(zo4882::queueError);
     PreferenceInfo::setErrorSink(zo4882::queueError);
     PreferenceInfo::setStatusEnableSink([](quint8 sre, quint8 ese) {
         zo4882::s_stb.setEnabler(sre);

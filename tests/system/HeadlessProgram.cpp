@@ -143,4 +143,16 @@ QByteArray query(QTcpSocket &socket, const QByteArray &line)
     return readLines(socket, 1);
 }
 
+QStringList errors(QTcpSocket &socket)
+{
+    QStringList queued;
+    for (int i = 0; i < 20; ++i) {
+        const QByteArray line = query(socket, "SYST:ERR?");
+        if (line.isEmpty() || line.startsWith("+0,"))
+            break;
+        queued << QString::fromLatin1(line.trimmed());
+    }
+    return queued;
+}
+
 } // namespace rawclient

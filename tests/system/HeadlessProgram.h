@@ -56,5 +56,7 @@ bool connectClean(QTcpSocket &socket, quint16 port);
 QByteArray readLines(QTcpSocket &socket, int n, int timeoutMs = 10000);
 // Writes a query line and returns its answer line (newline included).
 QByteArray query(QTcpSocket &socket, const QByteArray &line);
+// Reads the error queue empty (at most 20 entries): its lines, oldest first.
+QStringList errors(QTcpSocket &socket);
 
 } // namespace rawclient

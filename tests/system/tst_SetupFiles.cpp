@@ -21,11 +21,6 @@ namespace {
 
 constexpr quint16 RawPort = 5025;
 
-QByteArray noError()
-{
-    return QByteArrayLiteral("+0,\"No error\"\n");
-}
-
 // Rounds of the kill test: VEK_KILL_ROUNDS, else a few for the routine run.
 int killRounds()
 {
@@ -58,7 +53,7 @@ private Q_SLOTS:
 
 private:
     bool startProgram();
-    QStringList errors();
+    QStringList errors() { return rawclient::errors(m_client); }
     QString panelPath(const QString &name) const
     {
         return m_board->root() + QStringLiteral("/etc/instr/panels/") + name;
@@ -100,18 +95,6 @@ bool tst_SetupFiles::startProgram()
         return false;
     }
     return connectTo(m_client, RawPort);
-}
-
-QStringList tst_SetupFiles::errors()
-{
-    QStringList queued;
-    for (int i = 0; i < 20; ++i) {
-        const QByteArray line = query(m_client, "SYST:ERR?");
-        if (line.isEmpty() || line == noError())
-            break;
-        queued << QString::fromLatin1(line.trimmed());
-    }
-    return queued;
 }
 
 bool tst_SetupFiles::writePanel(const QString &name, const QByteArray &text)
@@ -292,7 +275,7 @@ void tst_SetupFiles::killedDuringSaveLeavesWholeFiles()
         m_program.reset();
         m_client.abort();
 
-        for (const QString &name : { "00.info", "01.info", "02.info" }) {
+        for (const char *name : { "00.info", "01.info", "02.info" }) {
             QFile file(panelPath(name));
             if (!file.exists())
                 continue;

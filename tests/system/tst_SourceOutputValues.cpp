@@ -16,11 +16,6 @@ constexpr quint32 AlarmAddress = 0x6000000C;
 constexpr quint32 AlarmWatchdog = 0x10000000;
 constexpr quint32 AlarmClear = 0x20000000;
 
-QByteArray noError()
-{
-    return QByteArrayLiteral("+0,\"No error\"\n");
-}
-
 // The real of an answer line ("+1.50000E+00\n").
 double real(const QByteArray &line)
 {
@@ -54,7 +49,7 @@ private Q_SLOTS:
 
 private:
     // The error queue of the session, oldest first, emptied.
-    QStringList errors();
+    QStringList errors() { return rawclient::errors(m_client); }
 
     std::unique_ptr<PowerBoard> m_board;
     std::unique_ptr<HeadlessProgram> m_program;
@@ -80,18 +75,6 @@ void tst_SourceOutputValues::cleanup()
     QVERIFY2(m_board->stop(), qPrintable(m_board->errorString()));
     m_board.reset();
     QVERIFY2(clean, qPrintable(error));
-}
-
-QStringList tst_SourceOutputValues::errors()
-{
-    QStringList queued;
-    for (int i = 0; i < 20; ++i) {
-        const QByteArray line = query(m_client, "SYST:ERR?");
-        if (line.isEmpty() || line == noError())
-            break;
-        queued << QString::fromLatin1(line.trimmed());
-    }
-    return queued;
 }
 
 void tst_SourceOutputValues::messages_data()
