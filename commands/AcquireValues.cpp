@@ -7,6 +7,8 @@
 #include "engine/AcquireTrigger.h"
 #include "engine/Basic.h"
 #include "engine/DataLogger.h"
+#include "engine/Program.h"
+#include "engine/ProgramsModel.h"
 #include "instrument/ModelInformation.h"
 #include "remote/ZOValueManager.h"
 
@@ -30,6 +32,16 @@ template <class V> std::shared_ptr<void> made(V *value)
 std::shared_ptr<void> action(unsigned id, ValueAction::Action run)
 {
     return made(new ValueAction(id, std::move(run)));
+}
+
+// A run-control action of the program object; -200 while there is none.
+std::shared_ptr<void> programAction(
+    unsigned id, const ValueEngine &e, std::function<vek::SCPIERR_T(vek::Program *)> run)
+{
+    vek::Program *p = e.program;
+    return action(id, [p, run] {
+        return p ? int(run(p)) : -200;
+    });
 }
 
 // The action registered under id, committed; -200 when there is none.
@@ -163,14 +175,17 @@ const ValueMakerRow s_rows[] = {
     { 2105,
         [](const ValueEngine &e) {
             AcquireTrigger *a = e.acquire;
-            return made(new ValueIntSetting(
+            auto *count = new ValueIntSetting(
                 2105,
                 [a](int n) {
                     return n < 1 ? -222 : int(a->setTriggerCount(unsigned(n)));
                 },
                 [a] {
                     return int(a->triggerCount());
-                }));
+                });
+            // The engine's range; the panel's editor offers it.
+            count->setLimits(1, 65536);
+            return made(count);
         } },
     { 2106,
         [](const ValueEngine &e) {
@@ -248,6 +263,43 @@ const ValueMakerRow s_rows[] = {
         [](const ValueEngine &) {
             return action(2201, [] {
                 return 0;
+            });
+        } },
+    { 2202,
+        [](const ValueEngine &e) {
+            return programAction(2202, e, [](vek::Program *p) {
+                const QString selected = p->programsModel()->selectProgramName();
+                return selected.isEmpty() ? vek::SCPIERR_T(304) : p->initiateTransient(selected);
+            });
+        } },
+    { 2203,
+        [](const ValueEngine &e) {
+            return programAction(2203, e, [](vek::Program *p) {
+                return p->abortTransient();
+            });
+        } },
+    { 2204,
+        [](const ValueEngine &e) {
+            return programAction(2204, e, [](vek::Program *p) {
+                return p->triggerTransient();
+            });
+        } },
+    { 2207,
+        [](const ValueEngine &e) {
+            return programAction(2207, e, [](vek::Program *p) {
+                return p->msyncTransient();
+            });
+        } },
+    { 2213,
+        [](const ValueEngine &e) {
+            return programAction(2213, e, [](vek::Program *p) {
+                return p->triggerTransientSupend();
+            });
+        } },
+    { 2214,
+        [](const ValueEngine &e) {
+            return programAction(2214, e, [](vek::Program *p) {
+                return p->triggerTransientResume();
             });
         } },
     { 2206,

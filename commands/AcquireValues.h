@@ -7,8 +7,8 @@
 #include <functional>
 
 // Acquisition, transient trigger, data-logging and display values. The transient's program
-// actions (INIT:TRAN:PROG, ABOR:TRAN, TRIG:TRAN, its m-sync, suspend and resume) need the
-// program object, which is not built yet: their ids stay placeholders.
+// actions (INIT:TRAN:PROG, ABOR:TRAN, TRIG:TRAN, its m-sync, suspend and resume) act on the
+// program object and answer -200 without one.
 
 // TRIGger:ACQuire:SOURce and TRIGger:TRANsient:SOURce. A keyword index below 0x80 sets that
 // source alone; 0x80 | k adds source k to the first one set (0x80 alone: IMM alone); 0xC0 | k

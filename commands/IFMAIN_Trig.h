@@ -1,8 +1,12 @@
 #pragma once
 
-#include "commands/NotAvailable.h"
+#include "remote/ZOCommand.h"
 
-// TRIGger: the transient's execution state.
-// Until a handler is built, its name stands for IFMAIN_NotAvailable.
-
-using IFMAIN_TrigTranExec = IFMAIN_NotAvailable;
+// TRIGger:TRANsient:EXECution[:STATe]?: the transient's state (IDLE, WTG, SUSP, RUN; PULS or
+// SINE while idle and a modulation runs), the running step and the loop count, as RUN,+3,+1.
+class IFMAIN_TrigTranExec : public zo4882::ZOCommand
+{
+public:
+    using zo4882::ZOCommand::ZOCommand;
+    short OnQuery(const zo4882::ZO_PARSER_RESULT *result, zo4882::ZOCmdArg **answer) const override;
+};

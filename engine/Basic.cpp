@@ -1669,6 +1669,9 @@ SCPIERR_T Basic::clearCutoff()
     EngineStep clear;
     m_writer->clearCutoff();
     m_writer->transfer();
+    clear.announce([this] {
+        emit cutoffUiCleared();
+    });
     return Error::None;
 }
 

@@ -279,6 +279,8 @@ Q_SIGNALS:
     void cutOffCapacityStateUiChanged(bool on);
     void cutOffEnergyStateUiChanged(bool on);
     void outputExternalUiChanged(bool status, bool logicPositive);
+    // clearCutoff() has cleared the cut-off that occurred.
+    void cutoffUiCleared();
 
 private:
     using CountSetter = SCPIERR_T (Basic::*)(qint32, updateTiming);

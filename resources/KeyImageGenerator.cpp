@@ -8,13 +8,16 @@
 #include <QColor>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QSaveFile>
 #include <QTextStream>
 #include <QVector>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -95,6 +98,70 @@ const struct
     { "ARBStatus", QColor(230, 230, 230) },
 };
 
+// The message row's icons: line drawings on black, 16 pixels high; the artwork is our own.
+const QColor iconInk(255, 255, 255);
+const QColor iconAccent(255, 200, 0);
+
+QImage icon(int width, const std::function<void(QPainter &)> &draw)
+{
+    QImage image(QSize(width, 16), QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(iconInk, 1.5));
+    // The artwork is drawn on a 16-pixel square; narrower icons squeeze it.
+    if (width < 16)
+        painter.scale(width / 16.0, 1.0);
+    draw(painter);
+    return image;
+}
+
+// Icons are 14 pixels wide, so that every indicator of the message row fits beside the
+// error badge. A pair of scissor blades is the sign of an armed cut-off.
+constexpr int iconWidth = 14;
+
+void blades(QPainter &p)
+{
+    p.drawEllipse(QRectF(1.5, 9.5, 4, 4));
+    p.drawEllipse(QRectF(1.5, 2.5, 4, 4));
+    p.drawLine(QPointF(5, 4.5), QPointF(13, 11));
+    p.drawLine(QPointF(5, 11.5), QPointF(13, 5));
+}
+
+// A cut-off that occurred: its cause's mark in the accent colour.
+QImage cutoffIcon(const std::function<void(QPainter &)> &mark)
+{
+    return icon(iconWidth, [&](QPainter &p) {
+        p.setPen(QPen(iconAccent, 1.5));
+        mark(p);
+    });
+}
+
+QImage padlock(int level)
+{
+    return icon(iconWidth, [level](QPainter &p) {
+        p.drawArc(QRectF(4, 1.5, 8, 9), 0, 180 * 16);
+        p.fillRect(QRectF(2.5, 6.5, 11, 8.5), iconAccent);
+        p.setPen(QPen(Qt::black, 1.5));
+        for (int i = 0; i < level; ++i)
+            p.drawPoint(QPointF(5 + 3 * i, 11));
+    });
+}
+
+QImage extLoad(bool negative, bool on)
+{
+    return icon(iconWidth, [negative, on](QPainter &p) {
+        // A plug: two prongs into a body; negative logic adds a bar above.
+        p.drawLine(QPointF(5, 9), QPointF(5, 15));
+        p.drawLine(QPointF(11, 9), QPointF(11, 15));
+        if (on)
+            p.setBrush(iconAccent);
+        p.drawRoundedRect(QRectF(2.5, 5.5, 11, 5), 1.5, 1.5);
+        if (negative)
+            p.drawLine(QPointF(2, 2), QPointF(14, 2));
+    });
+}
+
 QRect stripeRect(const QSize &size, Edge edge, int width)
 {
     switch (edge) {
@@ -138,6 +205,8 @@ QImage pressed(const Layout &layout)
     return image;
 }
 
+enum class Prefix { Resources, Status };
+
 class Writer
 {
 public:
@@ -145,14 +214,16 @@ public:
         : m_dir(dir)
     { }
 
-    bool write(const QString &name, const QImage &image)
+    // name may lie in a subfolder ("status/Meas.png"); it is listed under its file name.
+    bool write(const QString &name, const QImage &image, Prefix prefix = Prefix::Resources)
     {
-        if (!image.save(m_dir.filePath(name), "PNG")) {
+        if (!QDir().mkpath(QFileInfo(m_dir.filePath(name)).path())
+            || !image.save(m_dir.filePath(name), "PNG")) {
             std::fprintf(
                 stderr, "vek-keyimages: cannot write %s\n", qPrintable(m_dir.filePath(name)));
             return false;
         }
-        m_names.append(name);
+        m_names[int(prefix)].append(name);
         return true;
     }
 
@@ -162,17 +233,23 @@ public:
         if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
             return false;
         QTextStream out(&file);
-        out << "<RCC>\n  <qresource prefix=\"/resources/image\">\n";
-        for (const QString &name : qAsConst(m_names))
-            out << "    <file>" << name << "</file>\n";
-        out << "  </qresource>\n</RCC>\n";
+        out << "<RCC>\n";
+        const char *prefixes[] = { "/resources/image", "/status/image" };
+        for (int p = 0; p < 2; ++p) {
+            out << "  <qresource prefix=\"" << prefixes[p] << "\">\n";
+            for (const QString &name : qAsConst(m_names[p]))
+                out << "    <file alias=\"" << QFileInfo(name).fileName() << "\">" << name
+                    << "</file>\n";
+            out << "  </qresource>\n";
+        }
+        out << "</RCC>\n";
         out.flush();
         return file.commit();
     }
 
 private:
     QDir m_dir;
-    QStringList m_names;
+    QStringList m_names[2]; // by Prefix
 };
 
 } // namespace
@@ -212,6 +289,71 @@ int main(int argc, char **argv)
     for (const auto &tile : tiles)
         ok &= writer.write(
             QLatin1String(tile.name) + QStringLiteral(".png"), body(tileSize, tile.colour));
+
+    ok &= writer.write(QStringLiteral("cutoff.png"), icon(iconWidth, blades));
+    ok &= writer.write(QStringLiteral("cutoffTime.png"), cutoffIcon([](QPainter &p) {
+        p.drawEllipse(QRectF(1, 2, 11, 11));
+        p.drawLine(QPointF(6.5, 7.5), QPointF(6.5, 4));
+        p.drawLine(QPointF(6.5, 7.5), QPointF(9, 9));
+    }));
+    ok &= writer.write(QStringLiteral("cutoffVolt.png"), cutoffIcon([](QPainter &p) {
+        p.drawPolyline(QPolygonF({ QPointF(1, 3), QPointF(6.5, 13), QPointF(12, 3) }));
+    }));
+    ok &= writer.write(QStringLiteral("cutoffCap.png"), cutoffIcon([](QPainter &p) {
+        p.drawRect(QRectF(1.5, 4.5, 9, 7));
+        p.fillRect(QRectF(10.5, 6.5, 2, 3), iconAccent);
+    }));
+    ok &= writer.write(QStringLiteral("cutoffEner.png"), cutoffIcon([](QPainter &p) {
+        p.drawPolyline(QPolygonF({ QPointF(8, 1), QPointF(3, 9), QPointF(9, 8), QPointF(5, 15) }));
+    }));
+
+    const auto status = [&](const char *name, const QImage &image) {
+        ok &= writer.write(QStringLiteral("status/") + QLatin1String(name), image, Prefix::Status);
+    };
+    status("Meas.png", icon(iconWidth, [](QPainter &p) {
+        p.drawRect(QRectF(1.5, 2.5, 13, 11));
+        p.drawPolyline(QPolygonF({ QPointF(3, 11), QPointF(6, 6), QPointF(9, 9), QPointF(13, 4) }));
+    }));
+    status("program.png", icon(iconWidth, [](QPainter &p) {
+        for (int y : { 4, 8, 12 }) {
+            p.drawPoint(QPointF(2.5, y));
+            p.drawLine(QPointF(5, y), QPointF(14, y));
+        }
+    }));
+    status("sensing.png", icon(iconWidth, [](QPainter &p) {
+        p.drawLine(QPointF(2, 3), QPointF(2, 13));
+        p.drawLine(QPointF(14, 3), QPointF(14, 13));
+        p.drawLine(QPointF(4, 8), QPointF(12, 8));
+        p.drawPolyline(QPolygonF({ QPointF(6, 5), QPointF(4, 8), QPointF(6, 11) }));
+        p.drawPolyline(QPolygonF({ QPointF(10, 5), QPointF(12, 8), QPointF(10, 11) }));
+    }));
+    status("extLoad.png", extLoad(false, false));
+    status("extLoadNeg.png", extLoad(true, false));
+    status("extLoadNegOn.png", extLoad(true, true));
+    status("sine.png", icon(iconWidth, [](QPainter &p) {
+        QPainterPath wave(QPointF(1, 8));
+        wave.cubicTo(QPointF(4, 0), QPointF(6, 0), QPointF(8, 8));
+        wave.cubicTo(QPointF(10, 16), QPointF(12, 16), QPointF(15, 8));
+        p.drawPath(wave);
+    }));
+    status("switching.png", icon(iconWidth, [](QPainter &p) {
+        p.drawPolyline(QPolygonF({ QPointF(1, 12),
+            QPointF(4, 12),
+            QPointF(4, 4),
+            QPointF(9, 4),
+            QPointF(9, 12),
+            QPointF(12, 12),
+            QPointF(12, 4),
+            QPointF(15, 4) }));
+    }));
+    for (int level = 1; level <= 3; ++level)
+        status(qPrintable(QStringLiteral("keyLock%1.png").arg(level)), padlock(level));
+    // The error count's badge: white digits go on it, right-aligned.
+    status("Error.png", icon(50, [](QPainter &p) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(220, 0, 0));
+        p.drawRoundedRect(QRectF(0, 0, 50, 16), 3, 3);
+    }));
 
     if (!ok || !writer.writeResourceFile()) {
         std::fprintf(stderr, "vek-keyimages: the image set in %s is incomplete\n", argv[1]);

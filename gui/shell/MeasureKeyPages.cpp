@@ -2,59 +2,23 @@
 
 #include "gui/toolkit/FuncButton.h"
 #include "gui/toolkit/GroupFunc.h"
+#include "gui/toolkit/SoftKeyParts.h"
 
 #include <QVBoxLayout>
 
 namespace {
 
+using namespace softkeys;
+
 // Pages taller than this would push the measurement screen's keys off the panel.
 constexpr int PageHeight = 215;
 constexpr int KeyWidth = 60;
-
-// A key with its text and, after the text (which would replace it), its panel key.
-FuncButton *key(QWidget *parent, const QString &text, int panelKey = 0, bool checkable = true)
-{
-    auto *button = new FuncButton(parent);
-    button->setText(text);
-    if (panelKey)
-        button->setShortcut(QKeySequence(panelKey));
-    button->setCheckable(checkable);
-    return button;
-}
 
 // Colours by the numbering FuncWidget and FuncButton share.
 FuncButton *styled(FuncButton *button, int colour, int colour2)
 {
     button->setStyle(FuncButton::Color(colour), FuncButton::Row, FuncButton::Color(colour2));
     return button;
-}
-
-FuncButton *blank(QWidget *parent)
-{
-    FuncButton *button = key(parent, QString());
-    button->setEnabled(false);
-    return button;
-}
-
-QFont smallKeyFont()
-{
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPointSize(7);
-    return font;
-}
-
-GroupFunc *group(QWidget *parent, int spacing)
-{
-    auto *keys = new GroupFunc(parent);
-    auto *layout = new QVBoxLayout(keys);
-    layout->setSpacing(spacing);
-    layout->setContentsMargins(0, 0, 0, 0);
-    return keys;
-}
-
-void addTo(GroupFunc *keys, QWidget *widget)
-{
-    keys->layout()->addWidget(widget);
 }
 
 void limitHeight(QWidget *page)
@@ -181,7 +145,7 @@ FuncSourPulse::FuncSourPulse(QWidget *parent)
              m_periodButton,
              m_dutyButton,
              m_timeHighButton })
-        button->setFont(smallKeyFont());
+        button->setFont(keyFont(7));
     m_layout->addWidget(m_pulseOffButton);
     m_layout->addWidget(m_keyGroup);
     limitHeight(this);
@@ -199,7 +163,7 @@ FuncSourSine::FuncSourSine(QWidget *parent)
         addTo(m_keyGroup, button);
     for (FuncButton *button :
         { m_sineOffButton, m_currentButton, m_amplitudeButton, m_frequencyButton })
-        button->setFont(smallKeyFont());
+        button->setFont(keyFont(7));
     m_layout->addWidget(m_sineOffButton);
     m_layout->addWidget(m_keyGroup);
     m_layout->addWidget(blank(this));

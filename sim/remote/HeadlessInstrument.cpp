@@ -2,6 +2,7 @@
 
 #include "commands/CTRL_SINK.h"
 #include "commands/DictIndexNative.h"
+#include "commands/IFMAIN_Syst.h"
 #include "commands/MyParser.h"
 #include "commands/SystErrCustom.h"
 #include "commands/ValueObjects.h"
@@ -11,6 +12,7 @@
 #include "instrument/PreferenceInfo.h"
 #include "network/NetworkInfo.h"
 #include "network/NetworkManager.h"
+#include "network/NtpDateProcess.h"
 #include "platform/NetLink.h"
 #include "remote/QueueError.h"
 #include "remote/StatusRegisters.h"
@@ -101,7 +103,10 @@ HeadlessInstrument::~HeadlessInstrument()
     m_raw.reset();
     m_control.reset();
     vek::Source::setWatchdogRecovery({});
+    // A program command waiting for this thread would keep the parser's thread from ending.
+    vek::Source::interruptRequests();
     m_parser.reset();
+    IFMAIN_SystTimeAdj::setLauncher({});
     m_engine.reset();
     m_preferences.reset();
     zo4882::s_systErrCue.setHook(nullptr);
@@ -128,6 +133,22 @@ void HeadlessInstrument::createEngine()
         return PreferenceInfo::ModelIdentity::of(*info);
     });
     m_preferences->loadOrRestoreDefaults();
+    createClockAdjust();
+}
+
+void HeadlessInstrument::createClockAdjust()
+{
+    // The clock-adjust command runs the NTP program in the parser's thread, one process a call.
+    const PreferenceInfo *preferences = m_preferences.get();
+    IFMAIN_SystTimeAdj::setLauncher([preferences]() -> zostd::ZOProcessWrapper * {
+        auto *ntp = new NtpDateProcess(preferences);
+        QObject::connect(ntp, &NtpDateProcess::progfinished, ntp, &QObject::deleteLater);
+        if (ntp->launch(false, 1.0, QString()) != 0) {
+            delete ntp;
+            return nullptr;
+        }
+        return ntp;
+    });
 }
 
 void HeadlessInstrument::createRemote()

@@ -71,6 +71,8 @@ public:
 
 private:
     void createEngine();
+    // The clock-adjust command's NTP launcher.
+    void createClockAdjust();
     void createRemote();
     void createRs232();
     void createVxi11();

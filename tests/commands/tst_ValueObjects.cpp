@@ -153,8 +153,8 @@ void tst_ValueObjects::messages_data()
         << QByteArray("SYST:BEEP:KEY ON") << QByteArray() << notAvailable;
     QTest::newRow("switch query to come")
         << QByteArray("SYST:BEEP:KEY?") << QByteArray() << notAvailable;
-    QTest::newRow("action to come")
-        << QByteArray("INIT:TRAN:PROG") << QByteArray() << notAvailable;
+    QTest::newRow("program action without the program object")
+        << QByteArray("INIT:TRAN:PROG") << QByteArray() << QStringList { "-200 INIT:TRAN:PROG" };
     QTest::newRow("channel value to come")
         << QByteArray("ZCUR? (@1)") << QByteArray() << notAvailable;
     // A handler still to come, also over a value still to come.

@@ -105,7 +105,7 @@ void galleryUpdater(Gallery &gallery)
         auto *window = new zoUpdater(false, nullptr, never);
         gallery.shootWindow(QLatin1String(state.name), window, panel, [&] {
             // The controller reads the running model on its way to idle.
-            QTest::qWaitFor(
+            (void)QTest::qWaitFor(
                 [&] {
                     return window->controller()->idleState()->active();
                 },

@@ -22,8 +22,11 @@ const struct
     { "texts", galleryTexts },
     { "readouts", galleryReadouts },
     { "trees", galleryTrees },
+    { "settingsviews", gallerySettingsViews },
     { "charts", galleryCharts },
     { "measurement", galleryMeasurement },
+    { "screens", galleryScreens },
+    { "home", galleryHome },
     { "updater", galleryUpdater },
 };
 

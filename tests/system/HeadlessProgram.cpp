@@ -148,7 +148,7 @@ QStringList errors(QTcpSocket &socket)
     QStringList queued;
     for (int i = 0; i < 20; ++i) {
         const QByteArray line = query(socket, "SYST:ERR?");
-        if (line.isEmpty() || line.startsWith("+0,"))
+        if (line.isEmpty() || line == QByteArrayLiteral("+0,\"No error\"\n"))
             break;
         queued << QString::fromLatin1(line.trimmed());
     }

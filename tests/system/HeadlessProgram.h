@@ -56,7 +56,8 @@ bool connectClean(QTcpSocket &socket, quint16 port);
 QByteArray readLines(QTcpSocket &socket, int n, int timeoutMs = 10000);
 // Writes a query line and returns its answer line (newline included).
 QByteArray query(QTcpSocket &socket, const QByteArray &line);
-// Reads the error queue empty (at most 20 entries): its lines, oldest first.
+// The session's error queue, oldest first, read with SYST:ERR? until it is empty (at most
+// 20 entries); each entry without its line end.
 QStringList errors(QTcpSocket &socket);
 
 } // namespace rawclient

@@ -267,12 +267,12 @@ void tst_SourceOutputValues::silenceTripsTheWatchdog()
 
 void tst_SourceOutputValues::programStepLevelTakesTheModesUnit()
 {
-    // The level's unit follows the mode; the program commands themselves are not built yet,
-    // so an accepted parameter reaches them and answers "not available".
+    // The level's unit follows the mode: an accepted parameter reaches the program command,
+    // which wants a selected program.
     m_client.write("FUNC CV;:PROG:STEP1:LEV 5V;:FUNC CC;:PROG:STEP1:LEV 5V\n");
     const QStringList queued = errors();
     QCOMPARE(queued.size(), 2);
-    QVERIFY2(queued[0].startsWith("-200,"), qPrintable(queued[0]));
+    QVERIFY2(queued[0].startsWith("+304,"), qPrintable(queued[0]));
     QCOMPARE(queued[1], QStringLiteral("-131,\"Invalid suffix;PROG:STEP1:LEV 5V\""));
 }
 

@@ -1,0 +1,6 @@
+#include "gui/source/ViewArbitrary.h"
+
+ViewArbitrary::ViewArbitrary(FuncSourLevelArbitrary *, QWidget *parent)
+    : QWidget(parent)
+    , StandIn(this, "ViewArbitrary")
+{ }
