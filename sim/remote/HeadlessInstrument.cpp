@@ -17,18 +17,9 @@
 #include "platform/NetLink.h"
 #include "remote/QueueError.h"
 #include "remote/StatusRegisters.h"
-#include "remote/ZO4882ParserAsync.h"
-#include "remote/ZOHislipDelegate.h"
-#include "remote/ZOPortmapper.h"
-#include "remote/ZORs232Service.h"
+#include "remote/Scpi4882Starter.h"
+#include "remote/StartupFileChecks.h"
 #include "remote/ZOSystErrCue.h"
-#include "remote/ZOTcpService_HiSLIP.h"
-#include "remote/ZOTcpService_ScpiRaw.h"
-#include "remote/ZOTcpService_ScpiTelnet.h"
-#include "remote/ZOTcpSession_Vxi11Async.h"
-#include "remote/ZOTcpSession_Vxi11Core.h"
-#include "remote/ZOUsbtmcService.h"
-#include "remote/ZOVxi11_SRQ.h"
 
 #include "platform/BoardPath.h"
 
@@ -38,21 +29,6 @@
 using ioc::IoControl;
 
 namespace {
-
-constexpr quint16 DefaultRawPort = 5025;
-constexpr quint16 DefaultTelnetPort = 5024;
-constexpr quint16 DefaultHislipPort = 4880;
-// The instrument's serial port, under /dev.
-const char *const SerialPortName = "ttyO1";
-
-// A port from the command line (>= 0), else the preferences' or, when they name none, the
-// product's default.
-quint16 choosePort(int override, quint16 preferred, quint16 fallback)
-{
-    if (override >= 0)
-        return quint16(override);
-    return preferred != 0 ? preferred : fallback;
-}
 
 // Built on first use and kept until the process ends, as the remote start-up keeps it.
 const DictIndexNative *instrumentDictionary()
@@ -87,28 +63,9 @@ HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, int hislipPo
 HeadlessInstrument::~HeadlessInstrument()
 {
     stopNetwork();
-    // Transports first, so no message arrives at a parser that is going away.
-    zo4882::s_stb.setStatusByteSink({});
-    zo4882::s_stb.setServiceRequestSink({});
-    if (m_usbtmc) {
-        m_usbtmc->closeDevice();
-        m_usbtmcThread.quit();
-        m_usbtmcThread.wait();
-        m_usbtmc.reset();
-    }
-    m_rs232.reset();
-    m_pmapUdp.reset();
-    m_pmapTcp.reset();
-    m_vxiAsync.reset();
-    m_vxiCore.reset();
-    zo4882::ZOVxi11_SRQ::destroy();
-    m_hislip.reset();
-    m_telnet.reset();
-    zo4882::ZOTcpService_ScpiTelnet::s_pPI = nullptr;
-    m_raw.reset();
-    m_control.reset();
+    // The remote layer first, so no message arrives at an engine that is going away.
     vek::Source::setWatchdogRecovery({});
-    m_parser.reset();
+    zo4882::Scpi4882Starter::shutDown();
     // The links stop before the objects they signal to go away: a signal emitted while its
     // receiver is being destroyed in another thread would leave its queued call behind.
     for (IoControl *link : { m_writer.get(), m_monitor.get() }) {
@@ -182,157 +139,57 @@ void HeadlessInstrument::createRemote()
         m_basic.get(), m_status.get(), m_info.get(), &m_config, m_acquire.get(), m_logger.get() });
 
     vek::Basic *basic = m_basic.get();
-    m_parser = std::make_unique<MyParser>(instrumentDictionary(), [basic] {
-        basic->setWatchdogProtection();
-    });
-    MyParser *parser = m_parser.get();
-    vek::Source::setWatchdogRecovery([parser] {
-        parser->recoverWatchDog();
-    });
-    m_controlSink = std::make_unique<CTRL_SINK>();
-    m_control = std::make_unique<zo4882::ZO4882ParserAsync>(parser, m_controlSink.get());
-    m_parser->resetAndSetDenyFlags(0, MyParser::DenyAdministrator);
-    if (m_config.wdogEnabled)
-        m_parser->setWatchDog(m_config.wdogDelay * 1000);
-
-    m_raw = std::make_unique<zo4882::ZOTcpService_ScpiRaw>(
-        choosePort(m_rawPortOverride, m_preferences->getScpiRawPort(), DefaultRawPort), parser);
-    zo4882::ZOTcpService_ScpiTelnet::s_pPI = m_preferences.get();
-    m_telnet = std::make_unique<zo4882::ZOTcpService_ScpiTelnet>(
-        choosePort(m_telnetPortOverride, m_preferences->getTelnetPort(), DefaultTelnetPort),
-        parser);
-    createRs232();
-    createVxi11();
-    createHislip();
-    createUsbtmc();
-    installStbSinks();
-}
-
-void HeadlessInstrument::addStatusByteNotifier(StbNotifier notify)
-{
-    m_stbNotifiers.push_back(std::move(notify));
-}
-
-void HeadlessInstrument::addServiceRequestNotifier(StbNotifier notify)
-{
-    m_srqNotifiers.push_back(std::move(notify));
-}
-
-void HeadlessInstrument::installStbSinks()
-{
-    if (!m_stbNotifiers.empty()) {
-        zo4882::s_stb.setStatusByteSink([this](unsigned char stb) {
-            for (const StbNotifier &notify : m_stbNotifiers)
-                notify(stb);
+    zo4882::Scpi4882Starter::Instrument instrument;
+    instrument.createParser = [basic] {
+        auto parser = std::make_unique<MyParser>(instrumentDictionary(), [basic] {
+            basic->setWatchdogProtection();
         });
-    }
-    if (!m_srqNotifiers.empty()) {
-        zo4882::s_stb.setServiceRequestSink([this](unsigned char stb) {
-            for (const StbNotifier &notify : m_srqNotifiers)
-                notify(stb);
+        MyParser *self = parser.get();
+        vek::Source::setWatchdogRecovery([self] {
+            self->recoverWatchDog();
         });
-    }
-}
-
-void HeadlessInstrument::createRs232()
-{
-    // A desktop root without a serial line (no pty linked in) has no RS-232 to serve.
-    const QString device = QStringLiteral("/dev/") + QLatin1String(SerialPortName);
-    if (!m_preferences->getRs232Enabled() || !QFileInfo::exists(platform::BoardPath::map(device)))
-        return;
-    const int flow = m_preferences->getRs232FlowCtrl();
-    m_rs232 = std::make_unique<zo4882::ZORs232Service>(QLatin1String(SerialPortName),
-        m_preferences->getRs232Bitrate(),
-        QSerialPort::DataBits(m_preferences->getRs232DataBits()),
-        m_preferences->getRs232StopBits() == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop,
-        flow == 1 ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl,
-        m_parser.get());
-    // Status records and service requests reach the host in the meta-command mode.
-    zo4882::ZORs232Service *rs232 = m_rs232.get();
-    const auto notify = [rs232](unsigned char stb) {
-        emit rs232->safuStbChangeNotified(stb);
+        return std::unique_ptr<zo4882::ZO4882Parser>(std::move(parser));
     };
-    addStatusByteNotifier(notify);
-    addServiceRequestNotifier(notify);
-}
+    m_controlSink = std::make_unique<CTRL_SINK>();
+    instrument.controlSink = m_controlSink.get();
+    instrument.errorHook = m_errorHook.get();
+    instrument.preferences = m_preferences.get();
+    instrument.model = m_info.get();
+    instrument.watchdogEnabled = m_config.wdogEnabled;
+    instrument.watchdogDelaySeconds = m_config.wdogDelay;
 
-void HeadlessInstrument::createVxi11()
-{
-    if (!m_vxi11 || !m_preferences->getLanEnabled() || !m_preferences->getVxi11Enabled())
-        return;
-    m_vxiCore = std::make_unique<zo4882::ZOTcpService_Vxi11Core>(
-        zo4882::ZOTcpService_Vxi11Core::DefaultPort, m_parser.get());
-    m_vxiAsync = std::make_unique<zo4882::ZOTcpService_Vxi11Async>();
-    m_pmapTcp = std::make_unique<zostd::ZOTcpService_Pmap>();
-    m_pmapUdp = std::make_unique<zostd::ZOUdpService_Pmap>();
-    addServiceRequestNotifier(&zo4882::ZOVxi11CoreDelegate::broadcastSRQ);
-}
-
-void HeadlessInstrument::createHislip()
-{
-    if (!m_preferences->getLanEnabled() || !m_preferences->getHislipEnabled())
-        return;
-    m_hislip = std::make_unique<zo4882::ZOTcpService_HiSLIP>(
-        choosePort(m_hislipPortOverride, m_preferences->getHislipPort(), DefaultHislipPort),
-        m_parser.get());
-    addServiceRequestNotifier(&zo4882::ZOHislipDelegate::broadcastSRQ);
-}
-
-void HeadlessInstrument::createUsbtmc()
-{
-    // A desktop root without a stand-in gadget has no USB device port to serve.
-    const QString device = QStringLiteral("/dev/g_usbtmc");
-    if (!m_preferences->getUsbEnabled() || !QFileInfo::exists(platform::BoardPath::map(device)))
-        return;
-    zo4882::ZOUsbtmcService::UsbtmcParams params;
-    params.vendorId = m_info->getUsbVID();
-    params.productId = m_info->getUsbPID();
-    params.manufacturer = m_info->getManufacturer();
-    params.product = m_info->getModel();
-    params.serialNumber = m_info->getSerial();
-    m_usbtmc =
-        std::make_unique<zo4882::ZOUsbtmcService>(params, zo4882::UsbtmcTiming(), m_parser.get());
-    m_usbtmc->moveToThread(&m_usbtmcThread);
-    QObject::connect(&m_usbtmcThread,
-        &QThread::started,
-        m_usbtmc.get(),
-        &zo4882::ZOUsbtmcService::onThreadStarted);
-    m_usbtmcThread.start();
-    addStatusByteNotifier(&zo4882::ZOUsbtmcService::updateSTB);
-    addServiceRequestNotifier(&zo4882::ZOUsbtmcService::broadcastSRQ);
+    zo4882::Scpi4882Starter::Options options;
+    options.rawPort = m_rawPortOverride;
+    options.telnetPort = m_telnetPortOverride;
+    options.hislipPort = m_hislipPortOverride;
+    options.vxi11 = m_vxi11;
+    // A desktop root without a serial line (no pty linked in) or without a stand-in gadget has
+    // no RS-232 or USB device port to serve.
+    options.rs232 = QFileInfo::exists(platform::BoardPath::map(
+        QStringLiteral("/dev/") + QLatin1String(zo4882::Scpi4882Starter::SerialPortName)));
+    options.usb = QFileInfo::exists(platform::BoardPath::map(QStringLiteral("/dev/g_usbtmc")));
+    m_startResult = zo4882::Scpi4882Starter::start(instrument, options);
+    zostd::checkStartupFiles();
 }
 
 int HeadlessInstrument::start()
 {
-    int rc = 0;
-    // Each failure is queued with its port; the rest still start.
-    const auto note = [this, &rc](int failed, const char *what, quint16 port) {
-        if (failed != 0 && rc == 0) {
-            rc = failed;
-            m_startError = QStringLiteral("%1 port %2").arg(QLatin1String(what)).arg(port);
-        }
-    };
-    note(m_raw->start(), "TCP", m_raw->port());
-    note(m_telnet->start(), "TCP", m_telnet->port());
-    if (m_vxiCore) {
-        for (zostd::ZOTcpService *service : std::initializer_list<zostd::ZOTcpService *> {
-                 m_vxiCore.get(), m_vxiAsync.get(), m_pmapTcp.get() })
-            note(service->start(), "TCP", service->port());
-        note(m_pmapUdp->start(), "UDP", m_pmapUdp->port());
-    }
-    if (m_hislip)
-        note(m_hislip->start(), "TCP", m_hislip->port());
-    return rc;
+    return m_startResult;
+}
+
+QString HeadlessInstrument::startError() const
+{
+    return zo4882::Scpi4882Starter::startError();
 }
 
 quint16 HeadlessInstrument::rawPort() const
 {
-    return m_raw->port();
+    return zo4882::Scpi4882Starter::rawPort();
 }
 
 quint16 HeadlessInstrument::telnetPort() const
 {
-    return m_telnet->port();
+    return zo4882::Scpi4882Starter::telnetPort();
 }
 
 void HeadlessInstrument::startNetwork(LanUpdate onUpdate)
@@ -369,5 +226,5 @@ void HeadlessInstrument::stopNetwork()
 
 quint16 HeadlessInstrument::hislipPort() const
 {
-    return m_hislip ? m_hislip->port() : 0;
+    return zo4882::Scpi4882Starter::hislipPort();
 }
