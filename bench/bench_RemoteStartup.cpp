@@ -155,7 +155,8 @@ int main(int argc, char *argv[])
     QProcess baseline;
     QElapsedTimer clock;
     clock.start();
-    baseline.start(program("bench/baseline_line_server"), { QStringLiteral("-p"), QStringLiteral("5199") });
+    baseline.start(
+        program("bench/baseline_line_server"), { QStringLiteral("-p"), QStringLiteral("5199") });
     if (firstAnswer(5199, baseline).isEmpty())
         fail(QStringLiteral("the baseline line server did not answer"));
     const double baselineSeconds = clock.nsecsElapsed() / 1e9;
@@ -199,7 +200,8 @@ int main(int argc, char *argv[])
     const double startSeconds = clock.nsecsElapsed() / 1e9;
     if (identity.isEmpty())
         fail(QStringLiteral("vek-remote did not answer"));
-    std::printf("start     line server %.3f s, vek-remote %.3f s (ratio %.1f; target under %.0f s: %s)\n",
+    std::printf(
+        "start     line server %.3f s, vek-remote %.3f s (ratio %.1f; target under %.0f s: %s)\n",
         baselineSeconds,
         startSeconds,
         startSeconds / baselineSeconds,
@@ -227,13 +229,25 @@ int main(int argc, char *argv[])
     const QString n = QString::number(queries);
     runClient("hislip",
         program("bench/line_rtt"),
-        { QStringLiteral("-H"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-            QStringLiteral("4880"), QStringLiteral("-n"), n, QStringLiteral("-w"), QStringLiteral("0"),
-            QStringLiteral("-q"), QStringLiteral("*IDN?") });
+        { QStringLiteral("-H"),
+            QStringLiteral("-h"),
+            QStringLiteral("127.0.0.1"),
+            QStringLiteral("-p"),
+            QStringLiteral("4880"),
+            QStringLiteral("-n"),
+            n,
+            QStringLiteral("-w"),
+            QStringLiteral("0"),
+            QStringLiteral("-q"),
+            QStringLiteral("*IDN?") });
     runClient("vxi11",
         program("bench/vxi11_rtt"),
-        { QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-n"), n,
-            QStringLiteral("-w"), QStringLiteral("0") });
+        { QStringLiteral("-h"),
+            QStringLiteral("127.0.0.1"),
+            QStringLiteral("-n"),
+            n,
+            QStringLiteral("-w"),
+            QStringLiteral("0") });
     QSerialPort serial(hostEnd);
     if (!serial.open(QIODevice::ReadWrite))
         fail(QStringLiteral("cannot open %1: %2").arg(hostEnd, serial.errorString()));

@@ -79,8 +79,7 @@ int startLan(Started &started,
     ZO4882Parser *parser = started.parser.get();
     int rc = 0;
     started.raw = std::make_unique<ZOTcpService_ScpiRaw>(
-        choosePort(
-            options.rawPort, preferences.getScpiRawPort(), Scpi4882Starter::DefaultRawPort),
+        choosePort(options.rawPort, preferences.getScpiRawPort(), Scpi4882Starter::DefaultRawPort),
         parser);
     noteBind(started, rc, started.raw->start(), "TCP", started.raw->port());
     started.telnet = std::make_unique<ZOTcpService_ScpiTelnet>(
@@ -118,7 +117,8 @@ void startUsbtmc(Started &started, const zostd::IModelInfo &model)
     params.manufacturer = model.getManufacturer();
     params.product = model.getModel();
     params.serialNumber = model.getSerial();
-    started.usbtmc = std::make_unique<ZOUsbtmcService>(params, UsbtmcTiming(), started.parser.get());
+    started.usbtmc =
+        std::make_unique<ZOUsbtmcService>(params, UsbtmcTiming(), started.parser.get());
     started.usbtmcThread = std::make_unique<QThread>();
     started.usbtmc->moveToThread(started.usbtmcThread.get());
     QObject::connect(started.usbtmcThread.get(),

@@ -16,9 +16,9 @@
 #include "network/NetworkManager.h"
 #include "platform/NetLink.h"
 #include "remote/QueueError.h"
-#include "remote/StatusRegisters.h"
 #include "remote/Scpi4882Starter.h"
 #include "remote/StartupFileChecks.h"
+#include "remote/StatusRegisters.h"
 #include "remote/ZOSystErrCue.h"
 
 #include "platform/BoardPath.h"

@@ -122,8 +122,9 @@ void tst_Scpi4882Starter::lanServicesListen()
     options.rawPort = options.telnetPort = options.hislipPort = 0;
     options.vxi11 = false;
     QCOMPARE(Scpi4882Starter::start(instrument(), options), 0);
-    for (quint16 port :
-        { Scpi4882Starter::rawPort(), Scpi4882Starter::telnetPort(), Scpi4882Starter::hislipPort() }) {
+    for (quint16 port : { Scpi4882Starter::rawPort(),
+             Scpi4882Starter::telnetPort(),
+             Scpi4882Starter::hislipPort() }) {
         QVERIFY(port != 0);
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, port);

@@ -19,12 +19,12 @@ const char *const Programs[] = { "/usr/bin/zodns6",
     "/usr/bin/zodhcp2",
     "/usr/bin/zoUpdater",
     "/usr/bin/mac_update" };
-const char *const Scripts[] = { "/etc/profile.d/qt_env.sh",
-    "/etc/rc5.d/S00mac_update.sh",
-    "/etc/udhcpc.d/50default" };
+const char *const Scripts[] = {
+    "/etc/profile.d/qt_env.sh", "/etc/rc5.d/S00mac_update.sh", "/etc/udhcpc.d/50default"
+};
 
-constexpr QFileDevice::Permissions Executable = QFileDevice::ReadOwner | QFileDevice::WriteOwner
-    | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions Executable =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 constexpr QFileDevice::Permissions Plain = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 void writeFile(const QString &path, const QByteArray &text, QFileDevice::Permissions permissions)

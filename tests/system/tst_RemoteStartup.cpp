@@ -163,10 +163,8 @@ void tst_RemoteStartup::everyTransportAnswersAsOneInstrument()
     QVERIFY(console.waitForStarted(10000));
     console.write("*IDN?\r\n");
     QByteArray said;
-    const QRegularExpressionMatch echoed = waitForOutput(console,
-        said,
-        QRegularExpression(QRegularExpression::escape(identity)),
-        AnswerMs);
+    const QRegularExpressionMatch echoed = waitForOutput(
+        console, said, QRegularExpression(QRegularExpression::escape(identity)), AnswerMs);
     terminate(console);
     QVERIFY2(echoed.hasMatch(), said.constData());
 
