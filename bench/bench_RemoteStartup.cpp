@@ -9,6 +9,7 @@
 #include "platform/BoardPath.h"
 #include "platform/UsbGadgetStandIn.h"
 #include "tests/support/PowerBoard.h"
+#include "tests/support/UsbtmcHostRecords.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -115,18 +116,6 @@ bool streamQuery(QIODevice &device, QByteArray &seen, const QByteArray &identity
             return false;
         seen += device.readAll();
     }
-}
-
-QByteArray usbtmcHeader(unsigned char msgId, unsigned char tag, int size, char attributes)
-{
-    QByteArray h(12, '\0');
-    h[0] = char(msgId);
-    h[1] = char(tag);
-    h[2] = char(~tag);
-    for (int i = 0; i < 4; ++i)
-        h[4 + i] = char(quint32(size) >> (8 * i));
-    h[8] = attributes;
-    return h;
 }
 
 // Runs a client program to its end and echoes its figures.
@@ -260,9 +249,8 @@ int main(int argc, char *argv[])
         const unsigned char out = tag;
         const unsigned char in = tag == 255 ? 1 : tag + 1;
         tag = in == 255 ? 1 : in + 1;
-        QByteArray request = usbtmcHeader(1, out, 6, 1) + QByteArray("*IDN?\n");
-        request += QByteArray((4 - request.size() % 4) % 4, '\0');
-        if (!usbHost.sendBulkOut(request) || !usbHost.sendBulkOut(usbtmcHeader(2, in, 1024, 0)))
+        if (!usbHost.sendBulkOut(usbtmchost::out("*IDN?\n", out))
+            || !usbHost.sendBulkOut(usbtmchost::requestIn(in)))
             return false;
         return usbHost.take('I', WaitMs).data.mid(12, identity.size()) == identity;
     });

@@ -1,6 +1,7 @@
 #include "platform/BoardPath.h"
 #include "platform/UsbGadgetStandIn.h"
 #include "sim/BoardRoot.h"
+#include "tests/support/UsbtmcHostRecords.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -16,18 +17,6 @@ namespace {
 // Bounds of the waits: the run command may still configure and check the build first.
 constexpr int RunStartMs = 240000;
 constexpr int AnswerMs = 30000;
-
-QByteArray usbtmcHeader(unsigned char msgId, unsigned char tag, int size, char attributes)
-{
-    QByteArray h(12, '\0');
-    h[0] = char(msgId);
-    h[1] = char(tag);
-    h[2] = char(~tag);
-    for (int i = 0; i < 4; ++i)
-        h[4 + i] = char(quint32(size) >> (8 * i));
-    h[8] = attributes;
-    return h;
-}
 
 // Ends a started process with SIGTERM (then SIGKILL after a bound); its exit status.
 int terminate(QProcess &process)
@@ -149,10 +138,8 @@ void tst_RemoteStartup::everyTransportAnswersAsOneInstrument()
         QVERIFY2(answer.value(QLatin1String(name)) == identity, qPrintable(answers));
 
     // USBTMC: the test is the USB host.
-    QByteArray request = usbtmcHeader(1, 1, 6, 1) + QByteArray("*IDN?\n");
-    request += QByteArray((4 - request.size() % 4) % 4, '\0');
-    QVERIFY(m_host->sendBulkOut(request));
-    QVERIFY(m_host->sendBulkOut(usbtmcHeader(2, 2, 1024, 0)));
+    QVERIFY(m_host->sendBulkOut(usbtmchost::out("*IDN?\n", 1)));
+    QVERIFY(m_host->sendBulkOut(usbtmchost::requestIn(2)));
     const QByteArray transfer = m_host->take('I', AnswerMs).data;
     QCOMPARE(QString::fromUtf8(transfer.mid(12)).trimmed(), identity);
 
