@@ -72,9 +72,8 @@ void noteBind(Started &started, int &rc, int failed, const char *what, quint16 p
     started.startError = QStringLiteral("%1 port %2").arg(QLatin1String(what)).arg(port);
 }
 
-int startLan(Started &started,
-    const zostd::IPreferenceInfo &preferences,
-    const Scpi4882Starter::Options &options)
+int startLan(
+    Started &started, zostd::IPreferenceInfo &preferences, const Scpi4882Starter::Options &options)
 {
     ZO4882Parser *parser = started.parser.get();
     int rc = 0;
@@ -86,7 +85,7 @@ int startLan(Started &started,
         choosePort(
             options.telnetPort, preferences.getTelnetPort(), Scpi4882Starter::DefaultTelnetPort),
         parser);
-    ZOTcpService_ScpiTelnet::s_pPI = const_cast<zostd::IPreferenceInfo *>(&preferences);
+    ZOTcpService_ScpiTelnet::s_pPI = &preferences;
     noteBind(started, rc, started.telnet->start(), "TCP", started.telnet->port());
     started.hislip = std::make_unique<ZOTcpService_HiSLIP>(
         choosePort(
@@ -189,7 +188,7 @@ int Scpi4882Starter::start(const Instrument &instrument, const Options &options)
         std::make_unique<ZO4882ParserAsync>(started.parser.get(), instrument.controlSink);
     started.parser->resetAndSetDenyFlags(0, DenyAdministrator);
 
-    const zostd::IPreferenceInfo &preferences = *instrument.preferences;
+    zostd::IPreferenceInfo &preferences = *instrument.preferences;
     int rc = 0;
     if (preferences.getLanEnabled())
         rc = startLan(started, preferences, options);
