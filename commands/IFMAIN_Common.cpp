@@ -1,7 +1,12 @@
 #include "commands/IFMAIN_Common.h"
 
+#include "engine/AbcMemory.h"
+#include "engine/ELoad.h"
+#include "engine/PanelMemory.h"
 #include "instrument/ModelInformation.h"
+#include "remote/QueueError.h"
 #include "remote/ZOCmdArg.h"
+#include "remote/ZOCmdArgRange.h"
 
 #include <QStringList>
 
@@ -24,14 +29,51 @@ namespace {
 
 constexpr long long LastSetup = 19;
 
+// The setup slot named by the argument ("%02d.info"); -109 or -222 from its check.
+short setupName(const zo4882::ZO_PARSER_RESULT *result, QString *name)
+{
+    long long n = 0;
+    if (const short e = zo4882::zoRoundedArg(result->args, 0, LastSetup, &n))
+        return e;
+    *name = QString::asprintf("%02d.info", int(n));
+    return 0;
+}
+
 } // namespace
 
 short IFMAIN_Rcl::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
 {
-    return notAvailableAfterCheck(result, 0, LastSetup);
+    QString name;
+    if (const short e = setupName(result, &name))
+        return e;
+    vek::ELoad *root = vek::ELoad::s_pSelf;
+    if (!root)
+        return notAvailable(result);
+    return vek::PanelMemory().rcl(name, root->presets());
+}
+
+short IFMAIN_Rst::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
+{
+    vek::ELoad *root = vek::ELoad::s_pSelf;
+    if (!root)
+        return notAvailable(result);
+    return vek::PanelMemory().rst(root->presets());
 }
 
 short IFMAIN_Sav::OnSet(const zo4882::ZO_PARSER_RESULT *result) const
 {
-    return notAvailableAfterCheck(result, 0, LastSetup);
+    QString name;
+    if (const short e = setupName(result, &name))
+        return e;
+    vek::ELoad *root = vek::ELoad::s_pSelf;
+    if (!root)
+        return notAvailable(result);
+    QString failure;
+    const short e = vek::PanelMemory().sav(name, *root->presets(), &failure);
+    if (e != 0 && !failure.isEmpty()) {
+        // Queued here with the file and the reason; the parser adds no second entry for 0.
+        zo4882::queueErrorFrom(result->intf, e, failure);
+        return 0;
+    }
+    return e;
 }

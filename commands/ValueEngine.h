@@ -5,8 +5,12 @@ struct InstrumentConfigInfo;
 class ModelInformation;
 
 namespace vek {
+class AbcMemories;
 class AcquireTrigger;
+class ArbitraryModel;
 class Basic;
+class Calibration;
+class Program;
 class Status;
 } // namespace vek
 
@@ -21,4 +25,8 @@ struct ValueEngine
     InstrumentConfigInfo *config = nullptr;
     vek::AcquireTrigger *acquire = nullptr;
     DataLogger *logger = nullptr;
+    vek::Program *program = nullptr;
+    vek::ArbitraryModel *arbitrary = nullptr;
+    vek::AbcMemories *presets = nullptr;
+    vek::Calibration *calibration = nullptr;
 };

@@ -5,10 +5,10 @@
 #include "commands/MyParser.h"
 #include "commands/SystErrCustom.h"
 #include "commands/ValueObjects.h"
-#include "engine/AcquireTrigger.h"
+#include "engine/AbcMemory.h"
 #include "engine/Basic.h"
-#include "engine/DataLogger.h"
-#include "engine/Status.h"
+#include "engine/ELoad.h"
+#include "engine/PanelMemory.h"
 #include "engine/ioc/IoControl.h"
 #include "instrument/ModelInformation.h"
 #include "instrument/PreferenceInfo.h"
@@ -25,6 +25,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QStringList>
 
 using ioc::IoControl;
 
@@ -66,66 +67,28 @@ HeadlessInstrument::~HeadlessInstrument()
     // The remote layer first, so no message arrives at an engine that is going away.
     vek::Source::setWatchdogRecovery({});
     zo4882::Scpi4882Starter::shutDown();
-    // The links stop before the objects they signal to go away: a signal emitted while its
-    // receiver is being destroyed in another thread would leave its queued call behind.
-    for (IoControl *link : { m_writer.get(), m_monitor.get() }) {
-        link->stop();
-        link->wait();
-    }
-    // The batches the monitor link queued are delivered (and freed) before the acquisition goes.
-    QCoreApplication::sendPostedEvents();
-    m_acquire.reset();
-    m_logger.reset();
-    m_basic.reset();
-    m_statusThread.quit();
-    m_statusThread.wait();
-    m_status.reset();
-    m_info.reset();
-    m_writer.reset();
-    m_monitor.reset();
+    m_engine.reset();
     m_preferences.reset();
     zo4882::s_systErrCue.setHook(nullptr);
 }
 
 void HeadlessInstrument::createEngine()
 {
-    m_writer = std::make_unique<IoControl>(IoControl::Writer);
-    m_monitor = std::make_unique<IoControl>(IoControl::Monitor);
-    m_info =
-        std::make_unique<ModelInformation>(m_writer.get(), m_monitor.get(), zo4882::queueError);
-    m_config.clear();
-    InstrumentConfigInfo::s_pSelf = &m_config;
-    m_status = std::make_unique<vek::Status>(m_writer.get());
-    m_basic = std::make_unique<vek::Basic>(m_writer.get(), m_info.get(), m_status.get(), &m_config);
-    m_config.loadOrRestoreDefaults();
-    m_logger = std::make_unique<DataLogger>();
-    m_acquire = std::make_unique<vek::AcquireTrigger>(
-        m_writer.get(), m_monitor.get(), m_info.get(), m_logger.get());
-    QObject::connect(m_monitor.get(),
-        &IoControl::dataUpdated,
-        m_acquire.get(),
-        &vek::AcquireTrigger::onDataUpdate);
-    QObject::connect(m_monitor.get(),
-        &IoControl::acqTriggered,
-        m_acquire.get(),
-        &vek::AcquireTrigger::onAcqTriggered);
-    // Both links report status words and cut-offs; load switches wait for them.
-    for (IoControl *link : { m_writer.get(), m_monitor.get() }) {
-        QObject::connect(
-            link, &IoControl::statusChanged, m_status.get(), &vek::Status::onStatusChange);
-        QObject::connect(
-            link, &IoControl::cutoffChanged, m_status.get(), &vek::Status::onCutoffChange);
-    }
-    QObject::connect(m_monitor.get(),
-        &IoControl::transientAddressChanged,
-        m_status.get(),
-        &vek::Status::onTransientAddressChange);
-    // The status object's slots run in a thread of their own; its state machine stays here.
-    m_status->moveToThread(&m_statusThread);
-    m_statusThread.start();
+    m_engine = std::make_unique<vek::ELoad>([](vek::ELoad &root) {
+        createValueObjects(ValueEngine { root.basic(),
+            root.status(),
+            root.info(),
+            root.config(),
+            root.acquire(),
+            root.logger(),
+            root.program(),
+            root.arbitrary(),
+            root.presets(),
+            root.calibration() });
+    });
 
     m_preferences = std::make_unique<PreferenceInfo>();
-    ModelInformation *info = m_info.get();
+    ModelInformation *info = m_engine->info();
     PreferenceInfo::setModelIdentitySource([info] {
         return PreferenceInfo::ModelIdentity::of(*info);
     });
@@ -134,11 +97,7 @@ void HeadlessInstrument::createEngine()
 
 void HeadlessInstrument::createRemote()
 {
-    // The engine root will make the value objects; until it exists, they are made here.
-    createValueObjects(ValueEngine {
-        m_basic.get(), m_status.get(), m_info.get(), &m_config, m_acquire.get(), m_logger.get() });
-
-    vek::Basic *basic = m_basic.get();
+    vek::Basic *basic = m_engine->basic();
     zo4882::Scpi4882Starter::Instrument instrument;
     instrument.createParser = [basic] {
         auto parser = std::make_unique<MyParser>(instrumentDictionary(), [basic] {
@@ -154,9 +113,10 @@ void HeadlessInstrument::createRemote()
     instrument.controlSink = m_controlSink.get();
     instrument.errorHook = m_errorHook.get();
     instrument.preferences = m_preferences.get();
-    instrument.model = m_info.get();
-    instrument.watchdogEnabled = m_config.wdogEnabled;
-    instrument.watchdogDelaySeconds = m_config.wdogDelay;
+    instrument.model = m_engine->info();
+    const InstrumentConfigInfo *config = m_engine->config();
+    instrument.watchdogEnabled = config->wdogEnabled;
+    instrument.watchdogDelaySeconds = config->wdogDelay;
 
     zo4882::Scpi4882Starter::Options options;
     options.rawPort = m_rawPortOverride;
@@ -227,4 +187,43 @@ void HeadlessInstrument::stopNetwork()
 quint16 HeadlessInstrument::hislipPort() const
 {
     return zo4882::Scpi4882Starter::hislipPort();
+}
+
+void HeadlessInstrument::applyPowerOnSetting()
+{
+    const vek::PanelMemory memory;
+    vek::AbcMemories *presets = m_engine->presets();
+    const auto recall = [&](const char *name, const char *detail) {
+        if (memory.rcl(QLatin1String(name), presets) == 0)
+            return;
+        memory.rst(presets);
+        zo4882::queueError(-314, QLatin1String(detail));
+    };
+    switch (m_engine->config()->pon) {
+    case 1:
+        recall("00.info", "RCL0 at power-on");
+        break;
+    case 2:
+        recall(vek::PanelMemory::AutomaticSetup, "AUTO at power-on");
+        break;
+    default:
+        memory.rst(presets);
+        break;
+    }
+}
+
+bool HeadlessInstrument::saveForShutDown(QString *failure)
+{
+    QStringList failed;
+    QString setupFailure;
+    if (vek::PanelMemory().sav(
+            QLatin1String(vek::PanelMemory::AutomaticSetup), *m_engine->presets(), &setupFailure)
+        != 0)
+        failed << setupFailure;
+    if (!m_preferences->save())
+        failed << QStringLiteral("the preferences cannot be written");
+    if (!m_engine->config()->save())
+        failed << QStringLiteral("the instrument configuration cannot be written");
+    *failure = failed.join(QStringLiteral("; "));
+    return failed.isEmpty();
 }

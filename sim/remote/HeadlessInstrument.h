@@ -1,39 +1,29 @@
 #pragma once
 
-#include "instrument/InstrumentConfigInfo.h"
-
 #include <QThread>
 
 #include <functional>
 #include <memory>
 
 class CTRL_SINK;
-class DataLogger;
-class ModelInformation;
 class NetworkInfo;
 class NetworkManager;
 class PreferenceInfo;
 class SystErrCustom;
 
-namespace ioc {
-class IoControl;
-}
 namespace vek {
-class AcquireTrigger;
-class Basic;
-class Status;
-} // namespace vek
+class ELoad;
+}
 // What exists of the instrument without its panel, against the board under the board root: the
-// engine (both controller links, model information, status, basic settings, instrument
-// configuration), the preferences, the value objects, and the remote-control layer as the
-// instrument starts it (zo4882::Scpi4882Starter): the parser with the instrument's dictionary and
-// its control handler, the raw-socket, telnet and HiSLIP services when the preferences enable
-// the LAN, RS-232 when they enable it and the root holds its device (/dev/ttyO1, a pty in
-// tests), and USBTMC when they enable USB and the root holds a stand-in gadget (/dev/g_usbtmc,
-// platform::UsbGadgetStandIn), then the start-up checks of the board's files. Development and
-// tests only; the front-panel program replaces it. Build and destroy it in the main thread,
-// whose event loop must run. The value objects outlive it (they live until the process ends); build it once
-// per process.
+// engine root (vek::ELoad), the preferences, the value objects, and the remote-control layer as
+// the instrument starts it (zo4882::Scpi4882Starter): the parser with the instrument's
+// dictionary and its control handler, the raw-socket, telnet and HiSLIP services when the
+// preferences enable the LAN, RS-232 when they enable it and the root holds its device
+// (/dev/ttyO1, a pty in tests), and USBTMC when they enable USB and the root holds a stand-in
+// gadget (/dev/g_usbtmc, platform::UsbGadgetStandIn), then the start-up checks of the board's
+// files. Development and tests only; the front-panel program replaces it. Build and destroy it
+// in the main thread, whose event loop must run. The value objects outlive it (they live until
+// the process ends); build it once per process.
 class HeadlessInstrument
 {
 public:
@@ -63,6 +53,14 @@ public:
     // 0 when HiSLIP is not served.
     quint16 hislipPort() const;
 
+    // The instrument configuration's power-on setting, as at power-on: recall setup 0 or the
+    // automatic setup, or reset; a failed recall resets and queues -314 naming it.
+    void applyPowerOnSetting();
+    // The shut-down's saves: the automatic setup, the preferences and the instrument
+    // configuration, each replaced atomically. False, with what failed in *failure, when any
+    // could not be written (the others are still written).
+    bool saveForShutDown(QString *failure);
+
 private:
     void createEngine();
     void createRemote();
@@ -74,15 +72,7 @@ private:
     const bool m_vxi11;
     int m_startResult = 0;
     std::unique_ptr<SystErrCustom> m_errorHook;
-    std::unique_ptr<ioc::IoControl> m_writer;
-    std::unique_ptr<ioc::IoControl> m_monitor;
-    std::unique_ptr<ModelInformation> m_info;
-    InstrumentConfigInfo m_config;
-    std::unique_ptr<vek::Status> m_status;
-    QThread m_statusThread;
-    std::unique_ptr<vek::Basic> m_basic;
-    std::unique_ptr<DataLogger> m_logger; // lives in this (the main) thread
-    std::unique_ptr<vek::AcquireTrigger> m_acquire; // likewise
+    std::unique_ptr<vek::ELoad> m_engine; // lives in this (the main) thread
     std::unique_ptr<PreferenceInfo> m_preferences;
     std::unique_ptr<CTRL_SINK> m_controlSink; // outlives the remote layer
     std::unique_ptr<NetworkInfo> m_networkInfo;

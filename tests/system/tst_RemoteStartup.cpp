@@ -1,11 +1,14 @@
 #include "platform/BoardPath.h"
 #include "platform/UsbGadgetStandIn.h"
 #include "sim/BoardRoot.h"
+#include "tests/support/PowerBoard.h"
 #include "tests/support/UsbtmcHostRecords.h"
+#include "tests/system/HeadlessProgram.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,6 +20,19 @@ namespace {
 // Bounds of the waits: the run command may still configure and check the build first.
 constexpr int RunStartMs = 240000;
 constexpr int AnswerMs = 30000;
+
+// The error queue's entries, oldest first, until it is empty.
+QStringList drainErrors(QTcpSocket &socket)
+{
+    QStringList entries;
+    for (int i = 0; i < 32; ++i) {
+        const QString entry = QString::fromUtf8(rawclient::query(socket, "SYST:ERR?")).trimmed();
+        if (entry.isEmpty() || entry.startsWith(QLatin1String("+0,")))
+            break;
+        entries << entry;
+    }
+    return entries;
+}
 
 // Ends a started process with SIGTERM (then SIGKILL after a bound); its exit status.
 int terminate(QProcess &process)
@@ -59,6 +75,7 @@ class tst_RemoteStartup : public QObject
 private Q_SLOTS:
     void cleanup();
     void everyTransportAnswersAsOneInstrument();
+    void shutDownSavesAndTheNextStartRecalls();
 
 private:
     QTemporaryDir m_root;
@@ -165,6 +182,56 @@ void tst_RemoteStartup::everyTransportAnswersAsOneInstrument()
         QCOMPARE(answer.value(prefix + QStringLiteral("NTR?")), QStringLiteral("+0"));
         QCOMPARE(answer.value(prefix + QStringLiteral("ENAB?")), QStringLiteral("+0"));
     }
+}
+
+void tst_RemoteStartup::shutDownSavesAndTheNextStartRecalls()
+{
+    PowerBoard board;
+    QVERIFY2(board.start(), qPrintable(board.errorString()));
+    const QString instr = board.root() + QStringLiteral("/etc/instr/");
+    HeadlessProgram program;
+    const auto restart = [&](QTcpSocket &socket) {
+        QVERIFY2(program.stop(), qPrintable(program.errorString()));
+        QVERIFY2(program.start(board.root()), qPrintable(program.errorString()));
+        QVERIFY(rawclient::connectTo(socket, program.port()));
+    };
+
+    // A fresh root has no automatic setup to recall at power-on: it resets and says so.
+    QVERIFY2(program.start(board.root()), qPrintable(program.errorString()));
+    QTcpSocket first;
+    QVERIFY(rawclient::connectTo(first, program.port()));
+    QVERIFY(drainErrors(first).contains(
+        QStringLiteral("-314,\"Save/recall memory lost;AUTO at power-on\"")));
+    // A setup level, two preferences and a configuration value, all in memory only so far.
+    first.write("CURR 0.5;*PSC 0;*SRE 16;:OUTP:PROT:WDOG:DEL 7\n");
+    QCOMPARE(rawclient::query(first, "CURR?"), QByteArray("+5.00000E-01\n"));
+    first.disconnectFromHost();
+
+    // SIGTERM saves all three, each replaced whole; the next start recalls the automatic setup.
+    QTcpSocket second;
+    restart(second);
+    QVERIFY(QFileInfo::exists(instr + QStringLiteral("panels/auto.info")));
+    for (const QString &dir : { instr, instr + QStringLiteral("panels/") }) {
+        const QStringList left = QDir(dir).entryList(QDir::Files).filter(QStringLiteral("tmp"));
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
+    }
+    QCOMPARE(drainErrors(second), QStringList());
+    QCOMPARE(rawclient::query(second, "CURR?"), QByteArray("+5.00000E-01\n"));
+    QCOMPARE(rawclient::query(second, "*SRE?"), QByteArray("+16\n"));
+    QCOMPARE(rawclient::query(second, "OUTP:PROT:WDOG:DEL?"), QByteArray("+7.00000E+00\n"));
+
+    // Power-on from setup 0, which was never saved: the start resets and names the recall.
+    second.write("OUTP:PON:STAT RCL0\n");
+    QCOMPARE(rawclient::query(second, "OUTP:PON:STAT?"), QByteArray("RCL0\n"));
+    second.disconnectFromHost();
+    QTcpSocket third;
+    restart(third);
+    QCOMPARE(drainErrors(third),
+        QStringList { QStringLiteral("-314,\"Save/recall memory lost;RCL0 at power-on\"") });
+    QCOMPARE(rawclient::query(third, "CURR?"), QByteArray("+0.00000E+00\n"));
+    third.disconnectFromHost();
+    QVERIFY2(program.stop(), qPrintable(program.errorString()));
+    QVERIFY2(board.stop(), qPrintable(board.errorString()));
 }
 
 QTEST_GUILESS_MAIN(tst_RemoteStartup)
