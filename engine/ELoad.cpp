@@ -68,9 +68,9 @@ void ELoad::createMembers()
 {
     m_writer = std::make_unique<IoControl>(IoControl::Writer);
     m_monitor = std::make_unique<IoControl>(IoControl::Monitor);
-    // Starts both link threads and reads the controller's identification.
-    m_info =
-        std::make_unique<ModelInformation>(m_writer.get(), m_monitor.get(), zo4882::queueError);
+    // Starts both link threads and reads the controller's identification. Its reports wait
+    // behind -313: a controller that did not identify itself is the cause of what follows.
+    m_info = std::make_unique<ModelInformation>(m_writer.get(), m_monitor.get());
     m_logger = std::make_unique<DataLogger>(this);
     // The settings objects read the configuration from their first setter on: it exists (with
     // its defaults) before them and is loaded from its file once everything is wired.
@@ -133,6 +133,8 @@ void ELoad::reportStartupErrors()
 {
     if (!IoControl::calInfo().valid)
         zo4882::queueError(-313, QString());
+    for (const auto &report : m_info->startupErrors())
+        zo4882::queueError(report.first, report.second);
     // Loads the file; a file that cannot be loaded is replaced by the defaults and -315 queued.
     m_config->loadOrRestoreDefaults();
 }
