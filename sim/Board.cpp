@@ -19,6 +19,8 @@ constexpr quint32 AcqTimerOn = 0x800;
 constexpr quint32 AcqSourceDigital2 = 0x2000;
 constexpr quint32 AcqSourceTransientLink = 0x4000;
 constexpr quint32 AcqSourceMSync = 0x8000;
+// Integral gate selection: the integrals follow the load.
+constexpr quint32 IntegralGateLoadOn = 0x40000000;
 // Status word bits of a trip.
 constexpr quint32 StatusOverCurrent = 0x1000;
 constexpr quint32 StatusOverPower = 0x2000;
@@ -309,6 +311,9 @@ void Board::followLoadState(qint64 nowUs)
     }
     if (on && !m_loadWasOn && (m_memory.trigger(0) & 0x4000000))
         resetIntegrals(); // integral gate auto reset at load on
+    // The load-on gate opens at every load on, also after an integral stop.
+    if (on && !m_loadWasOn && (m_memory.trigger(0) & IntegralGateLoadOn))
+        m_integrating = true;
     if (!on && m_loadWasOn && (m_memory.trigger(0) & AcqSourceLoadOff))
         m_acq.trigger(nowUs); // acquisition triggered by load off
     m_loadWasOn = on;

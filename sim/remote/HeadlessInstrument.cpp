@@ -6,12 +6,10 @@
 #include "commands/MyParser.h"
 #include "commands/SystErrCustom.h"
 #include "commands/ValueObjects.h"
-#include "engine/AcquireTrigger.h"
-#include "engine/ArbitraryModel.h"
+#include "engine/AbcMemory.h"
 #include "engine/Basic.h"
-#include "engine/DataLogger.h"
-#include "engine/Program.h"
-#include "engine/Status.h"
+#include "engine/ELoad.h"
+#include "engine/PanelMemory.h"
 #include "engine/ioc/IoControl.h"
 #include "instrument/ModelInformation.h"
 #include "instrument/PreferenceInfo.h"
@@ -20,43 +18,18 @@
 #include "network/NtpDateProcess.h"
 #include "platform/NetLink.h"
 #include "remote/QueueError.h"
+#include "remote/Scpi4882Starter.h"
+#include "remote/StartupFileChecks.h"
 #include "remote/StatusRegisters.h"
-#include "remote/ZO4882ParserAsync.h"
-#include "remote/ZOHislipDelegate.h"
-#include "remote/ZOPortmapper.h"
-#include "remote/ZORs232Service.h"
 #include "remote/ZOSystErrCue.h"
-#include "remote/ZOTcpService_HiSLIP.h"
-#include "remote/ZOTcpService_ScpiRaw.h"
-#include "remote/ZOTcpService_ScpiTelnet.h"
-#include "remote/ZOTcpSession_Vxi11Async.h"
-#include "remote/ZOTcpSession_Vxi11Core.h"
-#include "remote/ZOUsbtmcService.h"
-#include "remote/ZOVxi11_SRQ.h"
 
 #include "platform/BoardPath.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-
-using ioc::IoControl;
+#include <QStringList>
 
 namespace {
-
-constexpr quint16 DefaultRawPort = 5025;
-constexpr quint16 DefaultTelnetPort = 5024;
-constexpr quint16 DefaultHislipPort = 4880;
-// The instrument's serial port, under /dev.
-const char *const SerialPortName = "ttyO1";
-
-// A port from the command line (>= 0), else the preferences' or, when they name none, the
-// product's default.
-quint16 choosePort(int override, quint16 preferred, quint16 fallback)
-{
-    if (override >= 0)
-        return quint16(override);
-    return preferred != 0 ? preferred : fallback;
-}
 
 // Built on first use and kept until the process ends, as the remote start-up keeps it.
 const DictIndexNative *instrumentDictionary()
@@ -76,8 +49,6 @@ HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, int hislipPo
     // The error queue comes first: every later start-up problem is reported through it.
     m_errorHook = std::make_unique<SystErrCustom>(nullptr, nullptr, nullptr);
     zo4882::s_systErrCue.setHook(m_errorHook.get());
-    IoControl::setErrorSink(zo4882::queueError);
-    InstrumentConfigInfo::setErrorSink(zo4882::queueError);
     PreferenceInfo::setErrorSink(zo4882::queueError);
     PreferenceInfo::setStatusEnableSink([](quint8 sre, quint8 ese) {
         zo4882::s_stb.setEnabler(sre);
@@ -91,123 +62,43 @@ HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, int hislipPo
 HeadlessInstrument::~HeadlessInstrument()
 {
     stopNetwork();
-    // Transports first, so no message arrives at a parser that is going away.
-    zo4882::s_stb.setStatusByteSink({});
-    zo4882::s_stb.setServiceRequestSink({});
-    if (m_usbtmc) {
-        m_usbtmc->closeDevice();
-        m_usbtmcThread.quit();
-        m_usbtmcThread.wait();
-        m_usbtmc.reset();
-    }
-    m_rs232.reset();
-    m_pmapUdp.reset();
-    m_pmapTcp.reset();
-    m_vxiAsync.reset();
-    m_vxiCore.reset();
-    zo4882::ZOVxi11_SRQ::destroy();
-    m_hislip.reset();
-    m_telnet.reset();
-    zo4882::ZOTcpService_ScpiTelnet::s_pPI = nullptr;
-    m_raw.reset();
-    m_control.reset();
+    // The remote layer first, so no message arrives at an engine that is going away.
     vek::Source::setWatchdogRecovery({});
     // A program command waiting for this thread would keep the parser's thread from ending.
     vek::Source::interruptRequests();
-    m_parser.reset();
-    // The links stop before the objects they signal to go away: a signal emitted while its
-    // receiver is being destroyed in another thread would leave its queued call behind.
-    for (IoControl *link : { m_writer.get(), m_monitor.get() }) {
-        link->stop();
-        link->wait();
-    }
-    // The batches the monitor link queued are delivered (and freed) before the acquisition goes.
-    QCoreApplication::sendPostedEvents();
+    zo4882::Scpi4882Starter::shutDown();
     IFMAIN_SystTimeAdj::setLauncher({});
-    m_arbitrary.reset();
-    m_program.reset();
-    m_acquire.reset();
-    m_logger.reset();
-    m_basic.reset();
-    m_statusThread.quit();
-    m_statusThread.wait();
-    m_status.reset();
-    m_info.reset();
-    m_writer.reset();
-    m_monitor.reset();
+    m_engine.reset();
     m_preferences.reset();
     zo4882::s_systErrCue.setHook(nullptr);
 }
 
 void HeadlessInstrument::createEngine()
 {
-    m_writer = std::make_unique<IoControl>(IoControl::Writer);
-    m_monitor = std::make_unique<IoControl>(IoControl::Monitor);
-    m_info =
-        std::make_unique<ModelInformation>(m_writer.get(), m_monitor.get(), zo4882::queueError);
-    m_config.clear();
-    InstrumentConfigInfo::s_pSelf = &m_config;
-    m_status = std::make_unique<vek::Status>(m_writer.get());
-    m_basic = std::make_unique<vek::Basic>(m_writer.get(), m_info.get(), m_status.get(), &m_config);
-    m_config.loadOrRestoreDefaults();
-    m_logger = std::make_unique<DataLogger>();
-    m_acquire = std::make_unique<vek::AcquireTrigger>(
-        m_writer.get(), m_monitor.get(), m_info.get(), m_logger.get());
-    QObject::connect(m_monitor.get(),
-        &IoControl::dataUpdated,
-        m_acquire.get(),
-        &vek::AcquireTrigger::onDataUpdate);
-    QObject::connect(m_monitor.get(),
-        &IoControl::acqTriggered,
-        m_acquire.get(),
-        &vek::AcquireTrigger::onAcqTriggered);
-    // Both links report status words and cut-offs; load switches wait for them.
-    for (IoControl *link : { m_writer.get(), m_monitor.get() }) {
-        QObject::connect(
-            link, &IoControl::statusChanged, m_status.get(), &vek::Status::onStatusChange);
-        QObject::connect(
-            link, &IoControl::cutoffChanged, m_status.get(), &vek::Status::onCutoffChange);
-    }
-    QObject::connect(m_monitor.get(),
-        &IoControl::transientAddressChanged,
-        m_status.get(),
-        &vek::Status::onTransientAddressChange);
-    // The status object's slots run in a thread of their own; its state machine stays here.
-    m_status->moveToThread(&m_statusThread);
-    m_statusThread.start();
+    m_engine = std::make_unique<vek::ELoad>([](vek::ELoad &root) {
+        createValueObjects(ValueEngine { root.basic(),
+            root.status(),
+            root.info(),
+            root.config(),
+            root.acquire(),
+            root.logger(),
+            root.program(),
+            root.arbitrary(),
+            root.presets(),
+            root.calibration() });
+    });
 
     m_preferences = std::make_unique<PreferenceInfo>();
-    ModelInformation *info = m_info.get();
+    ModelInformation *info = m_engine->info();
     PreferenceInfo::setModelIdentitySource([info] {
         return PreferenceInfo::ModelIdentity::of(*info);
     });
     m_preferences->loadOrRestoreDefaults();
-    createProgramObjects();
+    createClockAdjust();
 }
 
-void HeadlessInstrument::createProgramObjects()
+void HeadlessInstrument::createClockAdjust()
 {
-    using vek::Program;
-    m_program = std::make_unique<Program>(
-        m_writer.get(), m_info.get(), m_status.get(), &m_config, m_basic.get(), m_acquire.get());
-    Program *p = m_program.get();
-    vek::Status *status = m_status.get();
-    QObject::connect(status, &vek::Status::stateProgIdle, p, &Program::onStateIdle);
-    QObject::connect(status, &vek::Status::stateProgRunning, p, &Program::onStateRun);
-    QObject::connect(status, &vek::Status::stateProgPause, p, &Program::onStatePause);
-    QObject::connect(status, &vek::Status::stateProgWaiting, p, &Program::onStateWait);
-    QObject::connect(m_monitor.get(),
-        &IoControl::transientAddressChanged,
-        p,
-        &Program::onTransientAddressChange);
-    QObject::connect(
-        m_monitor.get(), &IoControl::transientLoopChanged, p, &Program::onTransientLoopChange);
-    QObject::connect(
-        m_basic.get(), &vek::Source::operationModeChanged, p, &Program::onFunctionModeChange);
-    QObject::connect(m_basic.get(), &vek::Source::currRangeChanged, p, &Program::onCurrRangeChange);
-    QObject::connect(m_basic.get(), &vek::Source::voltRangeChanged, p, &Program::onVoltRangeChange);
-    p->onFunctionModeChange(vek::Source::m_functionMode, vek::Source::m_functionModeCvOption);
-    m_arbitrary = std::make_unique<vek::ArbitraryModel>(m_writer.get(), m_info.get());
     // The clock-adjust command runs the NTP program in the parser's thread, one process a call.
     const PreferenceInfo *preferences = m_preferences.get();
     IFMAIN_SystTimeAdj::setLauncher([preferences]() -> zostd::ZOProcessWrapper * {
@@ -223,168 +114,59 @@ void HeadlessInstrument::createProgramObjects()
 
 void HeadlessInstrument::createRemote()
 {
-    // The engine root will make the value objects; until it exists, they are made here.
-    createValueObjects(ValueEngine { m_basic.get(),
-        m_status.get(),
-        m_info.get(),
-        &m_config,
-        m_acquire.get(),
-        m_logger.get(),
-        m_program.get(),
-        m_arbitrary.get() });
-
-    vek::Basic *basic = m_basic.get();
-    m_parser = std::make_unique<MyParser>(instrumentDictionary(), [basic] {
-        basic->setWatchdogProtection();
-    });
-    MyParser *parser = m_parser.get();
-    vek::Source::setWatchdogRecovery([parser] {
-        parser->recoverWatchDog();
-    });
-    m_controlSink = std::make_unique<CTRL_SINK>();
-    m_control = std::make_unique<zo4882::ZO4882ParserAsync>(parser, m_controlSink.get());
-    m_parser->resetAndSetDenyFlags(0, MyParser::DenyAdministrator);
-    if (m_config.wdogEnabled)
-        m_parser->setWatchDog(m_config.wdogDelay * 1000);
-
-    m_raw = std::make_unique<zo4882::ZOTcpService_ScpiRaw>(
-        choosePort(m_rawPortOverride, m_preferences->getScpiRawPort(), DefaultRawPort), parser);
-    zo4882::ZOTcpService_ScpiTelnet::s_pPI = m_preferences.get();
-    m_telnet = std::make_unique<zo4882::ZOTcpService_ScpiTelnet>(
-        choosePort(m_telnetPortOverride, m_preferences->getTelnetPort(), DefaultTelnetPort),
-        parser);
-    createRs232();
-    createVxi11();
-    createHislip();
-    createUsbtmc();
-    installStbSinks();
-}
-
-void HeadlessInstrument::addStatusByteNotifier(StbNotifier notify)
-{
-    m_stbNotifiers.push_back(std::move(notify));
-}
-
-void HeadlessInstrument::addServiceRequestNotifier(StbNotifier notify)
-{
-    m_srqNotifiers.push_back(std::move(notify));
-}
-
-void HeadlessInstrument::installStbSinks()
-{
-    if (!m_stbNotifiers.empty()) {
-        zo4882::s_stb.setStatusByteSink([this](unsigned char stb) {
-            for (const StbNotifier &notify : m_stbNotifiers)
-                notify(stb);
+    vek::Basic *basic = m_engine->basic();
+    zo4882::Scpi4882Starter::Instrument instrument;
+    instrument.createParser = [basic] {
+        auto parser = std::make_unique<MyParser>(instrumentDictionary(), [basic] {
+            basic->setWatchdogProtection();
         });
-    }
-    if (!m_srqNotifiers.empty()) {
-        zo4882::s_stb.setServiceRequestSink([this](unsigned char stb) {
-            for (const StbNotifier &notify : m_srqNotifiers)
-                notify(stb);
+        MyParser *self = parser.get();
+        vek::Source::setWatchdogRecovery([self] {
+            self->recoverWatchDog();
         });
-    }
-}
-
-void HeadlessInstrument::createRs232()
-{
-    // A desktop root without a serial line (no pty linked in) has no RS-232 to serve.
-    const QString device = QStringLiteral("/dev/") + QLatin1String(SerialPortName);
-    if (!m_preferences->getRs232Enabled() || !QFileInfo::exists(platform::BoardPath::map(device)))
-        return;
-    const int flow = m_preferences->getRs232FlowCtrl();
-    m_rs232 = std::make_unique<zo4882::ZORs232Service>(QLatin1String(SerialPortName),
-        m_preferences->getRs232Bitrate(),
-        QSerialPort::DataBits(m_preferences->getRs232DataBits()),
-        m_preferences->getRs232StopBits() == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop,
-        flow == 1 ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl,
-        m_parser.get());
-    // Status records and service requests reach the host in the meta-command mode.
-    zo4882::ZORs232Service *rs232 = m_rs232.get();
-    const auto notify = [rs232](unsigned char stb) {
-        emit rs232->safuStbChangeNotified(stb);
+        return std::unique_ptr<zo4882::ZO4882Parser>(std::move(parser));
     };
-    addStatusByteNotifier(notify);
-    addServiceRequestNotifier(notify);
-}
+    m_controlSink = std::make_unique<CTRL_SINK>();
+    instrument.controlSink = m_controlSink.get();
+    instrument.errorHook = m_errorHook.get();
+    instrument.preferences = m_preferences.get();
+    instrument.model = m_engine->info();
+    const InstrumentConfigInfo *config = m_engine->config();
+    instrument.watchdogEnabled = config->wdogEnabled;
+    instrument.watchdogDelaySeconds = config->wdogDelay;
 
-void HeadlessInstrument::createVxi11()
-{
-    if (!m_vxi11 || !m_preferences->getLanEnabled() || !m_preferences->getVxi11Enabled())
-        return;
-    m_vxiCore = std::make_unique<zo4882::ZOTcpService_Vxi11Core>(
-        zo4882::ZOTcpService_Vxi11Core::DefaultPort, m_parser.get());
-    m_vxiAsync = std::make_unique<zo4882::ZOTcpService_Vxi11Async>();
-    m_pmapTcp = std::make_unique<zostd::ZOTcpService_Pmap>();
-    m_pmapUdp = std::make_unique<zostd::ZOUdpService_Pmap>();
-    addServiceRequestNotifier(&zo4882::ZOVxi11CoreDelegate::broadcastSRQ);
-}
-
-void HeadlessInstrument::createHislip()
-{
-    if (!m_preferences->getLanEnabled() || !m_preferences->getHislipEnabled())
-        return;
-    m_hislip = std::make_unique<zo4882::ZOTcpService_HiSLIP>(
-        choosePort(m_hislipPortOverride, m_preferences->getHislipPort(), DefaultHislipPort),
-        m_parser.get());
-    addServiceRequestNotifier(&zo4882::ZOHislipDelegate::broadcastSRQ);
-}
-
-void HeadlessInstrument::createUsbtmc()
-{
-    // A desktop root without a stand-in gadget has no USB device port to serve.
-    const QString device = QStringLiteral("/dev/g_usbtmc");
-    if (!m_preferences->getUsbEnabled() || !QFileInfo::exists(platform::BoardPath::map(device)))
-        return;
-    zo4882::ZOUsbtmcService::UsbtmcParams params;
-    params.vendorId = m_info->getUsbVID();
-    params.productId = m_info->getUsbPID();
-    params.manufacturer = m_info->getManufacturer();
-    params.product = m_info->getModel();
-    params.serialNumber = m_info->getSerial();
-    m_usbtmc =
-        std::make_unique<zo4882::ZOUsbtmcService>(params, zo4882::UsbtmcTiming(), m_parser.get());
-    m_usbtmc->moveToThread(&m_usbtmcThread);
-    QObject::connect(&m_usbtmcThread,
-        &QThread::started,
-        m_usbtmc.get(),
-        &zo4882::ZOUsbtmcService::onThreadStarted);
-    m_usbtmcThread.start();
-    addStatusByteNotifier(&zo4882::ZOUsbtmcService::updateSTB);
-    addServiceRequestNotifier(&zo4882::ZOUsbtmcService::broadcastSRQ);
+    zo4882::Scpi4882Starter::Options options;
+    options.rawPort = m_rawPortOverride;
+    options.telnetPort = m_telnetPortOverride;
+    options.hislipPort = m_hislipPortOverride;
+    options.vxi11 = m_vxi11;
+    // A desktop root without a serial line (no pty linked in) or without a stand-in gadget has
+    // no RS-232 or USB device port to serve.
+    options.rs232 = QFileInfo::exists(platform::BoardPath::map(
+        QStringLiteral("/dev/") + QLatin1String(zo4882::Scpi4882Starter::SerialPortName)));
+    options.usb = QFileInfo::exists(platform::BoardPath::map(QStringLiteral("/dev/g_usbtmc")));
+    m_startResult = zo4882::Scpi4882Starter::start(instrument, options);
+    zostd::checkStartupFiles();
 }
 
 int HeadlessInstrument::start()
 {
-    int rc = 0;
-    // Each failure is queued with its port; the rest still start.
-    const auto note = [this, &rc](int failed, const char *what, quint16 port) {
-        if (failed != 0 && rc == 0) {
-            rc = failed;
-            m_startError = QStringLiteral("%1 port %2").arg(QLatin1String(what)).arg(port);
-        }
-    };
-    note(m_raw->start(), "TCP", m_raw->port());
-    note(m_telnet->start(), "TCP", m_telnet->port());
-    if (m_vxiCore) {
-        for (zostd::ZOTcpService *service : std::initializer_list<zostd::ZOTcpService *> {
-                 m_vxiCore.get(), m_vxiAsync.get(), m_pmapTcp.get() })
-            note(service->start(), "TCP", service->port());
-        note(m_pmapUdp->start(), "UDP", m_pmapUdp->port());
-    }
-    if (m_hislip)
-        note(m_hislip->start(), "TCP", m_hislip->port());
-    return rc;
+    return m_startResult;
+}
+
+QString HeadlessInstrument::startError() const
+{
+    return zo4882::Scpi4882Starter::startError();
 }
 
 quint16 HeadlessInstrument::rawPort() const
 {
-    return m_raw->port();
+    return zo4882::Scpi4882Starter::rawPort();
 }
 
 quint16 HeadlessInstrument::telnetPort() const
 {
-    return m_telnet->port();
+    return zo4882::Scpi4882Starter::telnetPort();
 }
 
 void HeadlessInstrument::startNetwork(LanUpdate onUpdate)
@@ -421,5 +203,44 @@ void HeadlessInstrument::stopNetwork()
 
 quint16 HeadlessInstrument::hislipPort() const
 {
-    return m_hislip ? m_hislip->port() : 0;
+    return zo4882::Scpi4882Starter::hislipPort();
+}
+
+void HeadlessInstrument::applyPowerOnSetting()
+{
+    const vek::PanelMemory memory;
+    vek::AbcMemories *presets = m_engine->presets();
+    const auto recall = [&](const char *name, const char *detail) {
+        if (memory.rcl(QLatin1String(name), presets) == 0)
+            return;
+        memory.rst(presets);
+        zo4882::queueError(-314, QLatin1String(detail));
+    };
+    switch (m_engine->config()->pon) {
+    case 1:
+        recall("00.info", "RCL0 at power-on");
+        break;
+    case 2:
+        recall(vek::PanelMemory::AutomaticSetup, "AUTO at power-on");
+        break;
+    default:
+        memory.rst(presets);
+        break;
+    }
+}
+
+bool HeadlessInstrument::saveForShutDown(QString *failure)
+{
+    QStringList failed;
+    QString setupFailure;
+    if (vek::PanelMemory().sav(
+            QLatin1String(vek::PanelMemory::AutomaticSetup), *m_engine->presets(), &setupFailure)
+        != 0)
+        failed << setupFailure;
+    if (!m_preferences->save())
+        failed << QStringLiteral("the preferences cannot be written");
+    if (!m_engine->config()->save())
+        failed << QStringLiteral("the instrument configuration cannot be written");
+    *failure = failed.join(QStringLiteral("; "));
+    return failed.isEmpty();
 }

@@ -1,57 +1,29 @@
 #pragma once
 
-#include "instrument/InstrumentConfigInfo.h"
-
 #include <QThread>
 
 #include <functional>
 #include <memory>
-#include <vector>
 
 class CTRL_SINK;
-class DataLogger;
-class ModelInformation;
-class MyParser;
 class NetworkInfo;
 class NetworkManager;
 class PreferenceInfo;
 class SystErrCustom;
 
-namespace ioc {
-class IoControl;
-}
 namespace vek {
-class AcquireTrigger;
-class ArbitraryModel;
-class Basic;
-class Program;
-class Status;
-} // namespace vek
-namespace zo4882 {
-class ZO4882ParserAsync;
-class ZORs232Service;
-class ZOTcpService_HiSLIP;
-class ZOUsbtmcService;
-class ZOTcpService_ScpiRaw;
-class ZOTcpService_ScpiTelnet;
-class ZOTcpService_Vxi11Async;
-class ZOTcpService_Vxi11Core;
-} // namespace zo4882
-namespace zostd {
-class ZOTcpService_Pmap;
-class ZOUdpService_Pmap;
-} // namespace zostd
-
+class ELoad;
+}
 // What exists of the instrument without its panel, against the board under the board root: the
-// engine (both controller links, model information, status, basic settings, instrument
-// configuration), the preferences, the value objects, the parser with the instrument's
-// dictionary and its control handler, the raw-socket, telnet and HiSLIP services, and the RS-232
-// service when the preferences enable it and the root holds its device (/dev/ttyO1, a pty in
-// tests), and USBTMC when the preferences enable USB and the root holds a stand-in gadget
-// (/dev/g_usbtmc, platform::UsbGadgetStandIn). Development and tests only;
-// the front-panel program replaces it. Build and destroy it in the main thread, whose event
-// loop must run. The value objects outlive it (they live until the process ends); build it once
-// per process.
+// engine root (vek::ELoad), the preferences, the value objects, and the remote-control layer as
+// the instrument starts it (zo4882::Scpi4882Starter): the parser with the instrument's
+// dictionary and its control handler, the raw-socket, telnet and HiSLIP services when the
+// preferences enable the LAN, RS-232 when they enable it and the root holds its device
+// (/dev/ttyO1, a pty in tests), and USBTMC when they enable USB and the root holds a stand-in
+// gadget (/dev/g_usbtmc, platform::UsbGadgetStandIn), then the start-up checks of the board's
+// files. Development and tests only; the front-panel program replaces it. Build and destroy it
+// in the main thread, whose event loop must run. The value objects outlive it (they live until
+// the process ends); build it once per process.
 class HeadlessInstrument
 {
 public:
@@ -65,12 +37,12 @@ public:
     HeadlessInstrument(const HeadlessInstrument &) = delete;
     HeadlessInstrument &operator=(const HeadlessInstrument &) = delete;
 
-    // Starts the raw-socket, telnet and (when asked for) VXI-11 services; 0, or the queued
-    // error (-310, naming the port) when a port is taken.
+    // The listeners started when it was built: 0, or the queued error (-310, naming the port)
+    // when a port was taken.
     int start();
     // After a failed start(): the first port that could not be bound ("UDP port 111").
-    QString startError() const { return m_startError; }
-    // The bound ports after start().
+    QString startError() const;
+    // The bound ports; 0 for a service not served.
     quint16 rawPort() const;
     quint16 telnetPort() const;
     // Starts the LAN manager on eth0 in its own thread; onUpdate runs in this thread at every
@@ -81,58 +53,31 @@ public:
     // 0 when HiSLIP is not served.
     quint16 hislipPort() const;
 
+    // The instrument configuration's power-on setting, as at power-on: recall setup 0 or the
+    // automatic setup, or reset; a failed recall resets and queues -314 naming it.
+    void applyPowerOnSetting();
+    // The shut-down's saves: the automatic setup, the preferences and the instrument
+    // configuration, each replaced atomically. False, with what failed in *failure, when any
+    // could not be written (the others are still written).
+    bool saveForShutDown(QString *failure);
+
 private:
     void createEngine();
-    // The program object and the arbitrary table, wired as the engine root will wire them.
-    void createProgramObjects();
+    // The clock-adjust command's NTP launcher.
+    void createClockAdjust();
     void createRemote();
-    void createRs232();
-    void createVxi11();
     void stopNetwork();
-    void createHislip();
-    void createUsbtmc();
-    // Transports that report the status byte or service requests register here; the status
-    // byte's two sinks call every one of them (they only post).
-    using StbNotifier = std::function<void(unsigned char)>;
-    void addStatusByteNotifier(StbNotifier notify);
-    void addServiceRequestNotifier(StbNotifier notify);
-    void installStbSinks();
 
     const int m_rawPortOverride;
     const int m_telnetPortOverride;
     const int m_hislipPortOverride;
     const bool m_vxi11;
-    QString m_startError;
+    int m_startResult = 0;
     std::unique_ptr<SystErrCustom> m_errorHook;
-    std::unique_ptr<ioc::IoControl> m_writer;
-    std::unique_ptr<ioc::IoControl> m_monitor;
-    std::unique_ptr<ModelInformation> m_info;
-    InstrumentConfigInfo m_config;
-    std::unique_ptr<vek::Status> m_status;
-    QThread m_statusThread;
-    std::unique_ptr<vek::Basic> m_basic;
-    std::unique_ptr<DataLogger> m_logger; // lives in this (the main) thread
-    std::unique_ptr<vek::AcquireTrigger> m_acquire; // likewise
+    std::unique_ptr<vek::ELoad> m_engine; // lives in this (the main) thread
     std::unique_ptr<PreferenceInfo> m_preferences;
-    std::unique_ptr<vek::Program> m_program; // lives in this (the main) thread
-    std::unique_ptr<vek::ArbitraryModel> m_arbitrary; // likewise
-    std::unique_ptr<MyParser> m_parser;
-    std::unique_ptr<CTRL_SINK> m_controlSink;
-    std::unique_ptr<zo4882::ZO4882ParserAsync> m_control;
-    std::unique_ptr<zo4882::ZOTcpService_ScpiRaw> m_raw;
-    std::unique_ptr<zo4882::ZOTcpService_ScpiTelnet> m_telnet;
-    std::unique_ptr<zo4882::ZORs232Service> m_rs232;
-    std::unique_ptr<zo4882::ZOTcpService_Vxi11Core> m_vxiCore;
-    std::unique_ptr<zo4882::ZOTcpService_Vxi11Async> m_vxiAsync;
-    std::unique_ptr<zostd::ZOTcpService_Pmap> m_pmapTcp;
-    std::unique_ptr<zostd::ZOUdpService_Pmap> m_pmapUdp;
+    std::unique_ptr<CTRL_SINK> m_controlSink; // outlives the remote layer
     std::unique_ptr<NetworkInfo> m_networkInfo;
     std::unique_ptr<NetworkManager> m_network; // lives in m_networkThread
     QThread m_networkThread;
-    std::unique_ptr<zo4882::ZOTcpService_HiSLIP> m_hislip;
-    std::unique_ptr<zo4882::ZOUsbtmcService> m_usbtmc;
-    QThread m_usbtmcThread;
-    // Written only in createRemote(), before installStbSinks(); read by the sinks afterwards.
-    std::vector<StbNotifier> m_stbNotifiers;
-    std::vector<StbNotifier> m_srqNotifiers;
 };

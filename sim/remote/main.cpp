@@ -136,6 +136,8 @@ int main(int argc, char *argv[])
                 stderr, "vek-remote: %s cannot be bound\n", qPrintable(instrument.startError()));
             return 1;
         }
+        // Before the line below, so that no client's settings race with the recall.
+        instrument.applyPowerOnSetting();
         // Scripts and tests wait for this line; "hislip 0" when HiSLIP is not served.
         std::printf("port %u telnet %u hislip %u\n",
             unsigned(instrument.rawPort()),
@@ -145,6 +147,11 @@ int main(int argc, char *argv[])
         if (options.isSet(networkOption))
             instrument.startNetwork(printLanUpdate);
         result = app.exec();
+        QString failure;
+        if (!instrument.saveForShutDown(&failure)) {
+            std::fprintf(stderr, "vek-remote: shut-down: %s\n", qPrintable(failure));
+            result = 1;
+        }
     }
     return result;
 }

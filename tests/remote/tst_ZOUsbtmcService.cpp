@@ -8,6 +8,7 @@
 #include "remote/ZO_RLST_T.h"
 #include "tests/remote/support/ErrorEntries.h"
 #include "tests/remote/support/ParserTestDictionary.h"
+#include "tests/support/UsbtmcHostRecords.h"
 
 #include <QDirIterator>
 #include <QSemaphore>
@@ -29,30 +30,9 @@ namespace {
 
 const QByteArray Identity = "ZO,TEST,0,1.0\n";
 
-QByteArray header(unsigned char msgId, unsigned char tag, qint32 size, char attributes, char term)
-{
-    QByteArray h(12, '\0');
-    h[0] = char(msgId);
-    h[1] = char(tag);
-    h[2] = char(~tag);
-    for (int i = 0; i < 4; ++i)
-        h[4 + i] = char(quint32(size) >> (8 * i));
-    h[8] = attributes;
-    h[9] = term;
-    return h;
-}
-
-// DEV_DEP_MSG_OUT as a host sends it: header, text, fill to a multiple of 4.
-QByteArray out(const QByteArray &text, unsigned char tag, bool eom = true)
-{
-    QByteArray transfer = header(1, tag, text.size(), eom ? 1 : 0, 0) + text;
-    return transfer + QByteArray((4 - transfer.size() % 4) % 4, '\0');
-}
-
-QByteArray requestIn(unsigned char tag, qint32 size = 1024, char termChar = 0)
-{
-    return header(2, tag, size, termChar ? 2 : 0, termChar);
-}
+using usbtmchost::header;
+using usbtmchost::out;
+using usbtmchost::requestIn;
 
 struct BulkIn
 {

@@ -32,6 +32,9 @@ QString HeadlessProgram::executable()
 bool HeadlessProgram::start(
     const QString &root, const QStringList &extraArgs, const QStringList &launcher)
 {
+    // A restart reads the new run's port line, not the last run's.
+    m_output.clear();
+    m_port = m_telnetPort = m_hislipPort = 0;
     QStringList arguments = QStringList { QStringLiteral("--root"), root } + extraArgs;
     if (launcher.isEmpty()) {
         m_process.start(executable(), arguments);

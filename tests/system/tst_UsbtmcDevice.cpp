@@ -1,6 +1,7 @@
 #include "platform/BoardPath.h"
 #include "platform/UsbGadgetStandIn.h"
 #include "tests/support/PowerBoard.h"
+#include "tests/support/UsbtmcHostRecords.h"
 #include "tests/system/HeadlessProgram.h"
 
 #include <QTcpSocket>
@@ -8,27 +9,8 @@
 
 #include <memory>
 
-namespace {
-
-QByteArray header(unsigned char msgId, unsigned char tag, int size, char attributes)
-{
-    QByteArray h(12, '\0');
-    h[0] = char(msgId);
-    h[1] = char(tag);
-    h[2] = char(~tag);
-    for (int i = 0; i < 4; ++i)
-        h[4 + i] = char(quint32(size) >> (8 * i));
-    h[8] = attributes;
-    return h;
-}
-
-QByteArray out(const QByteArray &text, unsigned char tag)
-{
-    const QByteArray transfer = header(1, tag, text.size(), 1) + text;
-    return transfer + QByteArray((4 - transfer.size() % 4) % 4, '\0');
-}
-
-} // namespace
+using usbtmchost::out;
+using usbtmchost::requestIn;
 
 // The headless program with a stand-in gadget in its board root: the test is the USB host,
 // and the instrument answers over USBTMC as it does over the raw socket.
@@ -85,7 +67,7 @@ void tst_UsbtmcDevice::hostQueriesTheInstrument()
     QVERIFY(identity.endsWith('\n'));
 
     QVERIFY(m_host->sendBulkOut(out("*IDN?\n", 1)));
-    QVERIFY(m_host->sendBulkOut(header(2, 2, 1024, 0)));
+    QVERIFY(m_host->sendBulkOut(requestIn(2)));
     const QByteArray transfer = m_host->take('I', 10000).data;
     QVERIFY(transfer.size() >= 12);
     QCOMPARE(transfer.at(1), char(2));
@@ -107,7 +89,7 @@ void tst_UsbtmcDevice::hostQueriesTheInstrument()
     QVERIFY(m_host->sendSetup(0xA1, 5));
     QCOMPARE(m_host->take('A').data, QByteArray(1, 1));
     QVERIFY(m_host->sendBulkOut(out("*IDN?\n", 3)));
-    QVERIFY(m_host->sendBulkOut(header(2, 4, 1024, 0)));
+    QVERIFY(m_host->sendBulkOut(requestIn(4)));
     QCOMPARE(m_host->take('I', 10000).data.mid(12, identity.size()), identity);
 }
 

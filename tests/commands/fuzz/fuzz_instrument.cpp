@@ -63,8 +63,9 @@ zo4882::ZO4882ParserDelegate *instrumentParser()
         std::abort();
     }
     platform::BoardPath::setRoot(root.path());
-    // Engine, preferences, value objects and parser, as the program builds them; not started.
-    static HeadlessInstrument instrument(0);
+    // Engine, preferences, value objects and parser, as the program builds them; its listeners
+    // take free ports and carry no traffic.
+    static HeadlessInstrument instrument(0, 0, 0);
     static const DictIndexNative index;
     // The units run here, through the instrument parser's handlers and deny rules.
     static zo4882::ZO4882ParserDelegate delegate(zo4882::ZO4882Parser::s_pSelf.load());
