@@ -101,6 +101,9 @@ void tst_PanelStartup::init()
     m_root = new QTemporaryDir;
     QVERIFY(m_root->isValid());
     BoardPath::setRoot(m_root->path());
+    // What the board has before the program first starts.
+    for (const char *folder : {"/run", "/var/log"})
+        QVERIFY(QDir().mkpath(BoardPath::map(QLatin1String(folder))));
     QVERIFY(writeStandIn(QStringLiteral("/sbin/ifup")));
     QVERIFY(writeStandIn(QStringLiteral("/sbin/rmmod")));
     QVERIFY(writeStandIn(QStringLiteral("/bin/sync")));
