@@ -2,7 +2,6 @@
 
 #include "platform/BoardPath.h"
 #include "platform/ChildProcess.h"
-#include "remote/ZOFileUtils.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +9,6 @@
 
 using platform::BoardPath;
 using platform::ChildProcess;
-using zostd::ZOFileUtils;
 
 namespace {
 const char *const renamedScripts[] = {"/etc/rc5.d/S01networking", "/etc/rc5.d/S21avahi-daemon"};
@@ -22,15 +20,6 @@ const char *const instrumentFolders[] = {"/panels",
     "/programs/cp",
     "/programs/nc",
     "/programs/temp"};
-const char *const auxiliaryPrograms[] = {"/usr/bin/zodns6",
-    "/usr/bin/zonbns",
-    "/usr/bin/zontpdate",
-    "/usr/bin/zodhcp2",
-    "/usr/bin/zoUpdater",
-    "/usr/bin/mac_update"};
-const char *const boardScripts[]
-    = {"/etc/profile.d/qt_env.sh", "/etc/rc5.d/S00mac_update.sh", "/etc/udhcpc.d/50default"};
-const int systemError = -310;
 
 void renameAside(const QString &script)
 {
@@ -70,29 +59,3 @@ void PanelStartup::prepareBoard()
     ChildProcess::startDetached(QStringLiteral("/sbin/ifup"), {QStringLiteral("eth0")});
 }
 
-void PanelStartup::checkAuxiliaryFiles(const ErrorSink &queue)
-{
-    for (const char *name : auxiliaryPrograms) {
-        const QString path = QLatin1String(name);
-        const QString file = BoardPath::map(path);
-        if (!ZOFileUtils::checkExistence(file))
-            queue(systemError, QStringLiteral("Missing %1").arg(path));
-        else if (!ZOFileUtils::checkExecutable(file))
-            queue(systemError, QStringLiteral("Unexecutable %1").arg(path));
-    }
-    for (const char *name : boardScripts) {
-        const QString path = QLatin1String(name);
-        const QString file = BoardPath::map(path);
-        if (!ZOFileUtils::checkExistence(file)) {
-            queue(systemError, QStringLiteral("Missing %1").arg(path));
-            continue;
-        }
-        if (!ZOFileUtils::checkExecutable(file))
-            queue(systemError, QStringLiteral("Unexecutable %1").arg(path));
-        // A script that cannot be read is reported as such, not also as having bad line ends.
-        if (!ZOFileUtils::checkReadable(file))
-            queue(systemError, QStringLiteral("Unreadable %1").arg(path));
-        else if (!ZOFileUtils::checkScriptNewLine(file))
-            queue(systemError, QStringLiteral("Bad Newline in %1").arg(path));
-    }
-}

@@ -83,8 +83,6 @@ private Q_SLOTS:
 
     void firstStartPreparesTheBoard();
     void laterStartsKeepWhatExists();
-    void auxiliaryChecks_data();
-    void auxiliaryChecks();
     void oneLineFile_data();
     void oneLineFile();
     void shutdownSignalsReachTheLoop();
@@ -167,58 +165,6 @@ void tst_PanelStartup::laterStartsKeepWhatExists()
     QCOMPARE(contents(QStringLiteral("/etc/instr/panels/07.info")),
         contents(QStringLiteral("/usr/bin/default.info")));
     QTRY_COMPARE_WITH_TIMEOUT(journal().size(), 2, 20000);
-}
-
-void tst_PanelStartup::auxiliaryChecks_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("permissions");
-    QTest::addColumn<QStringList>("errors");
-
-    const int rw = int(QFile::ReadOwner | QFile::WriteOwner);
-    const int rwx = rw | int(QFile::ExeOwner);
-    QTest::newRow("sound program") << "/usr/bin/zodns6" << QByteArray("x") << rwx << QStringList();
-    QTest::newRow("missing program") << "/usr/bin/zodns6" << QByteArray() << -1
-                                     << QStringList{"Missing /usr/bin/zodns6"};
-    QTest::newRow("program not executable")
-        << "/usr/bin/zoUpdater" << QByteArray("x") << rw
-        << QStringList{"Unexecutable /usr/bin/zoUpdater"};
-    QTest::newRow("sound script") << "/etc/udhcpc.d/50default" << QByteArray("#!/bin/sh\n")
-                                  << rwx << QStringList();
-    QTest::newRow("missing script") << "/etc/udhcpc.d/50default" << QByteArray() << -1
-                                    << QStringList{"Missing /etc/udhcpc.d/50default"};
-    QTest::newRow("CRLF script, not executable")
-        << "/etc/profile.d/qt_env.sh" << QByteArray("#!/bin/sh\r\necho\r\n") << rw
-        << QStringList{"Unexecutable /etc/profile.d/qt_env.sh",
-               "Bad Newline in /etc/profile.d/qt_env.sh"};
-}
-
-void tst_PanelStartup::auxiliaryChecks()
-{
-    QFETCH(QString, path);
-    QFETCH(QByteArray, content);
-    QFETCH(int, permissions);
-    QFETCH(QStringList, errors);
-
-    // Every other file is present and sound, so the row's file alone gives errors.
-    const int rwx = int(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    for (const char *other : {"/usr/bin/zodns6", "/usr/bin/zonbns", "/usr/bin/zontpdate",
-             "/usr/bin/zodhcp2", "/usr/bin/zoUpdater", "/usr/bin/mac_update",
-             "/etc/profile.d/qt_env.sh", "/etc/rc5.d/S00mac_update.sh",
-             "/etc/udhcpc.d/50default"})
-        QVERIFY(writeFile(QLatin1String(other), "#!/bin/sh\n", QFile::Permissions(rwx)));
-    if (permissions < 0)
-        QVERIFY(QFile::remove(BoardPath::map(path)));
-    else
-        QVERIFY(writeFile(path, content, QFile::Permissions(permissions)));
-
-    QStringList queued;
-    PanelStartup::checkAuxiliaryFiles([&](int code, const QString &detail) {
-        QCOMPARE(code, -310);
-        queued << detail;
-    });
-    QCOMPARE(queued, errors);
 }
 
 void tst_PanelStartup::oneLineFile_data()
