@@ -2,9 +2,19 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLayout>
 
 namespace {
 constexpr int MaxUntitled = 999;
+}
+
+PictUSBFile::PictUSBFile(QWidget *parent)
+    : QWidget(parent)
+    , StandIn(this, "PictUSBFile")
+{
+    auto *file = new QWidget(this);
+    file->setObjectName(QStringLiteral("file"));
+    layout()->addWidget(file);
 }
 
 QString PictUSBFile::generateSaveName(const QString &folder)
