@@ -10,8 +10,7 @@ class OneLineFile
 public:
     explicit OneLineFile(const QString &path)
         : m_path(path)
-    {
-    }
+    { }
 
     // The first line (at most 255 bytes, cut at a NUL byte), as Latin-1 and trimmed; empty
     // when the file cannot be opened.

@@ -22,8 +22,8 @@ int PanelShutdown::run(int sig, const Steps &steps)
         steps.closeUsbtmc();
     // The gadget's modules, innermost first.
     const QString rmmod = QStringLiteral("/sbin/rmmod");
-    ChildProcess::startDetached(rmmod, {QStringLiteral("-f"), QStringLiteral("g_usbtmc")});
-    ChildProcess::startDetached(rmmod, {QStringLiteral("libcomposite")});
-    ChildProcess::startDetached(rmmod, {QStringLiteral("configfs")});
+    ChildProcess::startDetached(rmmod, { QStringLiteral("-f"), QStringLiteral("g_usbtmc") });
+    ChildProcess::startDetached(rmmod, { QStringLiteral("libcomposite") });
+    ChildProcess::startDetached(rmmod, { QStringLiteral("configfs") });
     return code;
 }

@@ -11,15 +11,15 @@ using platform::BoardPath;
 using platform::ChildProcess;
 
 namespace {
-const char *const renamedScripts[] = {"/etc/rc5.d/S01networking", "/etc/rc5.d/S21avahi-daemon"};
-const char *const instrumentFolders[] = {"/panels",
+const char *const renamedScripts[] = { "/etc/rc5.d/S01networking", "/etc/rc5.d/S21avahi-daemon" };
+const char *const instrumentFolders[] = { "/panels",
     "/programs",
     "/programs/cc",
     "/programs/cr",
     "/programs/cv",
     "/programs/cp",
     "/programs/nc",
-    "/programs/temp"};
+    "/programs/temp" };
 
 void renameAside(const QString &script)
 {
@@ -55,7 +55,6 @@ void PanelStartup::prepareBoard()
         copyWhenMissing(factory, QString::asprintf("/etc/instr/panels/%02d.info", i));
     copyWhenMissing(factory, QStringLiteral("/etc/instr/panels/auto.info"));
 
-    ChildProcess::startDetached(QStringLiteral("/sbin/ifup"), {QStringLiteral("lo")});
-    ChildProcess::startDetached(QStringLiteral("/sbin/ifup"), {QStringLiteral("eth0")});
+    ChildProcess::startDetached(QStringLiteral("/sbin/ifup"), { QStringLiteral("lo") });
+    ChildProcess::startDetached(QStringLiteral("/sbin/ifup"), { QStringLiteral("eth0") });
 }
-

@@ -10,10 +10,10 @@
 
 namespace {
 // The self-pipe: [0] read by the GUI thread, [1] written by the handler. -1 when not installed.
-int s_pipe[2] = {-1, -1};
+int s_pipe[2] = { -1, -1 };
 
-const int relayedSignals[] = {SIGUSR1, SIGUSR2, SIGTERM, SIGQUIT};
-const int fatalSignals[] = {SIGSEGV, SIGFPE};
+const int relayedSignals[] = { SIGUSR1, SIGUSR2, SIGTERM, SIGQUIT };
+const int fatalSignals[] = { SIGSEGV, SIGFPE };
 
 extern "C" void relaySignal(int sig)
 {

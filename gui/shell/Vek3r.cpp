@@ -1,5 +1,7 @@
 #include "gui/shell/Vek3r.h"
 
+#include "engine/Basic.h"
+#include "engine/Source.h"
 #include "gui/program/PictProgramEdit.h"
 #include "gui/program/PictProgramExport.h"
 #include "gui/program/PictProgramSelect.h"
@@ -15,8 +17,6 @@
 #include "gui/toolkit/FuncButton.h"
 #include "gui/toolkit/GroupFunc.h"
 #include "gui/toolkit/Meter.h"
-#include "engine/Basic.h"
-#include "engine/Source.h"
 #include "instrument/ModelInformation.h"
 #include "resources/PanelResources.h"
 
@@ -59,19 +59,19 @@ void Vek3r::createWidgets()
         a->setShortcuts(QList<QKeySequence>(keys));
         return a;
     };
-    m_actionMenu1 = action({QKeySequence(Qt::Key_F11), QKeySequence(Qt::ALT + Qt::Key_S)});
-    m_actionMenu2 = action({QKeySequence(Qt::Key_F12), QKeySequence(Qt::ALT + Qt::Key_M)});
-    m_actionMenu3 = action({QKeySequence(Qt::Key_VolumeDown), QKeySequence(Qt::ALT + Qt::Key_P)});
-    m_actionMenu4 = action({QKeySequence(Qt::Key_VolumeUp), QKeySequence(Qt::ALT + Qt::Key_Y)});
-    m_actionLoadToggle = action({QKeySequence(Qt::Key_VolumeMute)});
-    m_actionLoadOn = action({QKeySequence(Qt::ALT + Qt::Key_O)});
-    m_actionLoadOff = action({QKeySequence(Qt::ALT + Qt::Key_F)});
+    m_actionMenu1 = action({ QKeySequence(Qt::Key_F11), QKeySequence(Qt::ALT + Qt::Key_S) });
+    m_actionMenu2 = action({ QKeySequence(Qt::Key_F12), QKeySequence(Qt::ALT + Qt::Key_M) });
+    m_actionMenu3 = action({ QKeySequence(Qt::Key_VolumeDown), QKeySequence(Qt::ALT + Qt::Key_P) });
+    m_actionMenu4 = action({ QKeySequence(Qt::Key_VolumeUp), QKeySequence(Qt::ALT + Qt::Key_Y) });
+    m_actionLoadToggle = action({ QKeySequence(Qt::Key_VolumeMute) });
+    m_actionLoadOn = action({ QKeySequence(Qt::ALT + Qt::Key_O) });
+    m_actionLoadOff = action({ QKeySequence(Qt::ALT + Qt::Key_F) });
 }
 
 void Vek3r::createLayout()
 {
     m_pages = new QStackedWidget(this);
-    for (QWidget *page : std::initializer_list<QWidget *>{m_pictProgramEdit,
+    for (QWidget *page : std::initializer_list<QWidget *> { m_pictProgramEdit,
              m_pictMeasure,
              m_pictProgramSelect,
              m_pictFile,
@@ -81,17 +81,17 @@ void Vek3r::createLayout()
              m_pictInterface,
              m_pictInformation,
              m_pictSystError,
-             m_pictAdmin})
+             m_pictAdmin })
         m_pages->addWidget(page);
     m_pages->setCurrentWidget(m_pictMeasure);
     ui->topLayout->addWidget(m_pages);
-    addActions({m_actionMenu1,
+    addActions({ m_actionMenu1,
         m_actionMenu2,
         m_actionMenu3,
         m_actionMenu4,
         m_actionLoadToggle,
         m_actionLoadOn,
-        m_actionLoadOff});
+        m_actionLoadOff });
 }
 
 void Vek3r::createConnections()
@@ -103,20 +103,28 @@ void Vek3r::createConnections()
     connect(m_pictSystError, &PictSystError::scpiErrorDecued, this, &Vek3r::scpiErrorDecued);
 
     connect(m_actionMenu1, &QAction::triggered, this, &Vek3r::onMenuKey1);
-    connect(m_actionMenu2, &QAction::triggered, this, [this] { onMenuKey(ui->FuncModeMeasure); });
-    connect(m_actionMenu3, &QAction::triggered, this, [this] { onMenuKey(ui->FuncModeProgram); });
+    connect(m_actionMenu2, &QAction::triggered, this, [this] {
+        onMenuKey(ui->FuncModeMeasure);
+    });
+    connect(m_actionMenu3, &QAction::triggered, this, [this] {
+        onMenuKey(ui->FuncModeProgram);
+    });
     connect(m_actionMenu4, &QAction::triggered, this, &Vek3r::onMenuKey4);
     connect(m_actionLoadToggle, &QAction::triggered, this, [this] {
         switchLoad(!vek::Source::m_stateLoad.load());
     });
-    connect(m_actionLoadOn, &QAction::triggered, this, [this] { switchLoad(true); });
-    connect(m_actionLoadOff, &QAction::triggered, this, [this] { switchLoad(false); });
+    connect(m_actionLoadOn, &QAction::triggered, this, [this] {
+        switchLoad(true);
+    });
+    connect(m_actionLoadOff, &QAction::triggered, this, [this] {
+        switchLoad(false);
+    });
 
-    for (QObject *key : std::initializer_list<QObject *>{ui->subsystAcquire,
+    for (QObject *key : std::initializer_list<QObject *> { ui->subsystAcquire,
              ui->subsystData,
              ui->subsystDisplay,
              ui->progExecute,
-             ui->ProgTriger})
+             ui->ProgTriger })
         connectPage(key, m_pictMeasure);
     connectPage(ui->subsystMemory, m_pictUSBFile);
     connectPage(ui->progSelect, m_pictProgramSelect);
@@ -210,8 +218,7 @@ void Vek3r::viewFuncKey(bool show, GroupFunc *group)
 
 bool Vek3r::clickMenuKey(GroupFunc *group, bool checked)
 {
-    const bool open = group
-        && (ui->FuncMode->isHidden() || ui->FuncMode->currentWidget() != group);
+    const bool open = group && (ui->FuncMode->isHidden() || ui->FuncMode->currentWidget() != group);
     viewFuncKey(open, open ? group : nullptr);
     m_pictMeasure->meter()->viewMeasLargeFont(!open);
     m_pictMeasure->chart()->viewMeasLargeFont(!open);

@@ -9,7 +9,7 @@ PictFile::PictFile(QWidget *parent)
     , StandIn(this, "PictFile")
     , m_funcFile(new FuncFile(this, FuncWidget::Yellow))
 {
-    for (const char *name : {"file", "data"}) {
+    for (const char *name : { "file", "data" }) {
         auto *child = new QWidget(this);
         child->setObjectName(QLatin1String(name));
         layout()->addWidget(child);

@@ -18,8 +18,9 @@ namespace {
 const QString standinLog = QStringLiteral("/var/log/standin.log");
 
 // A stand-in that journals its board path and arguments and does nothing else.
-const char loggingStandIn[] = "#!/bin/sh\n"
-                              "echo \"${0#$BOARD_ROOT} $*\" >>\"$BOARD_ROOT/var/log/standin.log\"\n";
+const char loggingStandIn[] =
+    "#!/bin/sh\n"
+    "echo \"${0#$BOARD_ROOT} $*\" >>\"$BOARD_ROOT/var/log/standin.log\"\n";
 
 bool writeFile(const QString &boardPath,
     const QByteArray &content,
@@ -100,7 +101,7 @@ void tst_PanelStartup::init()
     QVERIFY(m_root->isValid());
     BoardPath::setRoot(m_root->path());
     // What the board has before the program first starts.
-    for (const char *folder : {"/run", "/var/log"})
+    for (const char *folder : { "/run", "/var/log" })
         QVERIFY(QDir().mkpath(BoardPath::map(QLatin1String(folder))));
     QVERIFY(writeStandIn(QStringLiteral("/sbin/ifup")));
     QVERIFY(writeStandIn(QStringLiteral("/sbin/rmmod")));
@@ -126,8 +127,12 @@ void tst_PanelStartup::firstStartPreparesTheBoard()
     for (int i = 0; i < 20; ++i)
         QCOMPARE(contents(QString::asprintf("/etc/instr/panels/%02d.info", i)), factory);
     QCOMPARE(contents(QStringLiteral("/etc/instr/panels/auto.info")), factory);
-    for (const char *folder : {"programs/cc", "programs/cr", "programs/cv", "programs/cp",
-             "programs/nc", "programs/temp"})
+    for (const char *folder : { "programs/cc",
+             "programs/cr",
+             "programs/cv",
+             "programs/cp",
+             "programs/nc",
+             "programs/temp" })
         QVERIFY2(QFileInfo(BoardPath::map("/etc/instr/") + folder).isDir(), folder);
     const QFileInfo link(BoardPath::map(QStringLiteral("/run/media/setups")));
     QVERIFY(link.isSymLink());
@@ -142,7 +147,7 @@ void tst_PanelStartup::firstStartPreparesTheBoard()
     QTRY_COMPARE_WITH_TIMEOUT(journal().size(), 2, 20000);
     QStringList runs = journal();
     runs.sort();
-    QCOMPARE(runs, QStringList({"/sbin/ifup eth0", "/sbin/ifup lo"}));
+    QCOMPARE(runs, QStringList({ "/sbin/ifup eth0", "/sbin/ifup lo" }));
 }
 
 void tst_PanelStartup::laterStartsKeepWhatExists()
@@ -205,12 +210,12 @@ void tst_PanelStartup::shutdownSignalsReachTheLoop()
     QList<int> received;
     for (const QList<QVariant> &args : spy)
         received << args.at(0).toInt();
-    QCOMPARE(received, QList<int>({SIGTERM, SIGTERM, SIGUSR2, SIGUSR1, SIGQUIT}));
-    QCOMPARE(QList<int>({ShutdownSignals::exitCodeFor(SIGTERM),
+    QCOMPARE(received, QList<int>({ SIGTERM, SIGTERM, SIGUSR2, SIGUSR1, SIGQUIT }));
+    QCOMPARE(QList<int>({ ShutdownSignals::exitCodeFor(SIGTERM),
                  ShutdownSignals::exitCodeFor(SIGUSR1),
                  ShutdownSignals::exitCodeFor(SIGUSR2),
-                 ShutdownSignals::exitCodeFor(SIGQUIT)}),
-        QList<int>({0, 2, 3, 1}));
+                 ShutdownSignals::exitCodeFor(SIGQUIT) }),
+        QList<int>({ 0, 2, 3, 1 }));
 
     ShutdownSignals second;
     QVERIFY(!second.isValid());
@@ -220,7 +225,7 @@ void tst_PanelStartup::faultsEndWithStatusOne()
 {
     ShutdownSignals relay;
     QVERIFY(relay.isValid());
-    for (int sig : {SIGSEGV, SIGFPE}) {
+    for (int sig : { SIGSEGV, SIGFPE }) {
         const pid_t child = ::fork();
         QVERIFY(child >= 0);
         if (child == 0) {
@@ -241,11 +246,11 @@ void tst_PanelStartup::shutdownSavesAndUnloads_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("steps");
 
-    const QStringList plain{"save", "usbtmc"};
+    const QStringList plain { "save", "usbtmc" };
     QTest::newRow("SIGTERM") << SIGTERM << false << 0 << plain;
     QTest::newRow("SIGUSR1") << SIGUSR1 << false << 2 << plain;
     QTest::newRow("SIGUSR2") << SIGUSR2 << false << 3 << plain;
-    QTest::newRow("SIGQUIT") << SIGQUIT << false << 1 << QStringList{"save", "acfail", "usbtmc"};
+    QTest::newRow("SIGQUIT") << SIGQUIT << false << 1 << QStringList { "save", "acfail", "usbtmc" };
     QTest::newRow("SIGQUIT after factory reset") << SIGQUIT << true << 1 << plain;
 }
 
@@ -258,10 +263,16 @@ void tst_PanelStartup::shutdownSavesAndUnloads()
 
     QStringList done;
     PanelShutdown::Steps hooks;
-    hooks.saveState = [&] { done << "save"; };
+    hooks.saveState = [&] {
+        done << "save";
+    };
     if (!factoryReset)
-        hooks.raiseAcFail = [&] { done << "acfail"; };
-    hooks.closeUsbtmc = [&] { done << "usbtmc"; };
+        hooks.raiseAcFail = [&] {
+            done << "acfail";
+        };
+    hooks.closeUsbtmc = [&] {
+        done << "usbtmc";
+    };
     QCOMPARE(PanelShutdown::run(sig, hooks), exitCode);
     QCOMPARE(done, steps);
 
@@ -269,8 +280,11 @@ void tst_PanelStartup::shutdownSavesAndUnloads()
     QStringList runs = journal();
     runs.sort();
     QCOMPARE(runs,
-        QStringList({"/bin/sync ", "/etc/init.d/save-rtc.sh ", "/sbin/rmmod -f g_usbtmc",
-            "/sbin/rmmod configfs", "/sbin/rmmod libcomposite"}));
+        QStringList({ "/bin/sync ",
+            "/etc/init.d/save-rtc.sh ",
+            "/sbin/rmmod -f g_usbtmc",
+            "/sbin/rmmod configfs",
+            "/sbin/rmmod libcomposite" }));
 }
 
 QTEST_GUILESS_MAIN(tst_PanelStartup)

@@ -17,6 +17,7 @@
 #include "gui/source/ViewSet.h"
 #include "gui/source/ViewSineWaveform.h"
 #include "gui/source/ViewSourceMore.h"
+#include "gui/system/PictFile.h"
 #include "gui/toolkit/Chart.h"
 #include "gui/toolkit/FuncButton.h"
 #include "gui/toolkit/GroupFunc.h"
@@ -27,7 +28,6 @@
 #include "remote/ZO4882Parser.h"
 #include "remote/ZOScpiResponder.h"
 #include "remote/ZOSystErrCue.h"
-#include "gui/system/PictFile.h"
 #include "tests/support/EngineFixture.h"
 #include "tests/support/PanelTestLook.h"
 
@@ -620,15 +620,33 @@ void tst_PictMeasure::softKeysSelectPages_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("page");
 
-    QTest::newRow("Data") << "FuncModeMeasure" << "subsystData" << "PictMeasure";
-    QTest::newRow("Data Export") << "FuncModeMeasure" << "subsystMemory" << "PictUSBFile";
-    QTest::newRow("1.Program") << "FuncModeProgram" << "progSelect" << "PictProgramSelect";
-    QTest::newRow("2.Steps") << "FuncModeProgram" << "progEdit" << "PictProgramEdit";
-    QTest::newRow("Import Export") << "FuncModeProgram" << "progMemory" << "PictProgramExport";
-    QTest::newRow("Recall Save") << "FuncModeSystem" << "systFile" << "PictFile";
-    QTest::newRow("SCPI") << "FuncModeSystem" << "systError" << "PictSystError";
-    QTest::newRow("Admin") << "FuncModeSystem" << "systAdmin" << "PictAdmin";
-    QTest::newRow("Infomation") << "FuncModeSystem" << "systInfomation" << "PictInformation";
+    QTest::newRow("Data") << "FuncModeMeasure"
+                          << "subsystData"
+                          << "PictMeasure";
+    QTest::newRow("Data Export") << "FuncModeMeasure"
+                                 << "subsystMemory"
+                                 << "PictUSBFile";
+    QTest::newRow("1.Program") << "FuncModeProgram"
+                               << "progSelect"
+                               << "PictProgramSelect";
+    QTest::newRow("2.Steps") << "FuncModeProgram"
+                             << "progEdit"
+                             << "PictProgramEdit";
+    QTest::newRow("Import Export") << "FuncModeProgram"
+                                   << "progMemory"
+                                   << "PictProgramExport";
+    QTest::newRow("Recall Save") << "FuncModeSystem"
+                                 << "systFile"
+                                 << "PictFile";
+    QTest::newRow("SCPI") << "FuncModeSystem"
+                          << "systError"
+                          << "PictSystError";
+    QTest::newRow("Admin") << "FuncModeSystem"
+                           << "systAdmin"
+                           << "PictAdmin";
+    QTest::newRow("Infomation") << "FuncModeSystem"
+                                << "systInfomation"
+                                << "PictInformation";
 }
 
 void tst_PictMeasure::softKeysSelectPages()
