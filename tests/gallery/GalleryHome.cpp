@@ -109,4 +109,11 @@ void galleryHome(Gallery &gallery)
         showMenu(w, true, PictMeasure::Source);
         showEveryIndicator(w);
     });
+
+    // The System menu as its menu key opens it: the configuration page on the stack.
+    Home system;
+    w = window(system, model.get());
+    gallery.shoot(QStringLiteral("home-system"), w, panel, [w] {
+        w->clickMenuKey(w->form()->FuncModeSystem, false);
+    });
 }
