@@ -2,9 +2,11 @@
 
 #include "engine/Basic.h"
 #include "engine/Source.h"
+#include "engine/Status.h"
 #include "gui/program/PictProgramEdit.h"
 #include "gui/program/PictProgramExport.h"
 #include "gui/program/PictProgramSelect.h"
+#include "gui/shell/PanelControl.h"
 #include "gui/shell/PictSystError.h"
 #include "gui/shell/Ui_Vek3r.h"
 #include "gui/system/PictAdmin.h"
@@ -101,6 +103,9 @@ void Vek3r::createConnections()
     connect(this, &Vek3r::scpiErrorQueued, m_pictSystError, &PictSystError::onScpiErrorQueue);
     connect(this, &Vek3r::scpiErrorDecued, m_pictSystError, &PictSystError::onScpiErrorDecue);
     connect(m_pictSystError, &PictSystError::scpiErrorDecued, this, &Vek3r::scpiErrorDecued);
+
+    if (m_engine.status)
+        connect(m_engine.status, &vek::Status::loadChanged, this, &PanelControl::lightLoadLED);
 
     connect(m_actionMenu1, &QAction::triggered, this, &Vek3r::onMenuKey1);
     connect(m_actionMenu2, &QAction::triggered, this, [this] {

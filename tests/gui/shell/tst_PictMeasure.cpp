@@ -4,6 +4,7 @@
 #include "engine/DataLogger.h"
 #include "gui/program/ViewProgram.h"
 #include "gui/shell/MeasureKeyPages.h"
+#include "gui/shell/PanelControl.h"
 #include "gui/shell/PictMeasure.h"
 #include "gui/shell/Ui_PictMeasure.h"
 #include "gui/shell/Ui_Vek3r.h"
@@ -25,6 +26,7 @@
 #include "gui/toolkit/zoMessageBox.h"
 #include "instrument/PreferenceInfo.h"
 #include "network/NetworkInfo.h"
+#include "platform/SysfsFile.h"
 #include "remote/ZO4882Parser.h"
 #include "remote/ZOScpiResponder.h"
 #include "remote/ZOSystErrCue.h"
@@ -670,10 +672,19 @@ void tst_PictMeasure::loadKeySwitchesTheLoad()
     QApplication::setActiveWindow(m_window.get());
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     QVERIFY(!vek::Source::m_stateLoad.load());
+    // The LOAD LED follows the state the controller reports.
+    PanelControl::initialize(); // the program does this once its window exists
+    const auto led = [] {
+        QString text;
+        platform::SysfsFile::read(QStringLiteral("/sys/class/gpio/gpio133/value"), &text);
+        return text.trimmed();
+    };
     QTest::keyClick(m_window.get(), Qt::Key_VolumeMute);
     QTRY_VERIFY_WITH_TIMEOUT(vek::Source::m_stateLoad.load(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(led(), QStringLiteral("1"), 20000);
     QTest::keyClick(m_window.get(), Qt::Key_VolumeMute);
     QTRY_VERIFY_WITH_TIMEOUT(!vek::Source::m_stateLoad.load(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(led(), QStringLiteral("0"), 20000);
     QTest::keyClick(m_window.get(), Qt::Key_O, Qt::AltModifier);
     QTRY_VERIFY_WITH_TIMEOUT(vek::Source::m_stateLoad.load(), 20000);
     QTest::keyClick(m_window.get(), Qt::Key_F, Qt::AltModifier);
