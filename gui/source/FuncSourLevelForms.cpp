@@ -119,7 +119,9 @@ void Ui_FuncSourLevelArbitrary::setupUi(QWidget *form)
     countButton->setGeometry(0, 0, 59, 37);
     arbCount = new zoDoubleSpinBox(count);
     arbCount->setObjectName(QStringLiteral("arbCount"));
-    arbCount->setGeometry(10, 20, 49, 35);
+    // Over the lower half of the key and inside it: taller, the centred number would fall
+    // below the key's edge.
+    arbCount->setGeometry(10, 20, 49, 17);
     arbCount->setMinimumSize(0, 10);
     arbCount->setMaximumSize(40, QWIDGETSIZE_MAX);
     arbCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
