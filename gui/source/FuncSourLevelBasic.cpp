@@ -38,68 +38,58 @@ FuncSourLevelBasic::~FuncSourLevelBasic()
     delete ui;
 }
 
-void FuncSourLevelBasic::onCcModeUiChange()
+// The keys' set-up in one mode. A panel key of 0 leaves the key's own; the slew-rate key keeps
+// F2 and the UVP key F4 throughout.
+struct FuncSourLevelBasic::ModeKeys
 {
-    ui->value->setText(tr("Current"));
+    const char *valueText;
+    bool slewRateShown;
+    int oppPanelKey;
+    bool oppEnabled;
+    bool ocpShown;
+    bool uvpEnabled;
+};
+
+void FuncSourLevelBasic::setUpKeys(const ModeKeys &keys, bool slewRateEnabled)
+{
+    ui->value->setText(tr(keys.valueText));
     ui->value->setShortcut(QKeySequence(Qt::Key_F1));
     ui->value->setEnabled(true);
-    ui->slewRate->setVisible(true);
-    ui->slewRate->setEnabled(true);
-    ui->opp->setShortcut(QKeySequence(Qt::Key_F3));
-    ui->opp->setEnabled(true);
-    ui->ocp->setVisible(false);
-    ui->uvp->setEnabled(true);
+    ui->slewRate->setVisible(keys.slewRateShown);
+    if (keys.slewRateShown)
+        ui->slewRate->setEnabled(slewRateEnabled);
+    if (keys.oppPanelKey)
+        ui->opp->setShortcut(QKeySequence(keys.oppPanelKey));
+    ui->opp->setEnabled(keys.oppEnabled);
+    if (keys.ocpShown)
+        ui->ocp->setShortcut(QKeySequence(Qt::Key_F3));
+    ui->ocp->setVisible(keys.ocpShown);
+    ui->uvp->setEnabled(keys.uvpEnabled);
+}
+
+void FuncSourLevelBasic::onCcModeUiChange()
+{
+    setUpKeys({ QT_TR_NOOP("Current"), true, Qt::Key_F3, true, false, true }, true);
 }
 
 void FuncSourLevelBasic::onCrModeUiChange()
 {
-    ui->value->setText(tr("Conduc\n-tance"));
-    ui->value->setShortcut(QKeySequence(Qt::Key_F1));
-    ui->value->setEnabled(true);
-    ui->slewRate->setVisible(false);
-    ui->opp->setShortcut(QKeySequence(Qt::Key_F2));
-    ui->opp->setEnabled(true);
-    ui->ocp->setShortcut(QKeySequence(Qt::Key_F3));
-    ui->ocp->setVisible(true);
-    ui->uvp->setEnabled(true);
+    setUpKeys({ QT_TR_NOOP("Conduc\n-tance"), false, Qt::Key_F2, true, true, true }, true);
 }
 
 void FuncSourLevelBasic::onCvModeUiChange()
 {
-    ui->value->setText(tr("Voltage"));
-    ui->value->setShortcut(QKeySequence(Qt::Key_F1));
-    ui->value->setEnabled(true);
-    ui->slewRate->setVisible(false);
-    ui->opp->setShortcut(QKeySequence(Qt::Key_F2));
-    ui->opp->setEnabled(true);
-    ui->ocp->setShortcut(QKeySequence(Qt::Key_F3));
-    ui->ocp->setVisible(true);
-    ui->uvp->setEnabled(false);
+    setUpKeys({ QT_TR_NOOP("Voltage"), false, Qt::Key_F2, true, true, false }, true);
 }
 
 void FuncSourLevelBasic::onCpModeUiChange()
 {
-    ui->value->setText(tr("Power"));
-    ui->value->setShortcut(QKeySequence(Qt::Key_F1));
-    ui->value->setEnabled(true);
-    ui->slewRate->setVisible(false);
-    ui->opp->setEnabled(false);
-    ui->ocp->setShortcut(QKeySequence(Qt::Key_F3));
-    ui->ocp->setVisible(true);
-    ui->uvp->setEnabled(true);
+    setUpKeys({ QT_TR_NOOP("Power"), false, 0, false, true, true }, true);
 }
 
 void FuncSourLevelBasic::onArbModeUiChange()
 {
-    ui->value->setText(tr("Table"));
-    ui->value->setShortcut(QKeySequence(Qt::Key_F1));
-    ui->value->setEnabled(true);
-    ui->slewRate->setVisible(true);
-    ui->slewRate->setEnabled(m_arbSlewRateEnable);
-    ui->opp->setShortcut(QKeySequence(Qt::Key_F3));
-    ui->opp->setEnabled(true);
-    ui->ocp->setVisible(false);
-    ui->uvp->setEnabled(true);
+    setUpKeys({ QT_TR_NOOP("Table"), true, Qt::Key_F3, true, false, true }, m_arbSlewRateEnable);
 }
 
 void FuncSourLevelBasic::viewShortMode(bool on) const

@@ -49,6 +49,9 @@ Q_SIGNALS:
     void actionClicked(bool checked);
 
 private:
+    struct ModeKeys;
+    void setUpKeys(const ModeKeys &keys, bool slewRateEnabled);
+
     bool m_shortEnable = true;
     bool m_arbSlewRateEnable = true;
 };
