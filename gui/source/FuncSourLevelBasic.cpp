@@ -104,8 +104,8 @@ void FuncSourLevelBasic::viewProtectAction(KeywordBridge_LimitTrip::values actio
 {
     ui->action->setEnabled(true);
     ui->action->setChecked(false);
-    ui->action->setText(tr("Action\n%1").arg(
-        action == KeywordBridge_LimitTrip::LIM ? tr("Limit") : tr("Trip")));
+    ui->action->setText(
+        tr("Action\n%1").arg(action == KeywordBridge_LimitTrip::LIM ? tr("Limit") : tr("Trip")));
     ui->action->setShortcut(QKeySequence(Qt::Key_F5));
 }
 

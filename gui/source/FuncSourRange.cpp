@@ -66,8 +66,7 @@ void FuncSourRange::viewFuncMode(KeywordBridge_CcCrCvCpArb::values mode)
 
     const bool cr = mode == KeywordBridge_CcCrCvCpArb::CR;
     const QMap<int, BoundValueBase> &current = m_model ? m_model->currRangeMap() : noRanges();
-    const QMap<int, BoundValueBase> &conductance =
-        m_model ? m_model->condRangeMap() : noRanges();
+    const QMap<int, BoundValueBase> &conductance = m_model ? m_model->condRangeMap() : noRanges();
     const QMap<int, BoundValueBase> &keyTable = cr ? conductance : current;
     if (keyTable.size() <= 1)
         return;

@@ -93,8 +93,8 @@ void tst_FuncSourLevel::keysPerMode_data()
                         << KeyState { "OPP", true, true, f2 } << KeyState { "OCP", true, true, f3 }
                         << KeyState { "UVP", true, false, f4 };
     QTest::newRow("CP") << 3 << KeyState { "Power", true, true, f1 } << noSlew
-                        << KeyState { "OPP", true, false, {} }
-                        << KeyState { "OCP", true, true, f3 } << uvp;
+                        << KeyState { "OPP", true, false, {} } << KeyState { "OCP", true, true, f3 }
+                        << uvp;
     QTest::newRow("ARB") << 4 << KeyState { "Table", true, true, f1 } << slew
                          << KeyState { "OPP", true, true, f3 }
                          << KeyState { "OCP", false, true, {} } << uvp;
@@ -108,11 +108,9 @@ void tst_FuncSourLevel::keysPerMode()
     QFETCH(KeyState, opp);
     QFETCH(KeyState, ocp);
     QFETCH(KeyState, uvp);
-    const QList<QPair<const char *, KeyState>> keys { { "value", value },
-        { "slewRate", slewRate },
-        { "opp", opp },
-        { "ocp", ocp },
-        { "uvp", uvp } };
+    const QList<QPair<const char *, KeyState>> keys {
+        { "value", value }, { "slewRate", slewRate }, { "opp", opp }, { "ocp", ocp }, { "uvp", uvp }
+    };
     FuncSourLevelBasic *page = m_level->basicPage();
     const QVector<void (FuncSourLevelBasic::*)()> modeSlots { &FuncSourLevelBasic::onCcModeUiChange,
         &FuncSourLevelBasic::onCrModeUiChange,
@@ -126,7 +124,8 @@ void tst_FuncSourLevel::keysPerMode()
         (page->*modeSlots[before])();
         (page->*modeSlots[mode])();
         for (const auto &key : keys) {
-            const QByteArray where = QByteArray(key.first) + " after mode " + QByteArray::number(before);
+            const QByteArray where =
+                QByteArray(key.first) + " after mode " + QByteArray::number(before);
             FuncButton *button = basicKey(key.first);
             QVERIFY2(button, key.first);
             QVERIFY2(button->text() == key.second.text, where);
@@ -169,8 +168,11 @@ void tst_FuncSourLevel::formAndPages()
     FuncSourLevelArbitrary *arb = m_level->arbitraryPage();
     QVERIFY(arb->findChild<QWidget *>("arbitray"));
     const Ui_FuncSourLevelArbitrary *ui = arb->ui;
-    QCOMPARE(QStringList({ ui->table->text(), ui->slewRate->text(), ui->opp->text(),
-                 ui->uvp->text(), ui->countButton->text() }),
+    QCOMPARE(QStringList({ ui->table->text(),
+                 ui->slewRate->text(),
+                 ui->opp->text(),
+                 ui->uvp->text(),
+                 ui->countButton->text() }),
         QStringList({ "Table", "Slew\nRate", "OPP", "UVP", "Count\n" }));
     QCOMPARE(ui->countButton->shortcut(), QKeySequence(Qt::Key_F5));
     QCOMPARE(ui->arbCount->geometry().topLeft(), QPoint(10, 20));

@@ -47,8 +47,7 @@ bool addLowHighModel(QString *why)
     model.replace(QStringLiteral("<ioc-short-function enable=\"1\"/>"),
         QStringLiteral("<ioc-short-function enable=\"0\"/>"));
     text.replace(QStringLiteral("</models>"), model + QStringLiteral("\n</models>"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || file.write(text.toUtf8()) < 0)
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text.toUtf8()) < 0)
         return *why = file.errorString(), false;
     return true;
 }
@@ -104,8 +103,8 @@ void tst_SourceKeyPages::build(int model)
     if (model) {
         QString why;
         QVERIFY2(addLowHighModel(&why), qPrintable(why));
-        QCOMPARE(m_engine.board->command(QStringLiteral("model %1").arg(model)),
-            QStringLiteral("OK"));
+        QCOMPARE(
+            m_engine.board->command(QStringLiteral("model %1").arg(model)), QStringLiteral("OK"));
     }
     QVERIFY2(m_engine.buildLinks(true), qPrintable(m_engine.errorString()));
     m_basic = std::make_unique<vek::Basic>(
