@@ -35,11 +35,9 @@ public:
     // Keys of ranges the model lacks stay disabled.
     void onLoadOffUiChange();
 
-    // Whether the page offers current-range keys in the present mode, and voltage-range keys;
-    // the measurement screen enables its range menu key by them.
-    bool hasCurrentRangeKeys() const { return m_currRangeEnable; }
-    bool hasVoltageRangeKeys() const { return m_voltRangeEnable; }
-
+    // Whether the page offers current-range keys in the present mode (more than one range of
+    // the kind the mode uses), and voltage-range keys; the measurement screen enables its range
+    // menu key by them.
     bool m_currRangeEnable = false;
     bool m_voltRangeEnable = false;
 
