@@ -44,10 +44,7 @@ namespace {
 // range the model lacks shows the entry of the smallest range.
 QString rangeText(const QMap<int, BoundValueBase> &ranges, int range, const QString &unit)
 {
-    const BoundValueBase &entry = ModelInformation::rangeValue(ranges, range);
-    // The safe entry of an empty map has factor 0.
-    const double factor = entry.m_prefixFactor != 0.0 ? entry.m_prefixFactor : 1.0;
-    return QString::number(entry.m_max / factor, 'g', 6) + entry.m_siPrefix + unit;
+    return ModelInformation::rangeText(ModelInformation::rangeValue(ranges, range), unit);
 }
 
 } // namespace
@@ -80,8 +77,8 @@ PictMeasure::~PictMeasure()
 
 void PictMeasure::createWidgets()
 {
-    m_funcSourMode = new FuncSourMode(this);
-    m_funcSourRange = new FuncSourRange(this);
+    m_funcSourMode = new FuncSourMode(m_engine.basic, this);
+    m_funcSourRange = new FuncSourRange(m_engine.basic, m_engine.model, this);
     m_funcSourPulse = new FuncSourPulse(this);
     m_funcSourSine = new FuncSourSine(this);
     m_funcSourMemory = new FuncSourMemory(this);

@@ -27,6 +27,7 @@ const struct
     { "measurement", galleryMeasurement },
     { "screens", galleryScreens },
     { "home", galleryHome },
+    { "sourcekeys", gallerySourceKeys },
     { "updater", galleryUpdater },
 };
 
