@@ -300,7 +300,6 @@ void tst_SourceKeyPages::rangeKeysOfALowHighModel()
     m_pages->setCurrentWidget(m_range);
     QCOMPARE(m_engine.info->currRangeMap().keys(), QList<int>({ 0, 2 }));
     FuncButton *const *curr = m_range->m_currKeys;
-    FuncButton *const *volt = m_range->m_voltKeys;
     QTRY_VERIFY_WITH_TIMEOUT(curr[2]->isChecked(), Wait);
     QCOMPARE(QStringList({ curr[0]->text(), curr[2]->text() }), QStringList({ "300mA", "30A" }));
     QVERIFY(m_range->m_currRangeEnable);
