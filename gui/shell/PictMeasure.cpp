@@ -35,6 +35,7 @@
 #include "remote/INetworkInfo.h"
 #include "remote/ZOSystErrCue.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
@@ -95,6 +96,11 @@ PictMeasure::PictMeasure(Vek3r *parent, const PanelEngine &engine)
 
 PictMeasure::~PictMeasure()
 {
+    // The monitor records queued for this screen are its own: no more are sent, and those on
+    // their way are taken, and freed, before the screen goes.
+    if (m_engine.monitor)
+        disconnect(m_engine.monitor, nullptr, &m_recordInbox, nullptr);
+    QCoreApplication::sendPostedEvents(&m_recordInbox, QEvent::MetaCall);
     // The machines have no parent: stop them before the states' slots lose their widgets.
     delete m_loadMachine;
     delete m_waveformMachine;
@@ -282,11 +288,12 @@ void PictMeasure::createConnections()
         connect(
             status, &vek::Status::cutoffEnergyOccurred, this, &PictMeasure::onCutoffEnergyOccurred);
     }
+    // Through the inbox, whose queued calls carry nothing but records (see the destructor).
     if (m_engine.monitor)
         connect(m_engine.monitor,
             &ioc::IoControl::monitorUpdated,
-            this,
-            &PictMeasure::onMonitorUpdate);
+            &m_recordInbox,
+            [this](const ioc::TRACE_DATA *meas) { onMonitorUpdate(meas); });
     if (vek::Basic *basic = m_engine.basic) {
         connect(basic, &vek::Source::outputUiChanged, this, &PictMeasure::onOutputChange);
         connect(

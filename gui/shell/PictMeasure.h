@@ -267,6 +267,10 @@ private:
     const PanelEngine m_engine;
     std::array<bool, RestoreCount> m_restore {};
 
+    // Receives the monitor link's records: the destructor hands over those still queued, so
+    // that none is lost unfreed, without running any other queued call on a half-gone window.
+    QObject m_recordInbox;
+
     QStateMachine *m_modeMachine;
     QState *m_ccState;
     QState *m_ccCvState;
