@@ -150,10 +150,18 @@ void tst_PictMeasure::init()
     QVERIFY2(m_engine.buildLinks(true), qPrintable(m_engine.errorString()));
     m_basic = std::make_unique<vek::Basic>(
         m_engine.writer.get(), m_engine.info.get(), m_engine.status.get(), &m_engine.config);
-    QSignalSpy modes(m_basic.get(), &vek::Source::operationModeChanged);
+    // initialize() has run in the engine's thread; it may report before any wait begins.
+    std::atomic<bool> initialized { false };
+    const QMetaObject::Connection report = connect(
+        m_basic.get(),
+        &vek::Source::operationModeChanged,
+        m_basic.get(),
+        [&initialized] { initialized = true; },
+        Qt::DirectConnection);
     m_basic->moveToThread(&m_engineThread);
     m_engineThread.start();
-    QVERIFY(modes.wait(30000)); // initialize() has run in the engine's thread
+    QTRY_VERIFY_WITH_TIMEOUT(initialized.load(), 30000);
+    disconnect(report);
 
     m_logger = std::make_unique<DataLogger>();
     PanelEngine engine;
