@@ -37,7 +37,9 @@ QString alarmNames(vek::Status::StatusProtections protections, AlarmScreen scree
         text += QCoreApplication::translate(context, name);
         enter |= asksEnter;
     };
-    const auto all = [bits](quint32 mask) { return (bits & mask) == mask; };
+    const auto all = [bits](quint32 mask) {
+        return (bits & mask) == mask;
+    };
 
     if (all(0x100000))
         add(QT_TRANSLATE_NOOP("PictMeasure", "Front"), true);

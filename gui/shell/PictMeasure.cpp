@@ -4,9 +4,9 @@
 #include "engine/Basic.h"
 #include "engine/Status.h"
 #include "engine/ioc/IoControl.h"
-#include "gui/shell/AlarmText.h"
 #include "gui/program/PictProgramEdit.h"
 #include "gui/program/ViewProgram.h"
+#include "gui/shell/AlarmText.h"
 #include "gui/shell/MeasureKeyPages.h"
 #include "gui/shell/Ui_PictMeasure.h"
 #include "gui/shell/Ui_Vek3r.h"
@@ -293,7 +293,9 @@ void PictMeasure::createConnections()
         connect(m_engine.monitor,
             &ioc::IoControl::monitorUpdated,
             &m_recordInbox,
-            [this](const ioc::TRACE_DATA *meas) { onMonitorUpdate(meas); });
+            [this](const ioc::TRACE_DATA *meas) {
+                onMonitorUpdate(meas);
+            });
     if (vek::Basic *basic = m_engine.basic) {
         connect(basic, &vek::Source::outputUiChanged, this, &PictMeasure::onOutputChange);
         connect(
@@ -305,7 +307,8 @@ void PictMeasure::createConnections()
             basic, &vek::Basic::waveformStateUiChanged, this, &PictMeasure::onWaveformStateChange);
         connect(basic, &vek::Basic::outputShortUiChanged, this, &PictMeasure::onOutputShortChange);
         connect(basic, &vek::Source::externalChanged, this, &PictMeasure::onExternalChange);
-        connect(basic, &vek::Source::voltageExternalChanged, this, &PictMeasure::onCvExternalChange);
+        connect(
+            basic, &vek::Source::voltageExternalChanged, this, &PictMeasure::onCvExternalChange);
         connect(basic, &vek::Basic::msyncStateUiChanged, this, &PictMeasure::onMSyncStateChange);
         for (auto signal : { &vek::Basic::cutOffETimeStateUiChanged,
                  &vek::Basic::cutOffVoltageStateUiChanged,

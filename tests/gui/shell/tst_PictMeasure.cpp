@@ -10,6 +10,7 @@
 #include "gui/shell/Ui_PictMeasure.h"
 #include "gui/shell/Ui_Vek3r.h"
 #include "gui/shell/Vek3r.h"
+#include "gui/shell/ViewAcquire.h"
 #include "gui/source/FuncSourLevel.h"
 #include "gui/source/FuncSourLevelBasic.h"
 #include "gui/source/FuncSourMemory.h"
@@ -39,9 +40,10 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QStackedWidget>
-#include <QTextEdit>
 #include <QTest>
+#include <QTextEdit>
 #include <QThread>
+#include <QTreeView>
 
 #include <atomic>
 #include <memory>
@@ -156,7 +158,9 @@ void tst_PictMeasure::init()
         m_basic.get(),
         &vek::Source::operationModeChanged,
         m_basic.get(),
-        [&initialized] { initialized = true; },
+        [&initialized] {
+            initialized = true;
+        },
         Qt::DirectConnection);
     m_basic->moveToThread(&m_engineThread);
     m_engineThread.start();
@@ -614,7 +618,8 @@ FuncSourMode *tst_PictMeasure::modePage() const
 void tst_PictMeasure::waitForMachines() const
 {
     // The machines enter their initial states once events run after construction.
-    QTRY_VERIFY_WITH_TIMEOUT(modePage()->calls().contains(QStringLiteral("onLoadOnUiChange")), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        modePage()->calls().contains(QStringLiteral("onLoadOnUiChange")), 30000);
 }
 
 void tst_PictMeasure::startsInCcWithLoadOnPages()
@@ -759,10 +764,11 @@ void tst_PictMeasure::shortDuringPulseAndLoadOffPages()
         modePage()->calls().contains(QStringLiteral("onLoadOffPulseShortUiChange")), 30000);
     m_screen->onOutputChange(false); // already off: nothing again
     m_screen->onOutputChange(true);
-    QTRY_VERIFY_WITH_TIMEOUT(modePage()->calls().contains(QStringLiteral("onLoadOnUiChange")), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        modePage()->calls().contains(QStringLiteral("onLoadOnUiChange")), 30000);
     QCOMPARE(modePage()->calls(),
-        QStringList({ QStringLiteral("onLoadOffPulseShortUiChange"),
-            QStringLiteral("onLoadOnUiChange") }));
+        QStringList(
+            { QStringLiteral("onLoadOffPulseShortUiChange"), QStringLiteral("onLoadOnUiChange") }));
 }
 
 void tst_PictMeasure::acquisitionKeys()
@@ -791,12 +797,22 @@ void tst_PictMeasure::acquisitionKeys()
     auto *keys = screen->findChild<FuncAcquire *>();
     QLabel *icon = screen->findChild<QLabel *>(QStringLiteral("infoMeas"));
 
+    // Whether the acquisition view's first value can be edited.
+    const QAbstractItemModel *rows =
+        screen->findChild<ViewAcquire *>()->findChild<QTreeView *>()->model();
+    const auto editable = [rows] {
+        return bool(rows->flags(rows->index(0, 1, rows->index(0, 0))) & Qt::ItemIsEditable);
+    };
+    QVERIFY(editable());
+
     // What the screen made of the trigger, looked at when it happened.
     bool triggerKey = true;
     bool iconShown = false;
+    bool triggeredEditable = true;
     connect(&acquire, &vek::AcquireTrigger::measTriggered, this, [&] {
         triggerKey = keys->m_triggerButton->isEnabled();
         iconShown = !icon->isHidden();
+        triggeredEditable = editable();
     });
 
     QCOMPARE(acquire.setTriggerSources(ioc::IoControl::tasBus), 0);
@@ -812,6 +828,8 @@ void tst_PictMeasure::acquisitionKeys()
     QVERIFY(complete.wait(30000));
     QVERIFY(!triggerKey);
     QVERIFY(iconShown);
+    QVERIFY(!triggeredEditable);
+    QVERIFY(editable());
     QVERIFY(keys->m_initiateButton->isEnabled());
     QVERIFY(keys->m_editButton->isEnabled());
     QVERIFY(!keys->m_abortButton->isEnabled());
@@ -901,16 +919,15 @@ void tst_PictMeasure::alarmSentence_data()
     QTest::newRow("parallel communication")
         << 0x60u << false << "Parallel Communication" << false << "Parallel Communication";
     QTest::newRow("AC fail code") << 0x20u << false << "AC Fail" << false << "AC Fail";
-    QTest::newRow("master lost")
-        << 0xA0u << false << "Parallel Master Lost" << true << "Parallel Master Lost";
-    QTest::newRow("code 0xE0")
-        << 0xE0u << false << "Parallel Communication" << false << "Parallel Communication";
+    QTest::newRow("master lost") << 0xA0u << false << "Parallel Master Lost" << true
+                                 << "Parallel Master Lost";
+    QTest::newRow("code 0xE0") << 0xE0u << false << "Parallel Communication" << false
+                               << "Parallel Communication";
     QTest::newRow("slave front") << 0x80u << false << "Parallel Slave Front" << true << "";
-    QTest::newRow("slave over temperature") << 0x40u << false
-                                            << "Parallel Slave Over Temperature" << true
-                                            << "Parallel Slave Over Temperature";
-    QTest::newRow("code 0xC0 after External") << 0x800C0u << false << "External/" << true
-                                              << "External/";
+    QTest::newRow("slave over temperature") << 0x40u << false << "Parallel Slave Over Temperature"
+                                            << true << "Parallel Slave Over Temperature";
+    QTest::newRow("code 0xC0 after External")
+        << 0x800C0u << false << "External/" << true << "External/";
     QTest::newRow("OCP") << 0x401000u << false << "OCP" << true << "OCP";
     QTest::newRow("OPP and front") << 0x502000u << false << "Front/OPP" << true << "Front/OPP";
     QTest::newRow("bit 0x1000 alone") << 0x1000u << false << "" << false << "";
@@ -936,7 +953,8 @@ void tst_PictMeasure::alarmSentence()
     SlaveScreen slave(nullptr);
     slave.onStateProtecte(protections);
     const QString slavePlain = slave.form()->alarmMessage->toPlainText();
-    QCOMPARE(firstLine(slavePlain), (slaveNames + QStringLiteral(" Alarm has occurred.")).trimmed());
+    QCOMPARE(
+        firstLine(slavePlain), (slaveNames + QStringLiteral(" Alarm has occurred.")).trimmed());
     QVERIFY(!slavePlain.contains(enterHint));
 }
 
@@ -946,10 +964,11 @@ void tst_PictMeasure::alarmModeFromTheBoard()
     QCOMPARE(QImage(QStringLiteral(":/resources/image/alarm.png")).size(), QSize(65, 20));
     // What the main window does with the status object's alarm states.
     vek::Status *status = m_engine.status.get();
-    connect(status, &vek::Status::stateProtected, m_screen, [this](vek::Status::StatusProtections p) {
-        m_screen->viewAlarmMode(p);
-        m_screen->onAlarmUiChange();
-    });
+    connect(
+        status, &vek::Status::stateProtected, m_screen, [this](vek::Status::StatusProtections p) {
+            m_screen->viewAlarmMode(p);
+            m_screen->onAlarmUiChange();
+        });
     connect(status, &vek::Status::stateIdle, m_screen, &PictMeasure::clearAlarmMode);
 
     m_screen->onViewSensingChange(true);
@@ -968,7 +987,8 @@ void tst_PictMeasure::alarmModeFromTheBoard()
     QCOMPARE(m_screen->viewStack()->maximumHeight(), 66);
     QVERIFY(label("infoSensing")->isHidden());
     QVERIFY(label("infoError")->isHidden());
-    QTRY_VERIFY_WITH_TIMEOUT(modePage()->calls().contains(QStringLiteral("onLoadOffUiChange")), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        modePage()->calls().contains(QStringLiteral("onLoadOffUiChange")), 30000);
 
     // During the alarm: a cut-off occurs and a second error is queued.
     m_screen->onCutoffVoltageOccurred(1);
@@ -1005,8 +1025,9 @@ void tst_PictMeasure::slaveScreen()
 
     // It follows the status object itself, queued from its thread.
     QVERIFY(m_engine.board->command(QStringLiteral("status force 0x408000")).startsWith("OK"));
-    QTRY_COMPARE_WITH_TIMEOUT(
-        firstLine(form->alarmMessage->toPlainText()), QStringLiteral("Watchdog Alarm has occurred."), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(firstLine(form->alarmMessage->toPlainText()),
+        QStringLiteral("Watchdog Alarm has occurred."),
+        30000);
     QVERIFY(m_engine.board->command(QStringLiteral("status clear 0x408000")).startsWith("OK"));
     QTRY_COMPARE_WITH_TIMEOUT(form->alarmMessage->toPlainText(), QString(), 30000);
 }
