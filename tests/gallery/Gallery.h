@@ -57,3 +57,4 @@ void galleryMeasurement(Gallery &gallery);
 void galleryHome(Gallery &gallery);
 void galleryUpdater(Gallery &gallery);
 void galleryScreens(Gallery &gallery);
+void galleryFiles(Gallery &gallery);
