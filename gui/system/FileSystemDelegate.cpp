@@ -2,8 +2,8 @@
 
 #include "gui/toolkit/zoUpDownLineEdit.h"
 
-const QString FileSystemDelegate::NamePattern
-    = QStringLiteral("[-+A-Za-z0-9.,(){}\\[\\]_&$#^%@=\\s]+");
+const QString FileSystemDelegate::NamePattern =
+    QStringLiteral("[-+A-Za-z0-9.,(){}\\[\\]_&$#^%@=\\s]+");
 
 QWidget *FileSystemDelegate::createEditor(
     QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const

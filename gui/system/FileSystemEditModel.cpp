@@ -45,7 +45,8 @@ Qt::ItemFlags FileSystemEditModel::flags(const QModelIndex &index) const
 
 QString FileSystemEditModel::mediaName(const QString &path)
 {
-    const QStringList parts = BoardPath::unmap(QDir::cleanPath(path)).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const QStringList parts =
+        BoardPath::unmap(QDir::cleanPath(path)).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     if (parts.size() < 3 || parts.at(0) != QLatin1String("run")
         || parts.at(1) != QLatin1String("media"))
         return QString();

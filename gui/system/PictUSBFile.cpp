@@ -78,10 +78,7 @@ void PictUSBFile::createConnections()
 {
     auto *watcher = new QFileSystemWatcher(this);
     watcher->addPath(BoardPath::map(MediaRoot));
-    connect(watcher,
-        &QFileSystemWatcher::directoryChanged,
-        this,
-        &PictUSBFile::onDirectoryChange);
+    connect(watcher, &QFileSystemWatcher::directoryChanged, this, &PictUSBFile::onDirectoryChange);
     connect(m_func->m_saveButton, &QAbstractButton::clicked, this, &PictUSBFile::onSave);
     connect(m_func->m_saveAsButton, &QAbstractButton::clicked, this, &PictUSBFile::onSaveAs);
     connect(m_func->m_renameButton, &QAbstractButton::clicked, this, &PictUSBFile::onRename);

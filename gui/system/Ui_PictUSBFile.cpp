@@ -23,8 +23,8 @@ void Ui_PictUSBFile::setupUi(QWidget *form)
     label->setObjectName(QStringLiteral("label"));
     label->setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
     label->setCursor(Qt::BlankCursor);
-    label->setStyleSheet(QStringLiteral(
-        "color: rgb(255, 255, 255);\nbackground-color: rgb(23, 79, 158);"));
+    label->setStyleSheet(
+        QStringLiteral("color: rgb(255, 255, 255);\nbackground-color: rgb(23, 79, 158);"));
     verticalLayout->addWidget(label);
 
     file = new QTreeView(form);

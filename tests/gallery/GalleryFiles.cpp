@@ -45,19 +45,28 @@ void galleryFiles(Gallery &gallery)
     const QString media = root.path() + QStringLiteral("/run/media");
     QDir().mkpath(root.path() + QStringLiteral("/etc/instr/panels"));
     QDir().mkpath(media);
-    QFile::link(root.path() + QStringLiteral("/etc/instr/panels"), media + QStringLiteral("/setups"));
-    for (const char *name : { "/sda1/discharge run 3.csv", "/sda1/Untitled1.csv",
-             "/sda1/logs/cell-A.csv", "/sda1/notes.txt", "/sdb1/trace.csv" })
+    QFile::link(
+        root.path() + QStringLiteral("/etc/instr/panels"), media + QStringLiteral("/setups"));
+    for (const char *name : { "/sda1/discharge run 3.csv",
+             "/sda1/Untitled1.csv",
+             "/sda1/logs/cell-A.csv",
+             "/sda1/notes.txt",
+             "/sdb1/trace.csv" })
         touch(media + QLatin1String(name));
     DataLogger logger;
 
     auto shot = [&](const char *name, const std::function<void(PictUSBFile *)> &shown) {
         auto *page = new PictUSBFile(nullptr, &logger, nullptr);
-        gallery.shoot(QLatin1String(name), page, pageSize, [page, shown] { shown(page); });
+        gallery.shoot(QLatin1String(name), page, pageSize, [page, shown] {
+            shown(page);
+        });
     };
-    shot("files-csv-start", [](PictUSBFile *) { QTest::qWait(300); });
-    shot("files-csv-on-a-file",
-        [](PictUSBFile *page) { select(page, QStringLiteral("/run/media/sda1/Untitled1.csv")); });
+    shot("files-csv-start", [](PictUSBFile *) {
+        QTest::qWait(300);
+    });
+    shot("files-csv-on-a-file", [](PictUSBFile *page) {
+        select(page, QStringLiteral("/run/media/sda1/Untitled1.csv"));
+    });
     shot("files-csv-name-editor", [](PictUSBFile *page) {
         select(page, QStringLiteral("/run/media/sda1/Untitled1.csv"));
         auto *list = page->findChild<QTreeView *>(QStringLiteral("file"));

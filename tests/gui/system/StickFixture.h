@@ -41,7 +41,10 @@ public:
         return QString::fromLocal8Bit(read("/var/log/standin.log")).split('\n', Qt::SkipEmptyParts);
     }
     // Makes the next remounts fail as a write-protected stick's do.
-    bool failRemounts() { return QDir().mkpath(path("/run/standin")) && write("/run/standin/fail-remount"); }
+    bool failRemounts()
+    {
+        return QDir().mkpath(path("/run/standin")) && write("/run/standin/fail-remount");
+    }
 
 private:
     SeededBoardRoot m_root;

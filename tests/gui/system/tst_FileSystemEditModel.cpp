@@ -108,13 +108,20 @@ void tst_FileSystemEditModel::refusedRenames_data()
 {
     QTest::addColumn<QString>("boardPath");
     QTest::addColumn<QString>("name");
-    QTest::newRow("media root") << "/run/media" << "other";
-    QTest::newRow("setups link") << "/run/media/setups" << "other";
-    QTest::newRow("mount point") << "/run/media/sda1" << "sdz1";
-    QTest::newRow("slash") << "/run/media/sda1/data.csv" << "../../x.csv";
-    QTest::newRow("dot dot") << "/run/media/sda1/data.csv" << "..";
-    QTest::newRow("empty") << "/run/media/sda1/data.csv" << "";
-    QTest::newRow("existing name") << "/run/media/sda1/data.csv" << "Untitled1.csv";
+    QTest::newRow("media root") << "/run/media"
+                                << "other";
+    QTest::newRow("setups link") << "/run/media/setups"
+                                 << "other";
+    QTest::newRow("mount point") << "/run/media/sda1"
+                                 << "sdz1";
+    QTest::newRow("slash") << "/run/media/sda1/data.csv"
+                           << "../../x.csv";
+    QTest::newRow("dot dot") << "/run/media/sda1/data.csv"
+                             << "..";
+    QTest::newRow("empty") << "/run/media/sda1/data.csv"
+                           << "";
+    QTest::newRow("existing name") << "/run/media/sda1/data.csv"
+                                   << "Untitled1.csv";
 }
 
 void tst_FileSystemEditModel::refusedRenames()

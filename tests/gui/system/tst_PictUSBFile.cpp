@@ -182,10 +182,12 @@ void tst_PictUSBFile::saveAsWritesTheRecordsAndOpensTheName()
     keys()->m_saveAsButton->click();
 
     const QString created = StickFixture::path("/run/media/sda1/Untitled2.csv");
-    const QStringList lines = QString::fromLatin1(StickFixture::read("/run/media/sda1/Untitled2.csv"))
-                                  .split('\n', Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString::fromLatin1(StickFixture::read("/run/media/sda1/Untitled2.csv"))
+            .split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 6);
-    QCOMPARE(lines.first(), QString("ETime[s], Current[A], Voltage[V], Power[W], Capacity[Ah], Energy[Wh]"));
+    QCOMPARE(lines.first(),
+        QString("ETime[s], Current[A], Voltage[V], Power[W], Capacity[Ah], Energy[Wh]"));
     QVERIFY2(lines.at(2).startsWith("0.100000, 1.500000, 11.000000"), qPrintable(lines.at(2)));
     QCOMPARE(StickFixture::read("/run/media/sda1/Untitled1.csv"), QByteArray("keep\n"));
     // Written while the stick was writable: absent at the remount, present at the unmount.
@@ -241,7 +243,8 @@ void tst_PictUSBFile::failingRemountLeavesTheStickAndShowsTheBox()
     m_page->show();
     select("/run/media/sda1");
     keys()->m_saveAsButton->click();
-    QCOMPARE(QDir(StickFixture::path("/run/media/sda1")).entryList(QDir::Files), QStringList({ "old.csv" }));
+    QCOMPARE(QDir(StickFixture::path("/run/media/sda1")).entryList(QDir::Files),
+        QStringList({ "old.csv" }));
     QCOMPARE(StickFixture::journal().filter("/bin/"),
         QStringList({ "/bin/mount -o remount,rw /run/media/sda1" }));
     auto *box = m_page->findChild<zoMessageBox *>();
