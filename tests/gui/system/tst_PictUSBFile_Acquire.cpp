@@ -8,7 +8,7 @@
 #include "platform/BoardPath.h"
 #include "remote/StatusRegisters.h"
 #include "remote/ZO4882Opc.h"
-#include "tests/support/PowerBoard.h"
+#include "tests/support/EngineFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,10 +37,7 @@ private Q_SLOTS:
     void saveAsFollowsTheAcquisition();
 
 private:
-    std::unique_ptr<PowerBoard> m_board;
-    std::unique_ptr<IoControl> m_writer;
-    std::unique_ptr<IoControl> m_monitor;
-    std::unique_ptr<ModelInformation> m_info;
+    EngineFixture m_engine;
     std::unique_ptr<DataLogger> m_logger;
     std::unique_ptr<AcquireTrigger> m_acq;
     std::unique_ptr<PictUSBFile> m_page;
@@ -50,18 +47,14 @@ void tst_PictUSBFile_Acquire::init()
 {
     zo4882::init4882();
     zo4882::s_opc.reset();
-    m_board = std::make_unique<PowerBoard>();
-    QVERIFY2(m_board->start(), qPrintable(m_board->errorString()));
-    QCOMPARE(m_board->command("units"), QString("OK"));
-    m_writer = std::make_unique<IoControl>(IoControl::Writer);
-    m_monitor = std::make_unique<IoControl>(IoControl::Monitor);
-    m_info = std::make_unique<ModelInformation>(m_writer.get(), m_monitor.get());
+    QVERIFY2(m_engine.startBoard(), qPrintable(m_engine.errorString()));
+    QVERIFY2(m_engine.buildLinks(), qPrintable(m_engine.errorString()));
+    IoControl *monitor = m_engine.monitor.get();
     m_logger = std::make_unique<DataLogger>();
     m_acq = std::make_unique<AcquireTrigger>(
-        m_writer.get(), m_monitor.get(), m_info.get(), m_logger.get());
-    connect(m_monitor.get(), &IoControl::dataUpdated, m_acq.get(), &AcquireTrigger::onDataUpdate);
-    connect(
-        m_monitor.get(), &IoControl::acqTriggered, m_acq.get(), &AcquireTrigger::onAcqTriggered);
+        m_engine.writer.get(), monitor, m_engine.info.get(), m_logger.get());
+    connect(monitor, &IoControl::dataUpdated, m_acq.get(), &AcquireTrigger::onDataUpdate);
+    connect(monitor, &IoControl::acqTriggered, m_acq.get(), &AcquireTrigger::onAcqTriggered);
     QSignalSpy started(m_acq.get(), &AcquireTrigger::measAborted);
     QVERIFY(started.count() > 0 || started.wait(WaitMs));
     QVERIFY(QDir().mkpath(platform::BoardPath::map("/run/media/sda1")));
@@ -71,7 +64,8 @@ void tst_PictUSBFile_Acquire::init()
 void tst_PictUSBFile_Acquire::cleanup()
 {
     m_page.reset();
-    for (IoControl *link : { m_writer.get(), m_monitor.get() }) {
+    // The links stop first; their batches still queued reach the acquisition before it goes.
+    for (IoControl *link : { m_engine.writer.get(), m_engine.monitor.get() }) {
         if (link) {
             link->stop();
             link->wait();
@@ -80,15 +74,8 @@ void tst_PictUSBFile_Acquire::cleanup()
     QCoreApplication::sendPostedEvents();
     m_acq.reset();
     m_logger.reset();
-    m_info.reset();
-    m_writer.reset();
-    m_monitor.reset();
-    QCoreApplication::sendPostedEvents();
     zo4882::s_opc.reset();
-    const bool clean = m_board->stop();
-    const QString error = m_board->errorString();
-    m_board.reset();
-    QVERIFY2(clean, qPrintable(error));
+    QVERIFY2(m_engine.stop(), qPrintable(m_engine.errorString()));
 }
 
 void tst_PictUSBFile_Acquire::saveAsFollowsTheAcquisition()
