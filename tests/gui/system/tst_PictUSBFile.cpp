@@ -51,6 +51,7 @@ private Q_SLOTS:
     void acquisitionBlocksSaveAsWhileHidden();
     void f2OnTheListIsIgnored();
     void failingRemountLeavesTheStickAndShowsTheBox();
+    void aNewStickFocusesTheList();
     void saveFileRefusesPathsOffAStick();
 
 private:
@@ -273,6 +274,17 @@ void tst_PictUSBFile::saveFileRefusesPathsOffAStick()
     QCOMPARE(m_page->saveFile(StickFixture::path("/run/media/sda1/empty.csv")), short(0));
     QCOMPARE(StickFixture::read("/run/media/sda1/empty.csv"),
         QByteArray("ETime[s], Current[A], Voltage[V], Power[W], Capacity[Ah], Energy[Wh]\n"));
+}
+
+void tst_PictUSBFile::aNewStickFocusesTheList()
+{
+    m_page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_page.get()));
+    m_page->activateWindow();
+    keys()->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(!list()->hasFocus(), WaitMs);
+    QVERIFY(m_sticks->makeStick("sdb1"));
+    QTRY_VERIFY_WITH_TIMEOUT(list()->hasFocus(), WaitMs);
 }
 
 QTEST_MAIN(tst_PictUSBFile)
