@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 using platform::BoardPath;
 using platform::ChildProcess;
 
@@ -14,6 +16,17 @@ const QString MediaRoot = QStringLiteral("/run/media");
 const QString SetupsLink = QStringLiteral("setups");
 const QString Mount = QStringLiteral("/bin/mount");
 const QString Umount = QStringLiteral("/bin/umount");
+
+// What the name editor lets through, and never a step out of the folder or a control character
+// (which a stick's file system refuses anyway).
+bool acceptableName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    return std::none_of(name.cbegin(), name.cend(), [](QChar c) {
+        return c == QLatin1Char('/') || c == QLatin1Char(':') || c.unicode() < 0x20;
+    });
+}
 
 bool run(const QString &program, const QStringList &arguments)
 {
@@ -95,8 +108,7 @@ bool FileSystemEditModel::setData(const QModelIndex &index, const QVariant &valu
     if (!index.isValid() || index.column() != 0)
         return false;
     const QString name = value.toString();
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")
-        || name.contains(QLatin1Char('/')))
+    if (!acceptableName(name))
         return false;
     const QString oldPath = filePath(index);
     // The media root, the setups link and a mount point stay: renaming one would cut the

@@ -116,6 +116,10 @@ void tst_FileSystemEditModel::refusedRenames_data()
                                  << "sdz1";
     QTest::newRow("slash") << "/run/media/sda1/data.csv"
                            << "../../x.csv";
+    QTest::newRow("colon") << "/run/media/sda1/data.csv"
+                           << "a:b.csv";
+    QTest::newRow("newline") << "/run/media/sda1/data.csv"
+                             << "a\nb.csv";
     QTest::newRow("dot dot") << "/run/media/sda1/data.csv"
                              << "..";
     QTest::newRow("empty") << "/run/media/sda1/data.csv"
