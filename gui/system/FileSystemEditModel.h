@@ -25,8 +25,9 @@ public:
 
     // Renames the file or folder of a column-0 index within its folder (a stick is made
     // writable for it). False for any other index, for a name that is empty, ".", "..", or
-    // holds "/", for the media root, the setups link and a mount point, when the stick cannot
-    // be made writable, and when the rename fails (an existing name included).
+    // holds "/", ":" or a control character, for the media root, the setups link and a mount
+    // point, when the stick cannot be made writable, and when the rename fails (an existing
+    // name included).
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     // Selectable, enabled and, in column 0, editable; nothing for an invalid index.
     Qt::ItemFlags flags(const QModelIndex &index) const override;
