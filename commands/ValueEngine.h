@@ -5,9 +5,11 @@ struct InstrumentConfigInfo;
 class ModelInformation;
 
 namespace vek {
+class AbcMemories;
 class AcquireTrigger;
 class ArbitraryModel;
 class Basic;
+class Calibration;
 class Program;
 class Status;
 } // namespace vek
@@ -25,4 +27,6 @@ struct ValueEngine
     DataLogger *logger = nullptr;
     vek::Program *program = nullptr;
     vek::ArbitraryModel *arbitrary = nullptr;
+    vek::AbcMemories *presets = nullptr;
+    vek::Calibration *calibration = nullptr;
 };

@@ -167,6 +167,17 @@ void Source::setWatchdogRecovery(WatchdogRecovery recovery)
     s_watchdogRecovery = std::move(recovery);
 }
 
+void Source::recoverWatchdog()
+{
+    WatchdogRecovery recover;
+    {
+        QMutexLocker lock(&s_recoveryMutex);
+        recover = s_watchdogRecovery;
+    }
+    if (recover)
+        recover();
+}
+
 // --- Virtual operations ---
 
 SCPIERR_T Source::setCurrentRange(SourceCurrentRange range, updateTiming timing)

@@ -102,6 +102,8 @@ public:
     // trip. Handed down once at start-up; the default does nothing.
     using WatchdogRecovery = std::function<void()>;
     static void setWatchdogRecovery(WatchdogRecovery recovery);
+    // Re-arms the watchdog through the recovery handed down (a reset does, tripped or not).
+    static void recoverWatchdog();
 
     // --- Virtual operations (the basic settings override 2 .. 6, initialize and the inputs) ---
     virtual SCPIERR_T setCurrentRange(SourceCurrentRange range, updateTiming timing);

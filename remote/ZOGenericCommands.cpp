@@ -81,16 +81,22 @@ short setIntegerInRange(zostd::IValue *value, const ZOCmdArg *arg, long long lo,
         return 0;
     if (!arg)
         return -109;
+    // MIN and MAX are the value's own limits, not the numbers their items carry.
+    if (isMinMax(arg))
+        return short(v->setValue(isMax(*arg) ? v->getMax() : v->getMin()));
     const int n = int(*arg);
     if (n < lo || n > hi)
         return -222;
     return short(v->setValue(T(n)));
 }
 
-template <class V> short answerInteger(zostd::IValue *value, ZOCmdArg **answer)
+template <class V>
+short answerInteger(zostd::IValue *value, const ZOCmdArg *arg, ZOCmdArg **answer)
 {
-    if (V *v = typed<V>(value))
-        *answer = new ZOCmdArg(int(v->getValue()), ZOCmdArg::KIND_INT);
+    if (V *v = typed<V>(value)) {
+        const auto x = !isMinMax(arg) ? v->getValue() : isMax(*arg) ? v->getMax() : v->getMin();
+        *answer = new ZOCmdArg(int(x), ZOCmdArg::KIND_INT);
+    }
     return 0;
 }
 
@@ -120,9 +126,9 @@ short _IFMAIN_gen_uint8::OnSet(const ZO_PARSER_RESULT *result) const
         m_value, firstArg(result), 0, 255);
 }
 
-short _IFMAIN_gen_uint8::OnQuery(const ZO_PARSER_RESULT *, ZOCmdArg **answer) const
+short _IFMAIN_gen_uint8::OnQuery(const ZO_PARSER_RESULT *result, ZOCmdArg **answer) const
 {
-    return answerInteger<zostd::ZOValue_uint8_t>(m_value, answer);
+    return answerInteger<zostd::ZOValue_uint8_t>(m_value, firstArg(result), answer);
 }
 
 short _IFMAIN_gen_int16::OnSet(const ZO_PARSER_RESULT *result) const
@@ -131,9 +137,9 @@ short _IFMAIN_gen_int16::OnSet(const ZO_PARSER_RESULT *result) const
         m_value, firstArg(result), -32768, 32767);
 }
 
-short _IFMAIN_gen_int16::OnQuery(const ZO_PARSER_RESULT *, ZOCmdArg **answer) const
+short _IFMAIN_gen_int16::OnQuery(const ZO_PARSER_RESULT *result, ZOCmdArg **answer) const
 {
-    return answerInteger<zostd::ZOValue_int16_t>(m_value, answer);
+    return answerInteger<zostd::ZOValue_int16_t>(m_value, firstArg(result), answer);
 }
 
 short _IFMAIN_gen_int32::OnSet(const ZO_PARSER_RESULT *result) const
@@ -142,9 +148,9 @@ short _IFMAIN_gen_int32::OnSet(const ZO_PARSER_RESULT *result) const
         m_value, firstArg(result), INT_MIN, INT_MAX);
 }
 
-short _IFMAIN_gen_int32::OnQuery(const ZO_PARSER_RESULT *, ZOCmdArg **answer) const
+short _IFMAIN_gen_int32::OnQuery(const ZO_PARSER_RESULT *result, ZOCmdArg **answer) const
 {
-    return answerInteger<zostd::ZOValue_int32_t>(m_value, answer);
+    return answerInteger<zostd::ZOValue_int32_t>(m_value, firstArg(result), answer);
 }
 
 short _IFMAIN_gen_real64::OnSet(const ZO_PARSER_RESULT *result) const

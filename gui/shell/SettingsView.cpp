@@ -114,6 +114,9 @@ void SettingsView::onEditorClosed()
     // A refused value's error box is a window of its own: once it has closed, the tree's
     // window may not be active again yet, so the focus does not come back to the tree and no
     // focus-in tells that the editor is gone. The tree takes the focus for when it is.
+    // Tab closes one editor and opens the next cell's, which keeps the focus.
+    if (m_ui->treeView->indexWidget(m_ui->treeView->currentIndex()))
+        return;
     m_editing = false;
     m_editButton->setChecked(false);
     if (isVisible())

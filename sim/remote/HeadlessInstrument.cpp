@@ -6,13 +6,8 @@
 #include "commands/MyParser.h"
 #include "commands/SystErrCustom.h"
 #include "commands/ValueObjects.h"
-#include "engine/AcquireTrigger.h"
-#include "engine/ArbitraryModel.h"
 #include "engine/Basic.h"
-#include "engine/DataLogger.h"
-#include "engine/Program.h"
-#include "engine/Status.h"
-#include "engine/ioc/IoControl.h"
+#include "engine/ELoad.h"
 #include "instrument/ModelInformation.h"
 #include "instrument/PreferenceInfo.h"
 #include "network/NetworkInfo.h"
@@ -38,8 +33,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-
-using ioc::IoControl;
 
 namespace {
 
@@ -76,8 +69,6 @@ HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, int hislipPo
     // The error queue comes first: every later start-up problem is reported through it.
     m_errorHook = std::make_unique<SystErrCustom>(nullptr, nullptr, nullptr);
     zo4882::s_systErrCue.setHook(m_errorHook.get());
-    IoControl::setErrorSink(zo4882::queueError);
-    InstrumentConfigInfo::setErrorSink(zo4882::queueError);
     PreferenceInfo::setErrorSink(zo4882::queueError);
     PreferenceInfo::setStatusEnableSink([](quint8 sre, quint8 ese) {
         zo4882::s_stb.setEnabler(sre);
@@ -115,99 +106,38 @@ HeadlessInstrument::~HeadlessInstrument()
     // A program command waiting for this thread would keep the parser's thread from ending.
     vek::Source::interruptRequests();
     m_parser.reset();
-    // The links stop before the objects they signal to go away: a signal emitted while its
-    // receiver is being destroyed in another thread would leave its queued call behind.
-    for (IoControl *link : { m_writer.get(), m_monitor.get() }) {
-        link->stop();
-        link->wait();
-    }
-    // The batches the monitor link queued are delivered (and freed) before the acquisition goes.
-    QCoreApplication::sendPostedEvents();
     IFMAIN_SystTimeAdj::setLauncher({});
-    m_arbitrary.reset();
-    m_program.reset();
-    m_acquire.reset();
-    m_logger.reset();
-    m_basic.reset();
-    m_statusThread.quit();
-    m_statusThread.wait();
-    m_status.reset();
-    m_info.reset();
-    m_writer.reset();
-    m_monitor.reset();
+    m_engine.reset();
     m_preferences.reset();
     zo4882::s_systErrCue.setHook(nullptr);
 }
 
 void HeadlessInstrument::createEngine()
 {
-    m_writer = std::make_unique<IoControl>(IoControl::Writer);
-    m_monitor = std::make_unique<IoControl>(IoControl::Monitor);
-    m_info =
-        std::make_unique<ModelInformation>(m_writer.get(), m_monitor.get(), zo4882::queueError);
-    m_config.clear();
-    InstrumentConfigInfo::s_pSelf = &m_config;
-    m_status = std::make_unique<vek::Status>(m_writer.get());
-    m_basic = std::make_unique<vek::Basic>(m_writer.get(), m_info.get(), m_status.get(), &m_config);
-    m_config.loadOrRestoreDefaults();
-    m_logger = std::make_unique<DataLogger>();
-    m_acquire = std::make_unique<vek::AcquireTrigger>(
-        m_writer.get(), m_monitor.get(), m_info.get(), m_logger.get());
-    QObject::connect(m_monitor.get(),
-        &IoControl::dataUpdated,
-        m_acquire.get(),
-        &vek::AcquireTrigger::onDataUpdate);
-    QObject::connect(m_monitor.get(),
-        &IoControl::acqTriggered,
-        m_acquire.get(),
-        &vek::AcquireTrigger::onAcqTriggered);
-    // Both links report status words and cut-offs; load switches wait for them.
-    for (IoControl *link : { m_writer.get(), m_monitor.get() }) {
-        QObject::connect(
-            link, &IoControl::statusChanged, m_status.get(), &vek::Status::onStatusChange);
-        QObject::connect(
-            link, &IoControl::cutoffChanged, m_status.get(), &vek::Status::onCutoffChange);
-    }
-    QObject::connect(m_monitor.get(),
-        &IoControl::transientAddressChanged,
-        m_status.get(),
-        &vek::Status::onTransientAddressChange);
-    // The status object's slots run in a thread of their own; its state machine stays here.
-    m_status->moveToThread(&m_statusThread);
-    m_statusThread.start();
+    m_engine = std::make_unique<vek::ELoad>([](vek::ELoad &root) {
+        createValueObjects(ValueEngine { root.basic(),
+            root.status(),
+            root.info(),
+            root.config(),
+            root.acquire(),
+            root.logger(),
+            root.program(),
+            root.arbitrary(),
+            root.presets(),
+            root.calibration() });
+    });
 
     m_preferences = std::make_unique<PreferenceInfo>();
-    ModelInformation *info = m_info.get();
+    ModelInformation *info = m_engine->info();
     PreferenceInfo::setModelIdentitySource([info] {
         return PreferenceInfo::ModelIdentity::of(*info);
     });
     m_preferences->loadOrRestoreDefaults();
-    createProgramObjects();
+    createClockAdjust();
 }
 
-void HeadlessInstrument::createProgramObjects()
+void HeadlessInstrument::createClockAdjust()
 {
-    using vek::Program;
-    m_program = std::make_unique<Program>(
-        m_writer.get(), m_info.get(), m_status.get(), &m_config, m_basic.get(), m_acquire.get());
-    Program *p = m_program.get();
-    vek::Status *status = m_status.get();
-    QObject::connect(status, &vek::Status::stateProgIdle, p, &Program::onStateIdle);
-    QObject::connect(status, &vek::Status::stateProgRunning, p, &Program::onStateRun);
-    QObject::connect(status, &vek::Status::stateProgPause, p, &Program::onStatePause);
-    QObject::connect(status, &vek::Status::stateProgWaiting, p, &Program::onStateWait);
-    QObject::connect(m_monitor.get(),
-        &IoControl::transientAddressChanged,
-        p,
-        &Program::onTransientAddressChange);
-    QObject::connect(
-        m_monitor.get(), &IoControl::transientLoopChanged, p, &Program::onTransientLoopChange);
-    QObject::connect(
-        m_basic.get(), &vek::Source::operationModeChanged, p, &Program::onFunctionModeChange);
-    QObject::connect(m_basic.get(), &vek::Source::currRangeChanged, p, &Program::onCurrRangeChange);
-    QObject::connect(m_basic.get(), &vek::Source::voltRangeChanged, p, &Program::onVoltRangeChange);
-    p->onFunctionModeChange(vek::Source::m_functionMode, vek::Source::m_functionModeCvOption);
-    m_arbitrary = std::make_unique<vek::ArbitraryModel>(m_writer.get(), m_info.get());
     // The clock-adjust command runs the NTP program in the parser's thread, one process a call.
     const PreferenceInfo *preferences = m_preferences.get();
     IFMAIN_SystTimeAdj::setLauncher([preferences]() -> zostd::ZOProcessWrapper * {
@@ -223,17 +153,7 @@ void HeadlessInstrument::createProgramObjects()
 
 void HeadlessInstrument::createRemote()
 {
-    // The engine root will make the value objects; until it exists, they are made here.
-    createValueObjects(ValueEngine { m_basic.get(),
-        m_status.get(),
-        m_info.get(),
-        &m_config,
-        m_acquire.get(),
-        m_logger.get(),
-        m_program.get(),
-        m_arbitrary.get() });
-
-    vek::Basic *basic = m_basic.get();
+    vek::Basic *basic = m_engine->basic();
     m_parser = std::make_unique<MyParser>(instrumentDictionary(), [basic] {
         basic->setWatchdogProtection();
     });
@@ -244,8 +164,9 @@ void HeadlessInstrument::createRemote()
     m_controlSink = std::make_unique<CTRL_SINK>();
     m_control = std::make_unique<zo4882::ZO4882ParserAsync>(parser, m_controlSink.get());
     m_parser->resetAndSetDenyFlags(0, MyParser::DenyAdministrator);
-    if (m_config.wdogEnabled)
-        m_parser->setWatchDog(m_config.wdogDelay * 1000);
+    const InstrumentConfigInfo *config = m_engine->config();
+    if (config->wdogEnabled)
+        m_parser->setWatchDog(config->wdogDelay * 1000);
 
     m_raw = std::make_unique<zo4882::ZOTcpService_ScpiRaw>(
         choosePort(m_rawPortOverride, m_preferences->getScpiRawPort(), DefaultRawPort), parser);
@@ -337,11 +258,11 @@ void HeadlessInstrument::createUsbtmc()
     if (!m_preferences->getUsbEnabled() || !QFileInfo::exists(platform::BoardPath::map(device)))
         return;
     zo4882::ZOUsbtmcService::UsbtmcParams params;
-    params.vendorId = m_info->getUsbVID();
-    params.productId = m_info->getUsbPID();
-    params.manufacturer = m_info->getManufacturer();
-    params.product = m_info->getModel();
-    params.serialNumber = m_info->getSerial();
+    params.vendorId = m_engine->info()->getUsbVID();
+    params.productId = m_engine->info()->getUsbPID();
+    params.manufacturer = m_engine->info()->getManufacturer();
+    params.product = m_engine->info()->getModel();
+    params.serialNumber = m_engine->info()->getSerial();
     m_usbtmc =
         std::make_unique<zo4882::ZOUsbtmcService>(params, zo4882::UsbtmcTiming(), m_parser.get());
     m_usbtmc->moveToThread(&m_usbtmcThread);

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "instrument/InstrumentConfigInfo.h"
-
 #include <QThread>
 
 #include <functional>
@@ -9,24 +7,15 @@
 #include <vector>
 
 class CTRL_SINK;
-class DataLogger;
-class ModelInformation;
 class MyParser;
 class NetworkInfo;
 class NetworkManager;
 class PreferenceInfo;
 class SystErrCustom;
 
-namespace ioc {
-class IoControl;
-}
 namespace vek {
-class AcquireTrigger;
-class ArbitraryModel;
-class Basic;
-class Program;
-class Status;
-} // namespace vek
+class ELoad;
+}
 namespace zo4882 {
 class ZO4882ParserAsync;
 class ZORs232Service;
@@ -43,8 +32,7 @@ class ZOUdpService_Pmap;
 } // namespace zostd
 
 // What exists of the instrument without its panel, against the board under the board root: the
-// engine (both controller links, model information, status, basic settings, instrument
-// configuration), the preferences, the value objects, the parser with the instrument's
+// engine root (vek::ELoad), the preferences, the value objects, the parser with the instrument's
 // dictionary and its control handler, the raw-socket, telnet and HiSLIP services, and the RS-232
 // service when the preferences enable it and the root holds its device (/dev/ttyO1, a pty in
 // tests), and USBTMC when the preferences enable USB and the root holds a stand-in gadget
@@ -83,8 +71,8 @@ public:
 
 private:
     void createEngine();
-    // The program object and the arbitrary table, wired as the engine root will wire them.
-    void createProgramObjects();
+    // The clock-adjust command's NTP launcher.
+    void createClockAdjust();
     void createRemote();
     void createRs232();
     void createVxi11();
@@ -104,18 +92,8 @@ private:
     const bool m_vxi11;
     QString m_startError;
     std::unique_ptr<SystErrCustom> m_errorHook;
-    std::unique_ptr<ioc::IoControl> m_writer;
-    std::unique_ptr<ioc::IoControl> m_monitor;
-    std::unique_ptr<ModelInformation> m_info;
-    InstrumentConfigInfo m_config;
-    std::unique_ptr<vek::Status> m_status;
-    QThread m_statusThread;
-    std::unique_ptr<vek::Basic> m_basic;
-    std::unique_ptr<DataLogger> m_logger; // lives in this (the main) thread
-    std::unique_ptr<vek::AcquireTrigger> m_acquire; // likewise
+    std::unique_ptr<vek::ELoad> m_engine; // lives in this (the main) thread
     std::unique_ptr<PreferenceInfo> m_preferences;
-    std::unique_ptr<vek::Program> m_program; // lives in this (the main) thread
-    std::unique_ptr<vek::ArbitraryModel> m_arbitrary; // likewise
     std::unique_ptr<MyParser> m_parser;
     std::unique_ptr<CTRL_SINK> m_controlSink;
     std::unique_ptr<zo4882::ZO4882ParserAsync> m_control;

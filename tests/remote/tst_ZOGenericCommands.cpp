@@ -35,6 +35,8 @@ const unsigned t_bool[] = { ZOCmdArg::ARG_INT | ZOCmdArg::ARG_REAL | ZOCmdArg::A
 const unsigned t_level[] = { ZOCmdArg::ARG_REAL | ZOCmdArg::ARG_MINMAX
     | unit(ZOCmdArg::UNIT_SECOND) };
 const unsigned t_int[] = { ZOCmdArg::ARG_INT };
+const unsigned t_intmm[] = { ZOCmdArg::ARG_INT | ZOCmdArg::ARG_MINMAX };
+const unsigned t_mm[] = { ZOCmdArg::ARG_MINMAX };
 const unsigned t_char[] = { ZOCmdArg::ARG_CHAR | ZOCmdArg::ARG_STRING };
 const unsigned t_string[] = { ZOCmdArg::ARG_STRING };
 
@@ -140,10 +142,10 @@ ZO_SCPI_DICT_ENTRY s_dict[16] = {
         17,
         0,
         one,
-        t_int,
+        t_intmm,
         0,
-        none,
-        nullptr,
+        optional,
+        t_mm,
         0,
         "L",
         nullptr,
@@ -265,6 +267,8 @@ struct Values
         delay.setEngExponent(-3);
         delay.setLimits(0, 5000);
         delay.setRangeCheck(true);
+        longValue.setLimits(1, 65536);
+        longValue.setRangeCheck(true);
         abort.setObserver(&watch);
     }
     zostd::ZOValueManager registry;
@@ -380,6 +384,8 @@ void tst_ZOGenericCommands::script_data()
     QTest::newRow("int16 range") << QByteArray("SHRT -32769") << QByteArray()
                                  << QStringList { "-222 SHRT -32769" };
     QTest::newRow("int32") << QByteArray("LONG 7;LONG?") << QByteArray("+7\n") << ok;
+    QTest::newRow("int32 limits") << QByteArray("LONG? MIN;LONG? MAX;LONG MAX;LONG?;LONG MIN;LONG?")
+                                  << QByteArray("+1;+65536;+65536;+1\n") << ok;
     QTest::newRow("string") << QByteArray("NAME 'a\"b';NAME?") << QByteArray("\"a\"\"b\"\n") << ok;
     QTest::newRow("string value refuses") << QByteArray("NAME '123456789'") << QByteArray()
                                           << QStringList { "-223 NAME '123456789'" };

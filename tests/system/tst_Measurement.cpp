@@ -190,8 +190,6 @@ void tst_Measurement::messages_data()
     QTest::newRow("setup number out of range")
         << QByteArray("*SAV 20;*RCL -1;:MEM:SAVE 4") << QByteArray()
         << QStringList { "-222", "-222", "-222" };
-    QTest::newRow("setup files not built")
-        << QByteArray("*SAV 5;:MEM:REC 1") << QByteArray() << QStringList { "-200", "-200" };
     QTest::newRow("program start without a selected program")
         << QByteArray("INIT:TRAN:PROG") << QByteArray() << QStringList { "+304" };
 }

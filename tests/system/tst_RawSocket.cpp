@@ -136,8 +136,8 @@ void tst_RawSocket::commandNotBuiltAnswersAnError()
 {
     QTcpSocket client;
     QVERIFY(connectClean(client, RawPort));
-    QCOMPARE(
-        query(client, "*RST;:SYST:ERR?"), QByteArray("-200,\"Execution error;not available\"\n"));
+    QCOMPARE(query(client, "OUTP:TRIG ON;:SYST:ERR?"),
+        QByteArray("-200,\"Execution error;not available\"\n"));
     QCOMPARE(query(client, "SYST:ERR?"), QByteArray("+0,\"No error\"\n"));
 }
 

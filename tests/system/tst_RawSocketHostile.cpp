@@ -296,7 +296,8 @@ void tst_RawSocketHostile::errorAnswerStaysOneBoundedLine()
     QCOMPARE(query(client, "*IDN?"), m_identity);
 }
 
-// Common commands whose work is not built yet queue an error and leave the load as it was.
+// A command whose work is not built yet, and a recall of a setup never saved, queue an error
+// and leave the load as it was.
 void tst_RawSocketHostile::commandsNotBuiltChangeNothing()
 {
     QVERIFY(startProgram());
@@ -305,8 +306,10 @@ void tst_RawSocketHostile::commandsNotBuiltChangeNothing()
     QCOMPARE(query(client, "CURR 1;INP ON;INP?"), QByteArray("1\n"));
     const QByteArray level = query(client, "CURR?");
     const QByteArray notAvailable("-200,\"Execution error;not available\"\n");
-    for (const char *command : { "*RST", "*SAV 1", "*RCL 1" }) {
-        QCOMPARE(query(client, QByteArray(command) + ";:SYST:ERR?"), notAvailable);
+    const QByteArray notSaved("-314,\"Save/recall memory lost;*RCL 17\"\n");
+    for (const auto &[command, error] :
+        { std::pair { "OUTP:TRIG ON", notAvailable }, std::pair { "*RCL 17", notSaved } }) {
+        QCOMPARE(query(client, QByteArray(command) + ";:SYST:ERR?"), error);
         QCOMPARE(query(client, "INP?"), QByteArray("1\n"));
         QCOMPARE(query(client, "CURR?"), level);
     }

@@ -49,7 +49,7 @@ private Q_SLOTS:
 
 private:
     // The error queue of the session, oldest first, emptied.
-    QStringList errors();
+    QStringList errors() { return rawclient::errors(m_client); }
 
     std::unique_ptr<PowerBoard> m_board;
     std::unique_ptr<HeadlessProgram> m_program;
@@ -75,11 +75,6 @@ void tst_SourceOutputValues::cleanup()
     QVERIFY2(m_board->stop(), qPrintable(m_board->errorString()));
     m_board.reset();
     QVERIFY2(clean, qPrintable(error));
-}
-
-QStringList tst_SourceOutputValues::errors()
-{
-    return rawclient::errors(m_client);
 }
 
 void tst_SourceOutputValues::messages_data()

@@ -90,6 +90,21 @@ template <class View, class Page> struct Screen
         QTest::keyClick(target ? target : tree(), Qt::Key_F2);
         return clicked.wait(page->m_editButton->isEnabled() ? 20000 : 1000);
     }
+    // "Edit" pressed on the current cell: its editor as an E (null when none opened).
+    template <class E> E *openEditor()
+    {
+        return pressEdit() ? qobject_cast<E *>(editor()) : nullptr;
+    }
+    // "Edit" pressed again: the editor commits as on Return and closes.
+    bool commit()
+    {
+        return pressEdit()
+            && QTest::qWaitFor(
+                [this] {
+                    return !editor();
+                },
+                20000);
+    }
     // The open editor: the focus is inside the tree but not on the tree itself.
     QWidget *editor() const
     {
@@ -279,18 +294,17 @@ void tst_SettingsViews::editKeyOpensAndCommits()
     Screen<ViewAcquire, FuncAcquire> s;
     QVERIFY(s.active());
     QCOMPARE(s.tree()->currentIndex(), s.value("Source"));
-    QVERIFY(s.pressEdit());
-    auto *combo = qobject_cast<QComboBox *>(s.editor());
+    auto *combo = s.openEditor<QComboBox>();
     QVERIFY(combo);
     QVERIFY(s.page->m_editButton->isChecked());
     QCOMPARE(combo->currentText(), QStringLiteral("0: Immediate"));
     combo->setCurrentIndex(combo->findText(choice));
     QCOMPARE(combo->currentText(), choice);
 
-    // The second press commits as Return; the focus back in the tree unchecks the key.
-    QVERIFY(s.pressEdit());
-    QTRY_VERIFY_WITH_TIMEOUT(!s.editor(), 10000);
+    // The second press commits as Return; the focus is back in the tree, the key unchecked.
+    QVERIFY(s.commit());
     QTRY_VERIFY_WITH_TIMEOUT(!s.page->m_editButton->isChecked(), 10000);
+    QVERIFY(s.tree()->hasFocus());
     QCOMPARE(ask("TRIG:ACQ:SOUR?"), answer);
     QCOMPARE(s.value("Source").data().toString(), choice);
     QCOMPARE(ask("SYST:ERR?"), QByteArray("+0,\"No error\"\n"));
@@ -300,8 +314,7 @@ void tst_SettingsViews::escapeClosesTheEditorAndUnchecksEdit()
 {
     Screen<ViewData, FuncData> s;
     QVERIFY(s.active());
-    QVERIFY(s.pressEdit());
-    auto *combo = qobject_cast<QComboBox *>(s.editor());
+    auto *combo = s.openEditor<QComboBox>();
     QVERIFY(combo);
     QVERIFY(s.page->m_editButton->isChecked());
     QCOMPARE(entries(combo), QStringList({ "0: None", "1: Load On", "2: Program Run" }));
@@ -314,13 +327,11 @@ void tst_SettingsViews::escapeClosesTheEditorAndUnchecksEdit()
     // The child row edits too.
     QTest::keyClick(s.tree(), Qt::Key_Down);
     QCOMPARE(s.tree()->currentIndex(), s.value("Reset"));
-    QVERIFY(s.pressEdit());
-    combo = qobject_cast<QComboBox *>(s.editor());
+    combo = s.openEditor<QComboBox>();
     QVERIFY(combo);
     QCOMPARE(entries(combo), QStringList({ "0: Manual", "1: Auto" }));
     combo->setCurrentIndex(1);
-    QVERIFY(s.pressEdit());
-    QTRY_VERIFY_WITH_TIMEOUT(!s.editor(), 10000);
+    QVERIFY(s.commit());
     QCOMPARE(ask("DATA:INT:GATE:ARES?"), QByteArray("1\n"));
 }
 
@@ -387,20 +398,17 @@ void tst_SettingsViews::sourceEntriesAndPrecisionFollowTheModel()
     ModelInformation::s_pSelf = instrumentModel;
     QVERIFY(s->active());
 
-    QVERIFY(s->pressEdit());
-    auto *combo = qobject_cast<QComboBox *>(s->editor());
+    auto *combo = s->openEditor<QComboBox>();
     QVERIFY(combo);
     QStringList expected {
         "0: Immediate", "1: BUS", "2: DIGITAL2", "3: MSync", "4: TALink", "5: Load Off"
     };
     QCOMPARE(entries(combo), expected.mid(0, sources));
-    QVERIFY(s->pressEdit());
-    QTRY_VERIFY_WITH_TIMEOUT(!s->editor(), 10000);
+    QVERIFY(s->commit());
 
     for (const char *row : { "Delay[s]", "Interval Time[s]", "Sense Aperture[s]" }) {
         s->tree()->setCurrentIndex(s->value(row));
-        QVERIFY(s->pressEdit());
-        auto *spin = qobject_cast<zoDoubleSpinBox *>(s->editor());
+        auto *spin = s->openEditor<zoDoubleSpinBox>();
         QVERIFY2(spin, row);
         QCOMPARE(spin->decimals(), decimals);
         QCOMPARE(spin->singleStep(), step);
@@ -414,8 +422,7 @@ void tst_SettingsViews::countEditsAsAWholeNumber()
     Screen<ViewAcquire, FuncAcquire> s;
     QVERIFY(s.active());
     s.tree()->setCurrentIndex(s.value("Count"));
-    QVERIFY(s.pressEdit());
-    auto *spin = qobject_cast<zoDoubleSpinBox *>(s.editor());
+    auto *spin = s.openEditor<zoDoubleSpinBox>();
     QVERIFY(spin);
     QCOMPARE(spin->decimals(), 0);
     QCOMPARE(spin->singleStep(), 1.0);
@@ -423,16 +430,13 @@ void tst_SettingsViews::countEditsAsAWholeNumber()
     QCOMPARE(spin->minimum(), 1.0);
     QCOMPARE(spin->maximum(), 65536.0);
     spin->setValue(65536);
-    QVERIFY(s.pressEdit());
-    QTRY_VERIFY_WITH_TIMEOUT(!s.editor(), 10000);
+    QVERIFY(s.commit());
     QCOMPARE(ask("TRIG:ACQ:COUN?").trimmed().toInt(), 65536);
 
-    QVERIFY(s.pressEdit());
-    spin = qobject_cast<zoDoubleSpinBox *>(s.editor());
+    spin = s.openEditor<zoDoubleSpinBox>();
     QVERIFY(spin);
     spin->setValue(25);
-    QVERIFY(s.pressEdit());
-    QTRY_VERIFY_WITH_TIMEOUT(!s.editor(), 10000);
+    QVERIFY(s.commit());
     QCOMPARE(ask("TRIG:ACQ:COUN?").trimmed().toInt(), 25);
 }
 
@@ -444,8 +448,7 @@ void tst_SettingsViews::refusedEditShowsItsErrorAndKeepsTheSetting()
     Screen<ViewAcquire, FuncAcquire> s;
     QVERIFY(s.active());
     s.tree()->setCurrentIndex(s.value("Count"));
-    QVERIFY(s.pressEdit());
-    auto *spin = qobject_cast<zoDoubleSpinBox *>(s.editor());
+    auto *spin = s.openEditor<zoDoubleSpinBox>();
     QVERIFY(spin);
     spin->setValue(7);
     QCOMPARE(boxDuring([&s] {
@@ -461,8 +464,7 @@ void tst_SettingsViews::refusedEditShowsItsErrorAndKeepsTheSetting()
     QApplication::setActiveWindow(&s.host);
     QVERIFY(s.active());
     QTRY_VERIFY_WITH_TIMEOUT(s.tree()->hasFocus(), 20000);
-    QVERIFY(s.pressEdit());
-    QVERIFY(qobject_cast<zoDoubleSpinBox *>(s.editor()));
+    QVERIFY(s.openEditor<zoDoubleSpinBox>());
     QVERIFY(s.page->m_editButton->isChecked());
 }
 
@@ -471,25 +473,21 @@ void tst_SettingsViews::transientTrigger()
     Screen<ViewTrigger, FuncProgTrigger> s;
     QVERIFY(s.active());
     QCOMPARE(s.tree()->currentIndex(), s.value("Source"));
-    QVERIFY(s.pressEdit());
-    auto *combo = qobject_cast<QComboBox *>(s.editor());
+    auto *combo = s.openEditor<QComboBox>();
     QVERIFY(combo);
     QCOMPARE(entries(combo), QStringList({ "0: Immediate", "1: BUS", "2: DIGITAL2", "3: MSync" }));
     combo->setCurrentIndex(3);
-    QVERIFY(s.pressEdit());
-    QTRY_VERIFY_WITH_TIMEOUT(!s.editor(), 10000);
+    QVERIFY(s.commit());
     QCOMPARE(ask("TRIG:TRAN:SOUR?"), QByteArray("MSYN\n"));
 
     QTest::keyClick(s.tree(), Qt::Key_Down);
     QCOMPARE(s.tree()->currentIndex(), s.value("Delay[s]"));
-    QVERIFY(s.pressEdit());
-    auto *spin = qobject_cast<zoDoubleSpinBox *>(s.editor());
+    auto *spin = s.openEditor<zoDoubleSpinBox>();
     QVERIFY(spin);
     QCOMPARE(spin->decimals(), 6);
     QCOMPARE(spin->singleStep(), 0.000001);
     spin->setValue(0.000123);
-    QVERIFY(s.pressEdit());
-    QTRY_VERIFY_WITH_TIMEOUT(!s.editor(), 10000);
+    QVERIFY(s.commit());
     QCOMPARE(ask("TRIG:TRAN:DEL?").trimmed().toDouble(), 0.000123);
 }
 
@@ -586,13 +584,11 @@ void tst_SettingsViews::displayItems()
 
     // And the view's edit reaches the remote side.
     s.tree()->setCurrentIndex(s.value("Energy"));
-    QVERIFY(s.pressEdit());
-    auto *combo = qobject_cast<QComboBox *>(s.editor());
+    auto *combo = s.openEditor<QComboBox>();
     QVERIFY(combo);
     QCOMPARE(entries(combo), QStringList({ "0: Disable", "1: Enable" }));
     combo->setCurrentIndex(1);
-    QVERIFY(s.pressEdit());
-    QTRY_VERIFY_WITH_TIMEOUT(!s.editor(), 10000);
+    QVERIFY(s.commit());
     QCOMPARE(ask("DISP:ENER?"), QByteArray("1\n"));
     QCOMPARE(ask("DISP:ENER OFF;*OPC?"), QByteArray("1\n"));
 }
