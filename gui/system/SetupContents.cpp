@@ -76,8 +76,7 @@ void opp(JsNode *protection, const Lists &l)
 
 void ocp(JsNode *protection, const Lists &l)
 {
-    choice(
-        real(protection, "OCP[A]", "curr:prot"), "Action", "curr:prot:stat", l.protectionAction);
+    choice(real(protection, "OCP[A]", "curr:prot"), "Action", "curr:prot:stat", l.protectionAction);
 }
 
 void uvp(JsNode *protection, const Lists &l)

@@ -35,8 +35,8 @@ void Ui_PictFile::setupUi(QWidget *form)
     label = new QLabel(form);
     label->setObjectName(QStringLiteral("label"));
     label->setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
-    label->setStyleSheet(QStringLiteral(
-        "color: rgb(255, 255, 255);\nbackground-color: rgb(23, 79, 158);"));
+    label->setStyleSheet(
+        QStringLiteral("color: rgb(255, 255, 255);\nbackground-color: rgb(23, 79, 158);"));
     label->setMargin(0);
     label->setIndent(5);
     verticalLayout->addWidget(label);
