@@ -4,8 +4,10 @@
 
 #include "engine/DataLogger.h"
 #include "gui/system/FileSystemEditModel.h"
+#include "gui/system/PictFile.h"
 #include "gui/system/PictUSBFile.h"
 #include "gui/system/SystemKeyPages.h"
+#include "gui/toolkit/FuncButton.h"
 #include "platform/BoardPath.h"
 #include "tests/gallery/Gallery.h"
 
@@ -19,16 +21,17 @@ namespace {
 
 const QSize pageSize(320, 240);
 
-bool touch(const QString &path)
+bool touch(const QString &path, const QByteArray &text = QByteArray())
 {
     QFile f(path);
-    return QDir().mkpath(QFileInfo(path).path()) && f.open(QIODevice::WriteOnly);
+    return QDir().mkpath(QFileInfo(path).path()) && f.open(QIODevice::WriteOnly)
+        && f.write(text) == text.size();
 }
 
 // Makes the entry current once the model knows it; the tree opens down to it.
-void select(PictUSBFile *page, const QString &boardPath)
+template <class Page> void select(Page *page, const QString &boardPath)
 {
-    auto *list = page->findChild<QTreeView *>(QStringLiteral("file"));
+    auto *list = page->template findChild<QTreeView *>(QStringLiteral("file"));
     const QModelIndex index = page->fileModel()->index(platform::BoardPath::map(boardPath));
     list->expand(index.parent());
     list->setCurrentIndex(index);
@@ -69,12 +72,39 @@ void galleryFiles(Gallery &gallery)
     });
     shot("files-csv-name-editor", [](PictUSBFile *page) {
         select(page, QStringLiteral("/run/media/sda1/Untitled1.csv"));
-        auto *list = page->findChild<QTreeView *>(QStringLiteral("file"));
+        auto *list = page->template findChild<QTreeView *>(QStringLiteral("file"));
         list->edit(list->currentIndex());
     });
     shot("files-csv-acquiring", [](PictUSBFile *page) {
         select(page, QStringLiteral("/run/media/sda1/logs"));
         page->funcFile()->SetSaveBtn(true);
+    });
+
+    // The setup page without an engine: every optional row of the contents shows.
+    touch(root.path() + QStringLiteral("/etc/instr/panels/01.info"),
+        R"({"func": 0, "curr:rang": 2, "curr": 1.5, "curr:sst": 0.0005, "outp": true,
+            "pow:prot": 120, "pow:prot:stat": true, "volt:prot:low": 0.5, "func:cvop": true})");
+    touch(root.path() + QStringLiteral("/etc/instr/panels/05.info"), "{");
+    touch(media + QStringLiteral("/sda1/bench.info"), R"({"curr": 0.25})");
+    auto setupShot = [&](const char *name, const std::function<void(PictFile *)> &shown) {
+        auto *page = new PictFile(nullptr, nullptr);
+        gallery.shoot(QLatin1String(name), page, pageSize, [page, shown] {
+            shown(page);
+        });
+    };
+    setupShot("files-info-start", [](PictFile *page) {
+        select(page, QStringLiteral("/run/media/setups/01.info"));
+    });
+    setupShot("files-info-unsaved", [](PictFile *page) {
+        select(page, QStringLiteral("/run/media/setups/05.info"));
+    });
+    setupShot("files-info-stick", [](PictFile *page) {
+        select(page, QStringLiteral("/run/media/sda1/bench.info"));
+    });
+    setupShot("files-info-property", [](PictFile *page) {
+        select(page, QStringLiteral("/run/media/setups/01.info"));
+        page->funcFile()->m_propertyButton->click();
+        QTest::qWait(1300); // the contents view grows over 1 s
     });
     platform::BoardPath::setRoot(previous);
 }
