@@ -2,6 +2,7 @@
 
 #include "engine/ELoad.h"
 #include "engine/PanelMemory.h"
+#include "gui/system/FilePageActions.h"
 #include "gui/system/FileSystemDelegate.h"
 #include "gui/system/FileSystemEditModel.h"
 #include "gui/system/SetupContents.h"
@@ -9,7 +10,6 @@
 #include "gui/system/Ui_PictFile.h"
 #include "gui/toolkit/FuncButton.h"
 #include "gui/toolkit/JsonModel.h"
-#include "gui/toolkit/zoMessageBox.h"
 #include "instrument/ModelInformation.h"
 #include "platform/BoardPath.h"
 
@@ -29,7 +29,6 @@
 using platform::BoardPath;
 
 namespace {
-constexpr int MaxUntitled = 999;
 constexpr short ExecutionError = -200;
 constexpr int AnimationMs = 1000;
 constexpr int Unlimited = 16777215; // QWIDGETSIZE_MAX
@@ -127,13 +126,8 @@ void PictFile::createConnections()
 
 QString PictFile::generateSaveName(const QString &folder)
 {
-    const QString form = QCoreApplication::translate("PictFile", "Untitled%1.info");
-    for (int n = 1; n <= MaxUntitled; ++n) {
-        const QString path = folder + QLatin1Char('/') + form.arg(n);
-        if (!QFileInfo::exists(path))
-            return path;
-    }
-    return QString();
+    return filepage::untitledPath(
+        folder, QCoreApplication::translate("PictFile", "Untitled%1.info"));
 }
 
 short PictFile::saveFile(const QString &path)
@@ -161,13 +155,6 @@ void PictFile::animateAlignment(QWidget *widget, const QSize &size)
     animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
-void PictFile::showError(short error)
-{
-    auto *box = new zoMessageBox(error, this);
-    connect(box, &QDialog::finished, box, &QObject::deleteLater);
-    box->open();
-}
-
 void PictFile::refresh()
 {
     onCurrentChange(m_ui->file->currentIndex(), m_ui->file->currentIndex());
@@ -180,36 +167,22 @@ void PictFile::onRecall()
     if (m_engine && m_engine->presets())
         error = vek::PanelMemory().rcl(BoardPath::unmap(path), m_engine->presets());
     if (error != 0)
-        showError(error);
+        filepage::showError(this, error);
 }
 
 void PictFile::onSave()
 {
     const short error = saveFile(m_model->filePath(m_ui->file->currentIndex()));
     if (error != 0)
-        showError(error);
+        filepage::showError(this, error);
     refresh();
 }
 
 void PictFile::onSaveAs()
 {
-    const QModelIndex current = m_ui->file->currentIndex();
-    const QString path = m_model->filePath(current);
-    const QString folder = m_model->isDir(current) ? path : QFileInfo(path).path();
-    const QString target = generateSaveName(folder);
-    if (target.isEmpty())
-        return;
-    const short error = saveFile(target);
-    if (error != 0) {
-        showError(error);
-        return;
-    }
-    const QModelIndex created = m_model->index(target);
-    if (!created.isValid())
-        return;
-    m_ui->file->setCurrentIndex(created);
-    m_ui->file->scrollTo(created);
-    m_ui->file->edit(created);
+    filepage::saveAs(m_ui->file, m_model, &PictFile::generateSaveName, [this](const QString &path) {
+        return saveFile(path);
+    });
 }
 
 void PictFile::onRename()

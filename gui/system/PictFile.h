@@ -66,7 +66,6 @@ private:
     // Shows the file's contents (or its rows without values) and sets the keys; false when the
     // file cannot be read (nothing changes then).
     bool showContents(const QString &path, bool usb);
-    void showError(short error);
 
     Ui_PictFile *m_ui;
     FileSystemEditModel *m_model = nullptr;

@@ -2,12 +2,12 @@
 
 #include "engine/AcquireTrigger.h"
 #include "engine/DataLogger.h"
+#include "gui/system/FilePageActions.h"
 #include "gui/system/FileSystemDelegate.h"
 #include "gui/system/FileSystemEditModel.h"
 #include "gui/system/SystemKeyPages.h"
 #include "gui/system/Ui_PictUSBFile.h"
 #include "gui/toolkit/FuncButton.h"
-#include "gui/toolkit/zoMessageBox.h"
 #include "platform/BoardPath.h"
 
 #include <QCoreApplication>
@@ -21,7 +21,6 @@
 using platform::BoardPath;
 
 namespace {
-constexpr int MaxUntitled = 999;
 constexpr short ExecutionError = -200;
 const QString MediaRoot = QStringLiteral("/run/media");
 const QString Suffix = QStringLiteral("csv");
@@ -92,13 +91,8 @@ void PictUSBFile::createConnections()
 
 QString PictUSBFile::generateSaveName(const QString &folder)
 {
-    const QString form = QCoreApplication::translate("PictUSBFile", "Untitled%1.csv");
-    for (int n = 1; n <= MaxUntitled; ++n) {
-        const QString path = folder + QLatin1Char('/') + form.arg(n);
-        if (!QFileInfo::exists(path))
-            return path;
-    }
-    return QString();
+    return filepage::untitledPath(
+        folder, QCoreApplication::translate("PictUSBFile", "Untitled%1.csv"));
 }
 
 short PictUSBFile::saveFile(const QString &path)
@@ -115,40 +109,20 @@ short PictUSBFile::saveFile(const QString &path)
     return written ? 0 : FileSystemEditModel::MediaError;
 }
 
-void PictUSBFile::showError(short error)
-{
-    auto *box = new zoMessageBox(error, this);
-    connect(box, &QDialog::finished, box, &QObject::deleteLater);
-    box->open();
-}
-
 void PictUSBFile::onSave()
 {
     const short error = saveFile(m_model->filePath(m_ui->file->currentIndex()));
     if (error != 0)
-        showError(error);
+        filepage::showError(this, error);
     onCurrentChange(m_ui->file->currentIndex(), m_ui->file->currentIndex());
 }
 
 void PictUSBFile::onSaveAs()
 {
-    const QModelIndex current = m_ui->file->currentIndex();
-    const QString path = m_model->filePath(current);
-    const QString folder = m_model->isDir(current) ? path : QFileInfo(path).path();
-    const QString target = generateSaveName(folder);
-    if (target.isEmpty())
-        return;
-    const short error = saveFile(target);
-    if (error != 0) {
-        showError(error);
-        return;
-    }
-    const QModelIndex created = m_model->index(target);
-    if (!created.isValid())
-        return;
-    m_ui->file->setCurrentIndex(created);
-    m_ui->file->scrollTo(created);
-    m_ui->file->edit(created);
+    filepage::saveAs(
+        m_ui->file, m_model, &PictUSBFile::generateSaveName, [this](const QString &path) {
+            return saveFile(path);
+        });
 }
 
 void PictUSBFile::onRename()

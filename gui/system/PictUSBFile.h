@@ -54,8 +54,6 @@ private:
     void createWidgets();
     void createLayout();
     void createConnections();
-    // The self-closing box with the error's text.
-    void showError(short error);
 
     Ui_PictUSBFile *m_ui;
     FileSystemEditModel *m_model = nullptr;
