@@ -61,3 +61,4 @@ void galleryHome(Gallery &gallery);
 void galleryUpdater(Gallery &gallery);
 void galleryScreens(Gallery &gallery);
 void gallerySourceKeys(Gallery &gallery);
+void galleryFiles(Gallery &gallery);

@@ -26,6 +26,7 @@ const struct
     { "charts", galleryCharts },
     { "measurement", galleryMeasurement },
     { "screens", galleryScreens },
+    { "files", galleryFiles },
     { "home", galleryHome },
     { "sourcekeys", gallerySourceKeys },
     { "updater", galleryUpdater },
