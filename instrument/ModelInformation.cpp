@@ -377,3 +377,10 @@ const BoundValue *ModelInformation::levelBound(
         return nullptr;
     }
 }
+
+QString ModelInformation::rangeText(const BoundValueBase &entry, const QString &unit)
+{
+    // The safe entry of an empty map has factor 0.
+    const double factor = entry.m_prefixFactor != 0.0 ? entry.m_prefixFactor : 1.0;
+    return QString::number(entry.m_max / factor, 'g', 6) + entry.m_siPrefix + unit;
+}

@@ -90,6 +90,9 @@ public:
     // The entry for key, else the entry of the smallest key, else (empty map) a safe entry
     // with limits 0 and factor 0. Never inserts.
     template <typename T> static const T &rangeValue(const QMap<int, T> &map, int key);
+    // A range's full scale in its prefixed unit, up to six significant digits ("150mA", "30A");
+    // unit follows the prefix directly.
+    static QString rangeText(const BoundValueBase &entry, const QString &unit);
 
     // The measurement maps' factors for every range code a record can carry.
     ioc::AcqFactors acqFactors() const;

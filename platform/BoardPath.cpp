@@ -47,6 +47,16 @@ QString BoardPath::map(const QString &boardPath)
     return r + boardPath;
 }
 
+QString BoardPath::unmap(const QString &path)
+{
+    const QString r = root();
+    if (r.isEmpty())
+        return path;
+    if (path == r)
+        return QStringLiteral("/");
+    return path.startsWith(r + QLatin1Char('/')) ? path.mid(r.size()) : path;
+}
+
 QStringList BoardPath::mapArguments(const QStringList &arguments)
 {
     QStringList mapped;

@@ -17,6 +17,9 @@ public:
     static void setRoot(const QString &root);
     // "/etc/instr/x" -> root + "/etc/instr/x". Relative paths are returned unchanged.
     static QString map(const QString &boardPath);
+    // The reverse of map(): root + "/etc/instr/x" -> "/etc/instr/x"; a path outside the root
+    // is returned unchanged.
+    static QString unmap(const QString &path);
     // Maps each argument that is an absolute path, and the path of an argument of the form
     // name=/path (as dd's if= and of=, or --option=/path); others pass unchanged.
     static QStringList mapArguments(const QStringList &arguments);

@@ -355,6 +355,24 @@ int main(int argc, char **argv)
         p.drawRoundedRect(QRectF(0, 0, 50, 16), 3, 3);
     }));
 
+    // The alarm symbol that opens the protection message: a red plate with a white triangle.
+    {
+        QImage alarm(65, 20, QImage::Format_ARGB32);
+        alarm.fill(Qt::transparent);
+        QPainter p(&alarm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(220, 0, 0));
+        p.drawRoundedRect(QRectF(0, 0, 65, 20), 4, 4);
+        p.setBrush(Qt::white);
+        p.drawPolygon(QPolygonF({ QPointF(32.5, 2), QPointF(43, 18), QPointF(22, 18) }));
+        p.setBrush(QColor(220, 0, 0));
+        p.drawRect(QRectF(31.5, 7, 2, 6));
+        p.drawRect(QRectF(31.5, 14.5, 2, 2));
+        p.end();
+        ok &= writer.write(QStringLiteral("alarm.png"), alarm);
+    }
+
     if (!ok || !writer.writeResourceFile()) {
         std::fprintf(stderr, "vek-keyimages: the image set in %s is incomplete\n", argv[1]);
         return 1;

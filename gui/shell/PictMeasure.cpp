@@ -1,9 +1,12 @@
 #include "gui/shell/PictMeasure.h"
 
+#include "engine/AcquireTrigger.h"
 #include "engine/Basic.h"
 #include "engine/Status.h"
+#include "engine/ioc/IoControl.h"
 #include "gui/program/PictProgramEdit.h"
 #include "gui/program/ViewProgram.h"
+#include "gui/shell/AlarmText.h"
 #include "gui/shell/MeasureKeyPages.h"
 #include "gui/shell/Ui_PictMeasure.h"
 #include "gui/shell/Ui_Vek3r.h"
@@ -32,10 +35,14 @@
 #include "remote/INetworkInfo.h"
 #include "remote/ZOSystErrCue.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QStackedWidget>
+#include <QState>
+#include <QStateMachine>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 namespace {
@@ -44,11 +51,14 @@ namespace {
 // range the model lacks shows the entry of the smallest range.
 QString rangeText(const QMap<int, BoundValueBase> &ranges, int range, const QString &unit)
 {
-    const BoundValueBase &entry = ModelInformation::rangeValue(ranges, range);
-    // The safe entry of an empty map has factor 0.
-    const double factor = entry.m_prefixFactor != 0.0 ? entry.m_prefixFactor : 1.0;
-    return QString::number(entry.m_max / factor, 'g', 6) + entry.m_siPrefix + unit;
+    return ModelInformation::rangeText(ModelInformation::rangeValue(ranges, range), unit);
 }
+
+// Mutual-sync availability, shared by every use of EnSyncChange for the life of the program:
+// the link is up, the sine view runs in sync, the pulse view runs in sync.
+bool s_linkOn = true;
+bool s_sineSync = false;
+bool s_pulseSync = false;
 
 } // namespace
 
@@ -62,6 +72,7 @@ PictMeasure::PictMeasure(Vek3r *parent, const PanelEngine &engine)
     createWidgets();
     m_sourceView = m_viewSet;
     createLayout();
+    createStateMachines();
     createConnections();
 
     if (m_engine.model) {
@@ -71,17 +82,108 @@ PictMeasure::PictMeasure(Vek3r *parent, const PanelEngine &engine)
     Q_EMIT normalUiChanged();
     showInitialIndicators();
     m_restore.fill(false);
+
+    // A started machine enters its initial state once events are next processed: the first
+    // entry slots (CC, normal, load on) run after construction, and signals emitted before
+    // that, the normalUiChanged above among them, move nothing.
+    m_modeMachine->start();
+    m_waveformMachine->start();
+    m_loadMachine->start();
 }
 
 PictMeasure::~PictMeasure()
 {
+    // The monitor records queued for this screen are its own: no more are sent, and those on
+    // their way are taken, and freed, before the screen goes.
+    if (m_engine.monitor)
+        disconnect(m_engine.monitor, nullptr, &m_recordInbox, nullptr);
+    QCoreApplication::sendPostedEvents(&m_recordInbox, QEvent::MetaCall);
+    // The machines have no parent: stop them before the states' slots lose their widgets.
+    delete m_loadMachine;
+    delete m_waveformMachine;
+    delete m_modeMachine;
     delete ui;
+}
+
+void PictMeasure::createStateMachines()
+{
+    m_modeMachine = new QStateMachine;
+    m_ccState = new QState(m_modeMachine);
+    m_ccCvState = new QState(m_modeMachine);
+    m_crState = new QState(m_modeMachine);
+    m_crCvState = new QState(m_modeMachine);
+    m_cvState = new QState(m_modeMachine);
+    m_cpState = new QState(m_modeMachine);
+    m_arbState = new QState(m_modeMachine);
+    m_waveformMachine = new QStateMachine;
+    m_normalState = new QState(m_waveformMachine);
+    m_pulseState = new QState(m_waveformMachine);
+    m_sineState = new QState(m_waveformMachine);
+    m_shortState = new QState(m_waveformMachine);
+    m_externalState = new QState(m_waveformMachine);
+    m_loadMachine = new QStateMachine;
+    m_loadOnState = new QState(m_loadMachine);
+    m_loadOffState = new QState(m_loadMachine);
+
+    using Entry = void (PictMeasure::*)();
+    const std::pair<QState *, Entry> entries[] = {
+        { m_ccState, &PictMeasure::onCcModeUiChange },
+        { m_ccCvState, &PictMeasure::onCcCvModeUiChange },
+        { m_crState, &PictMeasure::onCrModeUiChange },
+        { m_crCvState, &PictMeasure::onCrCvModeUiChange },
+        { m_cvState, &PictMeasure::onCvModeUiChange },
+        { m_cpState, &PictMeasure::onCpModeUiChange },
+        { m_arbState, &PictMeasure::onArbModeUiChange },
+        { m_normalState, &PictMeasure::onNormalUiChange },
+        { m_pulseState, &PictMeasure::onPulseUiChange },
+        { m_sineState, &PictMeasure::onSineUiChange },
+        { m_shortState, &PictMeasure::onShortUiChange },
+        { m_externalState, &PictMeasure::onExternalUiChange },
+        { m_loadOnState, &PictMeasure::onLoadOnUiChange },
+        { m_loadOffState, &PictMeasure::onLoadOffUiChange },
+    };
+    for (const auto &entry : entries)
+        connect(entry.first, &QAbstractState::entered, this, entry.second);
+
+    // Every mode reaches every other in one report, so the tile always shows the engine's mode.
+    using Signal = void (PictMeasure::*)();
+    const std::pair<QState *, Signal> modes[] = {
+        { m_ccState, &PictMeasure::ccModeUiChanged },
+        { m_ccCvState, &PictMeasure::ccCvModeUiChanged },
+        { m_crState, &PictMeasure::crModeUiChanged },
+        { m_crCvState, &PictMeasure::crCvModeUiChanged },
+        { m_cvState, &PictMeasure::cvModeUiChanged },
+        { m_cpState, &PictMeasure::cpModeUiChanged },
+        { m_arbState, &PictMeasure::arbModeUiChanged },
+    };
+    for (const auto &from : modes)
+        for (const auto &to : modes)
+            if (from.first != to.first)
+                from.first->addTransition(this, to.second, to.first);
+
+    m_normalState->addTransition(this, &PictMeasure::pulseUiChanged, m_pulseState);
+    m_normalState->addTransition(this, &PictMeasure::sineUiChanged, m_sineState);
+    m_normalState->addTransition(this, &PictMeasure::shortUiChanged, m_shortState);
+    m_normalState->addTransition(this, &PictMeasure::externalUiChanged, m_externalState);
+    m_pulseState->addTransition(this, &PictMeasure::normalUiChanged, m_normalState);
+    m_pulseState->addTransition(this, &PictMeasure::sineUiChanged, m_sineState);
+    m_sineState->addTransition(this, &PictMeasure::normalUiChanged, m_normalState);
+    m_sineState->addTransition(this, &PictMeasure::pulseUiChanged, m_pulseState);
+    m_shortState->addTransition(this, &PictMeasure::normalUiChanged, m_normalState);
+    m_externalState->addTransition(this, &PictMeasure::normalUiChanged, m_normalState);
+
+    m_loadOnState->addTransition(this, &PictMeasure::loadOffUiChanged, m_loadOffState);
+    m_loadOffState->addTransition(this, &PictMeasure::loadOnUiChanged, m_loadOnState);
+
+    m_modeMachine->setInitialState(m_ccState);
+    m_waveformMachine->setInitialState(m_normalState);
+    m_loadMachine->setInitialState(m_loadOnState);
 }
 
 void PictMeasure::createWidgets()
 {
-    m_funcSourMode = new FuncSourMode(this);
-    m_funcSourRange = new FuncSourRange(this);
+    m_funcSourMode = new FuncSourMode(m_engine.basic, this);
+    m_funcSourRange = new FuncSourRange(m_engine.basic, m_engine.model, this);
     m_funcSourPulse = new FuncSourPulse(this);
     m_funcSourSine = new FuncSourSine(this);
     m_funcSourMemory = new FuncSourMemory(this);
@@ -151,7 +253,15 @@ void PictMeasure::createLayout()
 
 void PictMeasure::createConnections()
 {
+    qRegisterMetaType<KeywordBridge_LowMedHigh::values>("SourceCurrentRange");
+    qRegisterMetaType<KeywordBridge_LowHigh::values>("SourceVoltageRange");
+    qRegisterMetaType<KeywordBridge_CcCrCvCpArb::values>("SourceMode");
+    qRegisterMetaType<vek::AcquireTrigger::displayItems>("displayItems");
+    qRegisterMetaType<vek::Status::StatusOperation>("StatusOperation");
+    qRegisterMetaType<const ioc::TRACE_DATA *>();
+
     if (vek::Status *status = m_engine.status) {
+        connect(status, &vek::Status::linkChanged, this, &PictMeasure::EnSyncChange);
         for (OperationStatus *tile :
             { m_meter->opertationStatusWidget(), m_chart->opertationStatusWidget() })
             connect(status,
@@ -175,10 +285,28 @@ void PictMeasure::createConnections()
         connect(
             status, &vek::Status::cutoffEnergyOccurred, this, &PictMeasure::onCutoffEnergyOccurred);
     }
+    // Through the inbox, whose queued calls carry nothing but records (see the destructor).
+    if (m_engine.monitor)
+        connect(m_engine.monitor,
+            &ioc::IoControl::monitorUpdated,
+            &m_recordInbox,
+            [this](const ioc::TRACE_DATA *meas) {
+                onMonitorUpdate(meas);
+            });
     if (vek::Basic *basic = m_engine.basic) {
+        connect(basic, &vek::Source::outputUiChanged, this, &PictMeasure::onOutputChange);
+        connect(
+            basic, &vek::Source::operationModeChanged, this, &PictMeasure::onOperationModeChange);
         connect(basic, &vek::Source::currRangeChanged, this, &PictMeasure::onCurrRangeChange);
         connect(basic, &vek::Source::voltRangeChanged, this, &PictMeasure::onVoltRangeChange);
         connect(basic, &vek::Source::remoteSensingChanged, this, &PictMeasure::onViewSensingChange);
+        connect(
+            basic, &vek::Basic::waveformStateUiChanged, this, &PictMeasure::onWaveformStateChange);
+        connect(basic, &vek::Basic::outputShortUiChanged, this, &PictMeasure::onOutputShortChange);
+        connect(basic, &vek::Source::externalChanged, this, &PictMeasure::onExternalChange);
+        connect(
+            basic, &vek::Source::voltageExternalChanged, this, &PictMeasure::onCvExternalChange);
+        connect(basic, &vek::Basic::msyncStateUiChanged, this, &PictMeasure::onMSyncStateChange);
         for (auto signal : { &vek::Basic::cutOffETimeStateUiChanged,
                  &vek::Basic::cutOffVoltageStateUiChanged,
                  &vek::Basic::cutOffCapacityStateUiChanged,
@@ -190,6 +318,16 @@ void PictMeasure::createConnections()
             this,
             &PictMeasure::onOutputExternalUiChange);
     }
+
+    if (vek::AcquireTrigger *acquire = m_engine.acquire) {
+        connect(acquire, &vek::AcquireTrigger::measInitiated, this, &PictMeasure::onMeasInitiate);
+        connect(acquire, &vek::AcquireTrigger::measImmediated, this, &PictMeasure::onMeasTrigger);
+        connect(acquire, &vek::AcquireTrigger::measTriggered, this, &PictMeasure::onMeasTrigger);
+        connect(acquire, &vek::AcquireTrigger::measUiAborted, this, &PictMeasure::onMeasAbort);
+        connect(acquire, &vek::AcquireTrigger::measUiComplete, this, &PictMeasure::onMeasComplete);
+    }
+    connect(m_viewSine, &ViewSineWaveform::SyncChanged, this, &PictMeasure::EnSyncChange);
+    connect(m_viewPulse, &ViewPulseWaveform::SyncChanged, this, &PictMeasure::EnSyncChange);
 
     if (m_engine.network)
         connect(m_engine.network,
@@ -528,5 +666,440 @@ void PictMeasure::onVoltRangeChange(vek::SourceVoltageRange range)
     case KeywordBridge_LowHigh::HIGH:
         ui->infoVRange->setStyleSheet(CV_HStatus);
         break;
+    }
+}
+
+void PictMeasure::onOperationModeChange(vek::SourceMode mode, bool cvOption)
+{
+    switch (mode) {
+    case KeywordBridge_CcCrCvCpArb::CC:
+        cvOption ? Q_EMIT ccCvModeUiChanged() : Q_EMIT ccModeUiChanged();
+        break;
+    case KeywordBridge_CcCrCvCpArb::CR:
+        cvOption ? Q_EMIT crCvModeUiChanged() : Q_EMIT crModeUiChanged();
+        break;
+    case KeywordBridge_CcCrCvCpArb::CV:
+        Q_EMIT cvModeUiChanged();
+        break;
+    case KeywordBridge_CcCrCvCpArb::CP:
+        Q_EMIT cpModeUiChanged();
+        break;
+    case KeywordBridge_CcCrCvCpArb::ARB:
+        Q_EMIT arbModeUiChanged();
+        break;
+    default:
+        break;
+    }
+}
+
+void PictMeasure::onWaveformStateChange(int state)
+{
+    if (state == 2)
+        Q_EMIT sineUiChanged();
+    else if (state == 1)
+        Q_EMIT pulseUiChanged();
+    else
+        Q_EMIT normalUiChanged();
+}
+
+void PictMeasure::onOutputShortChange(bool on)
+{
+    on ? Q_EMIT shortUiChanged() : Q_EMIT normalUiChanged();
+}
+
+void PictMeasure::onExternalChange(bool enable)
+{
+    enable ? Q_EMIT externalUiChanged() : Q_EMIT normalUiChanged();
+}
+
+void PictMeasure::onOutputChange(bool on)
+{
+    on ? Q_EMIT loadOnUiChanged() : Q_EMIT loadOffUiChanged();
+}
+
+void PictMeasure::onAlarmUiChange()
+{
+    Q_EMIT loadOffUiChanged();
+}
+
+void PictMeasure::onCvExternalChange(bool enable)
+{
+    m_viewSet->onCvExternalUiChange(enable);
+}
+
+void PictMeasure::onMonitorUpdate(const ioc::TRACE_DATA *meas)
+{
+    m_meter->onMonitorUpdate(meas);
+    m_chart->onMonitorUpdate(meas);
+    delete meas;
+}
+
+bool PictMeasure::rangeKeysAvailable() const
+{
+    return m_funcSourRange->m_currRangeEnable || m_funcSourRange->m_voltRangeEnable;
+}
+
+void PictMeasure::styleCrRange()
+{
+    switch (vek::Source::getCurrentRange()) {
+    case KeywordBridge_LowMedHigh::LOW:
+        ui->infoCRange->setStyleSheet(CC_LStatus);
+        break;
+    case KeywordBridge_LowMedHigh::MED:
+        ui->infoCRange->setStyleSheet(CC_MStatus);
+        break;
+    case KeywordBridge_LowMedHigh::HIGH:
+        ui->infoCRange->setStyleSheet(CC_HStatus);
+        break;
+    }
+}
+
+void PictMeasure::rerunWaveformEntry(bool sineAsNormal)
+{
+    if (m_pulseState->active())
+        onPulseUiChange();
+    else if (m_sineState->active() && !sineAsNormal)
+        onSineUiChange();
+    else if (m_shortState->active())
+        onShortUiChange();
+    else if (m_externalState->active())
+        onExternalUiChange();
+    else
+        onNormalUiChange();
+}
+
+void PictMeasure::enterCcMode(const QString &text)
+{
+    ui->InfoMode->setText(text);
+    ui->InfoMode->setStyleSheet(CC_HStatus);
+    ui->infoCRange->setStyleSheet(CC_HStatus);
+    m_viewStack->setCurrentWidget(m_sourceView);
+    m_viewSet->onCcModeUiChange();
+    m_viewProgram->onCcModeUiChange();
+    m_viewPulse->onCcModeUiChange();
+    if (PictProgramEdit *editor = m_mainWindow->pictProgramEdit())
+        editor->onCcModeUiChange();
+    m_funcSourMode->onCcModeUiChange();
+    m_funcSourLevel->basicPage()->onCcModeUiChange();
+    m_funcSourLevel->selectBasicPage();
+    m_funcSourRange->viewFuncMode(KeywordBridge_CcCrCvCpArb::CC);
+    rerunWaveformEntry(false);
+    m_mainWindow->setRangeUiEnable(rangeKeysAvailable());
+    m_mainWindow->setSineWaveformUiEnable(true);
+}
+
+void PictMeasure::enterCrMode(const QString &text)
+{
+    ui->InfoMode->setText(text);
+    ui->InfoMode->setStyleSheet(CR_Status);
+    styleCrRange();
+    // CR has no sine: its place is taken by the pulse view.
+    if (m_sourceView == m_viewSine)
+        m_sourceView = m_viewPulse;
+    m_viewStack->setCurrentWidget(m_sourceView);
+    m_viewSet->onCrModeUiChange();
+    m_viewProgram->onNotCcModeUiChange();
+    m_viewPulse->onCrModeUiChange();
+    if (PictProgramEdit *editor = m_mainWindow->pictProgramEdit())
+        editor->onCrModeUiChange();
+    m_funcSourMode->onCrModeUiChange();
+    m_funcSourLevel->basicPage()->onCrModeUiChange();
+    m_funcSourLevel->selectBasicPage();
+    m_funcSourRange->viewFuncMode(KeywordBridge_CcCrCvCpArb::CR);
+    rerunWaveformEntry(true);
+    m_mainWindow->setRangeUiEnable(rangeKeysAvailable());
+    m_mainWindow->setSineWaveformUiEnable(false);
+}
+
+void PictMeasure::enterCvCpMode(const QString &text, const QString &style, bool cp)
+{
+    ui->InfoMode->setText(text);
+    ui->InfoMode->setStyleSheet(style);
+    ui->infoCRange->setStyleSheet(CC_HStatus);
+    showIndicator(Pulse, ui->infoPulse, false);
+    showIndicator(Sine, ui->infoSine, false);
+    m_sourceView = m_viewSet;
+    m_viewStack->setCurrentWidget(m_viewSet);
+    PictProgramEdit *editor = m_mainWindow->pictProgramEdit();
+    if (cp) {
+        m_viewSet->onCpModeUiChange();
+        m_viewProgram->onNotCcModeUiChange();
+        if (editor)
+            editor->onCpModeUiChange();
+        m_funcSourMode->onCpModeUiChange();
+        m_funcSourLevel->basicPage()->onCpModeUiChange();
+    } else {
+        m_viewSet->onCvModeUiChange();
+        m_viewProgram->onNotCcModeUiChange();
+        if (editor)
+            editor->onCvModeUiChange();
+        m_funcSourMode->onCvModeUiChange();
+        m_funcSourLevel->basicPage()->onCvModeUiChange();
+    }
+    m_funcSourLevel->selectBasicPage();
+    m_funcSourRange->viewFuncMode(KeywordBridge_CcCrCvCpArb::CC);
+    if (!cp)
+        m_viewSet->onCvExternalUiChange(vek::Source::m_voltExternal);
+    else if (m_externalState->active())
+        onExternalUiChange();
+    else
+        onNormalUiChange();
+    m_mainWindow->setWaveformUiEnable(false);
+    m_mainWindow->setRangeUiEnable(rangeKeysAvailable());
+}
+
+void PictMeasure::onCcModeUiChange()
+{
+    enterCcMode(tr("CC"));
+}
+
+void PictMeasure::onCcCvModeUiChange()
+{
+    enterCcMode(tr("CC+CV"));
+}
+
+void PictMeasure::onCrModeUiChange()
+{
+    enterCrMode(tr("CR"));
+}
+
+void PictMeasure::onCrCvModeUiChange()
+{
+    enterCrMode(tr("CR+CV"));
+}
+
+void PictMeasure::onCvModeUiChange()
+{
+    enterCvCpMode(tr("CV"), CV_HStatus, false);
+}
+
+void PictMeasure::onCpModeUiChange()
+{
+    enterCvCpMode(tr("CP"), CP_Status, true);
+}
+
+void PictMeasure::onArbModeUiChange()
+{
+    ui->InfoMode->setText(tr("ARB"));
+    ui->InfoMode->setStyleSheet(ARB_Status);
+    ui->infoCRange->setStyleSheet(CC_HStatus);
+    showIndicator(Pulse, ui->infoPulse, false);
+    showIndicator(Sine, ui->infoSine, false);
+    m_sourceView = m_viewSet;
+    m_viewStack->setCurrentWidget(m_viewSet);
+    m_viewSet->onArbModeUiChange();
+    m_funcSourMode->onArbModeUiChange();
+    m_funcSourLevel->basicPage()->onArbModeUiChange();
+    m_funcSourRange->viewFuncMode(KeywordBridge_CcCrCvCpArb::CC);
+    m_mainWindow->setWaveformUiEnable(false);
+    m_mainWindow->setRangeUiEnable(rangeKeysAvailable());
+}
+
+void PictMeasure::onNormalUiChange()
+{
+    showIndicator(Pulse, ui->infoPulse, false);
+    showIndicator(Sine, ui->infoSine, false);
+    m_viewSet->onNormalUiChange();
+    const vek::SourceMode mode = vek::Source::m_functionMode;
+    m_mainWindow->setWaveformUiEnable(
+        mode == KeywordBridge_CcCrCvCpArb::CC || mode == KeywordBridge_CcCrCvCpArb::CR);
+    if (m_loadOffState->active()) {
+        m_funcSourMode->onLoadOffUiChange();
+        m_funcSourRange->onLoadOffUiChange();
+    }
+}
+
+void PictMeasure::onPulseUiChange()
+{
+    showIndicator(Sine, ui->infoSine, false);
+    showIndicator(Pulse, ui->infoPulse, true);
+    m_viewSet->onPulseUiChange();
+    m_mainWindow->setWaveformUiEnable(true);
+    if (m_loadOffState->active()) {
+        m_funcSourMode->onLoadOffPulseShortUiChange();
+        m_funcSourRange->onLoadOffUiChange();
+    }
+}
+
+void PictMeasure::onSineUiChange()
+{
+    showIndicator(Pulse, ui->infoPulse, false);
+    showIndicator(Sine, ui->infoSine, true);
+    m_viewSet->onSineUiChange();
+    m_mainWindow->setWaveformUiEnable(true);
+    if (m_loadOffState->active()) {
+        m_funcSourMode->onLoadOffSineUiChange();
+        m_funcSourRange->onLoadOffUiChange();
+    }
+}
+
+void PictMeasure::onShortUiChange()
+{
+    showIndicator(Pulse, ui->infoPulse, false);
+    showIndicator(Sine, ui->infoSine, false);
+    m_viewSet->onShortUiChange();
+    m_mainWindow->setWaveformUiEnable(false);
+    if (m_loadOffState->active()) {
+        m_funcSourMode->onLoadOffPulseShortUiChange();
+        m_funcSourRange->onLoadOffUiChange();
+    }
+}
+
+void PictMeasure::onExternalUiChange()
+{
+    m_viewSet->onExternalUiChange();
+    m_mainWindow->setWaveformUiEnable(false);
+}
+
+void PictMeasure::onLoadOnUiChange()
+{
+    m_funcSourMode->onLoadOnUiChange();
+    m_funcSourRange->onLoadOnUiChange();
+}
+
+void PictMeasure::onLoadOffUiChange()
+{
+    if (m_normalState->active() || m_externalState->active())
+        m_funcSourMode->onLoadOffUiChange();
+    else if (m_pulseState->active() || m_shortState->active())
+        m_funcSourMode->onLoadOffPulseShortUiChange();
+    else if (m_sineState->active())
+        m_funcSourMode->onLoadOffSineUiChange();
+    else
+        return; // the waveform machine is not running yet
+    m_funcSourRange->onLoadOffUiChange();
+}
+
+void PictMeasure::EnSyncChange(bool Val)
+{
+    QObject *from = sender();
+    if (from && from == m_viewSine)
+        s_sineSync = Val;
+    else if (from && from == m_viewPulse)
+        s_pulseSync = Val;
+    else
+        s_linkOn = Val;
+
+    const bool allowed = s_linkOn && !s_sineSync && !s_pulseSync;
+    if (allowed) {
+        m_funcSourMore->m_syncEnableButton->setEnabled(true);
+    } else {
+        m_funcSourMore->m_syncEnableButton->setEnabled(false);
+        m_funcSourMore->m_loadOnButton->setEnabled(false);
+        m_funcSourMore->m_loadOffButton->setEnabled(false);
+        if (m_engine.basic)
+            m_engine.basic->setMSyncState(false);
+    }
+
+    const vek::AcquireTrigger *acquire = m_engine.acquire;
+    m_funcAcquire->m_msyncButton->setEnabled(acquire
+        && acquire->triggerSources().testFlag(ioc::IoControl::tasMSync) && acquire->isInitiated()
+        && allowed);
+}
+
+void PictMeasure::onMSyncStateChange(bool on)
+{
+    m_funcSourMore->m_syncEnableButton->setChecked(on);
+    m_funcSourMore->m_loadOnButton->setEnabled(on);
+    m_funcSourMore->m_loadOffButton->setEnabled(on);
+}
+
+void PictMeasure::setAcquireKeys(bool edit, bool initiate, bool abort, bool msync, bool trigger)
+{
+    m_funcAcquire->m_editButton->setEnabled(edit);
+    m_funcAcquire->m_initiateButton->setEnabled(initiate);
+    m_funcAcquire->m_abortButton->setEnabled(abort);
+    m_funcAcquire->m_msyncButton->setEnabled(msync);
+    m_funcAcquire->m_triggerButton->setEnabled(trigger);
+}
+
+void PictMeasure::onMeasInitiate()
+{
+    const auto sources = m_engine.acquire ? m_engine.acquire->triggerSources()
+                                          : vek::AcquireTrigger::TrigAcquireSources();
+    const bool link = m_engine.status && m_engine.status->linkOn();
+    setAcquireKeys(false,
+        false,
+        true,
+        sources.testFlag(ioc::IoControl::tasMSync) && link,
+        sources.testFlag(ioc::IoControl::tasBus));
+    m_viewAcquire->setValueLock(true);
+    onViewMeasureChange(false);
+}
+
+void PictMeasure::onMeasTrigger()
+{
+    setAcquireKeys(false, false, true, false, false);
+    m_viewAcquire->setValueLock(true);
+    onViewMeasureChange(true);
+}
+
+void PictMeasure::onMeasAbort()
+{
+    setAcquireKeys(true, true, false, false, false);
+    m_viewAcquire->setValueLock(false);
+    onViewMeasureChange(false);
+}
+
+void PictMeasure::onMeasComplete()
+{
+    onMeasAbort();
+}
+
+std::array<std::pair<PictMeasure::Restore, QWidget *>, 12> PictMeasure::alarmIndicators() const
+{
+    return { { { CutoffEnabled, ui->cutoffEnable },
+        { CutoffTime, ui->cutoffTime },
+        { CutoffVolt, ui->cutoffVolt },
+        { CutoffCap, ui->cutoffCap },
+        { CutoffEner, ui->cutoffEner },
+        { Measuring, ui->infoMeas },
+        { ProgramActive, ui->infoProg },
+        { Sensing, ui->infoSensing },
+        { ExtLoad, ui->infoExtLoad },
+        { Sine, ui->infoSine },
+        { Pulse, ui->infoPulse },
+        { ErrorCount, ui->infoError } } };
+}
+
+void PictMeasure::viewAlarmMode(vek::Status::StatusProtections protections)
+{
+    m_keyStack->hide();
+    m_viewStack->setMaximumHeight(66);
+    m_meter->viewMeasLargeFont(false);
+    ui->infoKeyLock->hide();
+    m_restore[AlarmMode] = true;
+
+    for (const auto &indicator : alarmIndicators()) {
+        // Not isVisible(): the icons count as shown while the main window itself is hidden.
+        if (!indicator.second->isHidden()) {
+            m_restore[indicator.first] = true;
+            indicator.second->hide();
+        }
+    }
+
+    ui->Message->setHtml(alarmSentence(protections, AlarmScreen::Panel));
+    ui->Message->setMinimumHeight(50);
+}
+
+void PictMeasure::clearAlarmMode()
+{
+    ui->Message->setHtml(QString());
+    ui->Message->setMinimumHeight(20);
+    m_restore[AlarmMode] = false;
+
+    for (const auto &indicator : alarmIndicators()) {
+        // The error count is shown with the number of now, below.
+        if (indicator.first != ErrorCount && m_restore[indicator.first]) {
+            indicator.second->show();
+            m_restore[indicator.first] = false;
+        }
+    }
+    if (m_restore[ErrorCount]) {
+        // The count of now: errors may have been read or queued during the alarm.
+        const int n = zo4882::s_systErrCue.count();
+        ui->infoError->setText(QString::number(n));
+        ui->infoError->setVisible(n > 0);
+        m_restore[ErrorCount] = false;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Source.h"
+#include "engine/Status.h"
 
 #include <QWidget>
 
@@ -24,6 +25,8 @@ class Meter;
 class ModelInformation;
 class NetworkManager;
 class QStackedWidget;
+class QState;
+class QStateMachine;
 class Ui_PictMeasure;
 class ViewAcquire;
 class ViewArbitrary;
@@ -39,9 +42,15 @@ class Vek3r;
 
 namespace vek {
 class AcquireTrigger;
+class ELoad;
 class Basic;
 class Status;
 } // namespace vek
+
+namespace ioc {
+class IoControl;
+struct TRACE_DATA;
+} // namespace ioc
 
 namespace zostd {
 class INetworkInfo;
@@ -57,6 +66,8 @@ struct PanelEngine
     DataLogger *logger = nullptr; // the record logger the chart page reads
     vek::AcquireTrigger *acquire = nullptr;
     NetworkManager *network = nullptr; // the LAN manager, in its own thread; may be null
+    ioc::IoControl *monitor = nullptr; // the monitor link, in its own thread; may be null
+    vek::ELoad *root = nullptr; // the engine root (setups and presets); may be null
 };
 
 // The home screen: the status row and indicator icons, the meter or chart page above one
@@ -97,6 +108,15 @@ public:
 
     // Whether the alarm text is shown: the indicators stay hidden meanwhile.
     bool isAlarmMode() const { return m_restore[AlarmMode]; }
+    // The function-mode, waveform and load machines (they have no parent widget).
+    QList<QStateMachine *> stateMachines() const
+    {
+        return { m_modeMachine, m_waveformMachine, m_loadMachine };
+    }
+    // The main window shows a protection alarm: the sentence naming the protections goes into
+    // the message box, and the soft keys and indicators are hidden until clearAlarmMode().
+    void viewAlarmMode(vek::Status::StatusProtections protections);
+    void clearAlarmMode();
 
 Q_SIGNALS:
     void ccModeUiChanged();
@@ -133,6 +153,43 @@ public Q_SLOTS:
     void onCurrRangeChange(vek::SourceCurrentRange range, vek::SourceCurrentRange panelRange);
     void onVoltRangeChange(vek::SourceVoltageRange range);
 
+    // Engine reports turned into the signals that drive the three state machines.
+    void onOperationModeChange(vek::SourceMode mode, bool cvOption);
+    void onWaveformStateChange(int state); // 1 pulse, 2 sine, else normal
+    void onOutputShortChange(bool on);
+    void onExternalChange(bool enable);
+    void onOutputChange(bool on);
+    // The main window shows a protection alarm: the load counts as off.
+    void onAlarmUiChange();
+    void onCvExternalChange(bool enable);
+    // Takes the record: the meter, then the chart read it, then it is freed.
+    void onMonitorUpdate(const ioc::TRACE_DATA *meas);
+    // The mutual-sync link (status object, direct calls) or a waveform view's sync setting.
+    void EnSyncChange(bool Val);
+    void onMSyncStateChange(bool on);
+    void onMeasInitiate();
+    void onMeasTrigger();
+    void onMeasAbort();
+    void onMeasComplete();
+    void onCutoffFactorChange() { }
+    void onCcAddExternalUiChange() { }
+
+    // Entry slots of the machines' states.
+    void onCcModeUiChange();
+    void onCcCvModeUiChange();
+    void onCrModeUiChange();
+    void onCrCvModeUiChange();
+    void onCvModeUiChange();
+    void onCpModeUiChange();
+    void onArbModeUiChange();
+    void onNormalUiChange();
+    void onPulseUiChange();
+    void onSineUiChange();
+    void onShortUiChange();
+    void onExternalUiChange();
+    void onLoadOnUiChange();
+    void onLoadOffUiChange();
+
 private:
     // The restore flags: whether each indicator is to be shown once no alarm hides it.
     enum Restore {
@@ -156,6 +213,21 @@ private:
     void createLayout();
     void createConnections();
     void showInitialIndicators();
+    void createStateMachines();
+
+    // Steps shared by the mode entries: CC and CC+CV, CR and CR+CV, CV and CP.
+    void enterCcMode(const QString &text);
+    void enterCrMode(const QString &text);
+    void enterCvCpMode(const QString &text, const QString &style, bool cp);
+    // The current-range tile's colour in CR: by the present range.
+    void styleCrRange();
+    // Runs the entry slot of the active waveform state.
+    void rerunWaveformEntry(bool sineAsNormal);
+    // Range keys offered for the present mode.
+    bool rangeKeysAvailable() const;
+    void setAcquireKeys(bool edit, bool initiate, bool abort, bool msync, bool trigger);
+    // The indicators an alarm hides, in the order they come back, with their restore flags.
+    std::array<std::pair<Restore, QWidget *>, 12> alarmIndicators() const;
 
     // Writes the indicator's flag and shows it when on and no alarm is shown; hides it when off.
     void showIndicator(Restore flag, QWidget *indicator, bool on);
@@ -201,4 +273,26 @@ private:
     FuncProgTrigger *m_funcProgTrigger = nullptr;
     const PanelEngine m_engine;
     std::array<bool, RestoreCount> m_restore {};
+
+    // Receives the monitor link's records: the destructor hands over those still queued, so
+    // that none is lost unfreed, without running any other queued call on a half-gone window.
+    QObject m_recordInbox;
+
+    QStateMachine *m_modeMachine;
+    QState *m_ccState;
+    QState *m_ccCvState;
+    QState *m_crState;
+    QState *m_crCvState;
+    QState *m_cvState;
+    QState *m_cpState;
+    QState *m_arbState;
+    QStateMachine *m_waveformMachine;
+    QState *m_normalState;
+    QState *m_pulseState;
+    QState *m_sineState;
+    QState *m_shortState;
+    QState *m_externalState;
+    QStateMachine *m_loadMachine;
+    QState *m_loadOnState;
+    QState *m_loadOffState;
 };

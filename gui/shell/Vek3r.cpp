@@ -47,8 +47,8 @@ void Vek3r::createWidgets()
     m_pictProgramEdit = new PictProgramEdit(this);
     m_pictMeasure = new PictMeasure(this, m_engine);
     m_pictProgramSelect = new PictProgramSelect(this);
-    m_pictFile = new PictFile(this);
-    m_pictUSBFile = new PictUSBFile(this);
+    m_pictFile = new PictFile(this, m_engine.root);
+    m_pictUSBFile = new PictUSBFile(this, m_engine.logger, m_engine.acquire);
     m_pictProgramExport = new PictProgramExport(this);
     m_pictConfig = new PictConfig(this);
     m_pictInterface = new PictInterface(this);

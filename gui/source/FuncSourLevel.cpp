@@ -2,44 +2,66 @@
 
 #include "gui/source/FuncSourLevelArbitrary.h"
 #include "gui/source/FuncSourLevelBasic.h"
+#include "gui/toolkit/FuncButton.h"
 
-#include <QLayout>
+#include <QHBoxLayout>
 #include <QStackedWidget>
 
+namespace {
+
+// Pages taller than this would push the measurement screen's keys off the panel.
+constexpr int PageHeight = 215;
+
+} // namespace
+
 FuncSourLevel::FuncSourLevel(QWidget *parent)
-    : FuncWidget(parent)
-    , StandIn(this, "FuncSourLevel")
+    : QWidget(parent)
+    , m_basicPage(new FuncSourLevelBasic(this))
+    , m_arbitraryPage(new FuncSourLevelArbitrary(this))
     , m_pages(new QStackedWidget(this))
-    , m_basic(new FuncSourLevelBasic(m_pages))
-    , m_arbitrary(new FuncSourLevelArbitrary(m_pages))
 {
-    m_pages->addWidget(m_basic);
-    m_pages->addWidget(m_arbitrary);
-    m_layout->addWidget(m_pages);
-}
+    m_pages->addWidget(m_basicPage);
+    m_pages->addWidget(m_arbitraryPage);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_pages);
 
-void FuncSourLevel::selectBasicPage() const
-{
-    m_pages->setCurrentWidget(m_basic);
-}
+    connect(m_basicPage->ui->value, &FuncButton::clicked, this, &FuncSourLevel::tableClicked);
+    const Ui_FuncSourLevelArbitrary *arb = m_arbitraryPage->ui;
+    connect(arb->slewRate, &FuncButton::clicked, this, &FuncSourLevel::slewRateClicked);
+    connect(arb->opp, &FuncButton::clicked, this, &FuncSourLevel::oppClicked);
+    connect(arb->uvp, &FuncButton::clicked, this, &FuncSourLevel::uvpClicked);
 
-void FuncSourLevel::selectArbitraryPage() const
-{
-    m_pages->setCurrentWidget(m_arbitrary);
+    setMaximumSize(QWIDGETSIZE_MAX, PageHeight);
 }
 
 bool FuncSourLevel::isBasicPage() const
 {
-    return m_pages->currentWidget() == m_basic;
+    return m_pages->currentWidget() == m_basicPage;
+}
+
+bool FuncSourLevel::isArbitraryPage() const
+{
+    return m_pages->currentWidget() == m_arbitraryPage;
+}
+
+void FuncSourLevel::selectBasicPage() const
+{
+    m_pages->setCurrentWidget(m_basicPage);
+}
+
+void FuncSourLevel::selectArbitraryPage() const
+{
+    m_pages->setCurrentWidget(m_arbitraryPage);
 }
 
 void FuncSourLevel::setViewShortEnable(bool enable)
 {
-    record(QStringLiteral("setViewShortEnable(%1)").arg(QLatin1String(enable ? "true" : "false")));
+    m_basicPage->setShortEnable(enable);
 }
 
 void FuncSourLevel::setViewArbSlewRateEnable(bool enable)
 {
-    record(QStringLiteral("setViewArbSlewRateEnable(%1)")
-               .arg(QLatin1String(enable ? "true" : "false")));
+    m_basicPage->setArbSlewRateEnable(enable);
+    m_arbitraryPage->setViewSlewRateEnable(enable);
 }

@@ -1,9 +1,31 @@
 #include "gui/source/ViewSet.h"
 
-ViewSet::ViewSet(FuncSourLevelBasic *, QWidget *parent)
+#include "engine/Source.h"
+#include "gui/source/FuncSourLevelBasic.h"
+
+ViewSet::ViewSet(FuncSourLevelBasic *page, QWidget *parent)
     : QWidget(parent)
     , StandIn(this, "ViewSet")
-{ }
+{
+    if (!page)
+        return;
+    // The entries the keys select are not built: each key says so. In ARB mode the value key
+    // is the table key, which the measurement screen serves.
+    const auto refuseKey = [this](const char *name) {
+        return [this, name] {
+            record(QStringLiteral("clicked ") + QLatin1String(name));
+            if (qstrcmp(name, "value") != 0
+                || vek::Source::m_functionMode != KeywordBridge_CcCrCvCpArb::ARB)
+                refuse(this);
+        };
+    };
+    connect(page, &FuncSourLevelBasic::valueClicked, this, refuseKey("value"));
+    connect(page, &FuncSourLevelBasic::slewRateClicked, this, refuseKey("slewRate"));
+    connect(page, &FuncSourLevelBasic::oppClicked, this, refuseKey("opp"));
+    connect(page, &FuncSourLevelBasic::ocpClicked, this, refuseKey("ocp"));
+    connect(page, &FuncSourLevelBasic::uvpClicked, this, refuseKey("uvp"));
+    connect(page, &FuncSourLevelBasic::actionClicked, this, refuseKey("action"));
+}
 
 void ViewSet::onCcModeUiChange()
 {

@@ -17,10 +17,12 @@ public:
     const QStringList &calls() const { return m_calls; }
     void clearCalls() { m_calls.clear(); }
 
+    // A key whose work is not built yet (or that has no engine to work on): the self-closing
+    // box with -200 ("not available").
+    static void refuse(QWidget *over);
+
 protected:
     void record(const QString &call) { m_calls.append(call); }
-    // A key whose work is not built yet: the self-closing box with -200 ("not available").
-    static void refuse(QWidget *over);
 
 private:
     QStringList m_calls;

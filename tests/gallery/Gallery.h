@@ -33,6 +33,9 @@ public:
         const QSize &size,
         const std::function<void()> &shown = {});
 
+    // A check on a shot picture failed: counts as a picture that could not be written.
+    void fail() { ++m_failures; }
+
     int written() const { return m_written; }
     int failures() const { return m_failures; }
 
@@ -57,3 +60,5 @@ void galleryMeasurement(Gallery &gallery);
 void galleryHome(Gallery &gallery);
 void galleryUpdater(Gallery &gallery);
 void galleryScreens(Gallery &gallery);
+void gallerySourceKeys(Gallery &gallery);
+void galleryFiles(Gallery &gallery);

@@ -4,6 +4,7 @@
 
 #include "engine/DataLogger.h"
 #include "gui/shell/PictMeasure.h"
+#include "gui/shell/SlaveScreen.h"
 #include "gui/shell/Ui_Vek3r.h"
 #include "gui/shell/Vek3r.h"
 #include "gui/toolkit/FuncButton.h"
@@ -13,6 +14,7 @@
 #include "tests/gallery/Gallery.h"
 #include "tests/instrument/SingleUnitModel.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QStackedWidget>
 
@@ -74,6 +76,16 @@ void showEveryIndicator(Vek3r *w)
     zo4882::s_systErrCue.clear();
 }
 
+// The screen in one function mode, as the engine's report sets it.
+void showMode(Vek3r *w, vek::SourceMode mode, bool cvOption)
+{
+    vek::Source::m_functionMode = mode;
+    w->pictMeasure()->onOperationModeChange(mode, cvOption);
+    // The machines move when events run.
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
 } // namespace
 
 void galleryHome(Gallery &gallery)
@@ -108,6 +120,46 @@ void galleryHome(Gallery &gallery)
     gallery.shoot(QStringLiteral("home-indicators"), w, panel, [w] {
         showMenu(w, true, PictMeasure::Source);
         showEveryIndicator(w);
+    });
+
+    const struct
+    {
+        const char *name;
+        vek::SourceMode mode;
+        bool cvOption;
+    } modes[] = {
+        { "cc", KeywordBridge_CcCrCvCpArb::CC, false },
+        { "cc-cv", KeywordBridge_CcCrCvCpArb::CC, true },
+        { "cr", KeywordBridge_CcCrCvCpArb::CR, false },
+        { "cr-cv", KeywordBridge_CcCrCvCpArb::CR, true },
+        { "cv", KeywordBridge_CcCrCvCpArb::CV, false },
+        { "cp", KeywordBridge_CcCrCvCpArb::CP, false },
+        { "arb", KeywordBridge_CcCrCvCpArb::ARB, false },
+    };
+    for (const auto &mode : modes) {
+        Home home;
+        w = window(home, model.get());
+        gallery.shoot(QStringLiteral("home-mode-") + QLatin1String(mode.name), w, panel, [w, mode] {
+            showMenu(w, true, PictMeasure::Source);
+            showMode(w, mode.mode, mode.cvOption);
+        });
+    }
+    vek::Source::m_functionMode = KeywordBridge_CcCrCvCpArb::CC;
+
+    Home alarm;
+    w = window(alarm, model.get());
+    gallery.shoot(QStringLiteral("home-alarm"), w, panel, [w] {
+        showMenu(w, true, PictMeasure::Source);
+        showEveryIndicator(w);
+        w->pictMeasure()->viewAlarmMode(
+            vek::Status::StatusProtections(vek::Status::AlarmOverVoltage)
+            | vek::Status::ProtectUnderVoltage);
+    });
+
+    gallery.shoot(QStringLiteral("slave-screen"), new SlaveScreen(nullptr), panel);
+    auto *slave = new SlaveScreen(nullptr);
+    gallery.shoot(QStringLiteral("slave-screen-alarm"), slave, panel, [slave] {
+        slave->onStateProtecte(vek::Status::StatusProtections(vek::Status::ProtectWatchdog));
     });
 
     // The System menu as its menu key opens it: the configuration page on the stack.

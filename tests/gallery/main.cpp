@@ -26,7 +26,9 @@ const struct
     { "charts", galleryCharts },
     { "measurement", galleryMeasurement },
     { "screens", galleryScreens },
+    { "files", galleryFiles },
     { "home", galleryHome },
+    { "sourcekeys", gallerySourceKeys },
     { "updater", galleryUpdater },
 };
 

@@ -338,7 +338,10 @@ void tst_Measurement::onTimeSwitchesTheLoadOffAgain()
     QVERIFY(connectClean(client, RawPort));
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(query(client, "OUTP ON,MIN;:OUTP?"), QByteArray("1\n"));
+    const QByteArray on = query(client, "OUTP ON,MIN;:OUTP?");
+    // On a loaded machine the second may be over by the time the query runs.
+    QVERIFY2(on == "1\n" || (on == "0\n" && clock.elapsed() >= 900),
+        qPrintable(QString::fromLatin1(on) + QString::number(clock.elapsed())));
     QTRY_COMPARE_WITH_TIMEOUT(query(client, "OUTP?"), QByteArray("0\n"), 5000);
     QVERIFY2(clock.elapsed() >= 900, qPrintable(QString::number(clock.elapsed())));
     // On this model the on-time is the elapsed-time cut-off, which stays set.

@@ -1,17 +1,21 @@
 #include "commands/DictIndexNative.h"
 #include "commands/SystErrCustom.h"
+#include "engine/AcquireTrigger.h"
 #include "engine/Basic.h"
 #include "engine/DataLogger.h"
 #include "gui/program/ViewProgram.h"
 #include "gui/shell/MeasureKeyPages.h"
 #include "gui/shell/PanelControl.h"
 #include "gui/shell/PictMeasure.h"
+#include "gui/shell/SlaveScreen.h"
 #include "gui/shell/Ui_PictMeasure.h"
 #include "gui/shell/Ui_Vek3r.h"
 #include "gui/shell/Vek3r.h"
+#include "gui/shell/ViewAcquire.h"
 #include "gui/source/FuncSourLevel.h"
 #include "gui/source/FuncSourLevelBasic.h"
 #include "gui/source/FuncSourMemory.h"
+#include "gui/source/FuncSourMode.h"
 #include "gui/source/FuncSourRange.h"
 #include "gui/source/ViewArbitrary.h"
 #include "gui/source/ViewPulseWaveform.h"
@@ -23,6 +27,8 @@
 #include "gui/toolkit/FuncButton.h"
 #include "gui/toolkit/GroupFunc.h"
 #include "gui/toolkit/Meter.h"
+#include "gui/toolkit/StatusTiles.h"
+#include "gui/toolkit/zoMeasDoubleBox.h"
 #include "gui/toolkit/zoMessageBox.h"
 #include "instrument/PreferenceInfo.h"
 #include "network/NetworkInfo.h"
@@ -38,9 +44,13 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QStateMachine>
 #include <QTest>
+#include <QTextEdit>
 #include <QThread>
+#include <QTreeView>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -104,7 +114,29 @@ private Q_SLOTS:
     void softKeysSelectPages();
     void loadKeySwitchesTheLoad();
 
+    void startsInCcWithLoadOnPages();
+    void modeReports_data();
+    void modeReports();
+    void engineModeChangesReachTheTile();
+    void sineTurnsIntoPulseInCr();
+    void shortDuringPulseAndLoadOffPages();
+    void acquisitionKeys();
+    void msyncKeys();
+    void monitorRecordsReachMeterAndChart();
+    void alarmSentence_data();
+    void alarmSentence();
+    void alarmModeFromTheBoard();
+    void slaveScreen();
+
 private:
+    FuncSourMode *modePage() const;
+    // Bit n set: the mode page's key of mode n (CC, CR, CV, CP, ARB) is enabled.
+    unsigned enabledModeKeys() const;
+    // The mode page's checked key, -1 for none.
+    int checkedModeKey() const;
+    // How many states of the screen's machines have been entered so far.
+    int stateEntries() const { return m_stateEntries; }
+    void waitForMachines();
     FuncButton *barKey(const char *name) const;
     QWidget *shownView() const { return m_screen->viewStack()->currentWidget(); }
     QWidget *shownPage() const { return m_screen->keyStack()->currentWidget(); }
@@ -117,6 +149,8 @@ private:
     std::unique_ptr<Vek3r> m_window;
     PictMeasure *m_screen = nullptr;
     std::unique_ptr<SystErrCustom> m_hook;
+    int m_stateEntries = 0;
+    bool m_countingEntries = false;
 };
 
 void tst_PictMeasure::initTestCase()
@@ -131,15 +165,27 @@ void tst_PictMeasure::initTestCase()
 
 void tst_PictMeasure::init()
 {
+    m_stateEntries = 0;
+    m_countingEntries = false;
     zo4882::s_systErrCue.clear();
     QVERIFY2(m_engine.startBoard(), qPrintable(m_engine.errorString()));
     QVERIFY2(m_engine.buildLinks(true), qPrintable(m_engine.errorString()));
     m_basic = std::make_unique<vek::Basic>(
         m_engine.writer.get(), m_engine.info.get(), m_engine.status.get(), &m_engine.config);
-    QSignalSpy modes(m_basic.get(), &vek::Source::operationModeChanged);
+    // initialize() has run in the engine's thread; it may report before any wait begins.
+    std::atomic<bool> initialized { false };
+    const QMetaObject::Connection report = connect(
+        m_basic.get(),
+        &vek::Source::operationModeChanged,
+        m_basic.get(),
+        [&initialized] {
+            initialized = true;
+        },
+        Qt::DirectConnection);
     m_basic->moveToThread(&m_engineThread);
     m_engineThread.start();
-    QVERIFY(modes.wait(30000)); // initialize() has run in the engine's thread
+    QTRY_VERIFY_WITH_TIMEOUT(initialized.load(), 30000);
+    disconnect(report);
 
     m_logger = std::make_unique<DataLogger>();
     PanelEngine engine;
@@ -147,6 +193,7 @@ void tst_PictMeasure::init()
     engine.status = m_engine.status.get();
     engine.model = m_engine.info.get();
     engine.logger = m_logger.get();
+    engine.monitor = m_engine.monitor.get();
     m_window = std::make_unique<Vek3r>(engine);
     m_window->resize(320, 240);
     m_window->show();
@@ -162,6 +209,7 @@ void tst_PictMeasure::cleanup()
     m_engineThread.wait();
     m_basic.reset();
     vek::Source::m_functionMode = CC;
+    vek::Source::m_functionModeCvOption = false;
     QVERIFY2(m_engine.stop(), qPrintable(m_engine.errorString()));
     zo4882::s_systErrCue.clear();
 }
@@ -296,8 +344,8 @@ void tst_PictMeasure::currentRangeTile()
     m_screen->onCurrRangeChange(currentRange, other);
     QVERIFY(tile->text().endsWith(QLatin1Char('*')));
     QCOMPARE(tileColour(tile), colour);
-    QCOMPARE(m_screen->rangePage()->calls().constLast(),
-        QStringLiteral("viewCurrRange(%1)").arg(int(other)));
+    // The range page checks the range chosen on the panel.
+    QVERIFY(m_screen->rangePage()->m_currKeys[other]->isChecked());
     QCOMPARE(m_screen->viewSet()->calls().filter(QStringLiteral("viewCurrRange")).constLast(),
         QStringLiteral("viewCurrRange(%1)").arg(range));
 }
@@ -432,13 +480,14 @@ void tst_PictMeasure::levelPageSignals()
     QVERIFY(!level->isBasicPage());
 
     // A level key goes back to the basic page and clicks its key there.
-    QSignalSpy slewRate(level->basicPage()->slewRate, &FuncButton::clicked);
+    waitForMachines(); // the CC entry's calls on the page are not looked at here
+    QSignalSpy slewRate(level->basicPage()->ui->slewRate, &FuncButton::clicked);
     Q_EMIT level->slewRateClicked(true);
     QCOMPARE(slewRate.size(), 1);
     QVERIFY(level->isBasicPage());
     QCOMPARE(shownView()->metaObject()->className(), "ViewSet");
-    QCOMPARE(level->basicPage()->calls(), QStringList { "clicked slewRate" });
-    // The stand-in's key has no work yet: it says so.
+    QCOMPARE(m_screen->viewSet()->calls().filter("clicked"), QStringList { "clicked slewRate" });
+    // The stand-in view has no entries yet: it says so.
     QVERIFY(m_window->findChild<zoMessageBox *>());
 
     // Key-lock mode of the preset page.
@@ -578,6 +627,458 @@ void tst_PictMeasure::menuKeyStatesSetByTheScreen()
     form->FuncMode->setCurrentWidget(form->FuncModeMeasure);
     m_window->setUiInitateProgram(true);
     QCOMPARE(form->FuncMode->currentWidget(), form->FuncModeMeasure);
+}
+
+FuncSourMode *tst_PictMeasure::modePage() const
+{
+    return m_screen->findChild<FuncSourMode *>();
+}
+
+unsigned tst_PictMeasure::enabledModeKeys() const
+{
+    unsigned keys = 0;
+    for (int mode = 0; mode < 5; ++mode) {
+        if (modePage()->page()->m_keys[mode]->isEnabled())
+            keys |= 1u << mode;
+    }
+    return keys;
+}
+
+int tst_PictMeasure::checkedModeKey() const
+{
+    for (int mode = 0; mode < 5; ++mode) {
+        if (modePage()->page()->m_keys[mode]->isChecked())
+            return mode;
+    }
+    return -1;
+}
+
+void tst_PictMeasure::waitForMachines()
+{
+    // The machines enter their initial states once events run after construction.
+    const QList<QStateMachine *> machines = m_screen->stateMachines();
+    QTRY_VERIFY_WITH_TIMEOUT(std::all_of(machines.begin(),
+                                 machines.end(),
+                                 [](QStateMachine *machine) {
+                                     return machine->isRunning();
+                                 }),
+        30000);
+    if (m_countingEntries)
+        return;
+    m_countingEntries = true;
+    for (QStateMachine *machine : machines) {
+        for (QAbstractState *state : machine->findChildren<QAbstractState *>()) {
+            connect(state, &QAbstractState::entered, this, [this] {
+                ++m_stateEntries;
+            });
+        }
+    }
+}
+
+void tst_PictMeasure::startsInCcWithLoadOnPages()
+{
+    waitForMachines();
+    // CC checked, and with the load on only its key may be chosen.
+    QTRY_COMPARE_WITH_TIMEOUT(checkedModeKey(), 0, 30000);
+    QCOMPARE(enabledModeKeys(), 1u);
+    QCOMPARE(label("InfoMode")->text(), QStringLiteral("CC"));
+    QCOMPARE(label("InfoMode")->styleSheet(), CC_HStatus);
+    QCOMPARE(shownView(), m_screen->viewSet());
+    QVERIFY(label("infoPulse")->isHidden());
+    QVERIFY(label("infoSine")->isHidden());
+    QVERIFY(m_window->form()->SourcePulse->isEnabled());
+}
+
+using ModeReport = QPair<int, bool>; // mode, CV option
+
+void tst_PictMeasure::modeReports_data()
+{
+    QTest::addColumn<QList<ModeReport>>("reports");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<bool>("waveformKeys");
+
+    QTest::newRow("CC to CR+CV") << QList<ModeReport> { { 1, true } } << "CR+CV" << CR_Status
+                                 << "ViewSet" << true;
+    QTest::newRow("CR+CV to CC") << QList<ModeReport> { { 1, true }, { 0, false } } << "CC"
+                                 << CC_HStatus << "ViewSet" << true;
+    QTest::newRow("CC+CV to CR") << QList<ModeReport> { { 0, true }, { 1, false } } << "CR"
+                                 << CR_Status << "ViewSet" << true;
+    QTest::newRow("CR to CC+CV") << QList<ModeReport> { { 1, false }, { 0, true } } << "CC+CV"
+                                 << CC_HStatus << "ViewSet" << true;
+    QTest::newRow("CV") << QList<ModeReport> { { 2, false } } << "CV" << CV_HStatus << "ViewSet"
+                        << false;
+    QTest::newRow("CP") << QList<ModeReport> { { 3, false } } << "CP" << CP_Status << "ViewSet"
+                        << false;
+    QTest::newRow("ARB") << QList<ModeReport> { { 4, false } } << "ARB" << ARB_Status << "ViewSet"
+                         << false;
+    QTest::newRow("unknown mode") << QList<ModeReport> { { 5, false } } << "CC" << CC_HStatus
+                                  << "ViewSet" << true;
+}
+
+void tst_PictMeasure::modeReports()
+{
+    QFETCH(QList<ModeReport>, reports);
+    QFETCH(QString, text);
+    QFETCH(QString, style);
+    QFETCH(QString, view);
+    QFETCH(bool, waveformKeys);
+    waitForMachines();
+    // From a view other than the basic settings: the remembered one is shown again.
+    barKey("SourcePulse")->click();
+    barKey("SourceLevel")->click();
+    for (const ModeReport &report : reports) {
+        if (report.first <= ARB)
+            vek::Source::m_functionMode = vek::SourceMode(report.first);
+        m_screen->onOperationModeChange(vek::SourceMode(report.first), report.second);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(label("InfoMode")->text(), text, 30000);
+    QCOMPARE(label("InfoMode")->styleSheet(), style);
+    QCOMPARE(shownView()->metaObject()->className(), qPrintable(view));
+    QCOMPARE(m_window->form()->SourcePulse->isEnabled(), waveformKeys);
+
+    // A repeated report runs no entry again.
+    const int entries = stateEntries();
+    const ModeReport last = reports.last();
+    m_screen->onOperationModeChange(vek::SourceMode(last.first), last.second);
+    QTest::qWait(50);
+    QCOMPARE(stateEntries(), entries);
+}
+
+void tst_PictMeasure::engineModeChangesReachTheTile()
+{
+    waitForMachines();
+    QCOMPARE(m_basic->setFunctionModeCvOption(true), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(label("InfoMode")->text(), QStringLiteral("CC+CV"), 30000);
+    QCOMPARE(m_basic->setFunctionMode(CR), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(label("InfoMode")->text(), QStringLiteral("CR+CV"), 30000);
+    // The current-range tile takes the colour of the present range in CR.
+    const QString rangeStyle[] = { CC_LStatus, CC_MStatus, CC_HStatus };
+    QCOMPARE(label("infoCRange")->styleSheet(), rangeStyle[vek::Source::getCurrentRange()]);
+    QCOMPARE(m_basic->setFunctionMode(KeywordBridge_CcCrCvCpArb::CV), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(label("InfoMode")->text(), QStringLiteral("CV"), 30000);
+    QCOMPARE(label("infoCRange")->styleSheet(), CC_HStatus);
+    QVERIFY(!m_window->form()->SourcePulse->isEnabled());
+}
+
+void tst_PictMeasure::sineTurnsIntoPulseInCr()
+{
+    waitForMachines();
+    m_screen->onWaveformStateChange(2);
+    Q_EMIT barKey("SourceSine")->clicked(false); // the key is there on models with sine only
+    QTRY_VERIFY_WITH_TIMEOUT(label("infoSine")->isVisible(), 30000);
+    QCOMPARE(shownView(), m_screen->sineView());
+
+    vek::Source::m_functionMode = CR;
+    m_screen->onOperationModeChange(CR, false);
+    QTRY_COMPARE_WITH_TIMEOUT(label("InfoMode")->text(), QStringLiteral("CR"), 30000);
+    QCOMPARE(shownView(), m_screen->pulseView());
+    // The waveform entry ran as normal: no sine icon in CR.
+    QVERIFY(label("infoSine")->isHidden());
+    QVERIFY(label("infoPulse")->isHidden());
+    QVERIFY(!m_window->form()->SourceSine->isEnabled());
+
+    // In pulse, CR keeps the pulse view and its icon.
+    m_screen->onWaveformStateChange(1);
+    QTRY_VERIFY_WITH_TIMEOUT(label("infoPulse")->isVisible(), 30000);
+    vek::Source::m_functionMode = CC;
+    m_screen->onOperationModeChange(CC, false);
+    QTRY_COMPARE_WITH_TIMEOUT(label("InfoMode")->text(), QStringLiteral("CC"), 30000);
+    vek::Source::m_functionMode = CR;
+    m_screen->onOperationModeChange(CR, false);
+    QTRY_COMPARE_WITH_TIMEOUT(label("InfoMode")->text(), QStringLiteral("CR"), 30000);
+    QCOMPARE(shownView(), m_screen->pulseView());
+    QVERIFY(label("infoPulse")->isVisible());
+}
+
+void tst_PictMeasure::shortDuringPulseAndLoadOffPages()
+{
+    waitForMachines();
+    QCOMPARE(m_basic->setPulseState(true), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(label("infoPulse")->isVisible(), 30000);
+
+    auto *viewSet = static_cast<StandIn *>(m_screen->viewSet());
+    viewSet->clearCalls();
+    m_screen->onOutputShortChange(true); // no way from pulse to short
+    QTest::qWait(50);
+    QVERIFY(!viewSet->calls().contains(QStringLiteral("onShortUiChange")));
+    QVERIFY(label("infoPulse")->isVisible());
+    m_screen->onOutputShortChange(false);
+    QTRY_VERIFY_WITH_TIMEOUT(label("infoPulse")->isHidden(), 30000);
+    QVERIFY(viewSet->calls().contains(QStringLiteral("onNormalUiChange")));
+
+    // The load goes off: the pages take the form of the active waveform.
+    m_screen->onWaveformStateChange(1);
+    m_screen->onAlarmUiChange();
+    // Pulsing with the load off: CC and CR may be chosen.
+    QTRY_COMPARE_WITH_TIMEOUT(enabledModeKeys(), 3u, 30000);
+    const int entries = stateEntries();
+    m_screen->onOutputChange(false); // already off: nothing again
+    QTest::qWait(50);
+    QCOMPARE(stateEntries(), entries);
+    m_screen->onOutputChange(true);
+    QTRY_COMPARE_WITH_TIMEOUT(enabledModeKeys(), 1u << checkedModeKey(), 30000);
+}
+
+void tst_PictMeasure::acquisitionKeys()
+{
+    vek::AcquireTrigger acquire(
+        m_engine.writer.get(), m_engine.monitor.get(), m_engine.info.get(), m_logger.get());
+    connect(m_engine.monitor.get(),
+        &ioc::IoControl::dataUpdated,
+        &acquire,
+        &vek::AcquireTrigger::onDataUpdate);
+    connect(m_engine.monitor.get(),
+        &ioc::IoControl::acqTriggered,
+        &acquire,
+        &vek::AcquireTrigger::onAcqTriggered);
+    QSignalSpy started(&acquire, &vek::AcquireTrigger::measAborted);
+    QVERIFY(started.wait(30000));
+
+    PanelEngine engine;
+    engine.basic = m_basic.get();
+    engine.status = m_engine.status.get();
+    engine.model = m_engine.info.get();
+    engine.logger = m_logger.get();
+    engine.acquire = &acquire;
+    Vek3r window(engine);
+    PictMeasure *screen = window.pictMeasure();
+    auto *keys = screen->findChild<FuncAcquire *>();
+    QLabel *icon = screen->findChild<QLabel *>(QStringLiteral("infoMeas"));
+
+    // Whether the acquisition view's first value can be edited.
+    const QAbstractItemModel *rows =
+        screen->findChild<ViewAcquire *>()->findChild<QTreeView *>()->model();
+    const auto editable = [rows] {
+        return bool(rows->flags(rows->index(0, 1, rows->index(0, 0))) & Qt::ItemIsEditable);
+    };
+    QVERIFY(editable());
+
+    // What the screen made of the trigger, looked at when it happened.
+    bool triggerKey = true;
+    bool iconShown = false;
+    bool triggeredEditable = true;
+    connect(&acquire, &vek::AcquireTrigger::measTriggered, this, [&] {
+        triggerKey = keys->m_triggerButton->isEnabled();
+        iconShown = !icon->isHidden();
+        triggeredEditable = editable();
+    });
+
+    QCOMPARE(acquire.setTriggerSources(ioc::IoControl::tasBus), 0);
+    QCOMPARE(acquire.initiate(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(keys->m_triggerButton->isEnabled(), 30000);
+    QVERIFY(!keys->m_initiateButton->isEnabled());
+    QVERIFY(!keys->m_editButton->isEnabled());
+    QVERIFY(keys->m_abortButton->isEnabled());
+    QVERIFY(!keys->m_msyncButton->isEnabled()); // no MSYNC source, no link
+
+    QSignalSpy complete(&acquire, &vek::AcquireTrigger::measUiComplete);
+    QCOMPARE(acquire.trigger(), 0);
+    QVERIFY(complete.wait(30000));
+    QVERIFY(!triggerKey);
+    QVERIFY(iconShown);
+    QVERIFY(!triggeredEditable);
+    QVERIFY(editable());
+    QVERIFY(keys->m_initiateButton->isEnabled());
+    QVERIFY(keys->m_editButton->isEnabled());
+    QVERIFY(!keys->m_abortButton->isEnabled());
+    QVERIFY(!keys->m_triggerButton->isEnabled());
+    QVERIFY(icon->isHidden());
+}
+
+void tst_PictMeasure::msyncKeys()
+{
+    auto *more = m_screen->findChild<FuncSourMore *>();
+    m_screen->EnSyncChange(true);
+    QVERIFY(more->m_syncEnableButton->isEnabled());
+    m_screen->onMSyncStateChange(true);
+    QVERIFY(more->m_syncEnableButton->isChecked());
+    QVERIFY(more->m_loadOnButton->isEnabled());
+    QVERIFY(more->m_loadOffButton->isEnabled());
+
+    // The sine view in sync: a link-up report leaves the key off and m-sync off.
+    Q_EMIT m_screen->sineView()->SyncChanged(true);
+    m_screen->EnSyncChange(true);
+    QVERIFY(!more->m_syncEnableButton->isEnabled());
+    QVERIFY(!more->m_loadOnButton->isEnabled());
+    QVERIFY(!more->m_loadOffButton->isEnabled());
+    QVERIFY(!m_basic->getMSyncState());
+    Q_EMIT m_screen->sineView()->SyncChanged(false);
+    QVERIFY(more->m_syncEnableButton->isEnabled());
+
+    Q_EMIT m_screen->pulseView()->SyncChanged(true);
+    QVERIFY(!more->m_syncEnableButton->isEnabled());
+    Q_EMIT m_screen->pulseView()->SyncChanged(false);
+    m_screen->EnSyncChange(false); // link down
+    QVERIFY(!more->m_syncEnableButton->isEnabled());
+    m_screen->EnSyncChange(true); // the flags live on: leave them as at start
+    QVERIFY(more->m_syncEnableButton->isEnabled());
+}
+
+void tst_PictMeasure::monitorRecordsReachMeterAndChart()
+{
+    // Records made here: each is read by the meter and the chart and freed by the screen (the
+    // sanitizer build reports any left over).
+    for (int i = 0; i < 10000; ++i) {
+        auto *record = new ioc::TRACE_DATA;
+        record->current = 1.0 + i / 10000.0;
+        record->voltage = 5.0;
+        m_screen->onMonitorUpdate(record);
+    }
+    QCOMPARE(m_screen->meter()->form()->MeasCurr->value(), 1.9999);
+    QCOMPARE(m_screen->chart()->form()->MeasCurr->value(), 1.9999);
+
+    // From the board through the monitor link: 12 V behind 0.1 ohm drawn at 2 A in CC.
+    QVERIFY(m_engine.board->command(QStringLiteral("source 12 0.1")).startsWith("OK"));
+    QCOMPARE(m_basic->setRealCurrentLevel(2.0, vek::UpdateIfChanged), 0);
+    QCOMPARE(m_basic->setOutput(true), 0);
+    const zoMeasDoubleBox *amps = m_screen->meter()->form()->MeasCurr;
+    const zoMeasDoubleBox *volts = m_screen->meter()->form()->MeasVolt;
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(amps->value() - 2.0) < 0.05, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(volts->value() - 11.8) < 0.05, 30000);
+    QCOMPARE(m_screen->chart()->form()->MeasCurr->value(), amps->value());
+    QCOMPARE(m_basic->setOutput(false), 0);
+}
+
+namespace {
+
+// The names line of a sentence, without the alarm image.
+QString firstLine(const QString &plain)
+{
+    QString line = plain.section(QLatin1Char('\n'), 0, 0);
+    line.remove(QChar(QChar::ObjectReplacementCharacter));
+    return line.trimmed();
+}
+
+const QString enterHint = QStringLiteral("To clear the alarm, please press the Enter key.");
+
+} // namespace
+
+void tst_PictMeasure::alarmSentence_data()
+{
+    QTest::addColumn<quint32>("flags");
+    QTest::addColumn<bool>("watchdog");
+    QTest::addColumn<QString>("names");
+    QTest::addColumn<bool>("hint");
+    QTest::addColumn<QString>("slaveNames");
+
+    QTest::newRow("OVP and UVP") << 0x14000u << false << "OVP/UVP" << true << "OVP/UVP";
+    QTest::newRow("watchdog tripped") << 0x8000u << true << "Watchdog" << true << "Watchdog";
+    QTest::newRow("watchdog bit, no trip") << 0x8000u << false << "AC Fail" << true << "Watchdog";
+    QTest::newRow("parallel communication")
+        << 0x60u << false << "Parallel Communication" << false << "Parallel Communication";
+    QTest::newRow("AC fail code") << 0x20u << false << "AC Fail" << false << "AC Fail";
+    QTest::newRow("master lost") << 0xA0u << false << "Parallel Master Lost" << true
+                                 << "Parallel Master Lost";
+    QTest::newRow("code 0xE0") << 0xE0u << false << "Parallel Communication" << false
+                               << "Parallel Communication";
+    QTest::newRow("slave front") << 0x80u << false << "Parallel Slave Front" << true << "";
+    QTest::newRow("slave over temperature") << 0x40u << false << "Parallel Slave Over Temperature"
+                                            << true << "Parallel Slave Over Temperature";
+    QTest::newRow("code 0xC0 after External")
+        << 0x800C0u << false << "External/" << true << "External/";
+    QTest::newRow("OCP") << 0x401000u << false << "OCP" << true << "OCP";
+    QTest::newRow("OPP and front") << 0x502000u << false << "Front/OPP" << true << "Front/OPP";
+    QTest::newRow("bit 0x1000 alone") << 0x1000u << false << "" << false << "";
+}
+
+void tst_PictMeasure::alarmSentence()
+{
+    QFETCH(quint32, flags);
+    QFETCH(bool, watchdog);
+    QFETCH(QString, names);
+    QFETCH(bool, hint);
+    QFETCH(QString, slaveNames);
+    const vek::Status::StatusProtections protections(flags);
+
+    vek::Source::m_watchDogStatus = watchdog;
+    m_screen->viewAlarmMode(protections);
+    vek::Source::m_watchDogStatus = false;
+    const QString plain = m_screen->form()->Message->toPlainText();
+    QCOMPARE(firstLine(plain), (names + QStringLiteral(" Alarm has occurred.")).trimmed());
+    QCOMPARE(plain.contains(enterHint), hint);
+    QVERIFY(m_screen->form()->Message->toHtml().contains(QStringLiteral("alarm.png")));
+
+    SlaveScreen slave(nullptr);
+    slave.onStateProtecte(protections);
+    const QString slavePlain = slave.form()->alarmMessage->toPlainText();
+    QCOMPARE(
+        firstLine(slavePlain), (slaveNames + QStringLiteral(" Alarm has occurred.")).trimmed());
+    QVERIFY(!slavePlain.contains(enterHint));
+}
+
+void tst_PictMeasure::alarmModeFromTheBoard()
+{
+    waitForMachines();
+    QCOMPARE(QImage(QStringLiteral(":/resources/image/alarm.png")).size(), QSize(65, 20));
+    // What the main window does with the status object's alarm states.
+    vek::Status *status = m_engine.status.get();
+    connect(
+        status, &vek::Status::stateProtected, m_screen, [this](vek::Status::StatusProtections p) {
+            m_screen->viewAlarmMode(p);
+            m_screen->onAlarmUiChange();
+        });
+    connect(status, &vek::Status::stateIdle, m_screen, &PictMeasure::clearAlarmMode);
+
+    m_screen->onViewSensingChange(true);
+    zo4882::s_systErrCue.cue(zo4882::SYST_ERR_INFO(-113, zo4882::INTF_SOCKET, QString()));
+    m_screen->onViewScpiErrorChange();
+    QVERIFY(label("infoError")->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(enabledModeKeys(), 1u << checkedModeKey(), 30000); // load on
+
+    QVERIFY(m_engine.board->command(QStringLiteral("status force 0x410000")).startsWith("OK"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_screen->isAlarmMode(), 30000);
+    QCOMPARE(firstLine(m_screen->form()->Message->toPlainText()),
+        QStringLiteral("OVP Alarm has occurred."));
+    QVERIFY(m_screen->form()->Message->toPlainText().contains(enterHint));
+    QCOMPARE(m_screen->form()->Message->minimumHeight(), 50);
+    QVERIFY(m_screen->keyStack()->isHidden());
+    QCOMPARE(m_screen->viewStack()->maximumHeight(), 66);
+    QVERIFY(label("infoSensing")->isHidden());
+    QVERIFY(label("infoError")->isHidden());
+    QTRY_COMPARE_WITH_TIMEOUT(enabledModeKeys(), 0x1Fu, 30000); // load off, every mode
+
+    // During the alarm: a cut-off occurs and a second error is queued.
+    m_screen->onCutoffVoltageOccurred(1);
+    zo4882::s_systErrCue.cue(zo4882::SYST_ERR_INFO(-113, zo4882::INTF_SOCKET, QString()));
+    m_screen->onViewScpiErrorChange();
+    QVERIFY(label("cutoffVolt")->isHidden());
+    QVERIFY(label("infoError")->isHidden());
+
+    QVERIFY(m_engine.board->command(QStringLiteral("status clear 0x410000")).startsWith("OK"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_screen->isAlarmMode(), 30000);
+    QCOMPARE(m_screen->form()->Message->toPlainText(), QString());
+    QCOMPARE(m_screen->form()->Message->minimumHeight(), 20);
+    QVERIFY(label("infoSensing")->isVisible());
+    QVERIFY(label("cutoffVolt")->isVisible());
+    QVERIFY(label("infoError")->isVisible());
+    QCOMPARE(label("infoError")->text(), QStringLiteral("2"));
+}
+
+void tst_PictMeasure::slaveScreen()
+{
+    SlaveScreen slave(m_engine.status.get());
+    QCOMPARE(slave.size(), QSize(342, 241));
+    QCOMPARE(slave.objectName(), QStringLiteral("SlaveScreen"));
+    const Ui_SlaveScreen *form = slave.form();
+    QVERIFY(form->mode->text().contains(QStringLiteral("Parallel operation")));
+    QVERIFY(form->mode->text().contains(QStringLiteral("font-size:28pt")));
+    QVERIFY(form->mode->text().contains(QStringLiteral("color:#174f9e;\">Slave<")));
+    QVERIFY(form->parallelMessage->text().contains(QStringLiteral(
+        "In parallel operation, one unit becomes a master unit in charge of all controls in "
+        "parallel operation. The master unit displays the total current and total wattage of "
+        "the units connected in parallel.")));
+    QVERIFY(form->alarmMessage->isReadOnly());
+    QCOMPARE(form->alarmMessage->toPlainText(), QString());
+
+    // It follows the status object itself, queued from its thread.
+    QVERIFY(m_engine.board->command(QStringLiteral("status force 0x408000")).startsWith("OK"));
+    QTRY_COMPARE_WITH_TIMEOUT(firstLine(form->alarmMessage->toPlainText()),
+        QStringLiteral("Watchdog Alarm has occurred."),
+        30000);
+    QVERIFY(m_engine.board->command(QStringLiteral("status clear 0x408000")).startsWith("OK"));
+    QTRY_COMPARE_WITH_TIMEOUT(form->alarmMessage->toPlainText(), QString(), 30000);
 }
 
 void tst_PictMeasure::menuKeysOpenAndCloseTheBar()
