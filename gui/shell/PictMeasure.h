@@ -42,6 +42,7 @@ class Vek3r;
 
 namespace vek {
 class AcquireTrigger;
+class ELoad;
 class Basic;
 class Status;
 } // namespace vek
@@ -66,6 +67,7 @@ struct PanelEngine
     vek::AcquireTrigger *acquire = nullptr;
     NetworkManager *network = nullptr; // the LAN manager, in its own thread; may be null
     ioc::IoControl *monitor = nullptr; // the monitor link, in its own thread; may be null
+    vek::ELoad *root = nullptr; // the engine root (setups and presets); may be null
 };
 
 // The home screen: the status row and indicator icons, the meter or chart page above one

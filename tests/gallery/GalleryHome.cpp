@@ -161,4 +161,11 @@ void galleryHome(Gallery &gallery)
     gallery.shoot(QStringLiteral("slave-screen-alarm"), slave, panel, [slave] {
         slave->onStateProtecte(vek::Status::StatusProtections(vek::Status::ProtectWatchdog));
     });
+
+    // The System menu as its menu key opens it: the configuration page on the stack.
+    Home system;
+    w = window(system, model.get());
+    gallery.shoot(QStringLiteral("home-system"), w, panel, [w] {
+        w->clickMenuKey(w->form()->FuncModeSystem, false);
+    });
 }

@@ -5,6 +5,7 @@
 #include "engine/DataLogger.h"
 #include "gui/program/ViewProgram.h"
 #include "gui/shell/MeasureKeyPages.h"
+#include "gui/shell/PanelControl.h"
 #include "gui/shell/PictMeasure.h"
 #include "gui/shell/SlaveScreen.h"
 #include "gui/shell/Ui_PictMeasure.h"
@@ -21,6 +22,7 @@
 #include "gui/source/ViewSet.h"
 #include "gui/source/ViewSineWaveform.h"
 #include "gui/source/ViewSourceMore.h"
+#include "gui/system/PictFile.h"
 #include "gui/toolkit/Chart.h"
 #include "gui/toolkit/FuncButton.h"
 #include "gui/toolkit/GroupFunc.h"
@@ -30,6 +32,7 @@
 #include "gui/toolkit/zoMessageBox.h"
 #include "instrument/PreferenceInfo.h"
 #include "network/NetworkInfo.h"
+#include "platform/SysfsFile.h"
 #include "remote/ZO4882Parser.h"
 #include "remote/ZOScpiResponder.h"
 #include "remote/ZOSystErrCue.h"
@@ -37,10 +40,11 @@
 #include "tests/support/PanelTestLook.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QSignalSpy>
-#include <QStateMachine>
 #include <QStackedWidget>
+#include <QStateMachine>
 #include <QTest>
 #include <QTextEdit>
 #include <QThread>
@@ -105,6 +109,10 @@ private Q_SLOTS:
     void menuBarKeys_data();
     void menuBarKeys();
     void menuKeyStatesSetByTheScreen();
+    void menuKeysOpenAndCloseTheBar();
+    void softKeysSelectPages_data();
+    void softKeysSelectPages();
+    void loadKeySwitchesTheLoad();
 
     void startsInCcWithLoadOnPages();
     void modeReports_data();
@@ -1071,6 +1079,117 @@ void tst_PictMeasure::slaveScreen()
         30000);
     QVERIFY(m_engine.board->command(QStringLiteral("status clear 0x408000")).startsWith("OK"));
     QTRY_COMPARE_WITH_TIMEOUT(form->alarmMessage->toPlainText(), QString(), 30000);
+}
+
+void tst_PictMeasure::menuKeysOpenAndCloseTheBar()
+{
+    // Window shortcuts need the active window.
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    const Ui_Vek3r *form = m_window->form();
+    const QStackedWidget *pages = m_window->pages();
+
+    QTest::keyClick(m_window.get(), Qt::Key_F12);
+    QVERIFY(form->FuncMode->isVisible());
+    QCOMPARE(form->FuncMode->currentWidget(), form->FuncModeMeasure);
+    QCOMPARE(pages->currentWidget(), m_screen);
+    QVERIFY(form->subsystAcquire->isChecked());
+    QTest::keyClick(m_window.get(), Qt::Key_F12); // the same menu again closes the bar
+    QVERIFY(form->FuncMode->isHidden());
+    QCOMPARE(pages->currentWidget(), m_screen);
+
+    // System opens on its checked key, "Configure"; F6 hands over between it and "Interface".
+    QTest::keyClick(m_window.get(), Qt::Key_VolumeUp);
+    QCOMPARE(form->FuncMode->currentWidget(), form->FuncModeSystem);
+    QCOMPARE(pages->currentWidget()->metaObject()->className(), "PictConfig");
+    QTest::keyClick(m_window.get(), Qt::Key_F6);
+    QCOMPARE(pages->currentWidget()->metaObject()->className(), "PictInterface");
+    QTest::keyClick(m_window.get(), Qt::Key_F6);
+    QCOMPARE(pages->currentWidget()->metaObject()->className(), "PictConfig");
+    // Another menu key while the bar is open moves the bar to its menu.
+    QTest::keyClick(m_window.get(), Qt::Key_VolumeDown);
+    QVERIFY(form->FuncMode->isVisible());
+    QCOMPARE(form->FuncMode->currentWidget(), form->FuncModeProgram);
+    QCOMPARE(pages->currentWidget(), m_screen); // "3.Transient" is on the home screen
+    QTest::keyClick(m_window.get(), Qt::Key_F11);
+    QCOMPARE(form->FuncMode->currentWidget(), form->FuncModeSource);
+    QTest::keyClick(m_window.get(), Qt::Key_F11);
+    QVERIFY(form->FuncMode->isHidden());
+}
+
+void tst_PictMeasure::softKeysSelectPages_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("page");
+
+    QTest::newRow("Data") << "FuncModeMeasure"
+                          << "subsystData"
+                          << "PictMeasure";
+    QTest::newRow("Data Export") << "FuncModeMeasure"
+                                 << "subsystMemory"
+                                 << "PictUSBFile";
+    QTest::newRow("1.Program") << "FuncModeProgram"
+                               << "progSelect"
+                               << "PictProgramSelect";
+    QTest::newRow("2.Steps") << "FuncModeProgram"
+                             << "progEdit"
+                             << "PictProgramEdit";
+    QTest::newRow("Import Export") << "FuncModeProgram"
+                                   << "progMemory"
+                                   << "PictProgramExport";
+    QTest::newRow("Recall Save") << "FuncModeSystem"
+                                 << "systFile"
+                                 << "PictFile";
+    QTest::newRow("SCPI") << "FuncModeSystem"
+                          << "systError"
+                          << "PictSystError";
+    QTest::newRow("Admin") << "FuncModeSystem"
+                           << "systAdmin"
+                           << "PictAdmin";
+    QTest::newRow("Infomation") << "FuncModeSystem"
+                                << "systInfomation"
+                                << "PictInformation";
+}
+
+void tst_PictMeasure::softKeysSelectPages()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, key);
+    QFETCH(QString, page);
+    m_window->form()->FuncMode->setCurrentWidget(
+        m_window->findChild<QWidget *>(menu, Qt::FindChildrenRecursively));
+    barKey(qPrintable(key))->click();
+    QCOMPARE(QString(m_window->pages()->currentWidget()->metaObject()->className()), page);
+    // The pages' cursor targets, which the key lock lets through.
+    if (page == QLatin1String("PictFile")) {
+        QVERIFY(m_window->pictFile()->findChild<QWidget *>("file"));
+        QVERIFY(m_window->pictFile()->findChild<QWidget *>("data"));
+    }
+}
+
+void tst_PictMeasure::loadKeySwitchesTheLoad()
+{
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(!vek::Source::m_stateLoad.load());
+    // The LOAD LED follows the state the controller reports.
+    PanelControl::initialize(); // the program does this once its window exists
+    const auto led = [] {
+        QString text;
+        platform::SysfsFile::read(QStringLiteral("/sys/class/gpio/gpio133/value"), &text);
+        return text.trimmed();
+    };
+    QTest::keyClick(m_window.get(), Qt::Key_VolumeMute);
+    QTRY_VERIFY_WITH_TIMEOUT(vek::Source::m_stateLoad.load(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(led(), QStringLiteral("1"), 20000);
+    QTest::keyClick(m_window.get(), Qt::Key_VolumeMute);
+    QTRY_VERIFY_WITH_TIMEOUT(!vek::Source::m_stateLoad.load(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(led(), QStringLiteral("0"), 20000);
+    QTest::keyClick(m_window.get(), Qt::Key_O, Qt::AltModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(vek::Source::m_stateLoad.load(), 20000);
+    QTest::keyClick(m_window.get(), Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(!vek::Source::m_stateLoad.load(), 20000);
 }
 
 QTEST_MAIN(tst_PictMeasure)

@@ -1,0 +1,6 @@
+#include "gui/system/PictAdmin.h"
+
+PictAdmin::PictAdmin(QWidget *parent)
+    : QWidget(parent)
+    , StandIn(this, "PictAdmin")
+{ }

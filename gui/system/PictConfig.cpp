@@ -1,0 +1,6 @@
+#include "gui/system/PictConfig.h"
+
+PictConfig::PictConfig(QWidget *parent)
+    : QWidget(parent)
+    , StandIn(this, "PictConfig")
+{ }

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "gui/toolkit/StandIn.h"
+
+#include <QWidget>
+
+// The instrument configuration page held by the main window.
+// Stands in for the real screen until it is built: shows its name and logs the calls it gets.
+class PictConfig : public QWidget, public StandIn
+{
+    Q_OBJECT
+
+public:
+    explicit PictConfig(QWidget *parent = nullptr);
+};

@@ -1,0 +1,7 @@
+#include "gui/system/PictInformation.h"
+
+PictInformation::PictInformation(const ModelInformation *info, QWidget *parent)
+    : QWidget(parent)
+    , StandIn(this, "PictInformation")
+    , m_info(info)
+{ }
