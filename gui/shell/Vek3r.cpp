@@ -1,6 +1,8 @@
 #include "gui/shell/Vek3r.h"
 
 #include "engine/Basic.h"
+#include "engine/ELoad.h"
+#include "engine/PanelMemory.h"
 #include "engine/Source.h"
 #include "engine/Status.h"
 #include "gui/program/PictProgramEdit.h"
@@ -53,7 +55,15 @@ void Vek3r::createWidgets()
     m_pictConfig = new PictConfig(this);
     m_pictInterface = new PictInterface(this);
     m_pictInformation = new PictInformation(m_engine.model, this);
-    m_pictSystError = new PictSystError(this);
+    // "*RST" on the error list resets as the remote *RST does; without an engine root it is
+    // refused by the list itself.
+    PictSystError::ResetSettings reset;
+    if (vek::ELoad *root = m_engine.root) {
+        reset = [root] {
+            return short(vek::PanelMemory().rst(root->presets()));
+        };
+    }
+    m_pictSystError = new PictSystError(this, reset);
     m_pictAdmin = new PictAdmin(this);
 
     const auto action = [this](std::initializer_list<QKeySequence> keys) {

@@ -1,5 +1,8 @@
 #include "commands/SystErrCustom.h"
+#include "engine/ELoad.h"
+#include "gui/shell/PictMeasure.h"
 #include "gui/shell/PictSystError.h"
+#include "gui/shell/Vek3r.h"
 #include "gui/system/SystemKeyPages.h"
 #include "gui/toolkit/FuncButton.h"
 #include "gui/toolkit/ScpiErrorModel.h"
@@ -66,6 +69,7 @@ private Q_SLOTS:
     void resetAsksFirst_data();
     void resetAsksFirst();
     void resetWithoutEngineAnswersAnError();
+    void mainWindowResetsThroughTheEngineRoot();
 
 private:
     void makeScreen(PictSystError::ResetSettings reset);
@@ -234,6 +238,28 @@ void tst_PictSystError::resetWithoutEngineAnswersAnError()
     QCOMPARE(information.text, s_systErrCue.getMessage(-200));
     QCOMPARE(m_screen->model()->rowCount(), 1);
     QVERIFY(clearEnabled());
+}
+
+void tst_PictSystError::mainWindowResetsThroughTheEngineRoot()
+{
+    vek::ELoad *root = vek::ELoad::s_pSelf;
+    QVERIFY(root);
+    PanelEngine engine;
+    engine.basic = root->basic();
+    engine.status = root->status();
+    engine.model = root->info();
+    engine.logger = root->logger();
+    engine.acquire = root->acquire();
+    engine.root = root;
+    Vek3r window(engine);
+    auto *list = window.findChild<PictSystError *>();
+    QVERIFY(list);
+    QCOMPARE(m_parser.query("CURR:SST 0.005;:CURR:SST?"), QByteArray("+5.00000E-03"));
+    BoxAnswer question(0);
+    list->keys()->m_rstButton->click();
+    QCOMPARE(question.text, QStringLiteral("Some of the settings will be reset.\n"));
+    QVERIFY(m_parser.query("CURR:SST?") != QByteArray("+5.00000E-03"));
+    QCOMPARE(m_parser.query("SYST:ERR?"), QByteArray("+0,\"No error\""));
 }
 
 QTEST_MAIN(tst_PictSystError)
