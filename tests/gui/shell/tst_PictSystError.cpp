@@ -12,6 +12,7 @@
 #include "tests/support/PanelTestLook.h"
 
 #include <QLabel>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QtTest>
@@ -240,6 +241,9 @@ void tst_PictSystError::resetWithoutEngineAnswersAnError()
     QVERIFY(clearEnabled());
 }
 
+// In the main window, as the instrument's error hook notifies it: the list and the home screen's
+// badge follow the queue, "Clear" and "*RST" empty both, and "*RST" resets the settings as the
+// remote *RST does.
 void tst_PictSystError::mainWindowResetsThroughTheEngineRoot()
 {
     vek::ELoad *root = vek::ELoad::s_pSelf;
@@ -252,13 +256,32 @@ void tst_PictSystError::mainWindowResetsThroughTheEngineRoot()
     engine.acquire = root->acquire();
     engine.root = root;
     Vek3r window(engine);
+    SystErrCustom windowHook(nullptr, &Vek3r::notifyScpiErrorQueued, &Vek3r::notifyScpiErrorDecued);
+    s_systErrCue.setHook(&windowHook);
+    const auto restoreHook = qScopeGuard([this] {
+        s_systErrCue.setHook(m_hook.get());
+    });
     auto *list = window.findChild<PictSystError *>();
     QVERIFY(list);
+    QLabel *badge = window.findChild<QLabel *>(QStringLiteral("infoError"));
+    QVERIFY(badge);
+
+    send("CURR 9999");
+    QTRY_VERIFY_WITH_TIMEOUT(!badge->isHidden(), 10000);
+    QCOMPARE(list->model()->rowCount(), 1);
+    list->keys()->m_clearButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(badge->isHidden(), 10000);
+    QCOMPARE(list->model()->rowCount(), 0);
+
     QCOMPARE(m_parser.query("CURR:SST 0.005;:CURR:SST?"), QByteArray("+5.00000E-03"));
+    send("CURR 9999");
+    QTRY_VERIFY_WITH_TIMEOUT(!badge->isHidden(), 10000);
     BoxAnswer question(0);
     list->keys()->m_rstButton->click();
     QCOMPARE(question.text, QStringLiteral("Some of the settings will be reset.\n"));
     QVERIFY(m_parser.query("CURR:SST?") != QByteArray("+5.00000E-03"));
+    QCOMPARE(list->model()->rowCount(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(badge->isHidden(), 10000);
     QCOMPARE(m_parser.query("SYST:ERR?"), QByteArray("+0,\"No error\""));
 }
 
