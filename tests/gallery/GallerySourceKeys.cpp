@@ -1,11 +1,13 @@
 // The source key pages: the mode page in each load and waveform state, the range page in CC and
 // CR for the template's model and a model with Low and High ranges only, and the level page's
-// basic keys in each mode and its arbitrary-table keys. The basic keys' second-colour stripes
-// are probed: each must show the colour of the entry it selects.
+// basic keys in each mode and its arbitrary-table keys, and the preset page in recall, store and
+// key-lock mode. The basic keys' second-colour stripes are probed: each must show the colour of
+// the entry it selects.
 
 #include "gui/source/FuncSourLevel.h"
 #include "gui/source/FuncSourLevelArbitrary.h"
 #include "gui/source/FuncSourLevelBasic.h"
+#include "gui/source/FuncSourMemory.h"
 #include "gui/source/FuncSourMode.h"
 #include "gui/source/FuncSourRange.h"
 #include "gui/toolkit/FuncButton.h"
@@ -137,6 +139,21 @@ void levelPages(Gallery &gallery)
     gallery.shoot(QStringLiteral("level-arbitrary"), level, column);
 }
 
+// Without an engine root the presets show no previews.
+void presetPages(Gallery &gallery)
+{
+    gallery.shoot(QStringLiteral("presets-recall"), new FuncSourMemory, column);
+    // Showing the page returns it to recall mode.
+    auto *store = new FuncSourMemory;
+    gallery.shoot(QStringLiteral("presets-store"), store, column, [store] {
+        store->m_storeKey->click();
+    });
+    auto *locked = new FuncSourMemory;
+    gallery.shoot(QStringLiteral("presets-key-lock"), locked, column, [locked] {
+        locked->setKeyLockMode();
+    });
+}
+
 } // namespace
 
 void gallerySourceKeys(Gallery &gallery)
@@ -156,4 +173,5 @@ void gallerySourceKeys(Gallery &gallery)
     rangePages(gallery, "3ranges", model.get());
     rangePages(gallery, "low-high", lowHigh.get());
     levelPages(gallery);
+    presetPages(gallery);
 }
