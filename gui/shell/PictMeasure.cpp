@@ -83,7 +83,8 @@ void PictMeasure::createWidgets()
     m_funcSourSine = new FuncSourSine(this);
     m_funcSourMemory = new FuncSourMemory(this);
     m_funcSourLevel = new FuncSourLevel(this);
-    m_viewSet = new ViewSet(m_funcSourLevel->basicPage(), this);
+    m_viewSet = new ViewSet(
+        m_funcSourLevel->basicPage(), m_engine.basic, m_engine.model, nullptr, this);
     m_viewArbitrary = new ViewArbitrary(m_funcSourLevel->arbitraryPage(), this);
     m_viewPulse = new ViewPulseWaveform(m_funcSourPulse, this);
     m_viewSine = new ViewSineWaveform(m_funcSourSine, this);
