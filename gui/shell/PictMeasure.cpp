@@ -1,5 +1,7 @@
 #include "gui/shell/PictMeasure.h"
 
+#include "engine/ELoad.h"
+
 #include "engine/AcquireTrigger.h"
 #include "engine/Basic.h"
 #include "engine/Status.h"
@@ -188,7 +190,11 @@ void PictMeasure::createWidgets()
     m_funcSourSine = new FuncSourSine(this);
     m_funcSourMemory = new FuncSourMemory(this);
     m_funcSourLevel = new FuncSourLevel(this);
-    m_viewSet = new ViewSet(m_funcSourLevel->basicPage(), this);
+    m_viewSet = new ViewSet(m_funcSourLevel->basicPage(),
+        m_engine.basic,
+        m_engine.model,
+        m_engine.root ? m_engine.root->arbitrary() : nullptr,
+        this);
     m_viewArbitrary = new ViewArbitrary(m_funcSourLevel->arbitraryPage(), this);
     m_viewPulse = new ViewPulseWaveform(m_funcSourPulse, this);
     m_viewSine = new ViewSineWaveform(m_funcSourSine, this);

@@ -10,6 +10,9 @@
 #include "gui/source/FuncSourMemory.h"
 #include "gui/source/FuncSourMode.h"
 #include "gui/source/FuncSourRange.h"
+#include "gui/source/ViewSet.h"
+#include "gui/source/ViewSetForm.h"
+#include "engine/Source.h"
 #include "gui/toolkit/FuncButton.h"
 #include "gui/toolkit/zoDoubleSpinBox.h"
 #include "tests/gallery/Gallery.h"
@@ -154,6 +157,78 @@ void presetPages(Gallery &gallery)
     });
 }
 
+// The level view's left borders carry the colour of the key that selects the entry.
+bool probeBorders(const Ui_ViewSet *form, const QImage &shot, QWidget *top)
+{
+    const struct
+    {
+        zoDoubleSpinBox *entry;
+        QColor colour;
+    } borders[] = {
+        { form->setCurrent, QColor(0xFF, 0x80, 0x80) },
+        { form->setSlewRate, QColor(0x2A, 0x2A, 0xFF) },
+        { form->setOpp, QColor(0x00, 0xFF, 0x00) },
+        { form->setOcp, QColor(0xFF, 0x66, 0x00) },
+        { form->setUvp, QColor(Qt::yellow) },
+    };
+    bool ok = true;
+    for (const auto &border : borders) {
+        if (!border.entry->isVisible())
+            continue;
+        const QPoint at = border.entry->mapTo(top, QPoint(0, border.entry->height() / 2));
+        const QColor seen = shot.pixelColor(at);
+        if (seen != border.colour) {
+            std::fprintf(stderr, "vek-gallery: %s left border is %s, not %s\n",
+                qPrintable(border.entry->objectName()), qPrintable(seen.name()),
+                qPrintable(border.colour.name()));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+void levelViews(Gallery &gallery, const ModelInformation *model)
+{
+    using Mode = KeywordBridge_CcCrCvCpArb;
+    const QSize size(320, 88);
+    const struct
+    {
+        const char *name;
+        Mode::values mode;
+        void (ViewSet::*slot)();
+        void (ViewSet::*waveform)();
+    } states[] = {
+        { "levelview-cc", Mode::CC, &ViewSet::onCcModeUiChange, &ViewSet::onNormalUiChange },
+        { "levelview-cr", Mode::CR, &ViewSet::onCrModeUiChange, &ViewSet::onNormalUiChange },
+        { "levelview-cv", Mode::CV, &ViewSet::onCvModeUiChange, &ViewSet::onNormalUiChange },
+        { "levelview-cp", Mode::CP, &ViewSet::onCpModeUiChange, &ViewSet::onNormalUiChange },
+        { "levelview-arb", Mode::ARB, &ViewSet::onArbModeUiChange, &ViewSet::onNormalUiChange },
+        { "levelview-cc-short", Mode::CC, &ViewSet::onCcModeUiChange, &ViewSet::onShortUiChange },
+        { "levelview-cc-external", Mode::CC, &ViewSet::onCcModeUiChange,
+            &ViewSet::onExternalUiChange },
+    };
+    for (const auto &state : states) {
+        vek::Source::m_functionMode = state.mode;
+        auto *view = new ViewSet(nullptr, nullptr, model, nullptr);
+        (view->*state.slot)();
+        (view->*state.waveform)();
+        if (qstrcmp(state.name, "levelview-cc") == 0) {
+            view->form()->setCurrent->setValue(1.234);
+            view->form()->setUvp->setValue(12.5);
+        }
+        gallery.shoot(QLatin1String(state.name), view, size, [view, &gallery] {
+            if (!probeBorders(view->form(), view->window()->grab().toImage(), view->window()))
+                gallery.fail();
+        });
+    }
+    vek::Source::m_functionMode = Mode::CV;
+    auto *view = new ViewSet(nullptr, nullptr, model, nullptr);
+    view->onCvModeUiChange();
+    view->onCvExternalUiChange(true);
+    gallery.shoot(QStringLiteral("levelview-cv-external"), view, size);
+    vek::Source::m_functionMode = Mode::CC;
+}
+
 } // namespace
 
 void gallerySourceKeys(Gallery &gallery)
@@ -174,4 +249,5 @@ void gallerySourceKeys(Gallery &gallery)
     rangePages(gallery, "low-high", lowHigh.get());
     levelPages(gallery);
     presetPages(gallery);
+    levelViews(gallery, model.get());
 }
