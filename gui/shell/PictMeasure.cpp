@@ -1,9 +1,8 @@
 #include "gui/shell/PictMeasure.h"
 
-#include "engine/ELoad.h"
-
 #include "engine/AcquireTrigger.h"
 #include "engine/Basic.h"
+#include "engine/ELoad.h"
 #include "engine/Status.h"
 #include "engine/ioc/IoControl.h"
 #include "gui/program/PictProgramEdit.h"
