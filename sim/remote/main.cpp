@@ -1,6 +1,6 @@
 #include "network/NetworkInfo.h"
 #include "platform/BoardPath.h"
-#include "sim/remote/HeadlessInstrument.h"
+#include "gui/shell/HeadlessInstrument.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

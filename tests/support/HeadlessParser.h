@@ -5,7 +5,7 @@
 #include "remote/ZO4882Parser.h"
 #include "remote/ZO4882ParserDelegate.h"
 #include "sim/BoardRoot.h"
-#include "sim/remote/HeadlessInstrument.h"
+#include "gui/shell/HeadlessInstrument.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>

@@ -12,7 +12,8 @@ constexpr int StartTimeoutMs = 15000;
 constexpr int StopTimeoutMs = 10000;
 } // namespace
 
-HeadlessProgram::HeadlessProgram()
+HeadlessProgram::HeadlessProgram(const QString &exe)
+    : m_executable(exe.isEmpty() ? executable() : exe)
 {
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setReadChannel(QProcess::StandardOutput);
@@ -29,6 +30,11 @@ QString HeadlessProgram::executable()
     return QStringLiteral(VEK_REMOTE_EXE);
 }
 
+QString HeadlessProgram::panelExecutable()
+{
+    return QStringLiteral(VEK3R_EXE);
+}
+
 bool HeadlessProgram::start(
     const QString &root, const QStringList &extraArgs, const QStringList &launcher)
 {
@@ -37,13 +43,13 @@ bool HeadlessProgram::start(
     m_port = m_telnetPort = m_hislipPort = 0;
     QStringList arguments = QStringList { QStringLiteral("--root"), root } + extraArgs;
     if (launcher.isEmpty()) {
-        m_process.start(executable(), arguments);
+        m_process.start(m_executable, arguments);
     } else {
-        arguments = launcher.mid(1) + QStringList { executable() } + arguments;
+        arguments = launcher.mid(1) + QStringList { m_executable } + arguments;
         m_process.start(launcher.first(), arguments);
     }
     if (!m_process.waitForStarted(StartTimeoutMs)) {
-        m_error = QStringLiteral("cannot start %1: %2").arg(executable(), m_process.errorString());
+        m_error = QStringLiteral("cannot start %1: %2").arg(m_executable, m_process.errorString());
         return false;
     }
     QDeadlineTimer deadline(StartTimeoutMs);
@@ -60,13 +66,13 @@ bool HeadlessProgram::start(
             return m_port != 0 && m_telnetPort != 0;
         }
         if (m_process.state() == QProcess::NotRunning) {
-            m_error = QStringLiteral("vek-remote exited at start: %1")
-                          .arg(QString::fromLocal8Bit(m_process.readAllStandardError()));
+            m_error = QStringLiteral("%1 exited at start: %2")
+                          .arg(m_executable, QString::fromLocal8Bit(m_process.readAllStandardError()));
             return false;
         }
         m_process.waitForReadyRead(100);
     }
-    m_error = QStringLiteral("vek-remote reported no port within %1 ms").arg(StartTimeoutMs);
+    m_error = QStringLiteral("%1 reported no port within %2 ms").arg(m_executable).arg(StartTimeoutMs);
     return false;
 }
 
@@ -76,13 +82,14 @@ bool HeadlessProgram::stop()
         return false;
     ::kill(pid_t(m_process.processId()), SIGTERM);
     if (!m_process.waitForFinished(StopTimeoutMs)) {
-        m_error = QStringLiteral("vek-remote ignored SIGTERM for %1 ms").arg(StopTimeoutMs);
+        m_error = QStringLiteral("%1 ignored SIGTERM for %2 ms").arg(m_executable).arg(StopTimeoutMs);
         m_process.kill();
         m_process.waitForFinished(StopTimeoutMs);
         return false;
     }
     if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 0) {
-        m_error = QStringLiteral("vek-remote ended with status %1: %2")
+        m_error = QStringLiteral("%1 ended with status %2: %3")
+                      .arg(m_executable)
                       .arg(m_process.exitCode())
                       .arg(QString::fromLocal8Bit(m_process.readAllStandardError()));
         return false;

@@ -7,13 +7,14 @@
 
 class QTcpSocket;
 
-// The headless instrument program (vek-remote) as a process on a board root, for the system
-// tests. start() waits (bounded) until it reports its raw-socket and telnet ports; stop() ends it with
+// The headless instrument program (vek-remote), or the front-panel program (Vek3r), as a process
+// on a board root, for the system tests. start() waits (bounded) until it reports its raw-socket and telnet ports; stop() ends it with
 // SIGTERM and tells whether it exited cleanly. Every wait has a bound.
 class HeadlessProgram
 {
 public:
-    HeadlessProgram();
+    // exe: the program to run; vek-remote when empty.
+    explicit HeadlessProgram(const QString &exe = {});
     ~HeadlessProgram();
     HeadlessProgram(const HeadlessProgram &) = delete;
     HeadlessProgram &operator=(const HeadlessProgram &) = delete;
@@ -35,8 +36,10 @@ public:
     qint64 residentKib() const;
 
     static QString executable();
+    static QString panelExecutable();
 
 private:
+    const QString m_executable;
     QProcess m_process;
     QByteArray m_output;
     QString m_error;

@@ -8,7 +8,7 @@
 #include "remote/ZO4882Opc.h"
 #include "remote/ZOSystErrCue.h"
 #include "sim/BoardRoot.h"
-#include "sim/remote/HeadlessInstrument.h"
+#include "gui/shell/HeadlessInstrument.h"
 #include "tests/remote/support/FuzzParse.h"
 
 #include <QCoreApplication>

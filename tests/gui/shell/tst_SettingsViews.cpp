@@ -11,7 +11,7 @@
 #include "remote/ZO4882Parser.h"
 #include "remote/ZO4882ParserDelegate.h"
 #include "remote/ZOSystErrCue.h"
-#include "sim/remote/HeadlessInstrument.h"
+#include "gui/shell/HeadlessInstrument.h"
 #include "tests/support/EngineFixture.h"
 #include "tests/support/PanelTestLook.h"
 #include "tests/support/PowerBoard.h"

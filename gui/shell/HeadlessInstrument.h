@@ -21,8 +21,8 @@ class ELoad;
 // preferences enable the LAN, RS-232 when they enable it and the root holds its device
 // (/dev/ttyO1, a pty in tests), and USBTMC when they enable USB and the root holds a stand-in
 // gadget (/dev/g_usbtmc, platform::UsbGadgetStandIn), then the start-up checks of the board's
-// files. Development and tests only; the front-panel program replaces it. Build and destroy it
-// in the main thread, whose event loop must run. The value objects outlive it (they live until
+// files. The front-panel program puts its main window over it; vek-remote (desktops and tests)
+// runs it alone. Build and destroy it in the main thread, whose event loop must run. The value objects outlive it (they live until
 // the process ends); build it once per process.
 class HeadlessInstrument
 {
@@ -31,8 +31,15 @@ public:
     // HiSLIP port, served when the LAN and HiSLIP are enabled; negative takes the preferences'.
     // vxi11: serve the VXI-11 core (4510) and abort (4511) channels and the portmapper (TCP
     // and UDP 111) when the preferences enable the LAN; those ports are fixed.
-    explicit HeadlessInstrument(
-        int rawPort = -1, int telnetPort = -1, int hislipPort = -1, bool vxi11 = false);
+    // queued, dequeued: the error hook's notifications (SystErrCustom), for a main window's
+    // error list; may be empty.
+    using Notify = std::function<void()>;
+    explicit HeadlessInstrument(int rawPort = -1,
+        int telnetPort = -1,
+        int hislipPort = -1,
+        bool vxi11 = false,
+        Notify queued = {},
+        Notify dequeued = {});
     ~HeadlessInstrument();
     HeadlessInstrument(const HeadlessInstrument &) = delete;
     HeadlessInstrument &operator=(const HeadlessInstrument &) = delete;
@@ -52,6 +59,11 @@ public:
     void startNetwork(LanUpdate onUpdate);
     // 0 when HiSLIP is not served.
     quint16 hislipPort() const;
+
+    // The engine root, in this (the main) thread.
+    vek::ELoad *engine() const { return m_engine.get(); }
+    // Whether the preferences could not be loaded and were replaced by the factory defaults.
+    bool preferencesRestored() const { return m_preferencesRestored; }
 
     // The instrument configuration's power-on setting, as at power-on: recall setup 0 or the
     // automatic setup, or reset; a failed recall resets and queues -314 naming it.
@@ -73,6 +85,7 @@ private:
     const int m_hislipPortOverride;
     const bool m_vxi11;
     int m_startResult = 0;
+    bool m_preferencesRestored = false;
     std::unique_ptr<SystErrCustom> m_errorHook;
     std::unique_ptr<vek::ELoad> m_engine; // lives in this (the main) thread
     std::unique_ptr<PreferenceInfo> m_preferences;

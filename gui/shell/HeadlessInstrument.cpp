@@ -1,4 +1,4 @@
-#include "sim/remote/HeadlessInstrument.h"
+#include "gui/shell/HeadlessInstrument.h"
 
 #include "commands/CTRL_SINK.h"
 #include "commands/DictIndexNative.h"
@@ -29,6 +29,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <utility>
+
 namespace {
 
 // Built on first use and kept until the process ends, as the remote start-up keeps it.
@@ -40,14 +42,15 @@ const DictIndexNative *instrumentDictionary()
 
 } // namespace
 
-HeadlessInstrument::HeadlessInstrument(int rawPort, int telnetPort, int hislipPort, bool vxi11)
+HeadlessInstrument::HeadlessInstrument(
+    int rawPort, int telnetPort, int hislipPort, bool vxi11, Notify queued, Notify dequeued)
     : m_rawPortOverride(rawPort)
     , m_telnetPortOverride(telnetPort)
     , m_hislipPortOverride(hislipPort)
     , m_vxi11(vxi11)
 {
     // The error queue comes first: every later start-up problem is reported through it.
-    m_errorHook = std::make_unique<SystErrCustom>(nullptr, nullptr, nullptr);
+    m_errorHook = std::make_unique<SystErrCustom>(nullptr, std::move(queued), std::move(dequeued));
     zo4882::s_systErrCue.setHook(m_errorHook.get());
     PreferenceInfo::setErrorSink(zo4882::queueError);
     PreferenceInfo::setStatusEnableSink([](quint8 sre, quint8 ese) {
@@ -93,7 +96,7 @@ void HeadlessInstrument::createEngine()
     PreferenceInfo::setModelIdentitySource([info] {
         return PreferenceInfo::ModelIdentity::of(*info);
     });
-    m_preferences->loadOrRestoreDefaults();
+    m_preferencesRestored = !m_preferences->loadOrRestoreDefaults();
     createClockAdjust();
 }
 
