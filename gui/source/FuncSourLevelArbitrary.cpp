@@ -37,6 +37,9 @@ FuncSourLevelArbitrary::FuncSourLevelArbitrary(QWidget *parent)
 
 FuncSourLevelArbitrary::~FuncSourLevelArbitrary()
 {
+    // The table view filters the count entry's events and reads this page's keys then: the entry
+    // goes while the page is still whole.
+    delete ui->arbCount;
     delete ui;
 }
 

@@ -14,6 +14,7 @@
 #include "gui/toolkit/zoMeasDoubleBox.h"
 #include "instrument/ModelInformation.h"
 
+#include <functional>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -107,37 +108,54 @@ ViewSet::ViewSet(FuncSourLevelBasic *keys, vek::Basic *basic, const ModelInforma
 
 ViewSet::~ViewSet()
 {
+    // The entries' value signals reach this view's setters: an entry emitting while the base
+    // class deletes it must find nothing connected.
+    for (zoDoubleSpinBox *entry : findChildren<zoDoubleSpinBox *>())
+        entry->disconnect();
     delete ui;
 }
 
 void ViewSet::connectEntries()
 {
     // A level entry showing "Short" or "External" is read-only at its minimum: never sent.
-    const auto level = [this](zoDoubleSpinBox *entry,
-                           vek::SCPIERR_T (vek::Basic::*set)(double, vek::updateTiming)) {
-        connect(entry, &zoDoubleSpinBox::valuePrefixChanged, [this, entry, set](double v) {
-            if (m_basic && entry->specialValueText().isEmpty())
-                (m_basic->*set)(v, vek::UpdateIfChanged);
+    vek::Basic *const basic = m_basic;
+    if (!basic)
+        return connectUvp();
+    const auto send = [basic](auto set) {
+        return std::function<void(double)>([basic, set](double v) {
+            (basic->*set)(v, vek::UpdateIfChanged);
         });
     };
-    level(ui->setCurrent, &vek::Basic::setRealCurrentLevel);
-    level(ui->setConductance, &vek::Basic::setRealConductanceLevel);
-    level(ui->setPower, &vek::Basic::setRealPowerLevel);
-    level(ui->setVolt, &vek::Basic::setRealVoltageLevel);
-
-    const auto plain = [this](zoDoubleSpinBox *entry,
-                           vek::SCPIERR_T (vek::Basic::*set)(double, vek::updateTiming)) {
-        connect(entry, &zoDoubleSpinBox::valuePrefixChanged, [this, set](double v) {
-            if (m_basic)
-                (m_basic->*set)(v, vek::UpdateIfChanged);
-        });
+    const struct
+    {
+        zoDoubleSpinBox *entry;
+        std::function<void(double)> set;
+        bool level; // a level entry, which may show a special text
+    } entries[] = {
+        { ui->setCurrent, send(&vek::Basic::setRealCurrentLevel), true },
+        { ui->setConductance, send(&vek::Basic::setRealConductanceLevel), true },
+        { ui->setPower, send(&vek::Basic::setRealPowerLevel), true },
+        { ui->setVolt, send(&vek::Basic::setRealVoltageLevel), true },
+        { ui->setSlewRate, send(&vek::Basic::setRealCurrentSlewRateLevel), false },
+        { ui->setOpp, send(&vek::Basic::setRealPowerProtectionLevel), false },
+        { ui->setOcp, send(&vek::Basic::setRealCurrentProtectionLevel), false },
     };
-    plain(ui->setSlewRate, &vek::Basic::setRealCurrentSlewRateLevel);
-    plain(ui->setOpp, &vek::Basic::setRealPowerProtectionLevel);
-    plain(ui->setOcp, &vek::Basic::setRealCurrentProtectionLevel);
+    for (const auto &e : entries) {
+        zoDoubleSpinBox *const entry = e.entry;
+        const std::function<void(double)> set = e.set;
+        const bool level = e.level;
+        connect(entry, &zoDoubleSpinBox::valuePrefixChanged, this, [entry, set, level](double v) {
+            if (!level || entry->specialValueText().isEmpty())
+                set(v);
+        });
+    }
+    connectUvp();
+}
 
+void ViewSet::connectUvp()
+{
     // The bottom position, one step below the table's minimum, is "OFF".
-    connect(ui->setUvp, &zoDoubleSpinBox::valuePrefixChanged, [this](double v) {
+    connect(ui->setUvp, &zoDoubleSpinBox::valuePrefixChanged, this, [this](double v) {
         if (!m_basic)
             return;
         const zoDoubleSpinBox *uvp = ui->setUvp;
@@ -181,7 +199,7 @@ void ViewSet::connectKeys()
     const auto focusTo = [](zoDoubleSpinBox *entry) {
         return [entry] { entry->setFocus(Qt::OtherFocusReason); };
     };
-    connect(m_keys, &FuncSourLevelBasic::valueClicked, [this] {
+    connect(m_keys, &FuncSourLevelBasic::valueClicked, this, [this] {
         for (zoDoubleSpinBox *entry :
             { ui->setCurrent, ui->setConductance, ui->setPower, ui->setVolt }) {
             if (entry->isVisible()) {
@@ -190,12 +208,12 @@ void ViewSet::connectKeys()
             }
         }
     });
-    connect(m_keys, &FuncSourLevelBasic::voltageClicked, focusTo(ui->setVolt));
-    connect(m_keys, &FuncSourLevelBasic::slewRateClicked, focusTo(ui->setSlewRate));
-    connect(m_keys, &FuncSourLevelBasic::oppClicked, focusTo(ui->setOpp));
-    connect(m_keys, &FuncSourLevelBasic::ocpClicked, focusTo(ui->setOcp));
-    connect(m_keys, &FuncSourLevelBasic::uvpClicked, focusTo(ui->setUvp));
-    connect(m_keys, &FuncSourLevelBasic::actionClicked, [this] { onActionClicked(); });
+    connect(m_keys, &FuncSourLevelBasic::voltageClicked, this, focusTo(ui->setVolt));
+    connect(m_keys, &FuncSourLevelBasic::slewRateClicked, this, focusTo(ui->setSlewRate));
+    connect(m_keys, &FuncSourLevelBasic::oppClicked, this, focusTo(ui->setOpp));
+    connect(m_keys, &FuncSourLevelBasic::ocpClicked, this, focusTo(ui->setOcp));
+    connect(m_keys, &FuncSourLevelBasic::uvpClicked, this, focusTo(ui->setUvp));
+    connect(m_keys, &FuncSourLevelBasic::actionClicked, this, [this] { onActionClicked(); });
 }
 
 // --- Engine reports ---

@@ -74,6 +74,7 @@ private:
     enum Row { CurrentRow, ConductanceRow, PowerRow, PlotRow, ResistanceRow, VoltRow, SlewRow };
 
     void connectEntries();
+    void connectUvp();
     void connectEngine();
     void connectKeys();
     void setRowVisible(Row row, bool visible);
